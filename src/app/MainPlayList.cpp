@@ -1,0 +1,4 @@
+// The play list of the listed files.
+#include "Main.h"
+
+void TMainForm::actPlayListExecute() {}

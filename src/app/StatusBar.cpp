@@ -1,0 +1,52 @@
+#include "StatusBar.h"
+
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {}
+
+void TStatusBar::SetPanels(const QVector<int>& widths) {
+  FPanels.clear();
+  for (int width : widths) FPanels.append({QString(), width});
+  update();
+}
+
+int TStatusBar::PanelWidth(int index) const {
+  return index >= 0 && index < FPanels.size() ? FPanels[index].Width : 0;
+}
+
+void TStatusBar::SetPanelWidth(int index, int width) {
+  if (index < 0 || index >= FPanels.size()) return;
+  FPanels[index].Width = width;
+  update();
+}
+
+QString TStatusBar::PanelText(int index) const {
+  return index >= 0 && index < FPanels.size() ? FPanels[index].Text : QString();
+}
+
+void TStatusBar::SetPanelText(int index, const QString& text) {
+  if (index < 0 || index >= FPanels.size() || FPanels[index].Text == text) return;
+  FPanels[index].Text = text;
+  update();
+}
+
+void TStatusBar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  int left = 0;
+  for (const TPanel& panel : FPanels) {
+    const QRect box(left, 0, panel.Width, height());
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = box;
+    frame.frameShape = QFrame::Panel;
+    frame.state |= QStyle::State_Sunken;
+    frame.lineWidth = 1;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+    const QRect textBox = box.adjusted(3, 1, -3, -1);
+    painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(panel.Text, Qt::ElideRight, textBox.width()));
+    left += panel.Width + 2;
+  }
+}

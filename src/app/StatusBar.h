@@ -1,0 +1,31 @@
+// A status bar made of panels of fixed width, each with one text, side by side from the left.
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <QWidget>
+
+class TStatusBar : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TStatusBar(QWidget* parent = nullptr);
+
+  // Replaces the panels by `widths.size()` empty panels of these widths.
+  void SetPanels(const QVector<int>& widths);
+  int PanelCount() const { return int(FPanels.size()); }
+  int PanelWidth(int index) const;
+  void SetPanelWidth(int index, int width);
+  QString PanelText(int index) const;
+  void SetPanelText(int index, const QString& text);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  struct TPanel {
+    QString Text;
+    int Width = 0;
+  };
+  QVector<TPanel> FPanels;
+};

@@ -1,0 +1,55 @@
+// What the window's suites share: a temporary folder with MP3 files written here, the scripted
+// dialogs, and a main window made for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+#include "Main.h"
+#include "ScriptedDialogs.h"
+
+#include <ostream>
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+
+// Writes a file of `size` bytes that starts with an MPEG audio frame header; false on failure.
+bool WriteMp3(const QString& path, qint64 size = 417);
+
+// Runs the event loop until `done` holds or `timeoutMs` has passed; answers `done()`.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000);
+// Runs a real event loop (which waits when idle) for `ms` milliseconds.
+void RunEventLoop(int ms);
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A new main window with this command line; the previous one is closed first.
+  TMainForm& MakeForm(const QStringList& commandLine = {});
+  // path of a file or folder in the temporary folder.
+  QString Path(const QString& name) const { return FDir.filePath(name); }
+  // Writes MP3 files (and other files) named relative to the temporary folder.
+  void Files(const QStringList& names, qint64 size = 417);
+  QStringList Captions() const;
+  QStringList Paths() const;
+  void Select(const QList<int>& rows);
+
+  QTemporaryDir FDir;
+  TScriptedDialogs FDialogs;
+  std::unique_ptr<TDialogsScope> FScope;
+  std::unique_ptr<TMainForm> FForm;
+};

@@ -1,0 +1,375 @@
+// The main window as loaded and its window-level behaviour: layout, status bar, resizing, the
+// idle-time enabling of commands, the tag panel reset, paths, font and close.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "AppTestSupport.h"
+#include "RadioGroup.h"
+
+namespace {
+
+QString TextOf(QWidget* w) {
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+  return QString();
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, ControlsCarryTheirNamesCaptionsAndHints) {
+  TMainForm& form = MakeForm();
+  EXPECT_EQ(form.windowTitle(), "Melotag");
+  EXPECT_EQ(form.size(), QSize(800, 600));
+  const struct {
+    const char* Name;
+    const char* Text;  // caption or title; nullptr = not checked
+    const char* Hint;  // nullptr = not checked
+  } controls[] = {
+      {"gbxFolder", "Folder", nullptr},
+      {"ShellTreeView1", nullptr, "Refresh [F5]"},
+      {"GroupBox3", "TitleList", nullptr},
+      {"Memo1", nullptr, "You can edit memo or Add from file"},
+      {"GroupBox2", "FileList", nullptr},
+      {"cbxFILE_ATTRIBUTE_ARCHIVE", "Sets a file's attributes [FILE_ATTRIBUTE_ARCHIVE]",
+       "The file is read-only. Applications can read the file but cannot write to it or delete "
+       "it."},
+      {"lvIniFileList", nullptr, "Single Click to select, Double Click to open"},
+      {"GroupBox1", "ID3 Tag Infor (Read Only)", nullptr},
+      {"cbxTitle", "Title", "BatchUpdate[Artist]"},
+      {"cbxChangeTitleByTitleList", "ChangeTitleByTitleList", ""},
+      {"cbxArtist", "Artist", "BatchUpdate[Artist]"},
+      {"cbxAlbum", "Album", "BatchUpdate[Album]"},
+      {"cbxTrack", "Track", "AutoIncrementTrack(FileSequence)"},
+      {"cbxYear", "Year", "BatchUpdate[Year]"},
+      {"cbxGenre", "Genre", "BatchUpdate[Year]"},
+      {"cbxComment", "Comment", "BatchUpdate[Year]"},
+      {"SpeedButton5", "GetAlbumTitle", nullptr},
+      {"gbxEdit", "Edit With Melotag", nullptr},
+      {"Button2", "Register the Menuepoint", nullptr},
+      {"Button3", "Unregister the Menuepoint", nullptr},
+      {"rgrpReadingTags", "When Reading ID3 Tags...", nullptr},
+      {"rgrpWritingTags", "When Writing (Remove) ID3 Tags...", nullptr},
+      // Buttons bound to actions show the action's caption and hint.
+      {"sbtnSave", "WriteTag", "Write ID3 Tags To Selected File"},
+      {"sbtnRemove", "RemoveTag", "Remove ID3 Tags From Seleected File"},
+      {"sbtnStartUpdate", "WriteAllTag", "Write All ID3 Tags From This Directory"},
+      {"sbtnRemoveAllTag", "RemoveAllTag", "Remove All ID3 Tags From This Directory"},
+      {"SpeedButton7", nullptr, "ClearBatchUpdateValue"},
+      {"sbtnRename", "Rename", "Change filename by TitleList"},
+      {"SpeedButton4", "RenameDir", "RenameDir"},
+      {"tbtnCreatePlayList", nullptr, "Create A PlayList From This Directory"},
+      {"tbtnOpenTitleList", nullptr, "AddTitleList"},
+      {"tbtnCreateTitleList", nullptr, "CreateTitleListByFileName"},
+      {"tbtnBig52GB", nullptr, "Big52GB"},
+      {"tbtnGb2Big5", nullptr, "Gb2Big5"},
+      {"tbtnClearTitleList", nullptr, "ClearTitleList"},
+      {"tbtnDelCharacter", nullptr, "Delele 1 Character (Left)"},
+      {"tbtnDelCharacterRight", nullptr, "Delele 1 Character (Right)"},
+      {"tbtnPunctuationMark", nullptr, "Add Mark"},
+      {"tbtnItemNo", nullptr, "Add ItemNo"},
+      {"tbtnUndo", nullptr, "Undo"},
+  };
+  for (const auto& c : controls) {
+    SCOPED_TRACE(c.Name);
+    QWidget* w = form.findChild<QWidget*>(c.Name);
+    ASSERT_NE(w, nullptr);
+    if (c.Text) EXPECT_EQ(TextOf(w), c.Text);
+    if (c.Hint) EXPECT_EQ(w->toolTip(), c.Hint);
+  }
+  for (const char* name :
+       {"Panel10",      "Panel11",       "Splitter3",     "Panel4",       "ToolBar7",
+        "ToolBar1",     "Panel6",        "Splitter2",     "Panel9",       "pnlFileList",
+        "Panel5",       "ToolBar5",      "StatusBar1",    "Splitter1",    "PageControl1",
+        "ToolBar2",     "ScrollBox1",    "TitleEdit",     "ArtistEdit",   "AlbumEdit",
+        "TrackEdit",    "YearEdit",      "GenreComboBox", "CommentEdit",  "TagExistsValue",
+        "VersionValue", "SizeValue",     "ToolBar4",      "ScrollBox2",   "edtArtist",
+        "edtAlbum",     "edtYear",       "cboGenre",      "edtComment",   "ToolBar6",
+        "ScrollBox3",   "edtAlbumTitle", "ScrollBox4",    "PageControl2", "StatusBar"})
+    EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
+
+  // Pages, in order, the first shown.
+  const QStringList pages1 = {"SingleFileUpdate", "BatchFileUpdate", "FileUpdate",
+                              "Environment Options"};
+  const QStringList pages2 = {"Read", "Write", "Misc"};
+  ASSERT_EQ(form.PageControl1->count(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(form.PageControl1->tabText(i), pages1[i]);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(form.PageControl2->tabText(i), pages2[i]);
+  EXPECT_EQ(form.PageControl1->currentWidget(), form.TabSheet1);
+  EXPECT_EQ(form.PageControl2->currentWidget(), form.TabSheet4);
+
+  // State at start.
+  EXPECT_FALSE(form.cbxChangeTitleByTitleList->isEnabled());
+  EXPECT_FALSE(form.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked());
+  EXPECT_EQ(form.rgrpReadingTags->ItemIndex(), 3);
+  EXPECT_EQ(form.rgrpWritingTags->ItemIndex(), 2);
+  EXPECT_EQ(form.rgrpReadingTags->Buttons().size(), 4);
+  EXPECT_EQ(form.rgrpReadingTags->Buttons()[3]->text(),
+            "Read Both ID3v1 and ID3v2 But Give Preference To ID3v2 Tags");
+  EXPECT_EQ(form.rgrpWritingTags->Buttons()[2]->text(),
+            "Write (Remove) Internal ID3v1 and ID3v2 Tags");
+  EXPECT_EQ(form.FileCount(), 0);
+  EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(MainFormTest, SizesAsLoaded) {
+  TMainForm& form = MakeForm();
+  const struct {
+    const char* Name;
+    int Width, Height;  // 0 = not checked
+  } sizes[] = {
+      {"sbtnSave", 112, 25},         {"sbtnRemove", 112, 25},  {"sbtnStartUpdate", 112, 25},
+      {"sbtnRemoveAllTag", 112, 25}, {"SpeedButton7", 25, 25}, {"sbtnRename", 112, 25},
+      {"SpeedButton4", 112, 25},     {"Button2", 198, 33},     {"Button3", 198, 33},
+      {"TitleEdit", 265, 0},         {"ArtistEdit", 265, 0},   {"AlbumEdit", 265, 0},
+      {"CommentEdit", 265, 0},       {"TrackEdit", 25, 0},     {"YearEdit", 41, 0},
+      {"edtAlbumTitle", 153, 0},     {"StatusBar", 0, 20}};
+  for (const auto& s : sizes) {
+    SCOPED_TRACE(s.Name);
+    QWidget* w = form.findChild<QWidget*>(s.Name);
+    ASSERT_NE(w, nullptr);
+    if (s.Width) EXPECT_EQ(w->maximumWidth(), s.Width);
+    if (s.Height) EXPECT_EQ(w->maximumHeight(), s.Height);
+  }
+  for (QLineEdit* edit : {form.TitleEdit, form.ArtistEdit, form.AlbumEdit, form.TrackEdit,
+                          form.YearEdit, form.CommentEdit})
+    EXPECT_EQ(edit->maxLength(), 250);
+  EXPECT_EQ(form.lvIniFileList->headerItem()->text(0), "FileName");
+  EXPECT_EQ(form.lvIniFileList->headerItem()->text(1), "Path");
+  EXPECT_EQ(form.lvIniFileList->columnWidth(0), 160);
+  EXPECT_EQ(form.lvIniFileList->columnWidth(1), 350);
+  EXPECT_EQ(form.StatusBar1->PanelWidth(0), 162);
+  EXPECT_EQ(form.StatusBar1->PanelWidth(1), 50);
+}
+
+TEST_F(MainFormTest, ActionsCarryCaptionHintPictureAndShortcut) {
+  TMainForm& form = MakeForm();
+  const struct {
+    const char* Name;
+    const char* Caption;
+    const char* Hint;
+    const char* Shortcut;
+  } actions[] = {
+      {"actOpenFolder", "OpenFolder", "", ""},
+      {"actAddFiles", "AddFiles", "", ""},
+      {"actRemoveFiles", "RemoveFiles", "", ""},
+      {"actClose", "Close", "", ""},
+      {"actFont", "Font", "", ""},
+      {"actPlayList", "CreatePlayList", "Create A PlayList From This Directory", ""},
+      {"actRemoveTag", "RemoveTag", "Remove ID3 Tags From Seleected File", ""},
+      {"actRemoveAllTag", "RemoveAllTag", "Remove All ID3 Tags From This Directory", ""},
+      {"actWriteTag", "WriteTag", "Write ID3 Tags To Selected File", ""},
+      {"actWriteAllTag", "WriteAllTag", "Write All ID3 Tags From This Directory", ""},
+      {"actAddTitleList", "", "AddTitleList", ""},
+      {"actClearTitleList", "", "ClearTitleList", ""},
+      {"actCreateByFilename", "", "CreateTitleListByFileName", ""},
+      {"actClearBatchUpdate", "", "ClearBatchUpdateValue", ""},
+      {"actDelCharacter", "", "Delele 1 Character (Left)", ""},
+      {"actRename", "Rename", "Change filename by TitleList", ""},
+      {"actUndo", "", "Undo", ""},
+      {"actGb2Big5", "", "Gb2Big5", ""},
+      {"actBig52GB", "", "Big52GB", ""},
+      {"actRefresh", "actRefresh", "Refresh", "F5"},
+      {"actDelCharacterRight", "", "Delele 1 Character (Right)", ""},
+      {"actItemNo", "", "Add ItemNo", ""},
+      {"actMark", "", "Add Mark", ""},
+      {"actRenameDir", "RenameDir", "RenameDir", ""},
+      {"actPlay", "&Play", "&Play", ""},
+      {"actGetFileProperties", "P&roperties", "ShowFileProperties", ""},
+      {"actClearFileList", "ClearFileList", "ClearFileList", ""},
+      {"actHelp", "Help", "", "F1"},
+  };
+  for (const auto& a : actions) {
+    SCOPED_TRACE(a.Name);
+    QAction* action = form.findChild<QAction*>(a.Name);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), a.Caption);
+    // Qt shows the caption as tool tip when there is no hint of its own.
+    if (*a.Hint) EXPECT_EQ(action->toolTip(), a.Hint);
+    EXPECT_EQ(action->shortcut().toString(), a.Shortcut);
+    const bool picture = QString(a.Name) != "actRefresh" && QString(a.Name) != "actHelp";
+    EXPECT_EQ(!action->icon().isNull(), picture);
+  }
+
+  // The pop-up menu: items in order, each showing its action.
+  const QList<QAction*> items = form.PopupMenu1->actions();
+  const QStringList names = {
+      "Play1",          "N1", "OpenFolder1",       "AddFiles1", "RemoveFiles1",
+      "ClearFileList1", "N2", "GetFileProperties1"};
+  ASSERT_EQ(items.size(), names.size());
+  for (int i = 0; i < names.size(); ++i) EXPECT_EQ(items[i]->objectName(), names[i]);
+  EXPECT_TRUE(form.N1->isSeparator());
+  EXPECT_TRUE(form.N2->isSeparator());
+  EXPECT_EQ(form.Play1->text(), "&Play");
+  EXPECT_EQ(form.GetFileProperties1->text(), "P&roperties");
+  EXPECT_EQ(form.ClearFileList1->text(), "ClearFileList");
+}
+
+TEST_F(MainFormTest, StatusBarPanelsAndProgressBarKeepTheirPlaceWhenResized) {
+  TMainForm& form = MakeForm();
+  form.show();
+  for (QSize size : {QSize(800, 600), QSize(1024, 700), QSize(640, 480)}) {
+    form.resize(size);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.StatusBar->PanelWidth(0), 500);
+    EXPECT_EQ(form.StatusBar->PanelWidth(1), 270);
+    EXPECT_EQ(form.FProgressBar->geometry(), QRect(502, 4, 270, 13));
+    EXPECT_EQ(form.FProgressBar->parentWidget(), form.StatusBar);
+    EXPECT_FALSE(form.FProgressBar->isVisible());
+  }
+  form.ShowStatus("Writing song.mp3");
+  EXPECT_EQ(form.StatusBar->PanelText(0), "Writing song.mp3");
+}
+
+TEST_F(MainFormTest, ResizingGivesTheFolderBoxHalfTheHeightLess70) {
+  TMainForm& form = MakeForm();
+  form.show();
+  for (auto [height, folder] : {std::pair{600, 230}, std::pair{700, 280}, std::pair{601, 230}}) {
+    form.resize(800, height);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.gbxFolder->height(), folder) << height;
+  }
+}
+
+TEST_F(MainFormTest, IdleRulesFollowTheListsAndTheSelection) {
+  Files({"a.mp3", "b.mp3"});
+  TMainForm& form = MakeForm();
+  QWidget* const whenFiles[] = {form.tbtnCreateTitleList, form.tbtnCreatePlayList,
+                                form.sbtnStartUpdate, form.sbtnRemoveAllTag};
+  QAction* const actionsWhenFiles[] = {form.actClearFileList, form.actRemoveFiles, form.actPlay,
+                                       form.actGetFileProperties};
+  QAction* const menuWhenFiles[] = {form.ClearFileList1, form.RemoveFiles1, form.Play1,
+                                    form.GetFileProperties1};
+  QWidget* const whenLines[] = {form.tbtnGb2Big5,        form.tbtnBig52GB,
+                                form.tbtnClearTitleList, form.tbtnPunctuationMark,
+                                form.tbtnItemNo,         form.tbtnDelCharacterRight,
+                                form.tbtnDelCharacter,   form.sbtnRename};
+  QWidget* const whenSelected[] = {form.sbtnSave, form.sbtnRemove};
+  QWidget* const always[] = {form.tbtnOpenTitleList, form.SpeedButton4, form.SpeedButton5,
+                             form.SpeedButton7};
+
+  auto check = [&](bool files, bool lines, bool undo, bool selected) {
+    form.ApplicationEvents1Idle();
+    for (QWidget* w : whenFiles) EXPECT_EQ(w->isEnabled(), files) << w->objectName().toStdString();
+    for (QAction* a : actionsWhenFiles)
+      EXPECT_EQ(a->isEnabled(), files) << a->objectName().toStdString();
+    for (QAction* a : menuWhenFiles)
+      EXPECT_EQ(a->isEnabled(), files) << a->objectName().toStdString();
+    for (QWidget* w : whenLines) EXPECT_EQ(w->isEnabled(), lines) << w->objectName().toStdString();
+    EXPECT_EQ(form.tbtnUndo->isEnabled(), undo);
+    for (QWidget* w : whenSelected)
+      EXPECT_EQ(w->isEnabled(), selected) << w->objectName().toStdString();
+    for (QWidget* w : always) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(form.actOpenFolder->isEnabled());
+    EXPECT_TRUE(form.actAddFiles->isEnabled());
+  };
+  {
+    SCOPED_TRACE("empty");
+    check(false, false, false, false);
+  }
+  form.ScanFolder(FDir.path());
+  {
+    SCOPED_TRACE("files");
+    check(true, false, false, false);
+  }
+  Select({1});
+  {
+    SCOPED_TRACE("one selected");
+    check(true, false, false, true);
+  }
+  form.Memo1->setPlainText("one\ntwo");
+  {
+    SCOPED_TRACE("title lines");
+    check(true, true, false, true);
+  }
+  form.UndoList = QStringList{"one", "two"};
+  form.Memo1->clear();
+  {
+    SCOPED_TRACE("title list cleared, undo kept");
+    check(true, false, true, true);
+  }
+  // The idle event comes by itself when the event queue runs empty.
+  form.lvIniFileList->clearSelection();
+  RunEventLoop(50);
+  EXPECT_FALSE(form.sbtnSave->isEnabled());
+}
+
+TEST_F(MainFormTest, TitleLinesCountLikeTheMemoShowsThem) {
+  TMainForm& form = MakeForm();
+  const struct {
+    const char* Text;
+    int Lines;
+  } cases[] = {{"", 0}, {"a", 1}, {"a\n", 1}, {"a\nb", 2}, {"\n", 1}, {"a\n\n", 2}};
+  for (const auto& c : cases) {
+    form.Memo1->setPlainText(c.Text);
+    EXPECT_EQ(form.TitleLineCount(), c.Lines) << c.Text;
+  }
+  form.Memo1->setPlainText("a\n");
+  form.AppendTitleLine("b");
+  EXPECT_EQ(form.Memo1->toPlainText(), "a\nb");
+}
+
+TEST_F(MainFormTest, ClearTagPanelEmptiesEveryField) {
+  TMainForm& form = MakeForm();
+  QLineEdit* const edits[] = {
+      form.TagExistsValue, form.VersionValue, form.SizeValue, form.TitleEdit,   form.ArtistEdit,
+      form.AlbumEdit,      form.TrackEdit,    form.YearEdit,  form.CommentEdit, form.edtAlbumTitle};
+  for (QLineEdit* edit : edits) edit->setText("x");
+  form.GenreComboBox->addItems({"", "Blues"});
+  form.GenreComboBox->setCurrentIndex(1);
+  form.ClearTagPanel();
+  for (QLineEdit* edit : edits)
+    EXPECT_TRUE(edit->text().isEmpty()) << edit->objectName().toStdString();
+  EXPECT_EQ(form.GenreComboBox->currentIndex(), -1);
+}
+
+TEST(LongPathName, GivesTheAbsoluteCleanedPath) {
+  const QString cwd = QDir::currentPath();
+  const struct {
+    QString In, Out;
+  } cases[] = {
+      {"", ""},
+      {"/", "/"},
+      {"/music/./a/../song.mp3", "/music/song.mp3"},
+      {"//music//song.mp3", "/music/song.mp3"},
+      {"song.mp3", QDir::cleanPath(cwd + "/song.mp3")},
+      {"/no such folder/My Song.mp3", "/no such folder/My Song.mp3"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TMainForm::LongPathName(c.In), c.Out) << c.In.toStdString();
+}
+
+TEST_F(MainFormTest, FontDialogChangesTheWindowFontOnlyWhenConfirmed) {
+  TMainForm& form = MakeForm();
+  const QFont loaded = form.font();
+  EXPECT_EQ(loaded.family(), "Arial");
+  FDialogs.Push(TDialogAnswer::Cancel());
+  form.actFont->trigger();
+  EXPECT_EQ(form.font(), loaded);
+  QFont chosen("Courier New", 14);
+  FDialogs.Push(TDialogAnswer::WithFont(chosen));
+  form.actFont->trigger();
+  ASSERT_EQ(FDialogs.Shown().size(), 2);
+  EXPECT_EQ(FDialogs.Shown()[1].Kind, TDialogKind::SelectFont);
+  EXPECT_EQ(FDialogs.Shown()[1].Font.family(), "Arial");  // preset with the window's font
+  EXPECT_EQ(form.font().pointSize(), 14);
+  EXPECT_EQ(form.Memo1->font().pointSize(), 14);  // controls follow
+}
+
+TEST_F(MainFormTest, CloseEndsTheWindowAndStopsTakingDrops) {
+  TMainForm& form = MakeForm();
+  form.show();
+  EXPECT_TRUE(form.acceptDrops());
+  form.actClose->trigger();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.acceptDrops());
+}
