@@ -3,10 +3,17 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+enum TMsgDlgType {
+  mtWarning = 0,
+  mtError = 1,
+  mtInformation = 2,
+  mtConfirmation = 3,
+  mtCustom = 4
+};
 
 // Buttons: one bit per button, in this order.
 enum TMsgDlgBtn {
@@ -23,7 +30,9 @@ enum TMsgDlgBtn {
   mbHelp
 };
 using TMsgDlgButtons = unsigned;
-constexpr TMsgDlgButtons Btn(TMsgDlgBtn b) { return 1u << b; }
+constexpr TMsgDlgButtons Btn(TMsgDlgBtn b) {
+  return 1u << b;
+}
 
 // Results of the message dialog.
 enum TModalResult {
@@ -49,21 +58,30 @@ class TDialogs {
                          int helpCtx) = 0;
   // The plain message: text with an OK button, the application's title as caption.
   virtual void ShowMessage(const QString& text) = 0;
-  // File open dialog; false when cancelled. `files` gets the chosen paths in the dialog's order.
+  // File open dialog; false when cancelled. A filter is written the Qt way
+  // ("MP3 files (*.mp3);;All files (*)") or as "description|patterns|description|patterns". `files`
+  // gets the chosen paths in the dialog's order.
   virtual bool OpenFiles(const QString& filter, const QString& initialDir, bool multiSelect,
                          QStringList& files) = 0;
   // File save dialog; false when cancelled.
-  virtual bool SaveFile(const QString& filter, const QString& initialDir,
-                        const QString& defaultExt, const QString& proposedName,
-                        QString& file) = 0;
+  virtual bool SaveFile(const QString& filter, const QString& initialDir, const QString& defaultExt,
+                        const QString& proposedName, QString& file) = 0;
   // Folder browser; false when cancelled.
-  virtual bool SelectFolder(const QString& caption, const QString& initialDir,
-                            QString& folder) = 0;
+  virtual bool SelectFolder(const QString& caption, const QString& initialDir, QString& folder) = 0;
   // Font dialog preset with `font`; false when cancelled.
   virtual bool SelectFont(QFont& font) = 0;
   // One-line input box; false when cancelled.
   virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
 };
+
+// Caption of the message dialog of a kind: "Warning", "Error", "Information", "Confirm"; the
+// application's title (QGuiApplication::applicationDisplayName) for mtCustom.
+QString MsgDlgCaption(TMsgDlgType type);
+// Caption ("&Yes", "N&o to All" ...) and result (6, 9 ...; 0 for Help) of a button.
+QString MsgDlgButtonCaption(TMsgDlgBtn button);
+int MsgDlgButtonResult(TMsgDlgBtn button);
+// The buttons of a set, in button order.
+QList<TMsgDlgBtn> MsgDlgButtonList(TMsgDlgButtons buttons);
 
 // The process's current dialogs. Never null once the program or a test has set one up.
 TDialogs& Dialogs();

@@ -1,0 +1,64 @@
+// The crossing between code-page bytes and QString. Tag texts, title lines and language-file
+// values are bytes in the system code page; every conversion to or from Qt goes through here.
+//
+// Decoding never fails: a byte that does not decode travels as the escape character
+// U+DC80 + byte and is encoded back to that byte, so a text the user did not change is written
+// back byte for byte. A character the code page cannot encode becomes "?".
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The system code page: MELOTAG_CODEPAGE (a Windows code page number) if set, otherwise the
+// ANSI code page of the locale's language (LC_ALL, LC_CTYPE, LANG in that order).
+int GetACP();
+// The ANSI code page Windows uses for a locale name such as "zh_TW.UTF-8" or "C".
+int CodePageOfLocale(std::string_view locale);
+
+// Lead byte of a double-byte character in the current code page (932, 936, 949, 950 only).
+bool IsDBCSLeadByte(unsigned char b);
+bool IsDBCSLeadByteEx(int codePage, unsigned char b);
+
+// Converts between one code page and QString. Built once per code page: the tables are made
+// with glibc's iconv at construction, conversions then only look bytes up.
+class TCodePageCodec {
+ public:
+  // Throws Exception when the system has no converter for the code page.
+  explicit TCodePageCodec(int codePage);
+
+  int CodePage() const { return FCodePage; }
+  QString Decode(std::string_view bytes) const;
+  std::string Encode(const QString& text) const;
+
+ private:
+  static constexpr char16_t kNone = 0xFFFF;  // no character for this byte (sequence)
+  static constexpr uint16_t kUnmapped = 0xFFFF;
+
+  void BuildTables(const char* iconvName);
+  void DecodeUtf8(std::string_view bytes, QString& out) const;
+  void EncodeUtf8(const QString& text, std::string& out) const;
+  void EncodeFallback(char32_t c, std::string& out) const;
+
+  int FCodePage;
+  bool FUtf8 = false;
+  bool FDoubleByte = false;
+  std::string FIconvName;
+  std::array<char16_t, 256> FSingle{};  // byte -> character or kNone
+  std::vector<char16_t> FDouble;        // (lead - 0x80) * 256 + trail
+  std::vector<uint16_t> FEncode;        // character -> byte, lead<<8|trail
+};
+
+// The codec of the current code page (GetACP()); made at the first use and again whenever the
+// code page changes. Throws Exception when there is no converter.
+const TCodePageCodec& CurrentCodec();
+// Decode code-page bytes / encode to code-page bytes with the current codec.
+QString DecodeText(std::string_view bytes);
+std::string EncodeText(const QString& text);
+// Makes sure the current code page can be converted; call once at start. Throws Exception.
+void CheckCodePage();

@@ -1,0 +1,58 @@
+// The ID3v1 trailer: the last 128 bytes of an MPEG audio file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The ID3v1 genre names, indexed by the trailer's genre byte.
+inline constexpr int kGenreCount = 148;
+extern const std::array<std::string_view, kGenreCount> GenreNames;
+
+class TID3v1 {
+ public:
+  TID3v1() { Clear(); }
+
+  void Clear();
+  // False only when the last 128 bytes cannot be read; a file without a trailer gives true
+  // with Exists() false.
+  bool LoadFromFile(const std::string& path);
+  // Replaces any trailer by one built from the fields.
+  bool WriteToFile(const std::string& path);
+  // Removes the trailer; true also when the file has none.
+  bool DeleteFromFile(const std::string& path);
+
+  // Texts lose their trailing bytes of value 0x20 or below, then are cut to the field width.
+  void SetTitle(const std::string& text);
+  void SetArtist(const std::string& text);
+  void SetAlbum(const std::string& text);
+  void SetYear(const std::string& text);
+  void SetComment(const std::string& text);
+  void SetTrack(uint8_t track) { FTrack = track; }
+  void SetGenreIndex(uint8_t index) { FGenreIndex = index; }
+
+  bool Exists() const { return FExists; }
+  // 1 = version 1.0, 2 = version 1.1.
+  uint8_t Version() const { return FVersion; }
+  const std::string& Title() const { return FTitle; }
+  const std::string& Artist() const { return FArtist; }
+  const std::string& Album() const { return FAlbum; }
+  const std::string& Year() const { return FYear; }
+  const std::string& Comment() const { return FComment; }
+  // 0 = no track number.
+  uint8_t Track() const { return FTrack; }
+  // 255 = none; 148 and above name no genre.
+  uint8_t GenreIndex() const { return FGenreIndex; }
+
+ private:
+  bool FExists;
+  uint8_t FVersion;
+  std::string FTitle;
+  std::string FArtist;
+  std::string FAlbum;
+  std::string FYear;
+  std::string FComment;
+  uint8_t FTrack;
+  uint8_t FGenreIndex;
+};

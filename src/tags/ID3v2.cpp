@@ -1,0 +1,305 @@
+#include "ID3v2.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "TagFile.h"
+
+using tagfile::TFile;
+using tagfile::Trim;
+
+namespace {
+
+constexpr int kHeaderSize = 10;
+constexpr size_t kFrameValueSize = 250;
+constexpr uint32_t kLargestTagSize = 0x0FFFFFFF;  // 28 bits in four 7-bit bytes
+enum { kTitle, kArtist, kAlbum, kTrack, kYear, kGenre, kComment };
+
+bool HasMagic(const TagInfo& info) {
+  return std::memcmp(info.ID, "ID3", 3) == 0;
+}
+
+void AppendBigEndian32(std::string& out, uint32_t value) {
+  value = BigEndian32(value);
+  out.append(reinterpret_cast<const char*>(&value), 4);
+}
+
+// The file a path names, with symbolic links followed.
+std::string ResolveLinks(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) return path;
+  std::filesystem::path target = std::filesystem::canonical(path, error);
+  return error ? std::string() : target.string();
+}
+
+bool FsyncFolderOf(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  if (folder.empty()) folder = ".";
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+// Copies from offset to the end of the source into the output's current position.
+bool CopyRest(int in, int64_t offset, int out) {
+  constexpr size_t kChunk = 8 << 20;
+  off_t from = static_cast<off_t>(offset);
+  bool inKernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    ssize_t n;
+    if (inKernel) {
+      n = copy_file_range(in, &from, out, nullptr, kChunk, 0);
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        inKernel = false;
+        continue;
+      }
+    } else {
+      if (buffer.empty()) buffer.resize(1 << 20);
+      n = pread(in, buffer.data(), buffer.size(), from);
+      if (n > 0) {
+        if (!tagfile::WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+        from += n;
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+  }
+}
+
+}  // namespace
+
+uint32_t BigEndian32(uint32_t value) {
+  if constexpr (std::endian::native == std::endian::big) return value;
+  return ((value & 0xFF) << 24) | ((value & 0xFF00) << 8) | ((value >> 8) & 0xFF00) | (value >> 24);
+}
+
+bool ReadTagInfo(TFile& file, TagInfo& info) {
+  unsigned char header[kHeaderSize];
+  if (!file.ReadExactly(0, header, kHeaderSize)) return false;
+  std::memcpy(info.ID, header, 3);
+  info.Version = header[3];
+  info.Revision = header[4];
+  info.Flags = header[5];
+  std::memcpy(info.Size, header + 6, 4);
+  info.FileSize = file.Size();
+  return true;
+}
+
+int TotalTagSize(const TagInfo& info) {
+  // Each size byte is taken whole, as the header states it.
+  const int64_t total = (int64_t{info.Size[0]} << 21) + (int64_t{info.Size[1]} << 14) +
+                        (int64_t{info.Size[2]} << 7) + info.Size[3] + kHeaderSize;
+  return total > info.FileSize ? 0 : static_cast<int>(total);
+}
+
+void StoreFrameValue(std::string_view frameId, const std::string& value, TagInfo& info) {
+  auto slot = std::find(FrameIds.begin(), FrameIds.end(), frameId);
+  if (slot != FrameIds.end()) info.Frames[slot - FrameIds.begin()] = value;
+}
+
+void ReadFrames(TFile& file, TagInfo& info) {
+  const int64_t total = TotalTagSize(info);
+  int64_t position = kHeaderSize;
+  while (position < total && position < file.Size()) {
+    char header[kHeaderSize];
+    if (!file.ReadExactly(position, header, kHeaderSize)) return;
+    if (header[0] < 'A' || header[0] > 'Z') return;  // padding, or not a frame
+    uint32_t size;
+    std::memcpy(&size, header + 4, 4);
+    size = BigEndian32(size);
+    // A size with the top bit set is no size a frame can have: the scan ends there.
+    if (size & 0x80000000u) return;
+    const int64_t dataAt = position + kHeaderSize;
+    std::string value(kFrameValueSize, '\0');
+    const size_t wanted = std::min<size_t>(size, kFrameValueSize);
+    if (wanted > 0 && !file.ReadExactly(dataAt, value.data(), wanted)) return;
+    StoreFrameValue(std::string_view(header, 4), value, info);
+    position = dataAt + size;
+  }
+}
+
+int ParseTrack(const std::string& text) {
+  std::string number = Trim(text);
+  size_t slash = number.find('/');
+  if (slash != std::string::npos) number.resize(slash);
+  const char* begin = number.data();
+  const char* end = begin + number.size();
+  if (begin != end && *begin == '+') ++begin;
+  int value = 0;
+  auto [stop, error] = std::from_chars(begin, end, value);
+  if (error != std::errc() || stop != end || begin == end) return 0;
+  return value;
+}
+
+std::string StripGenreReference(const std::string& text) {
+  std::string genre = Trim(text);
+  size_t close = genre.rfind(')');
+  if (close != std::string::npos) genre.erase(0, close + 1);
+  return genre;
+}
+
+bool FillHeader(TagInfo& info) {
+  uint64_t size = 0;
+  for (const std::string& value : info.Frames) {
+    if (!value.empty()) size += value.size() + 11;
+  }
+  if (size > kLargestTagSize) return false;
+  std::memcpy(info.ID, "ID3", 3);
+  info.Version = 3;
+  info.Revision = 0;
+  info.Flags = 0;
+  info.Size[0] = (size >> 21) & 0x7F;
+  info.Size[1] = (size >> 14) & 0x7F;
+  info.Size[2] = (size >> 7) & 0x7F;
+  info.Size[3] = size & 0x7F;
+  return true;
+}
+
+bool RebuildFile(const std::string& path, const std::optional<std::string>& tag) {
+  // A symbolic link stays: the file it leads to is rebuilt, beside itself.
+  const std::string target = ResolveLinks(path);
+  struct stat st;
+  if (target.empty() || stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (!tagfile::MakeWritable(target)) return false;
+  TFile source;
+  TagInfo info;
+  if (!source.Open(target) || !ReadTagInfo(source, info)) return false;
+  if (!tag && !HasMagic(info)) return false;
+  const int64_t skip = HasMagic(info) ? TotalTagSize(info) : 0;
+
+  const std::string temporary = target + "~";
+  if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return false;
+  int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (out < 0) return false;
+  // Owner first: a change of owner may clear the set-user-ID and set-group-ID bits.
+  if (fchown(out, st.st_uid, st.st_gid) != 0) {
+    // Not permitted for others' files; the new file keeps the caller as owner.
+  }
+  bool ok = false;
+  try {
+    ok = fchmod(out, source.Mode()) == 0 &&
+         (!tag || tagfile::WriteAll(out, tag->data(), tag->size())) &&
+         CopyRest(source.Fd(), skip, out) && fsync(out) == 0;
+  } catch (...) {
+    ok = false;
+  }
+  ok = (close(out) == 0) && ok;
+  source.Close();
+  if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  FsyncFolderOf(target);
+  return true;
+}
+
+void TID3v2::Clear() {
+  FExists = false;
+  FVersion = 0;
+  FSize = 0;
+  FTitle.clear();
+  FArtist.clear();
+  FAlbum.clear();
+  FTrack = 0;
+  FYear.clear();
+  FGenre.clear();
+  FComment.clear();
+}
+
+bool TID3v2::LoadFromFile(const std::string& path) {
+  try {
+    Clear();
+    TFile file;
+    TagInfo info;
+    if (!file.Open(path) || !ReadTagInfo(file, info)) return false;
+    if (!HasMagic(info)) return true;
+    FExists = true;
+    FVersion = info.Version;
+    FSize = TotalTagSize(info);
+    if (FVersion != 3 || FSize <= 0) return true;
+    ReadFrames(file, info);
+    FTitle = Trim(info.Frames[kTitle]);
+    FArtist = Trim(info.Frames[kArtist]);
+    FAlbum = Trim(info.Frames[kAlbum]);
+    FYear = Trim(info.Frames[kYear]);
+    FTrack = static_cast<uint8_t>(ParseTrack(info.Frames[kTrack]) & 0xFF);
+    FGenre = StripGenreReference(info.Frames[kGenre]);
+    const std::string& comment = info.Frames[kComment];
+    FComment = comment.size() > 4 ? Trim(comment.substr(4)) : std::string();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TID3v2::WriteToFile(const std::string& path) {
+  try {
+    TagInfo info;
+    info.Frames[kTitle] = FTitle;
+    info.Frames[kArtist] = FArtist;
+    info.Frames[kAlbum] = FAlbum;
+    info.Frames[kTrack] = FTrack > 0 ? std::to_string(FTrack) : std::string();
+    info.Frames[kYear] = FYear;
+    info.Frames[kGenre] = FGenre;
+    if (!FComment.empty()) info.Frames[kComment] = std::string("eng\0", 4) + FComment;
+    if (!FillHeader(info)) return false;
+
+    std::string tag(info.ID, 3);
+    for (uint8_t byte : {info.Version, info.Revision, info.Flags, info.Size[0], info.Size[1],
+                         info.Size[2], info.Size[3]}) {
+      tag.push_back(static_cast<char>(byte));
+    }
+    for (int i = 0; i < kFrameCount; ++i) {
+      const std::string& value = info.Frames[i];
+      if (value.empty()) continue;
+      tag.append(FrameIds[i]);
+      AppendBigEndian32(tag, static_cast<uint32_t>(value.size() + 1));
+      tag.append(3, '\0');  // two flag bytes, then the encoding byte
+      tag.append(value);
+    }
+    return RebuildFile(path, tag);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TID3v2::DeleteFromFile(const std::string& path) {
+  try {
+    return RebuildFile(path, std::nullopt);
+  } catch (...) {
+    return false;
+  }
+}
+
+void TID3v2::SetTitle(const std::string& text) {
+  FTitle = tagfile::TrimRight(text);
+}
+void TID3v2::SetArtist(const std::string& text) {
+  FArtist = tagfile::TrimRight(text);
+}
+void TID3v2::SetAlbum(const std::string& text) {
+  FAlbum = tagfile::TrimRight(text);
+}
+void TID3v2::SetYear(const std::string& text) {
+  FYear = tagfile::TrimRight(text);
+}
+void TID3v2::SetGenre(const std::string& text) {
+  FGenre = tagfile::TrimRight(text);
+}
+void TID3v2::SetComment(const std::string& text) {
+  FComment = tagfile::TrimRight(text);
+}

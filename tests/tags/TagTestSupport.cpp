@@ -1,0 +1,120 @@
+#include "TagTestSupport.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace tagtest {
+
+TTempDir::TTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "melotag-tags-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  FPath = pattern;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code error;
+  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, error);
+  std::filesystem::remove_all(FPath, error);
+}
+
+std::string MpegAudio(int frames) {
+  std::string frame(417, '\0');
+  frame[0] = '\xFF';
+  frame[1] = '\xFB';
+  frame[2] = '\x90';
+  frame[3] = '\x64';
+  std::string audio;
+  for (int i = 0; i < frames; ++i) audio += frame;
+  return audio;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+unsigned Permissions(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+static std::string BigEndian(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+std::string Frame(const std::string& id, const std::string& data) {
+  return id + BigEndian(static_cast<uint32_t>(data.size())) + std::string(2, '\0') + data;
+}
+
+std::string SyncSafe(uint32_t size) {
+  return {static_cast<char>((size >> 21) & 0x7F), static_cast<char>((size >> 14) & 0x7F),
+          static_cast<char>((size >> 7) & 0x7F), static_cast<char>(size & 0x7F)};
+}
+
+std::string Tag(const std::string& body, uint8_t version) {
+  return std::string("ID3") + static_cast<char>(version) + std::string(2, '\0') +
+         SyncSafe(static_cast<uint32_t>(body.size())) + body;
+}
+
+std::string Trailer(const std::string& title, const std::string& comment, uint8_t byte125,
+                    uint8_t byte126, uint8_t genre) {
+  std::string trailer(128, '\0');
+  trailer.replace(0, 3, "TAG");
+  trailer.replace(3, title.size(), title);
+  trailer.replace(97, comment.size(), comment);
+  trailer[125] = static_cast<char>(byte125);
+  trailer[126] = static_cast<char>(byte126);
+  trailer[127] = static_cast<char>(genre);
+  return trailer;
+}
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) throw std::runtime_error("cannot run " + command);
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  int result = pclose(pipe);
+  if (status) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+  return output;
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
+}  // namespace tagtest

@@ -1,0 +1,50 @@
+// Fixtures for the tag suites: a temporary folder, MPEG audio, raw tags and file helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tagtest {
+
+// A fresh folder that is removed with everything in it.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  std::string Path(const std::string& name) const { return (FPath / name).string(); }
+  const std::filesystem::path& Root() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// Real MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each) with a silent payload.
+std::string MpegAudio(int frames = 4);
+
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+unsigned Permissions(const std::string& path);
+
+// A version 2.3 frame: ID, big-endian size of data, two zero flag bytes, data.
+std::string Frame(const std::string& id, const std::string& data);
+// A declared size as four 7-bit bytes.
+std::string SyncSafe(uint32_t size);
+// An ID3v2 header of the given major version declaring body.size(), followed by body.
+std::string Tag(const std::string& body, uint8_t version = 3);
+
+// A 128-byte ID3v1 trailer with the given fields, zero padded.
+std::string Trailer(const std::string& title, const std::string& comment, uint8_t byte125,
+                    uint8_t byte126, uint8_t genre);
+
+// Runs a shell command; returns its standard output, sets status to its exit status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+std::string Quote(const std::string& text);
+std::string Hex(const std::string& bytes);
+
+}  // namespace tagtest
