@@ -28,6 +28,7 @@ TEST(BadInput, PathsThatAreNoUsableFileGiveFalseEverywhere) {
   WriteBytes(dir.Path("file"), "a file, not a folder");
   std::filesystem::create_directory(dir.Path("folder.mp3"));
   ASSERT_EQ(mkfifo(dir.Path("pipe.mp3").c_str(), 0644), 0);
+  std::filesystem::create_symlink(dir.Path("gone.mp3"), dir.Path("dangling.mp3"));
   const std::string paths[] = {
       "",
       dir.Path("missing.mp3"),
@@ -36,6 +37,7 @@ TEST(BadInput, PathsThatAreNoUsableFileGiveFalseEverywhere) {
       dir.Path("folder.mp3"),
       dir.Path("pipe.mp3"),
       dir.Path("file/below.mp3"),
+      dir.Path("dangling.mp3"),
       "/dev/null",
   };
   for (const std::string& path : paths) {
@@ -54,6 +56,7 @@ TEST(BadInput, PathsThatAreNoUsableFileGiveFalseEverywhere) {
   EXPECT_EQ(ReadBytes(dir.Path("short.mp3")), "ID3\x03");
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path("folder.mp3")));
   EXPECT_FALSE(std::filesystem::exists(dir.Path("pipe.mp3~")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("gone.mp3")));
 }
 
 // A tag with every known frame, an unknown one and padding, then audio and a trailer.
