@@ -58,7 +58,7 @@ THashNode** TVornHashList::FindLink(std::string_view key) const {
 }
 
 template <typename K>
-void TVornHashList::AddKey(K&& key, void* value) {
+THashNode* TVornHashList::AddKey(K&& key, void* value) {
   THashNode** link = FindLink(key);
   if (*link) throw EHashList(Format("Duplicate hash list entry: %s", {std::string(key)}));
   THashNode* node = NewNode();
@@ -66,14 +66,15 @@ void TVornHashList::AddKey(K&& key, void* value) {
   node->Value = value;
   *link = node;
   ++FCount;
+  return node;
 }
 
-void TVornHashList::Add(std::string_view key, void* value) {
-  AddKey(key, value);
+THashNode* TVornHashList::Add(std::string_view key, void* value) {
+  return AddKey(key, value);
 }
 
-void TVornHashList::Add(std::string&& key, void* value) {
-  AddKey(std::move(key), value);
+THashNode* TVornHashList::Add(std::string&& key, void* value) {
+  return AddKey(std::move(key), value);
 }
 
 bool TVornHashList::Find(std::string_view key, void*& value) const {

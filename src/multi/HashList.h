@@ -44,11 +44,12 @@ class TVornHashList {
   TVornHashList(const TVornHashList&) = delete;
   TVornHashList& operator=(const TVornHashList&) = delete;
 
-  // Inserts a new entry; raises EHashList "Duplicate hash list entry: %s" if the key is there.
-  void Add(std::string_view key, void* value);
+  // Inserts a new entry and answers its node; raises EHashList "Duplicate hash list entry: %s"
+  // if the key is there.
+  THashNode* Add(std::string_view key, void* value);
   // The same, taking over the key string as the node's copy.
-  void Add(std::string&& key, void* value);
-  void Add(const char* key, void* value) { Add(std::string_view(key), value); }
+  THashNode* Add(std::string&& key, void* value);
+  THashNode* Add(const char* key, void* value) { return Add(std::string_view(key), value); }
   // True and the value if the key is present; `value` is left untouched otherwise.
   bool Find(std::string_view key, void*& value) const;
   // Releases every node; the bucket count stays, the values are not touched.
@@ -86,7 +87,7 @@ class TVornHashList {
  private:
   THashNode** FindLink(std::string_view key) const;
   template <typename K>
-  void AddKey(K&& key, void* value);
+  THashNode* AddKey(K&& key, void* value);
 
   THashFunc FHashFunc;
   TCompareFunc FCompareFunc;

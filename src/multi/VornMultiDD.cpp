@@ -44,6 +44,23 @@ struct TStorageShutdown {
   }
 } gStorageShutdown;
 
+// A dictionary's node carries its entry's value, so that building allocates one node and one
+// key copy per entry (and the display value's text when it is long).
+struct TDDNode : THashNode {
+  TDDValue Entry;
+};
+
+class TDDHashList : public TVornHashList {
+ public:
+  explicit TDDHashList(int bucketCount)
+      : TVornHashList(bucketCount, DefaultCompare, PositionalHash) {}
+  ~TDDHashList() override { Clear(); }
+
+ protected:
+  THashNode* NewNode() override { return new TDDNode; }
+  void DisposeNode(THashNode* node) override { delete static_cast<TDDNode*>(node); }
+};
+
 bool IsLetter(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -128,7 +145,7 @@ void TCustomMultiDD::SetDDName(const std::string& value) {
 
 void TCustomMultiDD::ReleaseEntries() {
   FHashList->ForEach([](THashNode* node) {
-    delete static_cast<TDDValue*>(node->Value);
+    std::string().swap(static_cast<TDDValue*>(node->Value)->DisplayValue);
     node->Value = nullptr;
   });
 }
@@ -207,11 +224,10 @@ void TCustomMultiDD::BuildFromReader(IDDReader& reader) {
   Clear();
   const int n = reader.RecordCount();
   if (n > 0) {
-    FHashList = std::make_unique<TVornHashList>(NextPrime(std::min(n, kMaxBuckets)), DefaultCompare,
-                                                PositionalHash);
+    FHashList = std::make_unique<TDDHashList>(NextPrime(std::min(n, kMaxBuckets)));
     requireFields();
   } else {
-    FHashList = std::make_unique<TVornHashList>(1, DefaultCompare, PositionalHash);
+    FHashList = std::make_unique<TDDHashList>(1);
   }
 
   reader.BeginRead();
@@ -226,9 +242,9 @@ void TCustomMultiDD::BuildFromReader(IDDReader& reader) {
       bool accept = true;
       if (FOnBuildingDD) FOnBuildingDD(this, key, codePage, seqNo, accept);
       if (accept) {
-        auto value = std::make_unique<TDDValue>(TDDValue{reader.FieldValue(pos[kValue])});
-        FHashList->Add(MakeKey(key, codePage, seqNo), value.get());
-        value.release();
+        auto* node = static_cast<TDDNode*>(FHashList->Add(MakeKey(key, codePage, seqNo), nullptr));
+        node->Entry.DisplayValue = reader.FieldValue(pos[kValue]);
+        node->Value = &node->Entry;
       }
       reader.Next();
     }

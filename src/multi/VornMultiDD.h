@@ -50,7 +50,7 @@ class TDDFieldsOption {
   std::string FDisplayValueField;
 };
 
-// The value of one entry.
+// The value of one entry; the dictionary keeps it inside the entry's hash node.
 struct TDDValue {
   std::string DisplayValue;
 };

@@ -92,8 +92,9 @@ TEST(Allocation, BuildingMakesANodeAKeyAndAValuePerEntry) {
   TTextCSVStreamDDReader reader(csv);
   TReaderDD dd;
   dd.Reader = &reader;
-  // Node, key copy, value record and its text per entry; a few for the list itself.
+  // A node (holding the value record), the key copy and the display text (long here) per
+  // entry; a few for the list itself.
   long made = Allocations([&] { dd.BuildDD(); });
-  EXPECT_LE(made, 4 * n + 16);
+  EXPECT_LE(made, 3 * n + 16);
   EXPECT_EQ(dd.HashList()->Count(), n);
 }
