@@ -41,19 +41,10 @@ std::string ResolveLinks(const std::string& path) {
   return error ? std::string() : target.string();
 }
 
-bool FsyncFolderOf(const std::string& path) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
-  close(fd);
-  return ok;
-}
-
-// Copies from offset to the end of the source into the output's current position.
-bool CopyRest(int in, int64_t offset, int out) {
-  constexpr size_t kChunk = 8 << 20;
+// Copies from offset to the end of the source behind what the output holds (written bytes).
+// Write-back of each chunk starts as soon as it is copied, so the final flush finds little left.
+bool CopyRest(int in, int64_t offset, int out, int64_t written) {
+  constexpr size_t kChunk = 1 << 20;
   off_t from = static_cast<off_t>(offset);
   bool inKernel = true;
   std::vector<char> buffer;
@@ -66,7 +57,7 @@ bool CopyRest(int in, int64_t offset, int out) {
         continue;
       }
     } else {
-      if (buffer.empty()) buffer.resize(1 << 20);
+      if (buffer.empty()) buffer.resize(kChunk);
       n = pread(in, buffer.data(), buffer.size(), from);
       if (n > 0) {
         if (!tagfile::WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
@@ -76,6 +67,8 @@ bool CopyRest(int in, int64_t offset, int out) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
+    sync_file_range(out, written, n, SYNC_FILE_RANGE_WRITE);
+    written += n;
   }
 }
 
@@ -192,7 +185,8 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
   try {
     ok = fchmod(out, source.Mode()) == 0 &&
          (!tag || tagfile::WriteAll(out, tag->data(), tag->size())) &&
-         CopyRest(source.Fd(), skip, out) && fsync(out) == 0;
+         CopyRest(source.Fd(), skip, out, tag ? static_cast<int64_t>(tag->size()) : 0) &&
+         fsync(out) == 0;
   } catch (...) {
     ok = false;
   }
@@ -203,7 +197,6 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
     unlink(temporary.c_str());
     return false;
   }
-  FsyncFolderOf(target);
   return true;
 }
 

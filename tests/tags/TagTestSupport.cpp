@@ -83,7 +83,7 @@ std::string Trailer(const std::string& title, const std::string& comment, uint8_
   return trailer;
 }
 
-std::string Run(const std::string& command, int* status) {
+std::string RunCommand(const std::string& command, int* status) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) throw std::runtime_error("cannot run " + command);

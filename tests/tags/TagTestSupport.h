@@ -43,7 +43,7 @@ std::string Trailer(const std::string& title, const std::string& comment, uint8_
                     uint8_t byte126, uint8_t genre);
 
 // Runs a shell command; returns its standard output, sets status to its exit status.
-std::string Run(const std::string& command, int* status = nullptr);
+std::string RunCommand(const std::string& command, int* status = nullptr);
 std::string Quote(const std::string& text);
 std::string Hex(const std::string& bytes);
 

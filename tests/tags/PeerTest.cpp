@@ -1,0 +1,213 @@
+// Interoperability with real peers: the id3v2 program and mutagen.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "TagTestSupport.h"
+
+using namespace tagtest;
+
+namespace {
+
+using TValues = std::map<std::string, std::string>;
+
+// Runs the mutagen helper; values go and come back as hex of their bytes.
+std::string Mutagen(const std::string& args) {
+  int status = -1;
+  std::string out =
+      RunCommand("/usr/bin/python3 " + Quote(MUTAGEN_PEER) + " " + args + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << out;
+  return out;
+}
+
+TValues MutagenRead(const std::string& path) {
+  TValues values;
+  std::string out = Mutagen("read " + Quote(path));
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(at, end - at);
+    at = end + 1;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string bytes;
+    for (size_t i = eq + 1; i + 1 < line.size(); i += 2) {
+      bytes += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+    }
+    values[line.substr(0, eq)] = bytes;
+  }
+  return values;
+}
+
+std::string AudioMd5(const std::string& path) {
+  return Mutagen("md5 " + Quote(path));
+}
+
+struct TSample {
+  std::string title, artist, album, track, year, genre, comment;
+};
+
+void MutagenWrite(const std::string& mode, const std::string& path, const TSample& s) {
+  Mutagen(mode + " " + Quote(path) + " " + Hex(s.title) + " " + Hex(s.artist) + " " + Hex(s.album) +
+          " " + Hex(s.track) + " " + Hex(s.year) + " " + Hex(s.genre) + " " + Hex(s.comment));
+}
+
+class PeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int status = -1;
+    RunCommand("/usr/bin/python3 -c 'import mutagen' 2>&1", &status);
+    ASSERT_EQ(status, 0) << "mutagen is missing: run scripts/install-deps";
+    path = dir.Path("song.mp3");
+    WriteBytes(path, audio);
+    WriteBytes(dir.Path("audio.mp3"), audio);
+  }
+  TTempDir dir;
+  std::string audio = MpegAudio(8);
+  std::string path;
+  // Latin-1 text: "Café", "Müller" ...
+  TSample sample = {"Caf\xE9 title", "M\xFCller", "Album \xC6",    "7",
+                    "2001",          "Rock",      "Fine \xE9t\xE9"};
+};
+
+TEST_F(PeerTest, Id3v2ProgramTagsAreRead) {
+  int status = -1;
+  std::string out = RunCommand(
+      "id3v2 -t 'Title' -a 'Artist' -A 'Album' -y 1999 -T 3/12 -g 17 "
+      "-c 'Comment' " +
+          Quote(path) + " 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << out;
+
+  TID3v2 v2;
+  ASSERT_TRUE(v2.LoadFromFile(path));
+  EXPECT_TRUE(v2.Exists());
+  EXPECT_EQ(v2.Version(), 3);
+  EXPECT_GT(v2.Size(), 10);
+  EXPECT_EQ(v2.Title(), "Title");
+  EXPECT_EQ(v2.Artist(), "Artist");
+  EXPECT_EQ(v2.Album(), "Album");
+  EXPECT_EQ(v2.Year(), "1999");
+  EXPECT_EQ(v2.Track(), 3);
+  EXPECT_EQ(v2.Genre(), "");  // the program writes the bare reference "(17)"
+  EXPECT_EQ(v2.Comment(), "Comment");
+
+  TID3v1 v1;
+  ASSERT_TRUE(v1.LoadFromFile(path));
+  EXPECT_TRUE(v1.Exists());
+  EXPECT_EQ(v1.Version(), 2);
+  EXPECT_EQ(v1.Title(), "Title");
+  EXPECT_EQ(v1.Artist(), "Artist");
+  EXPECT_EQ(v1.Album(), "Album");
+  EXPECT_EQ(v1.Year(), "1999");
+  EXPECT_EQ(v1.Comment(), "Comment");
+  EXPECT_EQ(v1.Track(), 3);
+  EXPECT_EQ(v1.GenreIndex(), 17);
+}
+
+TEST_F(PeerTest, MutagenVersion23TagIsRead) {
+  sample.track = "5/9";
+  MutagenWrite("write23", path, sample);
+  TID3v2 tag;
+  ASSERT_TRUE(tag.LoadFromFile(path));
+  EXPECT_TRUE(tag.Exists());
+  EXPECT_EQ(tag.Version(), 3);
+  EXPECT_EQ(std::to_string(tag.Size()), MutagenRead(path)["size"]);
+  EXPECT_EQ(tag.Title(), sample.title);
+  EXPECT_EQ(tag.Artist(), sample.artist);
+  EXPECT_EQ(tag.Album(), sample.album);
+  EXPECT_EQ(tag.Track(), 5);
+  EXPECT_EQ(tag.Year(), sample.year);
+  EXPECT_EQ(tag.Genre(), sample.genre);
+  EXPECT_EQ(tag.Comment(), sample.comment);
+}
+
+TEST_F(PeerTest, MutagenVersion24TagReportsOnlyExistenceVersionAndSize) {
+  MutagenWrite("write24", path, sample);
+  TID3v2 tag;
+  ASSERT_TRUE(tag.LoadFromFile(path));
+  EXPECT_TRUE(tag.Exists());
+  EXPECT_EQ(tag.Version(), 4);
+  EXPECT_EQ(std::to_string(tag.Size()), MutagenRead(path)["size"]);
+  EXPECT_EQ(tag.Title(), "");
+  EXPECT_EQ(tag.Artist(), "");
+  EXPECT_EQ(tag.Album(), "");
+  EXPECT_EQ(tag.Track(), 0);
+  EXPECT_EQ(tag.Year(), "");
+  EXPECT_EQ(tag.Genre(), "");
+  EXPECT_EQ(tag.Comment(), "");
+}
+
+TEST_F(PeerTest, MutagenId3v1TagIsRead) {
+  MutagenWrite("writev1", path, sample);
+  TID3v2 v2;
+  ASSERT_TRUE(v2.LoadFromFile(path));
+  EXPECT_FALSE(v2.Exists());
+  TID3v1 tag;
+  ASSERT_TRUE(tag.LoadFromFile(path));
+  EXPECT_TRUE(tag.Exists());
+  EXPECT_EQ(tag.Version(), 2);
+  EXPECT_EQ(tag.Title(), sample.title);
+  EXPECT_EQ(tag.Artist(), sample.artist);
+  EXPECT_EQ(tag.Album(), sample.album);
+  EXPECT_EQ(tag.Year(), sample.year);
+  EXPECT_EQ(tag.Comment(), "");  // mutagen 1.46 puts no comment into a trailer
+  EXPECT_EQ(tag.Track(), 7);
+  EXPECT_EQ(tag.GenreIndex(), 17);
+}
+
+TEST_F(PeerTest, MutagenReadsWhatTheTagClassesWrite) {
+  // Written over an older tag of each kind, so the rewrite is checked too.
+  MutagenWrite("write24", path, {"old", "old", "old", "1", "1990", "Pop", "old"});
+  TID3v1 old1;
+  old1.SetTitle("old");
+  ASSERT_TRUE(old1.WriteToFile(path));
+
+  TID3v2 v2;
+  v2.SetTitle(sample.title);
+  v2.SetArtist(sample.artist);
+  v2.SetAlbum(sample.album);
+  v2.SetTrack(7);
+  v2.SetYear(sample.year);
+  v2.SetGenre(sample.genre);
+  v2.SetComment(sample.comment);
+  ASSERT_TRUE(v2.WriteToFile(path));
+  TValues read = MutagenRead(path);
+  EXPECT_EQ(read["version"], "2.3");
+  EXPECT_EQ(read["title"], sample.title);
+  EXPECT_EQ(read["artist"], sample.artist);
+  EXPECT_EQ(read["album"], sample.album);
+  EXPECT_EQ(read["track"], "7");
+  EXPECT_EQ(read["year"], sample.year);
+  EXPECT_EQ(read["genre"], sample.genre);
+  EXPECT_EQ(read["comment"], sample.comment);
+  EXPECT_EQ(AudioMd5(path), AudioMd5(dir.Path("audio.mp3")));
+
+  // The trailer alone, once the ID3v2 tag is gone.
+  ASSERT_TRUE(v2.DeleteFromFile(path));
+  TID3v1 v1;
+  v1.SetTitle(sample.title);
+  v1.SetArtist(sample.artist);
+  v1.SetAlbum(sample.album);
+  v1.SetTrack(7);
+  v1.SetYear(sample.year);
+  v1.SetGenreIndex(17);
+  v1.SetComment(sample.comment);
+  ASSERT_TRUE(v1.WriteToFile(path));
+  read = MutagenRead(path);
+  EXPECT_EQ(read["version"], "1.1");
+  EXPECT_EQ(read["title"], sample.title);
+  EXPECT_EQ(read["artist"], sample.artist);
+  EXPECT_EQ(read["album"], sample.album);
+  EXPECT_EQ(read["track"], "7");
+  EXPECT_EQ(read["year"], sample.year);
+  EXPECT_EQ(read["genre"], sample.genre);
+  EXPECT_EQ(read["comment"], sample.comment);
+  EXPECT_EQ(ReadBytes(path).substr(0, audio.size()), audio);
+  EXPECT_EQ(AudioMd5(path), AudioMd5(dir.Path("audio.mp3")));
+}
+
+}  // namespace
