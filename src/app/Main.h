@@ -15,6 +15,7 @@
 class QFileSystemModel;
 class QProgressBar;
 class TSingleInstance;
+class TVornMsgBox;
 
 // One file for the file list: its caption (the name), full path and size in bytes.
 struct TFileEntry {
@@ -84,6 +85,12 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   // --- Messages: the window's message box (translated, sequence number "0").
   void ShowMsg(const QString& msg);
   int MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons);
+
+  // Runs a handler; an error that escapes it ends the command with its message in a dialog.
+  void Guarded(void (TMainForm::*handler)());
+
+  // The message box of the window's messages and questions.
+  TVornMsgBox* VornMsgBox1 = nullptr;
 
   // State shared by the window's operations.
   QProgressBar* FProgressBar = nullptr;

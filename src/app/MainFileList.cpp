@@ -353,7 +353,8 @@ void TMainForm::SetUpFolderTree() {
   auto* model = new QFileSystemModel(this);
   model->setObjectName("ShellTreeView1Model");
   SetFolderModel(model);
-  connect(ShellTreeView1, &QTreeView::clicked, this, &TMainForm::ShellTreeView1Click);
+  connect(ShellTreeView1, &QTreeView::clicked, this,
+          [this] { Guarded(&TMainForm::ShellTreeView1Click); });
 }
 
 void TMainForm::SetFolderModel(QFileSystemModel* model) {

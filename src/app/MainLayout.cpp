@@ -163,7 +163,8 @@ void TMainForm::BindControls() {
       {actGetFileProperties, &TMainForm::actGetFilePropertiesExecute},
       {actClearFileList, &TMainForm::actClearFileListExecute},
       {actHelp, &TMainForm::actHelpExecute}};
-  for (auto [action, handler] : handlers) connect(action, &QAction::triggered, this, handler);
+  for (auto [action, handler] : handlers)
+    connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded(handler); });
 
   // The file list: two columns, sorted by the window itself, pop-up menu on right click.
   lvIniFileList->setSortingEnabled(false);
@@ -171,8 +172,10 @@ void TMainForm::BindControls() {
   lvIniFileList->header()->setStretchLastSection(false);
   lvIniFileList->setColumnWidth(0, 160);
   lvIniFileList->setColumnWidth(1, 350);
-  connect(lvIniFileList, &QTreeWidget::itemSelectionChanged, this, &TMainForm::lvIniFileListChange);
-  connect(lvIniFileList, &QTreeWidget::itemDoubleClicked, this, &TMainForm::lvIniFileListDblClick);
+  connect(lvIniFileList, &QTreeWidget::itemSelectionChanged, this,
+          [this] { Guarded(&TMainForm::lvIniFileListChange); });
+  connect(lvIniFileList, &QTreeWidget::itemDoubleClicked, this,
+          [this] { Guarded(&TMainForm::lvIniFileListDblClick); });
   connect(lvIniFileList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     PopupMenu1->popup(lvIniFileList->viewport()->mapToGlobal(pos));
   });
@@ -180,14 +183,17 @@ void TMainForm::BindControls() {
   StatusBar->SetPanels({0, 0});
 
   // Control events of the pages.
-  connect(cbxTitle, &QCheckBox::clicked, this, &TMainForm::cbxTitleClick);
-  connect(edtArtist, &QLineEdit::textChanged, this, &TMainForm::edtArtistChange);
-  connect(edtAlbum, &QLineEdit::textChanged, this, &TMainForm::edtAlbumChange);
-  connect(edtYear, &QLineEdit::textChanged, this, &TMainForm::edtYearChange);
-  connect(edtComment, &QLineEdit::textChanged, this, &TMainForm::edtCommentChange);
-  connect(SpeedButton5, &QToolButton::clicked, this, &TMainForm::SpeedButton5Click);
-  connect(Button2, &QPushButton::clicked, this, &TMainForm::Button2Click);
-  connect(Button3, &QPushButton::clicked, this, &TMainForm::Button3Click);
+  connect(cbxTitle, &QCheckBox::clicked, this, [this] { Guarded(&TMainForm::cbxTitleClick); });
+  connect(edtArtist, &QLineEdit::textChanged, this,
+          [this] { Guarded(&TMainForm::edtArtistChange); });
+  connect(edtAlbum, &QLineEdit::textChanged, this, [this] { Guarded(&TMainForm::edtAlbumChange); });
+  connect(edtYear, &QLineEdit::textChanged, this, [this] { Guarded(&TMainForm::edtYearChange); });
+  connect(edtComment, &QLineEdit::textChanged, this,
+          [this] { Guarded(&TMainForm::edtCommentChange); });
+  connect(SpeedButton5, &QToolButton::clicked, this,
+          [this] { Guarded(&TMainForm::SpeedButton5Click); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button2Click); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button3Click); });
 
   // The pane sizes as loaded.
   Splitter2->setSizes({247, width() - 247 - Splitter2->handleWidth()});

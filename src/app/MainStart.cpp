@@ -9,14 +9,18 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "CodePage.h"
 #include "Main.h"
 #include "Shell.h"
 #include "SingleInstance.h"
+#include "VornMultiDD.h"
 
 TMainForm::TMainForm(const QStringList& commandLine, TSingleInstance* instance, QWidget* parent)
     : QWidget(parent), FCommandLine(commandLine), FInstance(instance) {
   setupUi(this);
   resize(800, 600);
+  VornMsgBox1 = new TVornMsgBox(this);
+  VornMsgBox1->setObjectName("VornMsgBox1");
   BindControls();
   SetUpFolderTree();
   FormCreate();
@@ -171,9 +175,17 @@ void TMainForm::AppendTitleLine(const QString& line) {
 }
 
 void TMainForm::ShowMsg(const QString& msg) {
-  Dialogs().MessageDlg(mtCustom, msg, Btn(mbOK), 0);
+  VornMsgBox1->ShowMsg(EncodeText(msg), "0");
 }
 
 int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
-  return Dialogs().MessageDlg(type, msg, buttons, 0);
+  return VornMsgBox1->MsgDlg(EncodeText(msg), type, buttons, 0, "0");
+}
+
+void TMainForm::Guarded(void (TMainForm::*handler)()) {
+  try {
+    (this->*handler)();
+  } catch (const std::exception& e) {
+    Dialogs().MessageDlg(mtError, DecodeText(e.what()), Btn(mbOK), 0);
+  }
 }
