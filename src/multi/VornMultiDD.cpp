@@ -331,11 +331,6 @@ void TVornMultiDDStorage::Remove(TCustomMultiDD* dd) {
   }
 }
 
-void TVornMultiDDStorage::RemoveByName(std::string_view name) {
-  auto at = LowerBound(FItems, name);
-  if (at != FItems.end() && CompareText(at->first, name) == 0) FItems.erase(at);
-}
-
 std::string TVornMultiDDStorage::TranslateByName(std::string_view DDName, const std::string& DDKey,
                                                  const std::string& CodePage,
                                                  const std::string& SeqNo) const {

@@ -168,6 +168,8 @@ class TVornMultiDDStorage {
                               const std::string& CodePage, const std::string& SeqNo) const;
   // Destroys every registered dictionary, the last first.
   void Clear();
+  // (Replacing a form's texts through a dictionary of a given name belongs to the screen
+  // replacement, which finds the dictionary with FindDD.)
 
  private:
   friend class TCustomMultiDD;

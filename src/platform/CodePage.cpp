@@ -1,5 +1,8 @@
 #include "CodePage.h"
 
+#include <QCollator>
+#include <QLocale>
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -390,6 +393,24 @@ QString DecodeText(std::string_view bytes) {
 
 std::string EncodeText(const QString& text) {
   return CurrentCodec().Encode(text);
+}
+
+int lstrcmpA(std::string_view a, std::string_view b) {
+  // One collator per thread for the current locale; the C locale, which would compare code
+  // points, sorts as English does.
+  thread_local std::unique_ptr<QCollator> collator;
+  thread_local QString collatorLocale;
+  QLocale locale;
+  if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+  if (!collator || collatorLocale != locale.name()) {
+    collator = std::make_unique<QCollator>(locale);
+    collator->setCaseSensitivity(Qt::CaseSensitive);
+    collatorLocale = locale.name();
+  }
+  const TCodePageCodec& codec = CurrentCodec();
+  int r = collator->compare(codec.Decode(a), codec.Decode(b));
+  if (r == 0 && a != b) r = a < b ? -1 : 1;  // equal only when the bytes are
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
 void CheckCodePage() {

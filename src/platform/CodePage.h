@@ -60,5 +60,7 @@ const TCodePageCodec& CurrentCodec();
 // Decode code-page bytes / encode to code-page bytes with the current codec.
 QString DecodeText(std::string_view bytes);
 std::string EncodeText(const QString& text);
+// Locale-aware, case-sensitive comparison of two code-page texts (decoded first): <0, 0, >0.
+int lstrcmpA(std::string_view a, std::string_view b);
 // Makes sure the current code page can be converted; call once at start. Throws Exception.
 void CheckCodePage();

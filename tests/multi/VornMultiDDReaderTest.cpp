@@ -5,9 +5,17 @@
 
 #include "Exception.h"
 #include "VornMultiConsts.h"
+#include "VornMultiDD.h"
 #include "VornMultiDDReader.h"
 
 namespace {
+
+// A dictionary over a reader that is already open.
+class TReaderDD : public TCustomMultiDD {
+ public:
+  IDDReader* Reader = nullptr;
+  void LoadDD() override { BuildFromReader(*Reader); }
+};
 
 std::string Int(int32_t v) {
   std::string s(4, '\0');
@@ -277,6 +285,15 @@ TEST(DDReader, SurvivesMutatedFiles) {
           }
           (void)reader->FieldValueByName("DisplayValue");
           (void)reader->IsNullByName("SeqNo");
+        }
+        // And a dictionary built from what is left of the file.
+        TReaderDD dd;
+        dd.Reader = reader.get();
+        try {
+          dd.BuildDD();
+          (void)dd.Translate("Open", "950", "0");
+        } catch (const Exception&) {  // a missing field, a duplicate entry
+          EXPECT_FALSE(dd.Built());
         }
         ++built;
       } catch (const EConvertError&) {

@@ -191,3 +191,21 @@ TEST(CodePage, TheCurrentCodecFollowsTheCodePage) {
   TEnvScope cp("MELOTAG_CODEPAGE", "936");
   EXPECT_EQ(DecodeText("\xD6\xD0"), U(u"\u4E2D"));
 }
+
+TEST(CodePage, LstrcmpAComparesLikeAPersonButKeepsLetterCase) {
+  TEnvScope cp("MELOTAG_CODEPAGE", "1252");
+  struct {
+    const char* a;
+    const char* b;
+    int sign;
+  } cases[] = {{"a", "B", -1},           {"B", "c", -1}, {"abc", "abc", 0},      {"a", "A", 0},
+               {"track2", "track10", 0}, {"", "a", -1},  {"\xE9t\xE9", "ete", 1}};
+  for (const auto& c : cases) {
+    int r = lstrcmpA(c.a, c.b);
+    if (c.sign == 0 && std::string(c.a) != c.b)
+      EXPECT_NE(r, 0) << c.a << " " << c.b;  // different texts never compare equal
+    else
+      EXPECT_EQ(r, c.sign) << c.a << " " << c.b;
+    EXPECT_EQ(lstrcmpA(c.b, c.a), -r) << c.a << " " << c.b;
+  }
+}
