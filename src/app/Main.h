@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 #include "Dialogs.h"
 #include "ui_Main.h"
 
@@ -88,6 +90,7 @@ class TMainForm : public QWidget, public Ui::TMainForm {
 
   // Runs a handler; an error that escapes it ends the command with its message in a dialog.
   void Guarded(void (TMainForm::*handler)());
+  void Guarded(const std::function<void()>& handler);
 
   // The message box of the window's messages and questions.
   TVornMsgBox* VornMsgBox1 = nullptr;

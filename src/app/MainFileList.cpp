@@ -254,7 +254,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   // The question is asked after the drop has ended, not inside it.
   QMetaObject::invokeMethod(
-      this, [this, names] { DropFiles(names); }, Qt::QueuedConnection);
+      this, [this, names] { Guarded([&] { DropFiles(names); }); }, Qt::QueuedConnection);
 }
 
 void TMainForm::AddCommandLineFiles() {

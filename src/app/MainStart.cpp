@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -19,6 +21,9 @@ TMainForm::TMainForm(const QStringList& commandLine, TSingleInstance* instance, 
     : QWidget(parent), FCommandLine(commandLine), FInstance(instance) {
   setupUi(this);
   resize(800, 600);
+  // Centred on the screen when first shown.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
   VornMsgBox1 = new TVornMsgBox(this);
   VornMsgBox1->setObjectName("VornMsgBox1");
   BindControls();
@@ -183,8 +188,12 @@ int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons butto
 }
 
 void TMainForm::Guarded(void (TMainForm::*handler)()) {
+  Guarded([this, handler] { (this->*handler)(); });
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler) {
   try {
-    (this->*handler)();
+    handler();
   } catch (const std::exception& e) {
     Dialogs().MessageDlg(mtError, DecodeText(e.what()), Btn(mbOK), 0);
   }

@@ -35,8 +35,11 @@ void TStatusBar::SetPanelText(int index, const QString& text) {
 void TStatusBar::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   int left = 0;
-  for (const TPanel& panel : FPanels) {
-    const QRect box(left, 0, panel.Width, height());
+  for (qsizetype i = 0; i < FPanels.size(); ++i) {
+    const TPanel& panel = FPanels[i];
+    const int width =
+        i == FPanels.size() - 1 ? qMax(panel.Width, this->width() - left) : panel.Width;
+    const QRect box(left, 0, width, height());
     QStyleOptionFrame frame;
     frame.initFrom(this);
     frame.rect = box;

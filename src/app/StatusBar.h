@@ -1,4 +1,5 @@
-// A status bar made of panels of fixed width, each with one text, side by side from the left.
+// A status bar made of panels, each with one text, side by side from the left. Every panel but
+// the last is as wide as its width; the last one reaches the right edge.
 #pragma once
 
 #include <QString>

@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -25,6 +26,14 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QThread::msleep(5);
   }
   return true;
+}
+
+TUrlRecorder::TUrlRecorder() {
+  QDesktopServices::setUrlHandler("file", this, "Open");
+}
+
+TUrlRecorder::~TUrlRecorder() {
+  QDesktopServices::unsetUrlHandler("file");
 }
 
 void RunEventLoop(int ms) {

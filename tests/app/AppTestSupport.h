@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -32,6 +33,17 @@ bool WriteMp3(const QString& path, qint64 size = 417);
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000);
 // Runs a real event loop (which waits when idle) for `ms` milliseconds.
 void RunEventLoop(int ms);
+
+// Records the URLs the desktop is asked to open instead of starting a program.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  TUrlRecorder();
+  ~TUrlRecorder() override;
+  QList<QUrl> Opened;
+ public slots:
+  void Open(const QUrl& url) { Opened.append(url); }
+};
 
 class MainFormTest : public ::testing::Test {
  protected:

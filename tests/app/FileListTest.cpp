@@ -17,21 +17,11 @@
 #include <unistd.h>
 
 #include "AppTestSupport.h"
+#include "VornMultiDD.h"
 
 namespace {
 
 const QString kDropQuestion = QString::fromUtf8("檔案列表已經開啟，是否開新專案？");
-
-// Records the URLs the desktop is asked to open instead of starting a player.
-class TUrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  TUrlRecorder() { QDesktopServices::setUrlHandler("file", this, "Open"); }
-  ~TUrlRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
-  QList<QUrl> Opened;
- public slots:
-  void Open(const QUrl& url) { Opened.append(url); }
-};
 
 class FileListTest : public MainFormTest {
  protected:
@@ -450,4 +440,18 @@ TEST_F(FileListTest, UnreadableFolderGivesAnEmptyScan) {
   EXPECT_EQ(form.CurrentFolder, Path("no such folder"));
 }
 
-#include "FileListTest.moc"
+TEST_F(FileListTest, QuestionsGoThroughTheMessageBoxAndItsErrorsEndTheCommand) {
+  Files({"a.mp3"});
+  TMainForm& form = MakeForm();
+  form.ScanFolder(FDir.path());
+  // A dictionary whose file cannot be read: the look-up fails, the command ends with the error.
+  TVornMultiFileDD dictionary;
+  dictionary.SetDDName("AppTestDD");
+  dictionary.SetDDReaderID("VornTextCSV");
+  dictionary.SetFileName(Path("missing.lng"));
+  form.VornMsgBox1->SetDDName("AppTestDD");
+  form.actClearFileList->trigger();
+  ASSERT_EQ(FDialogs.Shown().size(), 1);
+  EXPECT_EQ(FDialogs.Shown()[0].Type, mtError);
+  EXPECT_EQ(form.FileCount(), 1);  // the question was never answered
+}

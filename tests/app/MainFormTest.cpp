@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -372,4 +373,14 @@ TEST_F(MainFormTest, CloseEndsTheWindowAndStopsTakingDrops) {
   form.actClose->trigger();
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(form.acceptDrops());
+}
+
+TEST_F(MainFormTest, HelpOpensTheHelpDocumentBesideTheProgram) {
+  TUrlRecorder desktop;
+  TMainForm& form = MakeForm();
+  form.actHelp->trigger();
+  const QDir folder(QCoreApplication::applicationDirPath());
+  ASSERT_TRUE(QFile::exists(folder.filePath("Melotag.html")));  // put there by the build
+  EXPECT_EQ(desktop.Opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("Melotag.html"))});
+  EXPECT_TRUE(FDialogs.Shown().isEmpty());
 }
