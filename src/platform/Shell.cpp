@@ -25,8 +25,7 @@ bool SetArchiveOnly(const QString& path) {
 }
 
 bool IsReadOnlyPath(const QString& path) {
-  const QFileInfo info(path);
-  return info.exists() && !info.isWritable();
+  return QFileInfo::exists(path) && !QFile::permissions(path).testFlag(QFileDevice::WriteOwner);
 }
 
 namespace {
@@ -78,7 +77,7 @@ QDialog* ShowFileProperties(const QString& path, QWidget* parent) {
     AddRow(form, "lblAccessed", "Accessed:", DateText(info.lastRead()));
     AddRow(form, "lblPermissions", "Permissions:",
            PermissionText(info.permissions()) +
-               (info.isWritable() ? QString() : QStringLiteral(" (read-only)")));
+               (IsReadOnlyPath(path) ? QStringLiteral(" (read-only)") : QString()));
     AddRow(form, "lblOwner", "Owner:", info.owner());
   } else {
     AddRow(form, "lblMissing", "", "This file no longer exists.");

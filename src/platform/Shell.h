@@ -15,7 +15,7 @@ bool ShellOpen(const QString& path);
 // permissions could not be changed.
 bool SetArchiveOnly(const QString& path);
 
-// The file has no write permission for the user.
+// The file exists without the owner's write permission (what "archive alone" gives back).
 bool IsReadOnlyPath(const QString& path);
 
 // Shows the properties of a file (path, size, dates, permissions) in a window of its own that

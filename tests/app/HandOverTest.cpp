@@ -38,13 +38,14 @@ TEST_F(HandOverTest, SecondStartListsItsFileInTheRunningWindowAndEnds) {
   ASSERT_TRUE(instance.TryLock());
   FForm = std::make_unique<TMainForm>(QStringList{"Melotag"}, &instance);
   TMainForm& form = *FForm;
-  form.show();
+  form.showMinimized();
   ASSERT_TRUE(instance.IsListening());
 
   // Relative to the second start's folder; a name with a blank stays one path.
   EXPECT_EQ(SecondStart({"My Song.mp3", "Other.mp3"}), 0);
   EXPECT_EQ(Captions(), (QStringList{"My Song.mp3", "Other.mp3"}));
   EXPECT_EQ(Paths()[0], Path("My Song.mp3"));
+  EXPECT_FALSE(form.isMinimized());  // the running window comes back
 
   // Without arguments only the program's path travels: nothing is listed.
   EXPECT_EQ(SecondStart({}), 0);

@@ -136,6 +136,24 @@ TEST(SingleInstance, MalformedHandOversAreDroppedAndTheNextOneStillArrives) {
   EXPECT_EQ(handOvers, 1);
 }
 
+TEST(SingleInstance, ASecondStartWaitsForTheFirstToListen) {
+  QTemporaryDir dir;
+  TSingleInstance running("Melotag", dir.path());
+  ASSERT_TRUE(running.TryLock());
+  int handOvers = 0;
+  QObject::connect(&running, &TSingleInstance::HandOver, [&] { ++handOvers; });
+  std::atomic<int> result{-1};
+  std::thread sender([&] {
+    result = TSingleInstance("Melotag", dir.path()).SendHandOver({"/bin/Melotag /a.mp3"});
+  });
+  QThread::msleep(300);  // still starting up
+  ASSERT_TRUE(running.Listen());
+  EXPECT_TRUE(Spin([&] { return result != -1; }));
+  sender.join();
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(handOvers, 1);
+}
+
 TEST(SingleInstance, NobodyListeningMeansNoHandOver) {
   QTemporaryDir dir;
   EXPECT_FALSE(TSingleInstance("Melotag", dir.path()).SendHandOver({"x"}, 300));
