@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "Dialogs.h"
+#include "FormDialogs.h"
 #include "ui_Main.h"
 
 class QFileSystemModel;
@@ -92,6 +93,15 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   void Guarded(void (TMainForm::*handler)());
   void Guarded(const std::function<void()>& handler);
 
+  // The dialogs of the window (as loaded; the filter of OpenDialog1 is set before each use).
+  TOpenDialog OpenDialog1{QStringLiteral("All supported types|*.id3;*.tag;*.mp3;*.mp2;|Tag "
+                                         "formats|*.id3,*.tag;|MPEG audio files|*.mp3, *.mp2;"),
+                          QStringLiteral("."),
+                          true,
+                          {}};
+  TSaveDialog SaveDialog{{}, {}, QStringLiteral("m3u"), {}};
+  TFontDialog FD;
+
   // The message box of the window's messages and questions.
   TVornMsgBox* VornMsgBox1 = nullptr;
 
@@ -151,6 +161,8 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Files dropped on a control that takes text drops (the title list, the edits) reach the list.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BindControls();

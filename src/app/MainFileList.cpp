@@ -195,11 +195,11 @@ void TMainForm::actOpenFolderExecute() {
 
 void TMainForm::actAddFilesExecute() {
   const int selected = SelectedIndex();
-  const QString initialDir = selected >= 0 ? QFileInfo(FilePath(selected)).path() : QString();
-  QStringList files;
-  if (!Dialogs().OpenFiles(MainDialogs::AddFilesFilter, initialDir, true, files)) return;
+  OpenDialog1.InitialDir = selected >= 0 ? QFileInfo(FilePath(selected)).path() : QString();
+  OpenDialog1.Filter = MainDialogs::AddFilesFilter;
+  if (!OpenDialog1.Execute()) return;
   QList<TFileEntry> entries;
-  for (const QString& path : files)
+  for (const QString& path : OpenDialog1.Files)
     entries.append({QFileInfo(path).fileName(), path, FileSizeOf(path)});
   AddFileItems(entries);
   UpdateTotals();
@@ -236,15 +236,38 @@ void TMainForm::DropFiles(const QStringList& names) {
   UpdateTotals();
 }
 
+namespace {
+
+bool HasLocalFiles(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return false;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return true;
+  return false;
+}
+
+}  // namespace
+
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) {
-    for (const QUrl& url : event->mimeData()->urls()) {
-      if (url.isLocalFile()) {
-        event->acceptProposedAction();
-        return;
-      }
+  if (acceptDrops() && HasLocalFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!acceptDrops() || !HasLocalFiles(drop->mimeData())) break;
+      if (event->type() == QEvent::Drop)
+        dropEvent(drop);
+      else
+        drop->acceptProposedAction();
+      return true;
     }
+    default:
+      break;
   }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {

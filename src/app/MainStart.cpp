@@ -40,8 +40,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-  // 1. Accept dropped files.
+  // 1. Accept dropped files, also where they fall on a control that takes text drops.
   setAcceptDrops(true);
+  for (QWidget* child : findChildren<QWidget*>())
+    if (child->acceptDrops()) child->installEventFilter(this);
   // 2. The window status bar's panels, from the width at this moment; they stay so.
   const int panel0 = width() - 300;
   StatusBar->SetPanels({panel0, width() - panel0 - 30});
@@ -151,8 +153,8 @@ void TMainForm::actCloseExecute() {
 }
 
 void TMainForm::actFontExecute() {
-  QFont chosen = font();
-  if (Dialogs().SelectFont(chosen)) setFont(chosen);
+  FD.Font = font();
+  if (FD.Execute()) setFont(FD.Font);
 }
 
 void TMainForm::actHelpExecute() {

@@ -216,6 +216,17 @@ TEST_F(FileListTest, DropEventOfTheDesktopReachesTheList) {
   QCoreApplication::sendEvent(&form, &drop);
   EXPECT_TRUE(WaitFor([&] { return form.FileCount() == 2; }));
   EXPECT_EQ(Captions(), (QStringList{"a.mp3", "b.mp3"}));
+
+  // Dropped on the title list, the files still go to the file list, not into the text.
+  form.lvIniFileList->clear();
+  QWidget* memo = form.Memo1->viewport();
+  QDragEnterEvent enterMemo(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(memo, &enterMemo);
+  EXPECT_TRUE(enterMemo.isAccepted());
+  QDropEvent dropMemo(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(memo, &dropMemo);
+  EXPECT_TRUE(WaitFor([&] { return form.FileCount() == 2; }));
+  EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
 }
 
 TEST_F(FileListTest, DropOfThousandsOfFiles) {
