@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 
 #include "Main.h"
@@ -63,9 +65,25 @@ void BindMenuItem(QAction* item, QAction* action) {
   QObject::connect(item, &QAction::triggered, action, [action] { action->trigger(); });
 }
 
+// The list's grid lines: a line under every row and after every column.
+class TGridDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    painter->save();
+    painter->setPen(option.palette.color(QPalette::Midlight));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+    painter->restore();
+  }
+};
+
 }  // namespace
 
 void TMainForm::BindControls() {
+  setWindowIcon(ImageList1(0));
   // Pictures of the actions (index into the image list; -1 = none).
   const std::pair<QAction*, int> pictures[] = {{actOpenFolder, 1},
                                                {actAddFiles, 2},
@@ -172,6 +190,7 @@ void TMainForm::BindControls() {
   lvIniFileList->header()->setStretchLastSection(false);
   lvIniFileList->setColumnWidth(0, 160);
   lvIniFileList->setColumnWidth(1, 350);
+  lvIniFileList->setItemDelegate(new TGridDelegate(lvIniFileList));
   connect(lvIniFileList, &QTreeWidget::itemSelectionChanged, this,
           [this] { Guarded(&TMainForm::lvIniFileListChange); });
   connect(lvIniFileList, &QTreeWidget::itemDoubleClicked, this,
