@@ -38,10 +38,12 @@ int main(int argc, char** argv) {
   }
 
   TSingleInstance instance;
-  if (!instance.TryLock()) {
-    if (instance.SendHandOver(HandOverTexts(QCoreApplication::arguments()))) return 0;
-    // The running instance does not answer: open a window of our own after all.
+  if (!instance.TryLock() && instance.HeldByOther()) {
+    // Another instance runs: it takes the command line (lost if it does not answer in time).
+    instance.SendHandOver(HandOverTexts(QCoreApplication::arguments()), 10000);
+    return 0;
   }
+  // Without a lock file of our own (the runtime folder is not writable) the window opens alone.
 
   TQtDialogs dialogs;
   SetDialogs(&dialogs);

@@ -41,12 +41,15 @@ QString TSingleInstance::ServerPath() const {
 
 bool TSingleInstance::TryLock() {
   if (IsLocked()) return true;
+  FHeldByOther = false;
   auto lock = std::make_unique<QLockFile>(LockPath());
   lock->setStaleLockTime(0);  // stale only when its process is gone
   if (!lock->tryLock(0)) {
-    if (lock->error() != QLockFile::LockFailedError || !lock->removeStaleLockFile() ||
-        !lock->tryLock(0))
+    if (lock->error() != QLockFile::LockFailedError) return false;
+    if (!lock->removeStaleLockFile() || !lock->tryLock(0)) {
+      FHeldByOther = lock->error() == QLockFile::LockFailedError;
       return false;
+    }
   }
   FLock = std::move(lock);
   return true;

@@ -33,9 +33,12 @@ class TSingleInstance : public QObject {
                            const QString& folder = QString(), QObject* parent = nullptr);
   ~TSingleInstance() override;
 
-  // Takes the lock. False when another live process of this user holds it.
+  // Takes the lock. False when another live process of this user holds it, or when the lock file
+  // cannot be made at all (HeldByOther tells which).
   bool TryLock();
   bool IsLocked() const;
+  // The last TryLock failed because another live process holds the lock.
+  bool HeldByOther() const { return FHeldByOther; }
   // Starts answering later starts (only while holding the lock). False if the socket fails.
   bool Listen();
   bool IsListening() const;
@@ -67,4 +70,5 @@ class TSingleInstance : public QObject {
   QString FName;
   std::unique_ptr<QLockFile> FLock;
   QLocalServer* FServer = nullptr;
+  bool FHeldByOther = false;
 };

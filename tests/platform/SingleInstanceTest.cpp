@@ -74,9 +74,15 @@ TEST(SingleInstance, OneLockPerUserFolder) {
   TSingleInstance second("Melotag", dir.path());
   EXPECT_TRUE(first->TryLock());
   EXPECT_FALSE(second.TryLock());
+  EXPECT_TRUE(second.HeldByOther());
   EXPECT_FALSE(second.Listen());  // only the holder of the lock listens
   first.reset();
   EXPECT_TRUE(second.TryLock());
+  EXPECT_FALSE(second.HeldByOther());
+  // A folder where no lock file can be made: not held by anybody.
+  TSingleInstance nowhere("Melotag", "/proc/no-such-folder");
+  EXPECT_FALSE(nowhere.TryLock());
+  EXPECT_FALSE(nowhere.HeldByOther());
 }
 
 TEST(SingleInstance, HandOverArrivesAndTheSenderGetsItsReply) {
