@@ -57,7 +57,7 @@ void TMainForm::FormCreate() {
   // 5. The tag objects are made and the genre boxes filled here.
   // 6. The title list's undo copy.
   UndoList.clear();
-  // 7.
+  // 7. The tag panel starts empty.
   ClearTagPanel();
   // 8. The GBK/Big5 code tables are filled here.
   // 9. Later starts hand their command lines over from now on.

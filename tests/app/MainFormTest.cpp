@@ -305,7 +305,7 @@ TEST_F(MainFormTest, IdleRulesFollowTheListsAndTheSelection) {
   }
   // The idle event comes by itself when the event queue runs empty.
   form.lvIniFileList->clearSelection();
-  RunEventLoop(50);
+  for (int i = 0; i < 100 && form.sbtnSave->isEnabled(); ++i) RunEventLoop(20);
   EXPECT_FALSE(form.sbtnSave->isEnabled());
 }
 
