@@ -85,8 +85,12 @@ TEST_F(MainFormTest, ControlsCarryTheirNamesCaptionsAndHints) {
     SCOPED_TRACE(c.Name);
     QWidget* w = form.findChild<QWidget*>(c.Name);
     ASSERT_NE(w, nullptr);
-    if (c.Text) EXPECT_EQ(TextOf(w), c.Text);
-    if (c.Hint) EXPECT_EQ(w->toolTip(), c.Hint);
+    if (c.Text) {
+      EXPECT_EQ(TextOf(w), c.Text);
+    }
+    if (c.Hint) {
+      EXPECT_EQ(w->toolTip(), c.Hint);
+    }
   }
   for (const char* name :
        {"Panel10",      "Panel11",       "Splitter3",     "Panel4",       "ToolBar7",
@@ -139,8 +143,12 @@ TEST_F(MainFormTest, SizesAsLoaded) {
     SCOPED_TRACE(s.Name);
     QWidget* w = form.findChild<QWidget*>(s.Name);
     ASSERT_NE(w, nullptr);
-    if (s.Width) EXPECT_EQ(w->maximumWidth(), s.Width);
-    if (s.Height) EXPECT_EQ(w->maximumHeight(), s.Height);
+    if (s.Width) {
+      EXPECT_EQ(w->maximumWidth(), s.Width);
+    }
+    if (s.Height) {
+      EXPECT_EQ(w->maximumHeight(), s.Height);
+    }
   }
   for (QLineEdit* edit : {form.TitleEdit, form.ArtistEdit, form.AlbumEdit, form.TrackEdit,
                           form.YearEdit, form.CommentEdit})
@@ -196,7 +204,9 @@ TEST_F(MainFormTest, ActionsCarryCaptionHintPictureAndShortcut) {
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), a.Caption);
     // Qt shows the caption as tool tip when there is no hint of its own.
-    if (*a.Hint) EXPECT_EQ(action->toolTip(), a.Hint);
+    if (*a.Hint) {
+      EXPECT_EQ(action->toolTip(), a.Hint);
+    }
     EXPECT_EQ(action->shortcut().toString(), a.Shortcut);
     const bool picture = QString(a.Name) != "actRefresh" && QString(a.Name) != "actHelp";
     EXPECT_EQ(!action->icon().isNull(), picture);
