@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "CodePage.h"
+#include "EnvScope.h"
 #include "ScriptedDialogs.h"
 #include "VornMultiDD.h"
 
@@ -341,28 +342,6 @@ TEST_F(DD, ADictionaryGoesWithItsOwner) {
 }
 
 // --- the message box ---
-
-namespace {
-
-class TEnvScope {
- public:
-  TEnvScope(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    setenv(name, value, 1);
-  }
-  ~TEnvScope() {
-    if (FOld)
-      setenv(FName, FOld->c_str(), 1);
-    else
-      unsetenv(FName);
-  }
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
-
-}  // namespace
 
 class MsgBox : public DD {
  protected:

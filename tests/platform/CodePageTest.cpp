@@ -5,31 +5,10 @@
 #include <random>
 
 #include "CodePage.h"
+#include "EnvScope.h"
 #include "Exception.h"
 
 namespace {
-
-// Sets an environment variable for the life of the object and puts the old value back.
-class TEnvScope {
- public:
-  TEnvScope(const char* name, const char* value) : FName(name) {
-    if (const char* old = std::getenv(name)) FOld = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~TEnvScope() {
-    if (FOld)
-      setenv(FName, FOld->c_str(), 1);
-    else
-      unsetenv(FName);
-  }
-
- private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
 
 QString U(const char16_t* s) {
   return QString::fromUtf16(s);
