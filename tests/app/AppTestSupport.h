@@ -23,15 +23,9 @@
 #include "FileList.h"
 #include "FolderTree.h"
 #include "Main.h"
+#include "QtPrinters.h"
 #include "ScriptedDialogs.h"
 #include "TitleList.h"
-
-#include <ostream>
-
-// Readable failures.
-inline void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
 
 // The exact bytes of a path named as text (what the file system gets for it).
 QByteArray B(const QString& path);

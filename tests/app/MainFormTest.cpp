@@ -372,22 +372,6 @@ TEST_F(MainFormTest, ClearTagPanelEmptiesEveryField) {
   EXPECT_EQ(form.findChild<QComboBox*>("GenreComboBox")->currentIndex(), -1);
 }
 
-TEST(LongPathName, GivesTheAbsoluteCleanedPath) {
-  const QByteArray cwd = QFile::encodeName(QDir::currentPath());
-  const struct {
-    QByteArray In, Out;
-  } cases[] = {
-      {"", ""},
-      {"/", "/"},
-      {"/music/./a/../song.mp3", "/music/song.mp3"},
-      {"//music//song.mp3", "/music/song.mp3"},
-      {"song.mp3", cwd + "/song.mp3"},
-      {"/no such folder/My Song.mp3", "/no such folder/My Song.mp3"},
-      {"/music/\xB0\xA1.mp3", "/music/\xB0\xA1.mp3"},  // not UTF-8: kept byte for byte
-  };
-  for (const auto& c : cases) EXPECT_EQ(TMainForm::LongPathName(c.In), c.Out) << c.In.toStdString();
-}
-
 TEST_F(MainFormTest, FontDialogChangesTheWindowFontOnlyWhenConfirmed) {
   TMainForm& form = MakeForm();
   const QFont loaded = form.font();
