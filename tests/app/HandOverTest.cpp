@@ -4,6 +4,8 @@
 #include <QProcessEnvironment>
 
 #include "AppTestSupport.h"
+#include "DesktopEntry.h"
+#include "EnvScope.h"
 #include "SingleInstance.h"
 
 namespace {
@@ -50,5 +52,38 @@ TEST_F(HandOverTest, SecondStartListsItsFileInTheRunningWindowAndEnds) {
   // Without arguments only the program's path travels: nothing is listed.
   EXPECT_EQ(SecondStart({}), 0);
   EXPECT_EQ(form.FileList().Count(), 2);
+  FForm.reset();
+}
+
+TEST_F(HandOverTest, TheFileManagersEntryHandsTheFileToTheRunningWindow) {
+  Files({"My Song.mp3"}, 1000);
+  // The program in a folder whose name needs quoting in the entry.
+  const QString folder = FDir.filePath("my \"programs\"");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString program = folder + "/Melotag";
+  ASSERT_TRUE(QFile::link(MELOTAG_EXECUTABLE, program));
+  QTemporaryDir data;
+  TEnvScope dataHome("XDG_DATA_HOME", QFile::encodeName(data.path()).constData());
+  ASSERT_EQ(
+      melotag::editor::RegisterShellVerb("mp3", "Edit With Melotag", QFile::encodeName(program)),
+      "");
+
+  TSingleInstance instance("Melotag", FRuntime.path());
+  ASSERT_TRUE(instance.TryLock());
+  FForm = std::make_unique<TMainForm>(QList<QByteArray>{"Melotag"}, &instance);
+  ASSERT_TRUE(instance.IsListening());
+  // GLib's launcher starts the entry's command as a file manager does.
+  QProcess gio;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", FRuntime.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("ASAN_OPTIONS", "detect_leaks=0");
+  gio.setProcessEnvironment(env);
+  gio.start("gio", {"launch", QFile::decodeName(melotag::editor::VerbFiles("Edit With Melotag")[0]),
+                    Path("My Song.mp3")});
+  ASSERT_TRUE(gio.waitForFinished(30000));
+  EXPECT_TRUE(WaitFor([&] { return FForm->FileList().Count() == 1; }, 30000))
+      << gio.readAllStandardError().toStdString();
+  EXPECT_EQ(Paths(), QStringList{Path("My Song.mp3")});
   FForm.reset();
 }
