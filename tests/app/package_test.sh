@@ -17,7 +17,10 @@ fail() { echo "package_test: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log"; fail "cpack failed"; }
 deb=$(ls "$work"/package/*.deb)
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "no dependency on the Qt libraries"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6widgets6 qt6-qpa-plugins; do
+  [[ $depends == *"$lib"* ]] || fail "no dependency on $lib: $depends"
+done
 dpkg -x "$deb" "$work/root"
 share=$work/root/usr/share
 for f in "$work/root/usr/bin/Melotag" "$share/melotag/Melotag.html" \
