@@ -224,6 +224,11 @@ void TranslateMenuItems(IMultiDD& dd, const QList<QAction*>& items, const std::s
   }
 }
 
+void ReplaceAction(IMultiDD& dd, QObject* c, const std::string& cp, const std::string& seq,
+                   const QFont*) {
+  TranslateAction(dd, static_cast<QAction*>(c), cp, seq);
+}
+
 void ReplaceMenu(IMultiDD& dd, QObject* c, const std::string& cp, const std::string& seq,
                  const QFont*) {
   auto* menu = static_cast<QWidget*>(c);
@@ -401,7 +406,8 @@ TMultiClassMethodStorage& MultiClassMethodStorage() {
         {&QMainWindow::staticMetaObject, ReplaceWindowTitle},
         {&QDialog::staticMetaObject, ReplaceWindowTitle},
         {&QMenu::staticMetaObject, ReplaceMenu},
-        {&QMenuBar::staticMetaObject, ReplaceMenu}};
+        {&QMenuBar::staticMetaObject, ReplaceMenu},
+        {&QAction::staticMetaObject, ReplaceAction}};
     for (auto [classRef, method] : routines) s->RegisterClassMethod(classRef, method);
     return s;
   }();

@@ -12,8 +12,10 @@
 // (section texts), QStatusBar (its message), QLabel (text), QToolButton (text, or the action it
 // shows), QToolBar (its actions), QMainWindow and QDialog (window title), QMenu and QMenuBar
 // (every action, sub-menus too); a form of a class without a routine (a plain QWidget window)
-// gets the window title's. Qt has no band bar. QTabWidget does not descend from QTabBar,
-// so both are roots; the tab bar inside a tab widget is left to the tab widget's routine.
+// gets the window title's. Qt has no band bar. An action (QAction, owned by its form) has its text
+// and tool tip translated too: the controls that show it copy them from it whenever it changes.
+// QTabWidget does not descend from QTabBar, so both are roots; the tab bar inside a tab widget is
+// left to the tab widget's routine.
 #pragma once
 
 #include <QString>

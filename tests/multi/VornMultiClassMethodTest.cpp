@@ -82,7 +82,7 @@ TEST(ClassMethod, EachControlGetsTheRoutineOfItsNearestRegisteredClass) {
   EXPECT_EQ(Shape(MultiClassMethodStorage()),
             "QGroupBox,QTabBar,QTabWidget,QAbstractButton(QToolButton),QComboBox,"
             "QTreeView(QTreeWidget),QListWidget,QHeaderView,QStatusBar,QLabel,QToolBar,"
-            "QMainWindow,QDialog,QMenu,QMenuBar");
+            "QMainWindow,QDialog,QMenu,QMenuBar,QAction");
 }
 
 TEST(ClassMethod, RegistrationKeepsTheTreeOfInheritance) {
