@@ -1,6 +1,61 @@
 #include "FileNames.h"
 
+#include <QString>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "CodePage.h"
+#include "FilePath.h"
+
 namespace melotag::editor {
+
+namespace {
+
+std::string_view View(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<size_t>(bytes.size())};
+}
+
+QByteArray Bytes(const std::string& text) {
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::optional<struct stat> StatusOf(const QByteArray& path) {
+  struct stat status;
+  if (path.isEmpty() || stat(path.constData(), &status) != 0) return std::nullopt;
+  return status;
+}
+
+// A name that ends in ".mp3", any letter case.
+bool IsMp3Name(const char* name, size_t length) {
+  if (length < 4) return false;
+  const char* ext = name + length - 4;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  return ext[0] == '.' && lower(ext[1]) == 'm' && lower(ext[2]) == 'p' && ext[3] == '3';
+}
+
+struct TCloseDir {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using TDir = std::unique_ptr<DIR, TCloseDir>;
+
+}  // namespace
+
+QString NameCaption(const QByteArray& name) {
+  return DecodeFileName(View(name));
+}
+
+QByteArray CaptionName(const QString& caption) {
+  return Bytes(EncodeFileName(caption));
+}
+
+QByteArray CaptionName(const QString& caption, const QByteArray& former) {
+  return NameCaption(former) == caption ? former : CaptionName(caption);
+}
 
 QByteArray JoinPath(const QByteArray& folder, const QByteArray& name) {
   if (folder.isEmpty()) return name;
@@ -25,6 +80,136 @@ QByteArray UpperExtension(const QByteArray& path) {
   for (char& c : ext)
     if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
   return ext;
+}
+
+QByteArray AbsolutePath(const QByteArray& path) {
+  return AbsoluteFilePath(path);
+}
+
+qint64 FileSizeOf(const QByteArray& path) {
+  const auto status = StatusOf(path);
+  return status && S_ISREG(status->st_mode) ? qint64(status->st_size) : 0;
+}
+
+bool IsFolder(const QByteArray& path) {
+  const auto status = StatusOf(path);
+  return status && S_ISDIR(status->st_mode);
+}
+
+bool IsFile(const QByteArray& path) {
+  const auto status = StatusOf(path);
+  return status && S_ISREG(status->st_mode);
+}
+
+TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
+  TScanResult result;
+  const TDir dir(folder.isEmpty() ? nullptr : opendir(folder.constData()));
+  if (!dir) {
+    result.Error = folder.isEmpty() ? ENOENT : errno;
+    return result;
+  }
+  const int dirFd = dirfd(dir.get());
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir.get());
+    if (!entry) {
+      result.Error = errno;
+      break;
+    }
+    const size_t length = strlen(entry->d_name);
+    if (!IsMp3Name(entry->d_name, length)) continue;
+    if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+      continue;  // a folder named "x.mp3", a pipe, a device
+    struct stat status;
+    if (fstatat(dirFd, entry->d_name, &status, 0) != 0 || !S_ISREG(status.st_mode)) continue;
+    if (makeWritable && !(status.st_mode & S_IWUSR))
+      fchmodat(dirFd, entry->d_name, (status.st_mode & 07777) | S_IWUSR, 0);
+    const QByteArray name(entry->d_name, static_cast<qsizetype>(length));
+    result.Files.append({JoinPath(folder, name), NameCaption(name), qint64(status.st_size)});
+  }
+  return result;
+}
+
+std::optional<QByteArray> PathOfText(const QString& text) {
+  const QList<QString> parts = text.split('/');
+  QByteArray path;
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    const QString& part = parts[i];
+    if (i > 0) path += '/';
+    if (!part.contains(QChar::ReplacementCharacter)) {
+      path += part.toUtf8();
+      continue;
+    }
+    const TDir dir(opendir(path.isEmpty() ? "." : path.constData()));
+    if (!dir) return std::nullopt;
+    std::optional<QByteArray> match;
+    while (const dirent* entry = readdir(dir.get())) {
+      const QByteArray name(entry->d_name);
+      if (QString::fromUtf8(name) != part) continue;
+      if (match) return std::nullopt;  // two names read the same: neither is taken
+      match = name;
+    }
+    if (!match) return std::nullopt;
+    path += *match;
+  }
+  return path;
+}
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The exact bytes of a percent-encoded text; a "%" not followed by two hex digits stays as it is.
+QByteArray PercentDecoded(const QByteArray& text) {
+  QByteArray out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The path of a local file URL, or empty.
+QByteArray LocalPathOfUrl(QByteArray url) {
+  if (url.left(5).toLower() != "file:") return QByteArray();
+  url = url.mid(5);
+  if (const qsizetype end = url.indexOf('?'); end >= 0) url.truncate(end);
+  if (const qsizetype end = url.indexOf('#'); end >= 0) url.truncate(end);
+  if (url.startsWith("//")) {
+    const qsizetype slash = url.indexOf('/', 2);
+    const QByteArray host = url.mid(2, slash < 0 ? -1 : slash - 2);
+    if (!host.isEmpty() && host.toLower() != "localhost") return QByteArray();
+    url = slash < 0 ? QByteArray() : url.mid(slash);
+  }
+  if (!url.startsWith('/')) return QByteArray();
+  const QByteArray path = PercentDecoded(url);
+  return path.contains('\0') ? QByteArray() : path;
+}
+
+}  // namespace
+
+QList<QByteArray> LocalPathsOfUriList(const QByteArray& uriList) {
+  QList<QByteArray> paths;
+  // Some sources end the data with a zero byte; nothing after one is text.
+  const qsizetype zero = uriList.indexOf('\0');
+  for (const QByteArray& line : (zero < 0 ? uriList : uriList.left(zero)).split('\n')) {
+    const QByteArray uri = line.trimmed();
+    if (uri.isEmpty() || uri.startsWith('#')) continue;
+    const QByteArray path = LocalPathOfUrl(uri);
+    if (!path.isEmpty()) paths.append(path);
+  }
+  return paths;
 }
 
 }  // namespace melotag::editor

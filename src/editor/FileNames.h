@@ -17,12 +17,23 @@ struct TFileEntry {
   qint64 Size = 0;
 };
 
-// The caption of a name or path: decoded as UTF-8 when it is valid UTF-8, otherwise through the
-// code-page codec (bytes that do not decode travel as escapes).
+// The caption of a name or path: decoded as UTF-8 when it is well-formed UTF-8 (overlong forms,
+// surrogates and code points past U+10FFFF are not), otherwise through the code-page codec
+// (bytes that do not decode travel as the escapes U+DC80 + byte).
 QString NameCaption(const QByteArray& name);
-// The way back from a caption to name bytes: the bytes whose caption it is, preferring UTF-8.
-// A caption made by NameCaption from a name that is not valid UTF-8 gives back those bytes.
+// The way back from a caption to name bytes. The rule: a caption holding escapes came from a name
+// that is not UTF-8 and is encoded through the code page, each escape back to its byte (a
+// character the code page cannot encode, one the user added, is written as UTF-8 rather than
+// lost); any other caption is written as UTF-8, as text the user types is.
+// So CaptionName(NameCaption(b)) == b for every UTF-8 name and every name whose caption holds
+// escapes. A code-page name that decodes without escapes (Big5 bytes under 950) has the caption of
+// a UTF-8 name too; the caption alone cannot tell them apart, and the overload below, which knows
+// the name the caption stands for, keeps those bytes.
 QByteArray CaptionName(const QString& caption);
+// The name bytes for a caption that stands where `former` stood (a title line paired with a listed
+// file, an edited name): `former` itself while the caption is still its caption, otherwise
+// CaptionName(caption). An unchanged Big5 name keeps its bytes.
+QByteArray CaptionName(const QString& caption, const QByteArray& former);
 
 // folder + "/" + name, never doubling the separator; an empty folder gives the name.
 QByteArray JoinPath(const QByteArray& folder, const QByteArray& name);
@@ -34,33 +45,43 @@ QByteArray FolderPart(const QByteArray& path);
 // when the last component has no ".".
 QByteArray UpperExtension(const QByteArray& path);
 // Absolute (against the working folder) and cleaned of ".", ".." and doubled separators; an
-// empty path stays empty. No component is resolved through the file system.
+// empty path stays empty. No component is resolved through the file system. When the working
+// folder cannot be read, a relative path is only cleaned (it still names the same file).
 QByteArray AbsolutePath(const QByteArray& path);
 
-// The size of a regular file (links followed), 0 when it cannot be read.
+// The size of a regular file (links followed), 0 when its status cannot be read or it is no
+// regular file (what a folder scan added for it, so removing its entry takes back as much).
 qint64 FileSizeOf(const QByteArray& path);
+// A folder (links followed).
 bool IsFolder(const QByteArray& path);
+// A regular file (links followed): not a folder, nor a device or pipe that reading would hang on.
 bool IsFile(const QByteArray& path);
 
-// What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included,
-// folders left out) in the order the file system gives them, or the reason the folder could not
-// be read (an errno value; 0 when it was read).
+// What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
+// regular files and links to them, folders and anything else left out) in the order the file
+// system gives them, each with the path folder + "/" + name (JoinPath), and the reason the folder
+// could not be read (an errno value; 0 when it was read; the files read before a failure are kept).
 struct TScanResult {
   QList<TFileEntry> Files;
   int Error = 0;
 };
 // Reads the folder's entries as bytes. `makeWritable`: each listed file gets the owner's write
-// permission ("archive alone"), nothing else changes.
+// permission ("archive alone") when it lacks it, nothing else changes; a file whose permission
+// cannot be changed is listed all the same.
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable = false);
 
 // A path Qt gave as text (a folder tree, a file dialog), where Qt may have replaced bytes that
 // are not UTF-8 by U+FFFD: the path bytes it stands for, component by component; a component
-// with U+FFFD is matched against the names its folder holds. Empty when no name or more than one
-// name matches (the caller refuses with a message rather than use another file).
+// with U+FFFD is matched against the names its folder holds whose lossy UTF-8 decoding
+// (QString::fromUtf8, as Qt decodes file names) is that component. Empty (nullopt) when no name or
+// more than one name matches (the caller refuses with a message rather than use another file).
+// Empty text gives an empty path.
 std::optional<QByteArray> PathOfText(const QString& text);
 
-// The local files of a drop's "text/uri-list" data, percent-decoded to the exact path bytes, in
-// their order; other schemes and comment lines are left out.
+// The local files of a drop's "text/uri-list" data (lines ended by CR LF, or LF alone; "#" starts
+// a comment line): file URLs whose host is empty or "localhost", their paths percent-decoded to
+// the exact bytes, in their order. Other schemes, other hosts, relative paths and a path holding
+// a zero byte are left out; a query or fragment is not part of the path.
 QList<QByteArray> LocalPathsOfUriList(const QByteArray& uriList);
 
 }  // namespace melotag::editor

@@ -5,6 +5,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +99,78 @@ void AppendUtf8(char32_t c, std::string& out) {
 
 bool IsEscape(char16_t c) {
   return c >= 0xDC80 && c <= 0xDCFF;
+}
+
+// Decodes UTF-8; a byte that is not part of a well-formed sequence (overlong forms, surrogates
+// and code points past U+10FFFF are not) travels as an escape. True when none was needed.
+bool DecodeUtf8(std::string_view bytes, QString& out) {
+  bool wellFormed = true;
+  out.resize(static_cast<qsizetype>(bytes.size()));
+  char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+  char16_t* const start = dst;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* end = p + bytes.size();
+  while (p < end) {
+    unsigned char b = *p;
+    if (b < 0x80) {
+      *dst++ = b;
+      ++p;
+      continue;
+    }
+    int len = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+      len = 2, c = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      len = 3, c = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      len = 4, c = b & 0x07, min = 0x10000;
+    }
+    bool ok = len > 0 && end - p >= len;
+    for (int i = 1; ok && i < len; ++i) {
+      if ((p[i] & 0xC0) != 0x80) ok = false;
+      c = c << 6 | (p[i] & 0x3F);
+    }
+    if (ok && (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+    if (!ok) {
+      wellFormed = false;
+      *dst++ = static_cast<char16_t>(0xDC00 + b);
+      ++p;
+      continue;
+    }
+    if (c >= 0x10000) {
+      *dst++ = QChar::highSurrogate(c);
+      *dst++ = QChar::lowSurrogate(c);
+    } else {
+      *dst++ = static_cast<char16_t>(c);
+    }
+    p += len;
+  }
+  out.resize(dst - start);
+  return wellFormed;
+}
+
+// Encodes as UTF-8; an escape goes back to its byte, a lone surrogate becomes "?".
+void EncodeUtf8(const QString& text, std::string& out) {
+  out.reserve(static_cast<size_t>(text.size()));
+  const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+  const char16_t* end = p + text.size();
+  for (; p < end; ++p) {
+    char16_t c = *p;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (IsEscape(c)) {
+      out += static_cast<char>(c - 0xDC00);
+    } else if (QChar::isHighSurrogate(c) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
+      AppendUtf8(QChar::surrogateToUcs4(c, p[1]), out);
+      ++p;
+    } else if (QChar::isSurrogate(c)) {
+      out += '?';
+    } else {
+      AppendUtf8(c, out);
+    }
+  }
 }
 
 }  // namespace
@@ -306,72 +379,6 @@ void TCodePageCodec::EncodeFallback(char32_t c, std::string& out) const {
   out += '?';
 }
 
-void TCodePageCodec::DecodeUtf8(std::string_view bytes, QString& out) const {
-  out.resize(static_cast<qsizetype>(bytes.size()));
-  char16_t* dst = reinterpret_cast<char16_t*>(out.data());
-  char16_t* const start = dst;
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* end = p + bytes.size();
-  while (p < end) {
-    unsigned char b = *p;
-    if (b < 0x80) {
-      *dst++ = b;
-      ++p;
-      continue;
-    }
-    int len = 0;
-    char32_t c = 0;
-    char32_t min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2, c = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3, c = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4, c = b & 0x07, min = 0x10000;
-    }
-    bool ok = len > 0 && end - p >= len;
-    for (int i = 1; ok && i < len; ++i) {
-      if ((p[i] & 0xC0) != 0x80) ok = false;
-      c = c << 6 | (p[i] & 0x3F);
-    }
-    if (ok && (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-    if (!ok) {
-      *dst++ = static_cast<char16_t>(0xDC00 + b);
-      ++p;
-      continue;
-    }
-    if (c >= 0x10000) {
-      *dst++ = QChar::highSurrogate(c);
-      *dst++ = QChar::lowSurrogate(c);
-    } else {
-      *dst++ = static_cast<char16_t>(c);
-    }
-    p += len;
-  }
-  out.resize(dst - start);
-}
-
-void TCodePageCodec::EncodeUtf8(const QString& text, std::string& out) const {
-  out.reserve(static_cast<size_t>(text.size()));
-  const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
-  const char16_t* end = p + text.size();
-  for (; p < end; ++p) {
-    char16_t c = *p;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (IsEscape(c)) {
-      out += static_cast<char>(c - 0xDC00);
-    } else if (QChar::isHighSurrogate(c) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
-      AppendUtf8(QChar::surrogateToUcs4(c, p[1]), out);
-      ++p;
-    } else if (QChar::isSurrogate(c)) {
-      out += '?';
-    } else {
-      AppendUtf8(c, out);
-    }
-  }
-}
-
 const TCodePageCodec& CurrentCodec() {
   // Codecs are kept for the life of the process, so a reference stays valid when the code
   // page changes (in tests).
@@ -411,6 +418,45 @@ int lstrcmpA(std::string_view a, std::string_view b) {
   int r = collator->compare(codec.Decode(a), codec.Decode(b));
   if (r == 0 && a != b) r = a < b ? -1 : 1;  // equal only when the bytes are
   return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+QString DecodeFileName(std::string_view name) {
+  QString text;
+  if (DecodeUtf8(name, text)) return text;
+  return DecodeText(name);
+}
+
+std::string EncodeFileName(const QString& text) {
+  std::string out;
+  const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());
+  const char16_t* end = p + text.size();
+  if (std::none_of(p, end, IsEscape)) {
+    EncodeUtf8(text, out);
+    return out;
+  }
+  const TCodePageCodec& codec = CurrentCodec();
+  out.reserve(static_cast<size_t>(text.size()) * 2);
+  while (p < end) {
+    if (IsEscape(*p)) {
+      out += static_cast<char>(*p++ - 0xDC00);
+      continue;
+    }
+    const qsizetype len =
+        QChar::isHighSurrogate(*p) && p + 1 < end && QChar::isLowSurrogate(p[1]) ? 2 : 1;
+    const QString one = QString::fromUtf16(p, len);
+    p += len;
+    const std::string bytes = codec.Encode(one);
+    if (codec.Decode(bytes) == one)
+      out += bytes;
+    else
+      EncodeUtf8(one, out);
+  }
+  return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+  QString text;
+  return DecodeUtf8(bytes, text);
 }
 
 void CheckCodePage() {

@@ -41,8 +41,6 @@ class TCodePageCodec {
   static constexpr uint16_t kUnmapped = 0xFFFF;
 
   void BuildTables(const char* iconvName);
-  void DecodeUtf8(std::string_view bytes, QString& out) const;
-  void EncodeUtf8(const QString& text, std::string& out) const;
   void EncodeFallback(char32_t c, std::string& out) const;
 
   int FCodePage;
@@ -62,5 +60,24 @@ QString DecodeText(std::string_view bytes);
 std::string EncodeText(const QString& text);
 // Locale-aware, case-sensitive comparison of two code-page texts (decoded first): <0, 0, >0.
 int lstrcmpA(std::string_view a, std::string_view b);
+// File names are bytes, and these two functions are the only crossing between a file name and
+// its text (the caption a list shows, the title line a name becomes and comes from).
+//
+// The text of a name: the name decoded as UTF-8 when it is well-formed UTF-8 (no overlong forms,
+// surrogates or code points past U+10FFFF), otherwise decoded with the current codec, escapes
+// included. So a Big5 name reads as Chinese under code page 950.
+QString DecodeFileName(std::string_view name);
+// The name bytes of a text. A text that holds escapes came from a name that is not UTF-8: it is
+// encoded with the current codec, every escape back to its byte (a character the code page cannot
+// encode, such as one the user added, is written as UTF-8 rather than lost). Any other text is
+// written as UTF-8, the file-name encoding of the system.
+// So EncodeFileName(DecodeFileName(b)) == b for every UTF-8 name and every name whose text holds
+// escapes. A text without escapes that decodes from a code-page name (Big5 bytes under 950 that
+// all decode) also decodes from its UTF-8 bytes; it is taken as UTF-8, the way text the user
+// typed is: where the former name is known, keep its bytes when its text did not change.
+std::string EncodeFileName(const QString& text);
+// Whether bytes are well-formed UTF-8.
+bool IsUtf8(std::string_view bytes);
+
 // Makes sure the current code page can be converted; call once at start. Throws Exception.
 void CheckCodePage();

@@ -4,47 +4,97 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QUrl>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <vector>
+
+#include "CodePage.h"
+#include "FilePath.h"
+
+namespace {
+
+std::optional<struct stat> StatusOf(const QByteArray& path) {
+  struct stat status;
+  if (path.isEmpty() || stat(path.constData(), &status) != 0) return std::nullopt;
+  return status;
+}
+
+}  // namespace
+
+QUrl LocalFileUrl(const QByteArray& path) {
+  if (path.isEmpty()) return QUrl();
+  return QUrl::fromEncoded("file://" + AbsoluteFilePath(path).toPercentEncoding("/"),
+                           QUrl::StrictMode);
+}
+
+bool ShellOpen(const QByteArray& path) {
+  const QUrl url = LocalFileUrl(path);
+  // The desktop gets the encoded form: open nothing unless it carries exactly these bytes.
+  if (!url.isValid() ||
+      QByteArray::fromPercentEncoding(url.toEncoded()) != "file://" + AbsoluteFilePath(path))
+    return false;
+  return QDesktopServices::openUrl(url);
+}
+
 bool ShellOpen(const QString& path) {
-  if (path.isEmpty()) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  return ShellOpen(QFile::encodeName(path));
+}
+
+bool SetArchiveOnly(const QByteArray& path) {
+  const auto status = StatusOf(path);
+  if (!status) return false;
+  if (status->st_mode & S_IWUSR) return true;
+  return chmod(path.constData(), (status->st_mode & 07777) | S_IWUSR) == 0;
 }
 
 bool SetArchiveOnly(const QString& path) {
-  const QFile::Permissions permissions = QFile::permissions(path);
-  if (permissions.testFlag(QFileDevice::WriteOwner)) return true;
-  return QFile::setPermissions(path, permissions | QFileDevice::WriteOwner);
+  return SetArchiveOnly(QFile::encodeName(path));
+}
+
+bool IsReadOnlyPath(const QByteArray& path) {
+  const auto status = StatusOf(path);
+  return status && !(status->st_mode & S_IWUSR);
 }
 
 bool IsReadOnlyPath(const QString& path) {
-  return QFileInfo::exists(path) && !QFile::permissions(path).testFlag(QFileDevice::WriteOwner);
+  return IsReadOnlyPath(QFile::encodeName(path));
 }
 
 namespace {
 
-QString PermissionText(QFile::Permissions p) {
-  const struct {
-    QFileDevice::Permission Flag;
-    char Letter;
-  } bits[] = {
-      {QFileDevice::ReadOwner, 'r'}, {QFileDevice::WriteOwner, 'w'}, {QFileDevice::ExeOwner, 'x'},
-      {QFileDevice::ReadGroup, 'r'}, {QFileDevice::WriteGroup, 'w'}, {QFileDevice::ExeGroup, 'x'},
-      {QFileDevice::ReadOther, 'r'}, {QFileDevice::WriteOther, 'w'}, {QFileDevice::ExeOther, 'x'}};
+QString PermissionText(mode_t mode) {
+  const mode_t bits[] = {S_IRUSR, S_IWUSR, S_IXUSR, S_IRGRP, S_IWGRP,
+                         S_IXGRP, S_IROTH, S_IWOTH, S_IXOTH};
+  const char letters[] = "rwxrwxrwx";
   QString text;
-  for (const auto& bit : bits) text += p.testFlag(bit.Flag) ? QChar(bit.Letter) : QChar('-');
+  for (int i = 0; i < 9; ++i) text += (mode & bits[i]) ? QChar(letters[i]) : QChar('-');
   return text;
 }
 
-QString DateText(const QDateTime& when) {
-  return when.isValid() ? QLocale().toString(when, QLocale::LongFormat) : QStringLiteral("-");
+QString DateText(const statx_timestamp& when, bool known) {
+  if (!known) return QStringLiteral("-");
+  const QDateTime time =
+      QDateTime::fromMSecsSinceEpoch(qint64(when.tv_sec) * 1000 + when.tv_nsec / 1000000);
+  return QLocale().toString(time, QLocale::LongFormat);
+}
+
+QString OwnerText(uid_t uid) {
+  passwd entry;
+  passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+    return QString::fromLocal8Bit(found->pw_name);
+  return QString::number(uid);
 }
 
 void AddRow(QFormLayout* form, const QString& name, const QString& label, const QString& value) {
@@ -57,28 +107,34 @@ void AddRow(QFormLayout* form, const QString& name, const QString& label, const 
 
 }  // namespace
 
-QDialog* ShowFileProperties(const QString& path, QWidget* parent) {
-  const QFileInfo info(path);
+QDialog* ShowFileProperties(const QByteArray& path, QWidget* parent) {
+  const QByteArray full = AbsoluteFilePath(path);
+  const qsizetype slash = full.lastIndexOf('/');
+  const QString name = DecodeFileName(full.mid(slash + 1).toStdString());
+  const QString folder = DecodeFileName(slash > 0 ? full.left(slash).toStdString() : "/");
   auto* dialog = new QDialog(parent);
   dialog->setObjectName("FilePropertiesDialog");
   dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle(info.fileName() + " Properties");
+  dialog->setWindowTitle(name + " Properties");
   auto* layout = new QVBoxLayout(dialog);
   auto* form = new QFormLayout;
   layout->addLayout(form);
-  AddRow(form, "lblName", "Name:", info.fileName());
-  AddRow(form, "lblFolder", "Folder:", QDir::toNativeSeparators(info.absolutePath()));
-  if (info.exists()) {
-    const qint64 size = info.size();
+  AddRow(form, "lblName", "Name:", name);
+  AddRow(form, "lblFolder", "Folder:", folder);
+  struct statx status;
+  if (!full.isEmpty() &&
+      statx(AT_FDCWD, full.constData(), 0, STATX_BASIC_STATS | STATX_BTIME, &status) == 0) {
+    const qint64 size = qint64(status.stx_size);
     AddRow(form, "lblSize", "Size:",
            QLocale().formattedDataSize(size) + " (" + QLocale().toString(size) + " bytes)");
-    AddRow(form, "lblCreated", "Created:", DateText(info.birthTime()));
-    AddRow(form, "lblModified", "Modified:", DateText(info.lastModified()));
-    AddRow(form, "lblAccessed", "Accessed:", DateText(info.lastRead()));
+    AddRow(form, "lblCreated",
+           "Created:", DateText(status.stx_btime, status.stx_mask & STATX_BTIME));
+    AddRow(form, "lblModified", "Modified:", DateText(status.stx_mtime, true));
+    AddRow(form, "lblAccessed", "Accessed:", DateText(status.stx_atime, true));
     AddRow(form, "lblPermissions", "Permissions:",
-           PermissionText(info.permissions()) +
-               (IsReadOnlyPath(path) ? QStringLiteral(" (read-only)") : QString()));
-    AddRow(form, "lblOwner", "Owner:", info.owner());
+           PermissionText(status.stx_mode) +
+               ((status.stx_mode & S_IWUSR) ? QString() : QStringLiteral(" (read-only)")));
+    AddRow(form, "lblOwner", "Owner:", OwnerText(status.stx_uid));
   } else {
     AddRow(form, "lblMissing", "", "This file no longer exists.");
   }
@@ -87,4 +143,8 @@ QDialog* ShowFileProperties(const QString& path, QWidget* parent) {
   layout->addWidget(buttons);
   dialog->show();
   return dialog;
+}
+
+QDialog* ShowFileProperties(const QString& path, QWidget* parent) {
+  return ShowFileProperties(QFile::encodeName(path), parent);
 }

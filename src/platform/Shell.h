@@ -1,23 +1,39 @@
 // What the desktop shell does for the program: open a file in its associated program, show a
 // file's properties, and the one file attribute the program changes.
+//
+// File names are bytes: the QByteArray versions take the exact path bytes of a file (a listed
+// file whose name is not UTF-8); the QString versions take a path as Qt gives it and forward to
+// them with its UTF-8 bytes.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 class QDialog;
 class QWidget;
 
+// The file URL of a path's exact bytes: every byte other than an unreserved ASCII character and
+// "/" is percent-encoded, so url.toEncoded() carries the name byte for byte whatever its encoding.
+// A relative path is taken against the working folder. Invalid for an empty path.
+QUrl LocalFileUrl(const QByteArray& path);
+
 // Opens a local file (or folder) with the desktop's associated program. False when the desktop
 // refused or the path is empty.
+bool ShellOpen(const QByteArray& path);
 bool ShellOpen(const QString& path);
 
 // "Archive alone": gives the owner write permission and changes nothing else. False when the
 // permissions could not be changed.
+bool SetArchiveOnly(const QByteArray& path);
 bool SetArchiveOnly(const QString& path);
 
 // The file exists without the owner's write permission (what "archive alone" gives back).
+bool IsReadOnlyPath(const QByteArray& path);
 bool IsReadOnlyPath(const QString& path);
 
 // Shows the properties of a file (path, size, dates, permissions) in a window of its own that
 // deletes itself when closed; not modal. A file that does not exist is said so in the window.
+// Names are shown as file-name text (DecodeFileName).
+QDialog* ShowFileProperties(const QByteArray& path, QWidget* parent);
 QDialog* ShowFileProperties(const QString& path, QWidget* parent);
