@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "CodePage.h"
-#include "TagFile.h"
+#include "Shell.h"
 
 namespace melotag::editor {
 
@@ -54,19 +54,9 @@ int Utf8Length(const std::string& bytes, size_t at) {
 
 }  // namespace
 
-bool FileExists(const QByteArray& path) {
-  struct stat st;
-  return !path.isEmpty() && stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 bool IsReadOnlyFile(const QByteArray& path) {
   struct stat st;
-  if (path.isEmpty() || stat(path.constData(), &st) != 0) return true;
-  return (st.st_mode & S_IWUSR) == 0;
-}
-
-bool SetArchiveAttribute(const QByteArray& path) {
-  return !path.isEmpty() && tagfile::MakeWritable(TagPath(path));
+  return path.isEmpty() || stat(path.constData(), &st) != 0 || IsReadOnlyPath(path);
 }
 
 std::string CutAtCharacter(const std::string& bytes, int width, int codePage) {

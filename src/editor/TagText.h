@@ -22,13 +22,9 @@ namespace melotag::editor {
 inline std::string TagPath(const QByteArray& path) {
   return path.toStdString();
 }
-// Something other than a folder exists at the path (links followed).
-bool FileExists(const QByteArray& path);
-// No write permission for the owner; a path that cannot be examined counts as read-only too.
+// No write permission for the owner (IsReadOnlyPath); a path whose status cannot be read (a file
+// that vanished, a dangling link) counts as read-only too.
 bool IsReadOnlyFile(const QByteArray& path);
-// "Archive alone": adds the owner's write permission and changes nothing else. False for a path
-// that is not a regular file or whose permissions cannot be changed.
-bool SetArchiveAttribute(const QByteArray& path);
 
 // --- ID3v1 field widths
 
