@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "CodePage.h"
@@ -22,12 +23,6 @@ std::string_view View(const QByteArray& bytes) {
 
 QByteArray Bytes(const std::string& text) {
   return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::optional<struct stat> StatusOf(const QByteArray& path) {
-  struct stat status;
-  if (path.isEmpty() || stat(path.constData(), &status) != 0) return std::nullopt;
-  return status;
 }
 
 // A name that ends in ".mp3", any letter case.
@@ -87,25 +82,29 @@ QByteArray AbsolutePath(const QByteArray& path) {
 }
 
 qint64 FileSizeOf(const QByteArray& path) {
-  const auto status = StatusOf(path);
+  const auto status = PathStatus(path);
   return status && S_ISREG(status->st_mode) ? qint64(status->st_size) : 0;
 }
 
 bool IsFolder(const QByteArray& path) {
-  const auto status = StatusOf(path);
+  const auto status = PathStatus(path);
   return status && S_ISDIR(status->st_mode);
 }
 
 bool IsFile(const QByteArray& path) {
-  const auto status = StatusOf(path);
+  const auto status = PathStatus(path);
   return status && S_ISREG(status->st_mode);
 }
 
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
   TScanResult result;
-  const TDir dir(folder.isEmpty() ? nullptr : opendir(folder.constData()));
+  if (!IsUsablePath(folder)) {
+    result.Error = folder.isEmpty() ? ENOENT : EINVAL;
+    return result;
+  }
+  const TDir dir(opendir(folder.constData()));
   if (!dir) {
-    result.Error = folder.isEmpty() ? ENOENT : errno;
+    result.Error = errno;
     return result;
   }
   const int dirFd = dirfd(dir.get());
@@ -131,6 +130,7 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
 }
 
 std::optional<QByteArray> PathOfText(const QString& text) {
+  if (text.contains(QChar(0))) return std::nullopt;
   const QList<QString> parts = text.split('/');
   QByteArray path;
   for (qsizetype i = 0; i < parts.size(); ++i) {

@@ -60,7 +60,8 @@ bool IsFile(const QByteArray& path);
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
 // regular files and links to them, folders and anything else left out) in the order the file
 // system gives them, each with the path folder + "/" + name (JoinPath), and the reason the folder
-// could not be read (an errno value; 0 when it was read; the files read before a failure are kept).
+// could not be read (an errno value, EINVAL for a path holding a zero byte; 0 when it was read; the
+// files read before a failure are kept).
 struct TScanResult {
   QList<TFileEntry> Files;
   int Error = 0;

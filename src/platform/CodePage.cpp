@@ -454,11 +454,6 @@ std::string EncodeFileName(const QString& text) {
   return out;
 }
 
-bool IsUtf8(std::string_view bytes) {
-  QString text;
-  return DecodeUtf8(bytes, text);
-}
-
 void CheckCodePage() {
   (void)CurrentCodec();
 }

@@ -30,3 +30,13 @@ QByteArray AbsoluteFilePath(const QByteArray& path) {
   if (absolute) return '/' + joined;
   return joined.isEmpty() ? QByteArray(".") : joined;
 }
+
+bool IsUsablePath(const QByteArray& path) {
+  return !path.isEmpty() && !path.contains('\0');
+}
+
+std::optional<struct stat> PathStatus(const QByteArray& path) {
+  struct stat status;
+  if (!IsUsablePath(path) || stat(path.constData(), &status) != 0) return std::nullopt;
+  return status;
+}

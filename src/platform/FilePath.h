@@ -3,7 +3,18 @@
 
 #include <QByteArray>
 
+#include <sys/stat.h>
+
+#include <optional>
+
 // Absolute (against the working folder) and cleaned of ".", ".." and doubled separators; an
 // empty path stays empty. No component is resolved through the file system. When the working
 // folder cannot be read, a relative path is only cleaned (it still names the same file).
 QByteArray AbsoluteFilePath(const QByteArray& path);
+
+// A path the system can take: not empty, and without a zero byte (the system would read the path
+// only up to it and so name another file).
+bool IsUsablePath(const QByteArray& path);
+// The status of the file a path names, links followed; nullopt when there is none or the path is
+// not usable.
+std::optional<struct stat> PathStatus(const QByteArray& path);

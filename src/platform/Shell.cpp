@@ -15,24 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <optional>
 #include <vector>
 
 #include "CodePage.h"
 #include "FilePath.h"
 
-namespace {
-
-std::optional<struct stat> StatusOf(const QByteArray& path) {
-  struct stat status;
-  if (path.isEmpty() || stat(path.constData(), &status) != 0) return std::nullopt;
-  return status;
-}
-
-}  // namespace
-
 QUrl LocalFileUrl(const QByteArray& path) {
-  if (path.isEmpty()) return QUrl();
+  if (!IsUsablePath(path)) return QUrl();
   return QUrl::fromEncoded("file://" + AbsoluteFilePath(path).toPercentEncoding("/"),
                            QUrl::StrictMode);
 }
@@ -51,7 +40,7 @@ bool ShellOpen(const QString& path) {
 }
 
 bool SetArchiveOnly(const QByteArray& path) {
-  const auto status = StatusOf(path);
+  const auto status = PathStatus(path);
   if (!status) return false;
   if (status->st_mode & S_IWUSR) return true;
   return chmod(path.constData(), (status->st_mode & 07777) | S_IWUSR) == 0;
@@ -62,7 +51,7 @@ bool SetArchiveOnly(const QString& path) {
 }
 
 bool IsReadOnlyPath(const QByteArray& path) {
-  const auto status = StatusOf(path);
+  const auto status = PathStatus(path);
   return status && !(status->st_mode & S_IWUSR);
 }
 
@@ -122,7 +111,7 @@ QDialog* ShowFileProperties(const QByteArray& path, QWidget* parent) {
   AddRow(form, "lblName", "Name:", name);
   AddRow(form, "lblFolder", "Folder:", folder);
   struct statx status;
-  if (!full.isEmpty() &&
+  if (IsUsablePath(full) &&
       statx(AT_FDCWD, full.constData(), 0, STATX_BASIC_STATS | STATX_BTIME, &status) == 0) {
     const qint64 size = qint64(status.stx_size);
     AddRow(form, "lblSize", "Size:",

@@ -15,7 +15,8 @@ class QWidget;
 
 // The file URL of a path's exact bytes: every byte other than an unreserved ASCII character and
 // "/" is percent-encoded, so url.toEncoded() carries the name byte for byte whatever its encoding.
-// A relative path is taken against the working folder. Invalid for an empty path.
+// A relative path is taken against the working folder. Invalid for an empty path or one holding a
+// zero byte.
 QUrl LocalFileUrl(const QByteArray& path);
 
 // Opens a local file (or folder) with the desktop's associated program. False when the desktop

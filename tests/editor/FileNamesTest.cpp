@@ -14,22 +14,13 @@
 #include "ByteTempDir.h"
 #include "EnvScope.h"
 #include "FileNames.h"
+#include "QtPrinters.h"
 
 using namespace melotag::editor;
 
-// Readable failures: texts as UTF-8 with escapes shown, bytes in hex.
-void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << "\" " << text.toUcs4().size() << " characters";
-  for (QChar c : text)
-    if (c.isSurrogate()) *out << " U+" << std::hex << int(c.unicode()) << std::dec;
-}
-void PrintTo(const QByteArray& bytes, std::ostream* out) {
-  *out << bytes.toHex(' ').constData();
-}
-
 namespace {
 
-// Bytes from a literal that may hold zero bytes or not be UTF-8.
+// The bytes of a literal, UTF-8 or not.
 QByteArray B(const char* bytes) {
   return QByteArray(bytes);
 }
@@ -145,6 +136,8 @@ TEST(FileNames, ScanOfAFolderThatCannotBeReadGivesTheReason) {
       {music.Path("missing"), ENOENT},
       {music.Path(kBig5), ENOTDIR},
       {"", ENOENT},
+      // Up to the zero byte this names the music folder: it must not be listed instead.
+      {music.Folder + QByteArray("\0/other", 7), EINVAL},
   };
   for (const auto& c : cases) {
     const TScanResult scan = ScanFolder(c.Folder);
@@ -245,10 +238,15 @@ TEST(FileNames, StatusOfPaths) {
     bool Folder, File;
     qint64 Size;
   } cases[] = {
-      {music.Path(kGbk), false, true, 200},         {music.Path("link.mp3"), false, true, 600},
-      {music.Path("x.mp3"), true, false, 0},        {music.Path("folderlink.mp3"), true, false, 0},
-      {music.Path("pipe.mp3"), false, false, 0},    {music.Path("dangling.mp3"), false, false, 0},
-      {music.Path("missing.mp3"), false, false, 0}, {"", false, false, 0},
+      {music.Path(kGbk), false, true, 200},
+      {music.Path("link.mp3"), false, true, 600},
+      {music.Path("x.mp3"), true, false, 0},
+      {music.Path("folderlink.mp3"), true, false, 0},
+      {music.Path("pipe.mp3"), false, false, 0},
+      {music.Path("dangling.mp3"), false, false, 0},
+      {music.Path("missing.mp3"), false, false, 0},
+      {"", false, false, 0},
+      {music.Path(kGbk) + QByteArray("\0x", 2), false, false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Path.toHex().constData());
@@ -306,6 +304,7 @@ TEST(FileNames, PathOfTextFindsTheOneNameALossyTextStandsFor) {
       {root + "/\xFF", std::nullopt},  // no name reads "\uFFFD"
       {root + "/no such folder/x.mp3", root + "/no such folder/x.mp3"},
       {"", QByteArray()},
+      {gbkFolder + QByteArray("\0/x", 3), std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Path.toHex().constData());

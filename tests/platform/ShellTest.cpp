@@ -16,6 +16,7 @@
 
 #include "ByteTempDir.h"
 #include "EnvScope.h"
+#include "QtPrinters.h"
 #include "Shell.h"
 
 TEST(Shell, ArchiveOnlyAddsTheOwnersWritePermissionAndNothingElse) {
@@ -89,6 +90,12 @@ TEST(Shell, ArchiveOnlyAndReadOnlyTestTakeTheExactBytesOfAName) {
   EXPECT_FALSE(SetArchiveOnly(dir.Path("\xB1\xA2.mp3")));
   EXPECT_FALSE(IsReadOnlyPath(dir.Path("\xB1\xA2.mp3")));
   EXPECT_FALSE(SetArchiveOnly(QByteArray()));
+  // Up to the zero byte the path names a read-only file, which must stay as it is.
+  const QByteArray readOnly = dir.Path("read-only.mp3");
+  ASSERT_TRUE(MakeFile(readOnly, 1, 0444));
+  EXPECT_FALSE(SetArchiveOnly(readOnly + QByteArray("\0x", 2)));
+  EXPECT_FALSE(IsReadOnlyPath(readOnly + QByteArray("\0x", 2)));
+  EXPECT_EQ(ModeOf(readOnly), 0444u);
 }
 
 TEST(Shell, PropertiesOfAFileWhoseNameIsNotUtf8) {
