@@ -1,8 +1,7 @@
 #include "TagText.h"
 
-#include <sys/stat.h>
-
 #include "CodePage.h"
+#include "FilePath.h"
 #include "Shell.h"
 
 namespace melotag::editor {
@@ -55,8 +54,7 @@ int Utf8Length(const std::string& bytes, size_t at) {
 }  // namespace
 
 bool IsReadOnlyFile(const QByteArray& path) {
-  struct stat st;
-  return path.isEmpty() || stat(path.constData(), &st) != 0 || IsReadOnlyPath(path);
+  return !PathStatus(path) || IsReadOnlyPath(path);
 }
 
 std::string CutAtCharacter(const std::string& bytes, int width, int codePage) {
@@ -177,7 +175,7 @@ uint8_t BatchTrack(int position) {
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position) {
   // The old values stay in the tag; a failed read or a file without a trailer leaves it empty.
-  if (!tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
   if (choices.TitleFromList) SetV1Text(tag, &TID3v1::SetTitle, Bytes(titleLine), kV1TextWidth);
   if (choices.Artist) SetV1Text(tag, &TID3v1::SetArtist, Bytes(*choices.Artist), kV1TextWidth);
   if (choices.Album) SetV1Text(tag, &TID3v1::SetAlbum, Bytes(*choices.Album), kV1TextWidth);
@@ -191,7 +189,7 @@ void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& ch
 void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position) {
   // A tag of another version than 2.3 loads with empty values.
-  if (!tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
   if (choices.TitleFromList) tag.SetTitle(Bytes(titleLine));
   if (choices.Artist) tag.SetArtist(Bytes(*choices.Artist));
   if (choices.Album) tag.SetAlbum(Bytes(*choices.Album));

@@ -18,12 +18,13 @@ namespace melotag::editor {
 
 // --- Files
 
-// The path bytes as the tag classes take them, unchanged.
+// The path bytes as the tag classes take them, unchanged. A path holding a zero byte would name
+// another file there: check IsUsablePath (or IsFile) first.
 inline std::string TagPath(const QByteArray& path) {
   return path.toStdString();
 }
 // No write permission for the owner (IsReadOnlyPath); a path whose status cannot be read (a file
-// that vanished, a dangling link) counts as read-only too.
+// that vanished, a dangling link, a path holding a zero byte) counts as read-only too.
 bool IsReadOnlyFile(const QByteArray& path);
 
 // --- ID3v1 field widths

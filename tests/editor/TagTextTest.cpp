@@ -440,8 +440,11 @@ TEST_F(BatchValuesTest, OldValuesAreEmptyWithoutAReadableTagOfTheVersion) {
   WriteBytes(dir.Path("short.mp3"), "ID3");
   WriteBytes(dir.Path("v24.mp3"), Tag(Frame("TIT2", std::string("\0Old", 4)), 4) + audio +
                                       Trailer("", "", 0, 0, 255).replace(3, 3, "Old"));
-  const char* names[] = {"none.mp3", "short.mp3", "v24.mp3", "missing.mp3"};
-  for (const char* name : names) {
+  // A zero byte would cut the path to old.mp3, whose tags are not this file's.
+  OldTags("old.mp3", "Old", "Old");
+  const std::string zero = std::string("old.mp3\0", 8) + "x";
+  const std::string names[] = {"none.mp3", "short.mp3", "v24.mp3", "missing.mp3", zero};
+  for (const std::string& name : names) {
     TID3v1 v1;
     v1.SetTitle("stale");  // nothing of an earlier file survives
     v1.SetTrack(3);
@@ -455,7 +458,7 @@ TEST_F(BatchValuesTest, OldValuesAreEmptyWithoutAReadableTagOfTheVersion) {
     EXPECT_EQ(v2.Track(), 0) << name;
     EXPECT_EQ(v2.Genre(), "") << name;
     EXPECT_EQ(v2.Artist(), "A") << name;
-    if (std::string(name) == "v24.mp3") continue;  // its trailer is fine
+    if (name == "v24.mp3") continue;  // its trailer is fine
     SetBatchValues(v1, PathOf(name), artist, QString(), 0);
     EXPECT_EQ(v1.Title(), "") << name;
     EXPECT_EQ(v1.Track(), 0) << name;
@@ -519,6 +522,8 @@ TEST_F(TagTextTest, ReadOnlyMeansNoOwnerWritePermission) {
   for (const auto& c : cases)
     EXPECT_EQ(IsReadOnlyFile(QByteArray::fromStdString(dir.Path(c.Name))), c.ReadOnly) << c.Name;
   EXPECT_TRUE(IsReadOnlyFile(QByteArray()));
+  // A zero byte would cut the path to the folder, which is writable.
+  EXPECT_TRUE(IsReadOnlyFile(QByteArray::fromStdString(dir.Path("folder")) + '\0' + "/x"));
 }
 
 }  // namespace
