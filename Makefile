@@ -28,7 +28,7 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DMELOTAG_TESTS=OFF -DMELOTAG_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bin/bench_*; do echo "== $$(basename $$b)"; $$b || exit 1; done
+	@scripts/run-bench $(BENCH_BUILD)
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

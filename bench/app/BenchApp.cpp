@@ -94,13 +94,13 @@ int main(int argc, char** argv) {
   form.show();
   QCoreApplication::processEvents();
   const double scan = Median([&] {
-    form.lvIniFileList->clear();
+    form.findChild<QTreeWidget*>("lvIniFileList")->clear();
     form.TotalSize = 0;
-    form.ScanFolder(dir.path());
+    form.ScanFolder(QFile::encodeName(dir.path()));
     QCoreApplication::processEvents();
   });
-  if (form.FileCount() != kFiles || peerTotal == 0) {
-    std::fprintf(stderr, "scan listed %d files\n", form.FileCount());
+  if (form.FileList().Count() != kFiles || peerTotal == 0) {
+    std::fprintf(stderr, "scan listed %d files\n", form.FileList().Count());
     return 1;
   }
   Print("scan 10,000 MP3 files into the list", scan, "QDirIterator", peer, 5);

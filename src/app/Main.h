@@ -1,7 +1,9 @@
 // The main window: the file list, the title list, the tag panel, the batch and renaming pages
-// and the options, as laid out in Main.ui.
+// and the options, as laid out in Main.ui. The window owns the controls and one object per
+// concern; each handler hands its work to the object of its concern.
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
 #include <QList>
 #include <QPointer>
@@ -10,80 +12,69 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 #include "Dialogs.h"
 #include "FormDialogs.h"
-#include "ui_Main.h"
 
-class QFileSystemModel;
+namespace Ui {
+class TMainForm;
+}
 class QProgressBar;
 class TSingleInstance;
 class TVornMsgBox;
+class TFileList;
+class TFolderTree;
+class TTitleList;
+class TTagPanel;
+class TBatchUpdate;
+class TRenaming;
+class TPlayList;
+class TShellEntry;
 
-// One file for the file list: its caption (the name), full path and size in bytes.
-struct TFileEntry {
-  QString Caption;
-  QString Path;
-  qint64 Size = 0;
-};
-
-class TMainForm : public QWidget, public Ui::TMainForm {
+class TMainForm : public QWidget {
   Q_OBJECT
 
  public:
-  // `commandLine`: the program's path followed by its arguments. `instance`: the single-instance
-  // guard whose hand-overs the window receives (none in most tests).
-  explicit TMainForm(const QStringList& commandLine = {}, TSingleInstance* instance = nullptr,
+  // `commandLine`: the program's path followed by its arguments, as the exact bytes the program
+  // was given. `instance`: the single-instance guard whose hand-overs the window receives (none
+  // in most tests).
+  explicit TMainForm(const QList<QByteArray>& commandLine = {}, TSingleInstance* instance = nullptr,
                      QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // The picture `index` of the window's image list: the desktop's icon theme, else the style's.
   static QIcon ImageList1(int index);
 
+  // The objects of the window's concerns.
+  TFileList& FileList() const { return *FFileList; }
+  TFolderTree& FolderTree() const { return *FFolderTree; }
+  TTitleList& TitleList() const { return *FTitleList; }
+  TTagPanel& TagPanel() const { return *FTagPanel; }
+  TBatchUpdate& BatchUpdate() const { return *FBatchUpdate; }
+  TRenaming& Renaming() const { return *FRenaming; }
+  TPlayList& PlayList() const { return *FPlayList; }
+  TShellEntry& ShellEntry() const { return *FShellEntry; }
+
   // --- Start and lifecycle
   void FormCreate();
   void FormClose();
   void FormResize();
+  // Enables and disables the commands after the state of the lists (the idle event's work).
   void ApplicationEvents1Idle();
   void ShowStatus(const QString& text);
   void ClearTagPanel();
   // The absolute, cleaned path; an empty path stays empty.
-  static QString LongPathName(const QString& path);
+  static QByteArray LongPathName(const QByteArray& path);
   // The texts of a later start, as its records arrived.
   void ReceiveHandOver(const QList<QByteArray>& texts);
   // A status-bar word as the language file gives it.
   QString LookupText(const QString& word) const;
 
-  // --- File list
+  // --- The file list's operations that other concerns use.
   bool CheckFileList();
-  void AddCommandLineFiles();
-  void AddHandedOverFile(const QString& text);
-  void ScanFolder(const QString& folder);
+  void ScanFolder(const QByteArray& folder);
   void UpdateTotals();
-  // Dropped files and folders, in the order the desktop gave them.
-  void DropFiles(const QStringList& names);
-  // Adds the files to the list, keeps it sorted and counts their sizes in TotalSize.
-  void AddFileItems(const QList<TFileEntry>& entries);
-  int FileCount() const;
-  QString FileCaption(int index) const;
-  QString FilePath(int index) const;
-  // Index of the first selected item in list order, -1 when none is selected.
-  int SelectedIndex() const;
-  int SelectedCount() const;
-  // Moves the folder tree to a folder; false when the tree does not hold it.
-  bool NavigateTree(const QString& folder);
-  QString TreeFolder() const;
-  QFileSystemModel* FolderModel() const { return FFolderModel; }
-
-  static qint64 FileSizeOf(const QString& path);
-  // folder + "/" + name, never doubling the separator.
-  static QString JoinPath(const QString& folder, const QString& name);
-  // The text from the last "." of the last path component, ASCII letters in upper case.
-  static QString UpperExtension(const QString& path);
-
-  // --- Title list
-  int TitleLineCount() const;
-  void AppendTitleLine(const QString& line);
 
   // --- Messages: the window's message box (translated, sequence number "0").
   void ShowMsg(const QString& msg);
@@ -105,11 +96,11 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   // The message box of the window's messages and questions.
   TVornMsgBox* VornMsgBox1 = nullptr;
 
-  // State shared by the window's operations.
+  // State shared by the window's operations. Paths are the exact bytes of the file system.
   QProgressBar* FProgressBar = nullptr;
   QStringList UndoList;
-  QString CurrentFileName;
-  QString CurrentFolder;
+  QByteArray CurrentFileName;
+  QByteArray CurrentFolder;
   qint64 TotalSize = 0;  // bytes of the listed files
 
  public slots:
@@ -166,13 +157,20 @@ class TMainForm : public QWidget, public Ui::TMainForm {
 
  private:
   void BindControls();
-  void SetUpFolderTree();
-  void SetFolderModel(QFileSystemModel* model);
 
-  QStringList FCommandLine;
+  std::unique_ptr<Ui::TMainForm> FUi;
+  QList<QByteArray> FCommandLine;
   QPointer<TSingleInstance> FInstance;
-  QFileSystemModel* FFolderModel = nullptr;
   bool FClosed = false;
+  // Made after the controls, in this order; each keeps the controls it works on.
+  std::unique_ptr<TFileList> FFileList;
+  std::unique_ptr<TFolderTree> FFolderTree;
+  std::unique_ptr<TTitleList> FTitleList;
+  std::unique_ptr<TTagPanel> FTagPanel;
+  std::unique_ptr<TBatchUpdate> FBatchUpdate;
+  std::unique_ptr<TRenaming> FRenaming;
+  std::unique_ptr<TPlayList> FPlayList;
+  std::unique_ptr<TShellEntry> FShellEntry;
 };
 
 // The dialogs' settings of the window.

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "Main.h"
+#include "ui_Main.h"
 
 QIcon TMainForm::ImageList1(int index) {
   // Theme name and the style's picture standing in when the theme has none.
@@ -85,142 +86,146 @@ class TGridDelegate : public QStyledItemDelegate {
 void TMainForm::BindControls() {
   setWindowIcon(ImageList1(0));
   // Pictures of the actions (index into the image list; -1 = none).
-  const std::pair<QAction*, int> pictures[] = {{actOpenFolder, 1},
-                                               {actAddFiles, 2},
-                                               {actRemoveFiles, 3},
-                                               {actClose, 4},
-                                               {actFont, 5},
-                                               {actPlayList, 6},
-                                               {actRemoveTag, 7},
-                                               {actRemoveAllTag, 7},
-                                               {actWriteTag, 8},
-                                               {actWriteAllTag, 9},
-                                               {actAddTitleList, 10},
-                                               {actClearTitleList, 7},
-                                               {actCreateByFilename, 11},
-                                               {actClearBatchUpdate, 12},
-                                               {actDelCharacter, 13},
-                                               {actRename, 14},
-                                               {actUndo, 15},
-                                               {actGb2Big5, 16},
-                                               {actBig52GB, 17},
-                                               {actRefresh, -1},
-                                               {actDelCharacterRight, 18},
-                                               {actItemNo, 19},
-                                               {actMark, 20},
-                                               {actRenameDir, 21},
-                                               {actPlay, 22},
-                                               {actGetFileProperties, 23},
-                                               {actClearFileList, 7},
-                                               {actHelp, -1}};
+  const std::pair<QAction*, int> pictures[] = {{FUi->actOpenFolder, 1},
+                                               {FUi->actAddFiles, 2},
+                                               {FUi->actRemoveFiles, 3},
+                                               {FUi->actClose, 4},
+                                               {FUi->actFont, 5},
+                                               {FUi->actPlayList, 6},
+                                               {FUi->actRemoveTag, 7},
+                                               {FUi->actRemoveAllTag, 7},
+                                               {FUi->actWriteTag, 8},
+                                               {FUi->actWriteAllTag, 9},
+                                               {FUi->actAddTitleList, 10},
+                                               {FUi->actClearTitleList, 7},
+                                               {FUi->actCreateByFilename, 11},
+                                               {FUi->actClearBatchUpdate, 12},
+                                               {FUi->actDelCharacter, 13},
+                                               {FUi->actRename, 14},
+                                               {FUi->actUndo, 15},
+                                               {FUi->actGb2Big5, 16},
+                                               {FUi->actBig52GB, 17},
+                                               {FUi->actRefresh, -1},
+                                               {FUi->actDelCharacterRight, 18},
+                                               {FUi->actItemNo, 19},
+                                               {FUi->actMark, 20},
+                                               {FUi->actRenameDir, 21},
+                                               {FUi->actPlay, 22},
+                                               {FUi->actGetFileProperties, 23},
+                                               {FUi->actClearFileList, 7},
+                                               {FUi->actHelp, -1}};
   for (auto [action, image] : pictures) {
     if (image >= 0) action->setIcon(ImageList1(image));
     addAction(action);  // shortcuts work anywhere in the window
   }
-  actRefresh->setShortcutContext(Qt::WindowShortcut);
-  actHelp->setShortcutContext(Qt::WindowShortcut);
+  FUi->actRefresh->setShortcutContext(Qt::WindowShortcut);
+  FUi->actHelp->setShortcutContext(Qt::WindowShortcut);
 
   const std::pair<QAbstractButton*, QAction*> buttons[] = {
-      {tbtnCreatePlayList, actPlayList},
-      {tbtnOpenTitleList, actAddTitleList},
-      {tbtnCreateTitleList, actCreateByFilename},
-      {tbtnBig52GB, actBig52GB},
-      {tbtnGb2Big5, actGb2Big5},
-      {tbtnClearTitleList, actClearTitleList},
-      {tbtnDelCharacter, actDelCharacter},
-      {tbtnDelCharacterRight, actDelCharacterRight},
-      {tbtnPunctuationMark, actMark},
-      {tbtnItemNo, actItemNo},
-      {tbtnUndo, actUndo},
-      {sbtnSave, actWriteTag},
-      {sbtnRemove, actRemoveTag},
-      {sbtnStartUpdate, actWriteAllTag},
-      {sbtnRemoveAllTag, actRemoveAllTag},
-      {SpeedButton7, actClearBatchUpdate},
-      {sbtnRename, actRename},
-      {SpeedButton4, actRenameDir}};
+      {FUi->tbtnCreatePlayList, FUi->actPlayList},
+      {FUi->tbtnOpenTitleList, FUi->actAddTitleList},
+      {FUi->tbtnCreateTitleList, FUi->actCreateByFilename},
+      {FUi->tbtnBig52GB, FUi->actBig52GB},
+      {FUi->tbtnGb2Big5, FUi->actGb2Big5},
+      {FUi->tbtnClearTitleList, FUi->actClearTitleList},
+      {FUi->tbtnDelCharacter, FUi->actDelCharacter},
+      {FUi->tbtnDelCharacterRight, FUi->actDelCharacterRight},
+      {FUi->tbtnPunctuationMark, FUi->actMark},
+      {FUi->tbtnItemNo, FUi->actItemNo},
+      {FUi->tbtnUndo, FUi->actUndo},
+      {FUi->sbtnSave, FUi->actWriteTag},
+      {FUi->sbtnRemove, FUi->actRemoveTag},
+      {FUi->sbtnStartUpdate, FUi->actWriteAllTag},
+      {FUi->sbtnRemoveAllTag, FUi->actRemoveAllTag},
+      {FUi->SpeedButton7, FUi->actClearBatchUpdate},
+      {FUi->sbtnRename, FUi->actRename},
+      {FUi->SpeedButton4, FUi->actRenameDir}};
   for (auto [button, action] : buttons) static_cast<QToolButton*>(button)->setDefaultAction(action);
 
-  const std::pair<QAction*, QAction*> menuItems[] = {{Play1, actPlay},
-                                                     {OpenFolder1, actOpenFolder},
-                                                     {AddFiles1, actAddFiles},
-                                                     {RemoveFiles1, actRemoveFiles},
-                                                     {ClearFileList1, actClearFileList},
-                                                     {GetFileProperties1, actGetFileProperties}};
+  const std::pair<QAction*, QAction*> menuItems[] = {
+      {FUi->Play1, FUi->actPlay},
+      {FUi->OpenFolder1, FUi->actOpenFolder},
+      {FUi->AddFiles1, FUi->actAddFiles},
+      {FUi->RemoveFiles1, FUi->actRemoveFiles},
+      {FUi->ClearFileList1, FUi->actClearFileList},
+      {FUi->GetFileProperties1, FUi->actGetFileProperties}};
   for (auto [item, action] : menuItems) BindMenuItem(item, action);
-  N1->setSeparator(true);
-  N2->setSeparator(true);
+  FUi->N1->setSeparator(true);
+  FUi->N2->setSeparator(true);
 
   // Action handlers, in the order of the action list.
   const std::pair<QAction*, void (TMainForm::*)()> handlers[] = {
-      {actOpenFolder, &TMainForm::actOpenFolderExecute},
-      {actAddFiles, &TMainForm::actAddFilesExecute},
-      {actRemoveFiles, &TMainForm::actRemoveFilesExecute},
-      {actClose, &TMainForm::actCloseExecute},
-      {actFont, &TMainForm::actFontExecute},
-      {actPlayList, &TMainForm::actPlayListExecute},
-      {actRemoveTag, &TMainForm::actRemoveTagExecute},
-      {actRemoveAllTag, &TMainForm::actRemoveAllTagExecute},
-      {actWriteTag, &TMainForm::actWriteTagExecute},
-      {actWriteAllTag, &TMainForm::actWriteAllTagExecute},
-      {actAddTitleList, &TMainForm::actAddTitleListExecute},
-      {actClearTitleList, &TMainForm::actClearTitleListExecute},
-      {actCreateByFilename, &TMainForm::actCreateByFilenameExecute},
-      {actClearBatchUpdate, &TMainForm::actClearBatchUpdateExecute},
-      {actDelCharacter, &TMainForm::actDelCharacterExecute},
-      {actRename, &TMainForm::actRenameExecute},
-      {actUndo, &TMainForm::actUndoExecute},
-      {actGb2Big5, &TMainForm::actGb2Big5Execute},
-      {actBig52GB, &TMainForm::actBig52GBExecute},
-      {actRefresh, &TMainForm::actRefreshExecute},
-      {actDelCharacterRight, &TMainForm::actDelCharacterRightExecute},
-      {actItemNo, &TMainForm::actItemNoExecute},
-      {actMark, &TMainForm::actMarkExecute},
-      {actRenameDir, &TMainForm::actRenameDirExecute},
-      {actPlay, &TMainForm::actPlayExecute},
-      {actGetFileProperties, &TMainForm::actGetFilePropertiesExecute},
-      {actClearFileList, &TMainForm::actClearFileListExecute},
-      {actHelp, &TMainForm::actHelpExecute}};
+      {FUi->actOpenFolder, &TMainForm::actOpenFolderExecute},
+      {FUi->actAddFiles, &TMainForm::actAddFilesExecute},
+      {FUi->actRemoveFiles, &TMainForm::actRemoveFilesExecute},
+      {FUi->actClose, &TMainForm::actCloseExecute},
+      {FUi->actFont, &TMainForm::actFontExecute},
+      {FUi->actPlayList, &TMainForm::actPlayListExecute},
+      {FUi->actRemoveTag, &TMainForm::actRemoveTagExecute},
+      {FUi->actRemoveAllTag, &TMainForm::actRemoveAllTagExecute},
+      {FUi->actWriteTag, &TMainForm::actWriteTagExecute},
+      {FUi->actWriteAllTag, &TMainForm::actWriteAllTagExecute},
+      {FUi->actAddTitleList, &TMainForm::actAddTitleListExecute},
+      {FUi->actClearTitleList, &TMainForm::actClearTitleListExecute},
+      {FUi->actCreateByFilename, &TMainForm::actCreateByFilenameExecute},
+      {FUi->actClearBatchUpdate, &TMainForm::actClearBatchUpdateExecute},
+      {FUi->actDelCharacter, &TMainForm::actDelCharacterExecute},
+      {FUi->actRename, &TMainForm::actRenameExecute},
+      {FUi->actUndo, &TMainForm::actUndoExecute},
+      {FUi->actGb2Big5, &TMainForm::actGb2Big5Execute},
+      {FUi->actBig52GB, &TMainForm::actBig52GBExecute},
+      {FUi->actRefresh, &TMainForm::actRefreshExecute},
+      {FUi->actDelCharacterRight, &TMainForm::actDelCharacterRightExecute},
+      {FUi->actItemNo, &TMainForm::actItemNoExecute},
+      {FUi->actMark, &TMainForm::actMarkExecute},
+      {FUi->actRenameDir, &TMainForm::actRenameDirExecute},
+      {FUi->actPlay, &TMainForm::actPlayExecute},
+      {FUi->actGetFileProperties, &TMainForm::actGetFilePropertiesExecute},
+      {FUi->actClearFileList, &TMainForm::actClearFileListExecute},
+      {FUi->actHelp, &TMainForm::actHelpExecute}};
   for (auto [action, handler] : handlers)
     connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded(handler); });
 
   // The file list: two columns, sorted by the window itself, pop-up menu on right click.
-  lvIniFileList->setSortingEnabled(false);
-  lvIniFileList->header()->setSectionsClickable(false);
-  lvIniFileList->header()->setStretchLastSection(false);
-  lvIniFileList->setColumnWidth(0, 160);
-  lvIniFileList->setColumnWidth(1, 350);
-  lvIniFileList->setItemDelegate(new TGridDelegate(lvIniFileList));
-  connect(lvIniFileList, &QTreeWidget::itemSelectionChanged, this,
+  FUi->lvIniFileList->setSortingEnabled(false);
+  FUi->lvIniFileList->header()->setSectionsClickable(false);
+  FUi->lvIniFileList->header()->setStretchLastSection(false);
+  FUi->lvIniFileList->setColumnWidth(0, 160);
+  FUi->lvIniFileList->setColumnWidth(1, 350);
+  FUi->lvIniFileList->setItemDelegate(new TGridDelegate(FUi->lvIniFileList));
+  connect(FUi->lvIniFileList, &QTreeWidget::itemSelectionChanged, this,
           [this] { Guarded(&TMainForm::lvIniFileListChange); });
-  connect(lvIniFileList, &QTreeWidget::itemDoubleClicked, this,
+  connect(FUi->lvIniFileList, &QTreeWidget::itemDoubleClicked, this,
           [this] { Guarded(&TMainForm::lvIniFileListDblClick); });
-  connect(lvIniFileList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    PopupMenu1->popup(lvIniFileList->viewport()->mapToGlobal(pos));
-  });
-  StatusBar1->SetPanels({162, 50});
-  StatusBar->SetPanels({0, 0});
+  connect(FUi->lvIniFileList, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) {
+            FUi->PopupMenu1->popup(FUi->lvIniFileList->viewport()->mapToGlobal(pos));
+          });
+  FUi->StatusBar1->SetPanels({162, 50});
+  FUi->StatusBar->SetPanels({0, 0});
 
   // Control events of the pages.
-  connect(cbxTitle, &QCheckBox::clicked, this, [this] { Guarded(&TMainForm::cbxTitleClick); });
-  connect(edtArtist, &QLineEdit::textChanged, this,
+  connect(FUi->cbxTitle, &QCheckBox::clicked, this, [this] { Guarded(&TMainForm::cbxTitleClick); });
+  connect(FUi->edtArtist, &QLineEdit::textChanged, this,
           [this] { Guarded(&TMainForm::edtArtistChange); });
-  connect(edtAlbum, &QLineEdit::textChanged, this, [this] { Guarded(&TMainForm::edtAlbumChange); });
-  connect(edtYear, &QLineEdit::textChanged, this, [this] { Guarded(&TMainForm::edtYearChange); });
-  connect(edtComment, &QLineEdit::textChanged, this,
+  connect(FUi->edtAlbum, &QLineEdit::textChanged, this,
+          [this] { Guarded(&TMainForm::edtAlbumChange); });
+  connect(FUi->edtYear, &QLineEdit::textChanged, this,
+          [this] { Guarded(&TMainForm::edtYearChange); });
+  connect(FUi->edtComment, &QLineEdit::textChanged, this,
           [this] { Guarded(&TMainForm::edtCommentChange); });
-  connect(SpeedButton5, &QToolButton::clicked, this,
+  connect(FUi->SpeedButton5, &QToolButton::clicked, this,
           [this] { Guarded(&TMainForm::SpeedButton5Click); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button2Click); });
-  connect(Button3, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button3Click); });
+  connect(FUi->Button2, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button2Click); });
+  connect(FUi->Button3, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button3Click); });
 
   // The pane sizes as loaded.
-  Splitter2->setSizes({247, width() - 247 - Splitter2->handleWidth()});
-  Splitter1->setSizes({320, height()});
-  Splitter3->setSizes({227, height()});
-  Splitter2->setStretchFactor(1, 1);
-  Splitter1->setStretchFactor(1, 1);
-  Splitter3->setStretchFactor(1, 1);
-  PageControl1->setCurrentIndex(0);
-  PageControl2->setCurrentIndex(0);
+  FUi->Splitter2->setSizes({247, width() - 247 - FUi->Splitter2->handleWidth()});
+  FUi->Splitter1->setSizes({320, height()});
+  FUi->Splitter3->setSizes({227, height()});
+  FUi->Splitter2->setStretchFactor(1, 1);
+  FUi->Splitter1->setStretchFactor(1, 1);
+  FUi->Splitter3->setStretchFactor(1, 1);
+  FUi->PageControl1->setCurrentIndex(0);
+  FUi->PageControl2->setCurrentIndex(0);
 }

@@ -1,26 +1,27 @@
 // The program: one instance per user. A later start hands its command line to the running
 // instance and ends; the first one opens the main window.
 #include <QApplication>
-#include <QFileInfo>
+#include <QFile>
 
 #include <cstdio>
 
 #include "CodePage.h"
 #include "Exception.h"
+#include "FileNames.h"
 #include "Main.h"
 #include "QtDialogs.h"
 #include "SingleInstance.h"
 
 namespace {
 
-// One record per argument: the program's path, a blank and the argument's absolute path; the
-// program's path alone without arguments.
-QList<QByteArray> HandOverTexts(const QStringList& arguments) {
-  const QString program = QCoreApplication::applicationFilePath();
+// One record per argument: the program's path, a blank and the argument's absolute path, as the
+// exact bytes of the names; the program's path alone without arguments.
+QList<QByteArray> HandOverTexts(const QList<QByteArray>& arguments) {
+  const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
   QList<QByteArray> texts;
-  if (arguments.size() <= 1) texts.append(program.toUtf8());
+  if (arguments.size() <= 1) texts.append(program);
   for (qsizetype i = 1; i < arguments.size(); ++i)
-    texts.append((program + ' ' + QFileInfo(arguments[i]).absoluteFilePath()).toUtf8());
+    texts.append(program + ' ' + melotag::editor::AbsolutePath(arguments[i]));
   return texts;
 }
 
@@ -28,6 +29,9 @@ QList<QByteArray> HandOverTexts(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The arguments Qt left, as the exact bytes they were given: file names need not be UTF-8.
+  QList<QByteArray> arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(QByteArray(argv[i]));
   QApplication::setApplicationName("Melotag");
   QApplication::setApplicationDisplayName("Melotag");
   try {
@@ -40,14 +44,14 @@ int main(int argc, char** argv) {
   TSingleInstance instance;
   if (!instance.TryLock() && instance.HeldByOther()) {
     // Another instance runs: it takes the command line (lost if it does not answer in time).
-    instance.SendHandOver(HandOverTexts(QCoreApplication::arguments()), 10000);
+    instance.SendHandOver(HandOverTexts(arguments), 10000);
     return 0;
   }
   // Without a lock file of our own (the runtime folder is not writable) the window opens alone.
 
   TQtDialogs dialogs;
   SetDialogs(&dialogs);
-  TMainForm form(QCoreApplication::arguments(), instance.IsLocked() ? &instance : nullptr);
+  TMainForm form(arguments, instance.IsLocked() ? &instance : nullptr);
   form.show();
   const int result = app.exec();
   SetDialogs(nullptr);

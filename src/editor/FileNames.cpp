@@ -129,6 +129,24 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
   return result;
 }
 
+QList<QByteArray> SubFolders(const QByteArray& folder) {
+  QList<QByteArray> names;
+  if (!IsUsablePath(folder)) return names;
+  const TDir dir(opendir(folder.constData()));
+  if (!dir) return names;
+  const int dirFd = dirfd(dir.get());
+  while (const dirent* entry = readdir(dir.get())) {
+    if (entry->d_name[0] == '.') continue;
+    if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+    struct stat status;
+    if (entry->d_type != DT_DIR &&
+        (fstatat(dirFd, entry->d_name, &status, 0) != 0 || !S_ISDIR(status.st_mode)))
+      continue;
+    names.append(QByteArray(entry->d_name));
+  }
+  return names;
+}
+
 std::optional<QByteArray> PathOfText(const QString& text) {
   if (text.contains(QChar(0))) return std::nullopt;
   const QList<QString> parts = text.split('/');

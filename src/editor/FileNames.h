@@ -71,6 +71,10 @@ struct TScanResult {
 // cannot be changed is listed all the same.
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable = false);
 
+// The names of the folders in a folder (links to folders included, hidden ones and "." and ".."
+// left out), as the file system gives them; empty when it cannot be read.
+QList<QByteArray> SubFolders(const QByteArray& folder);
+
 // A path Qt gave as text (a folder tree, a file dialog), where Qt may have replaced bytes that
 // are not UTF-8 by U+FFFD: the path bytes it stands for, component by component; a component
 // with U+FFFD is matched against the names its folder holds whose lossy UTF-8 decoding

@@ -1,15 +1,20 @@
 #include "ScriptedDialogs.h"
 
-bool TScriptedDialogs::Next(TDialogAnswer& answer) {
-  if (FAnswers.isEmpty()) return false;
-  answer = FAnswers.dequeue();
-  return true;
+std::optional<TDialogAnswer> TScriptedDialogs::Record(const TShownDialog& shown) {
+  FShown.append(shown);
+  if (FAnswers.isEmpty()) return std::nullopt;
+  return FAnswers.dequeue();
+}
+
+std::optional<TDialogAnswer> TScriptedDialogs::Accepted(const TShownDialog& shown) {
+  std::optional<TDialogAnswer> answer = Record(shown);
+  if (answer && !answer->Accept) return std::nullopt;
+  return answer;
 }
 
 int TScriptedDialogs::MessageDlg(TMsgDlgType type, const QString& text, TMsgDlgButtons buttons,
                                  int helpCtx) {
   TShownDialog shown;
-  shown.Kind = TDialogKind::MessageDlg;
   shown.Type = type;
   shown.Caption = MsgDlgCaption(type);
   shown.Text = text;
@@ -20,9 +25,7 @@ int TScriptedDialogs::MessageDlg(TMsgDlgType type, const QString& text, TMsgDlgB
     shown.ButtonCaptions << MsgDlgButtonCaption(b);
     if (first == mrNone && b != mbHelp) first = MsgDlgButtonResult(b);
   }
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (Next(answer)) return answer.Result;
+  if (const std::optional<TDialogAnswer> answer = Record(shown)) return answer->Result;
   return first != mrNone ? first : mrOk;
 }
 
@@ -33,9 +36,7 @@ void TScriptedDialogs::ShowMessage(const QString& text) {
   shown.Text = text;
   shown.Buttons = Btn(mbOK);
   shown.ButtonCaptions << MsgDlgButtonCaption(mbOK);
-  FShown.append(shown);
-  TDialogAnswer answer;
-  Next(answer);
+  Record(shown);
 }
 
 bool TScriptedDialogs::OpenFiles(const QString& filter, const QString& initialDir, bool multiSelect,
@@ -45,11 +46,9 @@ bool TScriptedDialogs::OpenFiles(const QString& filter, const QString& initialDi
   shown.Filter = filter;
   shown.InitialDir = initialDir;
   shown.MultiSelect = multiSelect;
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (!Next(answer) || !answer.Accept) return false;
-  files = answer.Files;
-  return true;
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer) files = answer->Files;
+  return answer.has_value();
 }
 
 bool TScriptedDialogs::SaveFile(const QString& filter, const QString& initialDir,
@@ -61,11 +60,9 @@ bool TScriptedDialogs::SaveFile(const QString& filter, const QString& initialDir
   shown.InitialDir = initialDir;
   shown.DefaultExt = defaultExt;
   shown.ProposedName = proposedName;
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (!Next(answer) || !answer.Accept) return false;
-  file = answer.Value;
-  return true;
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer) file = answer->Value;
+  return answer.has_value();
 }
 
 bool TScriptedDialogs::SelectFolder(const QString& caption, const QString& initialDir,
@@ -74,22 +71,18 @@ bool TScriptedDialogs::SelectFolder(const QString& caption, const QString& initi
   shown.Kind = TDialogKind::SelectFolder;
   shown.Caption = caption;
   shown.InitialDir = initialDir;
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (!Next(answer) || !answer.Accept) return false;
-  folder = answer.Value;
-  return true;
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer) folder = answer->Value;
+  return answer.has_value();
 }
 
 bool TScriptedDialogs::SelectFont(QFont& font) {
   TShownDialog shown;
   shown.Kind = TDialogKind::SelectFont;
   shown.Font = font;
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (!Next(answer) || !answer.Accept) return false;
-  font = answer.Font;
-  return true;
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer) font = answer->Font;
+  return answer.has_value();
 }
 
 bool TScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value) {
@@ -98,9 +91,7 @@ bool TScriptedDialogs::InputQuery(const QString& caption, const QString& prompt,
   shown.Caption = caption;
   shown.Text = prompt;
   shown.Value = value;
-  FShown.append(shown);
-  TDialogAnswer answer;
-  if (!Next(answer) || !answer.Accept) return false;
-  value = answer.Value;
-  return true;
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer) value = answer->Value;
+  return answer.has_value();
 }

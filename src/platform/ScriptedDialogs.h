@@ -7,6 +7,8 @@
 #include <QList>
 #include <QQueue>
 
+#include <optional>
+
 #include "Dialogs.h"
 
 enum class TDialogKind {
@@ -71,8 +73,10 @@ class TScriptedDialogs : public TDialogs {
   bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
 
  private:
-  // The next answer, if any.
-  bool Next(TDialogAnswer& answer);
+  // Records the dialog and takes the next answer, if any.
+  std::optional<TDialogAnswer> Record(const TShownDialog& shown);
+  // As Record; a cancelling answer gives none.
+  std::optional<TDialogAnswer> Accepted(const TShownDialog& shown);
 
   QQueue<TDialogAnswer> FAnswers;
   QList<TShownDialog> FShown;

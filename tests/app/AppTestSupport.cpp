@@ -9,6 +9,16 @@
 #include <QThread>
 #include <QTimer>
 
+QByteArray B(const QString& path) {
+  return QFile::encodeName(path);
+}
+
+QList<QByteArray> B(const QStringList& paths) {
+  QList<QByteArray> bytes;
+  for (const QString& path : paths) bytes.append(B(path));
+  return bytes;
+}
+
 bool WriteMp3(const QString& path, qint64 size) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
@@ -53,6 +63,10 @@ void MainFormTest::TearDown() {
 }
 
 TMainForm& MainFormTest::MakeForm(const QStringList& commandLine) {
+  return MakeForm(B(commandLine));
+}
+
+TMainForm& MainFormTest::MakeForm(const QList<QByteArray>& commandLine) {
   FForm.reset();
   FForm = std::make_unique<TMainForm>(commandLine);
   return *FForm;
@@ -67,18 +81,19 @@ void MainFormTest::Files(const QStringList& names, qint64 size) {
 
 QStringList MainFormTest::Captions() const {
   QStringList captions;
-  for (int i = 0; i < FForm->FileCount(); ++i) captions << FForm->FileCaption(i);
+  for (int i = 0; i < FForm->FileList().Count(); ++i) captions << FForm->FileList().Caption(i);
   return captions;
 }
 
 QStringList MainFormTest::Paths() const {
   QStringList paths;
-  for (int i = 0; i < FForm->FileCount(); ++i) paths << FForm->FilePath(i);
+  for (int i = 0; i < FForm->FileList().Count(); ++i)
+    paths << QFile::decodeName(FForm->FileList().Path(i));
   return paths;
 }
 
 void MainFormTest::Select(const QList<int>& rows) {
-  QTreeWidget* list = FForm->lvIniFileList;
+  QTreeWidget* list = FForm->findChild<QTreeWidget*>("lvIniFileList");
   list->clearSelection();
   for (int row : rows)
     list->selectionModel()->select(list->model()->index(row, 0),

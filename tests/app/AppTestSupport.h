@@ -12,19 +12,24 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QtWidgets>
+
+#include "RadioGroup.h"
+#include "StatusBar.h"
 
 #include <functional>
 #include <memory>
 
+#include "FileList.h"
+#include "FolderTree.h"
 #include "Main.h"
+#include "QtPrinters.h"
 #include "ScriptedDialogs.h"
+#include "TitleList.h"
 
-#include <ostream>
-
-// Readable failures.
-inline void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
+// The exact bytes of a path named as text (what the file system gets for it).
+QByteArray B(const QString& path);
+QList<QByteArray> B(const QStringList& paths);
 
 // Writes a file of `size` bytes that starts with an MPEG audio frame header; false on failure.
 bool WriteMp3(const QString& path, qint64 size = 417);
@@ -52,6 +57,14 @@ class MainFormTest : public ::testing::Test {
 
   // A new main window with this command line; the previous one is closed first.
   TMainForm& MakeForm(const QStringList& commandLine = {});
+  TMainForm& MakeForm(const QList<QByteArray>& commandLine);
+  // A control or action of the window by its name; fails the test when there is none.
+  template <class T>
+  T* Get(const char* name) const {
+    T* child = FForm->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
   // path of a file or folder in the temporary folder.
   QString Path(const QString& name) const { return FDir.filePath(name); }
   // Writes MP3 files (and other files) named relative to the temporary folder.

@@ -1,6 +1,7 @@
 // The file list: every way files enter and leave it, its order, its totals, the questions asked
 // and the commands on one listed file.
 #include <QCheckBox>
+#include <QCollator>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -11,12 +12,18 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AppTestSupport.h"
+#include "ByteTempDir.h"
+#include "EnvScope.h"
+#include "FileNames.h"
+#include "FolderModel.h"
 #include "VornMultiDD.h"
 
 namespace {
@@ -34,7 +41,7 @@ class FileListTest : public MainFormTest {
     MainFormTest::TearDown();
     QLocale::setDefault(FLocale);
   }
-  QString Panel(int i) const { return FForm->StatusBar1->PanelText(i); }
+  QString Panel(int i) const { return FForm->findChild<TStatusBar*>("StatusBar1")->PanelText(i); }
   QLocale FLocale;
 };
 
@@ -46,27 +53,27 @@ TEST_F(FileListTest, ScanListsTheFolderMp3FilesSortedWithTotals) {
   QDir().mkpath(Path("folder.mp3"));
   ASSERT_TRUE(WriteMp3(Path(".hidden.mp3"), 10485760 / 4));
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(Captions(), (QStringList{".hidden.mp3", "A.MP3", "b.mp3", "c.Mp3"}));
   EXPECT_EQ(Paths()[1], Path("A.MP3"));
-  EXPECT_EQ(form.CurrentFolder, FDir.path());
+  EXPECT_EQ(form.CurrentFolder, B(FDir.path()));
   EXPECT_EQ(form.TotalSize, 10485760);
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
   EXPECT_EQ(Panel(1), "Size10.0 MB ");
-  EXPECT_EQ(form.lvIniFileList->topLevelItem(0)->icon(0).cacheKey(),
+  EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->topLevelItem(0)->icon(0).cacheKey(),
             TMainForm::ImageList1(0).cacheKey());
 }
 
 TEST_F(FileListTest, TotalsOfAnEmptyListAndOfAnEmptyScan) {
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A0 Files"));
   EXPECT_EQ(Panel(1), "Size0 MB ");
   // An empty folder path changes nothing, not even the totals.
-  form.StatusBar1->SetPanelText(0, "before");
-  form.ScanFolder("");
+  form.findChild<TStatusBar*>("StatusBar1")->SetPanelText(0, "before");
+  form.ScanFolder(QByteArray());
   EXPECT_EQ(Panel(0), "before");
-  EXPECT_EQ(form.CurrentFolder, FDir.path());
+  EXPECT_EQ(form.CurrentFolder, B(FDir.path()));
 }
 
 TEST_F(FileListTest, TotalSizeCountsPastFourGigabytes) {
@@ -78,11 +85,11 @@ TEST_F(FileListTest, TotalSizeCountsPastFourGigabytes) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_TRUE(file.resize(big));
   }
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(form.TotalSize, 2 * big);
   EXPECT_EQ(Panel(1), "Size6,144.0 MB ");  // the locale's separators
   Select({0});
-  form.actRemoveFiles->trigger();
+  form.findChild<QAction*>("actRemoveFiles")->trigger();
   EXPECT_EQ(form.TotalSize, big);
   EXPECT_EQ(Panel(1), "Size3,072.0 MB ");
 }
@@ -93,10 +100,10 @@ TEST_F(FileListTest, JoiningNeverDoublesTheSeparator) {
   } cases[] = {{"/", "song.mp3", "/song.mp3"},
                {"/music", "song.mp3", "/music/song.mp3"},
                {"/music/", "song.mp3", "/music/song.mp3"}};
-  for (const auto& c : cases) EXPECT_EQ(TMainForm::JoinPath(c.Folder, c.Name), c.Path);
+  for (const auto& c : cases) EXPECT_EQ(melotag::editor::JoinPath(c.Folder, c.Name), c.Path);
   Files({"song.mp3"});
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path() + "/");
+  form.ScanFolder(B(FDir.path() + "/"));
   EXPECT_EQ(Paths(), QStringList{Path("song.mp3")});
 }
 
@@ -104,16 +111,16 @@ TEST_F(FileListTest, OrderIsLocaleAwareAndCaseSensitiveAndPairsWithTitleLines) {
   TMainForm& form = MakeForm();
   // Added b first, then a: a comes first.
   FDialogs.Push(TDialogAnswer::Paths({Path("b.mp3")}));
-  form.actAddFiles->trigger();
+  form.findChild<QAction*>("actAddFiles")->trigger();
   FDialogs.Push(TDialogAnswer::Paths({Path("a.mp3")}));
-  form.actAddFiles->trigger();
+  form.findChild<QAction*>("actAddFiles")->trigger();
   EXPECT_EQ(Captions(), (QStringList{"a.mp3", "b.mp3"}));
   FDialogs.Push(TDialogAnswer::Paths({Path("B.mp3"), Path("A.mp3"), Path("c.mp3"), Path("b.mp3")}));
-  form.actAddFiles->trigger();
+  form.findChild<QAction*>("actAddFiles")->trigger();
   // Letters before their capitals, both before the next letter; duplicates stay.
   EXPECT_EQ(Captions(), (QStringList{"a.mp3", "A.mp3", "b.mp3", "b.mp3", "B.mp3", "c.mp3"}));
-  for (int i = 0; i < form.FileCount(); ++i)
-    EXPECT_EQ(QFileInfo(form.FilePath(i)).fileName(), form.FileCaption(i));
+  for (int i = 0; i < form.FileList().Count(); ++i)
+    EXPECT_EQ(QFileInfo(form.FileList().Path(i)).fileName(), form.FileList().Caption(i));
 }
 
 TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
@@ -121,7 +128,7 @@ TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
   TMainForm& form = MakeForm();
   // Empty list: no question.
   FDialogs.Push(TDialogAnswer::Text(Path("one")));
-  form.actOpenFolder->trigger();
+  form.findChild<QAction*>("actOpenFolder")->trigger();
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Kind, TDialogKind::SelectFolder);
   EXPECT_EQ(FDialogs.Shown()[0].Caption, "SelectDirectory");
@@ -141,20 +148,20 @@ TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Answer);
-    form.lvIniFileList->clear();
+    form.findChild<QTreeWidget*>("lvIniFileList")->clear();
     form.TotalSize = 0;
-    form.ScanFolder(Path("one"));
+    form.ScanFolder(B(Path("one")));
     FDialogs.ClearShown();
     FDialogs.Push(TDialogAnswer::Button(c.Answer));
     FDialogs.Push(c.Choose ? TDialogAnswer::Text(Path("two")) : TDialogAnswer::Cancel());
-    form.actOpenFolder->trigger();
+    form.findChild<QAction*>("actOpenFolder")->trigger();
     ASSERT_EQ(FDialogs.Shown().size(), 2);
     EXPECT_EQ(FDialogs.Shown()[0].Text, "FIleList exists, Create New Project?");
     EXPECT_EQ(FDialogs.Shown()[0].Type, mtConfirmation);
     EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
     EXPECT_EQ(Captions(), c.Captions);
     EXPECT_EQ(Panel(1), c.Size);
-    EXPECT_EQ(form.CurrentFolder, c.Choose ? Path("two") : Path("one"));
+    EXPECT_EQ(form.CurrentFolder, B(c.Choose ? Path("two") : Path("one")));
   }
 }
 
@@ -162,7 +169,7 @@ TEST_F(FileListTest, AddFilesStartsInTheSelectedFilesFolder) {
   Files({"x/a.mp3"}, 2 * 1024 * 1024);
   TMainForm& form = MakeForm();
   FDialogs.Push(TDialogAnswer::Paths({Path("x/a.mp3")}));
-  form.actAddFiles->trigger();
+  form.findChild<QAction*>("actAddFiles")->trigger();
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Filter, "mp3 files (*.mp3)|*.mp3");
   EXPECT_TRUE(FDialogs.Shown()[0].MultiSelect);
@@ -170,34 +177,34 @@ TEST_F(FileListTest, AddFilesStartsInTheSelectedFilesFolder) {
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A1 Files"));
   EXPECT_EQ(Panel(1), "Size2.0 MB ");
   Select({0});
-  form.actAddFiles->trigger();  // cancelled
+  form.findChild<QAction*>("actAddFiles")->trigger();  // cancelled
   EXPECT_EQ(FDialogs.Shown()[1].InitialDir, Path("x"));
-  EXPECT_EQ(form.FileCount(), 1);
+  EXPECT_EQ(form.FileList().Count(), 1);
 }
 
 TEST_F(FileListTest, DropListsFilesAndFoldersAndAsksWhenTheListIsNotEmpty) {
   Files({"d/one.mp3", "d/two.mp3", "d/other.mp3", "e/three.mp3"}, 1024 * 1024);
   Files({"d/clip.wav"});
   TMainForm& form = MakeForm();
-  form.DropFiles({Path("d/one.mp3"), Path("d/clip.wav"), Path("d/two.mp3")});
+  form.FileList().Drop(B(QStringList{Path("d/one.mp3"), Path("d/clip.wav"), Path("d/two.mp3")}));
   EXPECT_TRUE(FDialogs.Shown().isEmpty());  // empty list: no question, .wav: no message
   EXPECT_EQ(Captions(), (QStringList{"one.mp3", "two.mp3"}));
   EXPECT_EQ(Panel(1), "Size2.0 MB ");  // the dropped files, not the whole folder
-  EXPECT_EQ(form.TreeFolder(), Path("d"));
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("d")));
 
   // A folder: its MP3 files; the tree and the current folder move there.
   FDialogs.Push(TDialogAnswer::Button(mrNo));
-  form.DropFiles({Path("e")});
+  form.FileList().Drop(B(QStringList{Path("e")}));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Text, kDropQuestion);
   EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
   EXPECT_EQ(Captions(), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
-  EXPECT_EQ(form.CurrentFolder, Path("e"));
-  EXPECT_EQ(form.TreeFolder(), Path("e"));
+  EXPECT_EQ(form.CurrentFolder, B(Path("e")));
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("e")));
   EXPECT_EQ(Panel(1), "Size3.0 MB ");
 
   FDialogs.Push(TDialogAnswer::Button(mrYes));
-  form.DropFiles({Path("d/other.mp3")});
+  form.FileList().Drop(B(QStringList{Path("d/other.mp3")}));
   EXPECT_EQ(Captions(), QStringList{"other.mp3"});
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A1 Files"));
 }
@@ -214,19 +221,19 @@ TEST_F(FileListTest, DropEventOfTheDesktopReachesTheList) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&form, &drop);
-  EXPECT_TRUE(WaitFor([&] { return form.FileCount() == 2; }));
+  EXPECT_TRUE(WaitFor([&] { return form.FileList().Count() == 2; }));
   EXPECT_EQ(Captions(), (QStringList{"a.mp3", "b.mp3"}));
 
   // Dropped on the title list, the files still go to the file list, not into the text.
-  form.lvIniFileList->clear();
-  QWidget* memo = form.Memo1->viewport();
+  form.findChild<QTreeWidget*>("lvIniFileList")->clear();
+  QWidget* memo = form.findChild<QPlainTextEdit*>("Memo1")->viewport();
   QDragEnterEvent enterMemo(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(memo, &enterMemo);
   EXPECT_TRUE(enterMemo.isAccepted());
   QDropEvent dropMemo(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(memo, &dropMemo);
-  EXPECT_TRUE(WaitFor([&] { return form.FileCount() == 2; }));
-  EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(WaitFor([&] { return form.FileList().Count() == 2; }));
+  EXPECT_TRUE(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().isEmpty());
 }
 
 TEST_F(FileListTest, DropOfThousandsOfFiles) {
@@ -237,28 +244,28 @@ TEST_F(FileListTest, DropOfThousandsOfFiles) {
   QStringList paths;
   for (const QString& name : names) paths << Path(name);
   std::reverse(paths.begin(), paths.end());
-  form.DropFiles(paths);
-  ASSERT_EQ(form.FileCount(), 3000);
-  EXPECT_EQ(form.FileCaption(0), "0000.mp3");
-  EXPECT_EQ(form.FileCaption(2999), "2999.mp3");
+  form.FileList().Drop(B(paths));
+  ASSERT_EQ(form.FileList().Count(), 3000);
+  EXPECT_EQ(form.FileList().Caption(0), "0000.mp3");
+  EXPECT_EQ(form.FileList().Caption(2999), "2999.mp3");
   EXPECT_EQ(form.TotalSize, 30000);
 }
 
 TEST_F(FileListTest, RemoveTakesTheSelectedItemsAndTheirSizes) {
   Files({"a.mp3", "b.mp3", "c.mp3"}, 1024 * 1024);
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
-  form.actRemoveFiles->trigger();  // nothing selected
-  EXPECT_EQ(form.FileCount(), 3);
+  form.ScanFolder(B(FDir.path()));
+  form.findChild<QAction*>("actRemoveFiles")->trigger();  // nothing selected
+  EXPECT_EQ(form.FileList().Count(), 3);
   Select({0, 2});
   QFile::remove(Path("c.mp3"));  // vanished since the scan: its size still leaves the total
-  form.actRemoveFiles->trigger();
+  form.findChild<QAction*>("actRemoveFiles")->trigger();
   EXPECT_EQ(Captions(), QStringList{"b.mp3"});
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A1 Files"));
   EXPECT_EQ(Panel(1), "Size1.0 MB ");
   EXPECT_TRUE(QFile::exists(Path("a.mp3")));  // the files stay on disk
   Select({0});
-  form.actRemoveFiles->trigger();
+  form.findChild<QAction*>("actRemoveFiles")->trigger();
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A0 Files"));
   EXPECT_EQ(Panel(1), "Size0 MB ");
 }
@@ -268,16 +275,16 @@ TEST_F(FileListTest, ClearAsksAndOnlyYesClears) {
   TMainForm& form = MakeForm();
   form.actClearFileListExecute();  // empty: no question
   EXPECT_TRUE(FDialogs.Shown().isEmpty());
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   FDialogs.Push(TDialogAnswer::Button(mrNo));
   form.actClearFileListExecute();
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Text, "Are you sure want to clear FileList ?");
   EXPECT_EQ(FDialogs.Shown()[0].Type, mtConfirmation);
-  EXPECT_EQ(form.FileCount(), 2);
+  EXPECT_EQ(form.FileList().Count(), 2);
   FDialogs.Push(TDialogAnswer::Button(mrYes));
   form.actClearFileListExecute();
-  EXPECT_EQ(form.FileCount(), 0);
+  EXPECT_EQ(form.FileList().Count(), 0);
   EXPECT_EQ(Panel(1), "Size0 MB ");
   EXPECT_TRUE(QFile::exists(Path("a.mp3")));
 }
@@ -285,37 +292,69 @@ TEST_F(FileListTest, ClearAsksAndOnlyYesClears) {
 TEST_F(FileListTest, TreeClickReplacesTheListWithoutAskingAndResetsTheBatchPage) {
   Files({"t/a.mp3", "u/b.mp3"});
   TMainForm& form = MakeForm();
-  form.ScanFolder(Path("u"));
-  form.cbxArtist->setChecked(true);
-  form.edtArtist->setText("Somebody");
-  form.cbxTitle->setChecked(true);
-  form.PageControl1->setCurrentIndex(2);
-  ASSERT_TRUE(form.NavigateTree(Path("t")));
+  form.ScanFolder(B(Path("u")));
+  form.findChild<QCheckBox*>("cbxArtist")->setChecked(true);
+  form.findChild<QLineEdit*>("edtArtist")->setText("Somebody");
+  form.findChild<QCheckBox*>("cbxTitle")->setChecked(true);
+  form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+  ASSERT_TRUE(form.FolderTree().Navigate(B(Path("t"))));
   form.ShellTreeView1Click();
   EXPECT_TRUE(FDialogs.Shown().isEmpty());
   EXPECT_EQ(Captions(), QStringList{"a.mp3"});
-  EXPECT_FALSE(form.cbxArtist->isChecked());
-  EXPECT_FALSE(form.cbxTitle->isChecked());
-  EXPECT_TRUE(form.edtArtist->text().isEmpty());
-  EXPECT_EQ(form.PageControl1->currentIndex(), 0);
-  EXPECT_EQ(form.CurrentFolder, Path("t"));
+  EXPECT_FALSE(form.findChild<QCheckBox*>("cbxArtist")->isChecked());
+  EXPECT_FALSE(form.findChild<QCheckBox*>("cbxTitle")->isChecked());
+  EXPECT_TRUE(form.findChild<QLineEdit*>("edtArtist")->text().isEmpty());
+  EXPECT_EQ(form.findChild<QTabWidget*>("PageControl1")->currentIndex(), 0);
+  EXPECT_EQ(form.CurrentFolder, B(Path("t")));
 }
 
-TEST_F(FileListTest, RefreshShowsNewFolders) {
-  QDir().mkpath(Path("tree/old"));
+TEST_F(FileListTest, RefreshShowsNewFoldersAndKeepsTheCurrentOneOpen) {
+  QDir().mkpath(Path("tree/old/deeper"));
+  QDir().mkpath(Path("tree/gone"));
   TMainForm& form = MakeForm();
-  ASSERT_TRUE(form.NavigateTree(Path("tree")));
-  auto rows = [&] {
-    QFileSystemModel* model = form.FolderModel();
-    const QModelIndex index = model->index(Path("tree"));
-    if (model->canFetchMore(index)) model->fetchMore(index);
-    return model->rowCount(index);
+  ASSERT_TRUE(form.FolderTree().Navigate(B(Path("tree"))));
+  auto* tree = Get<QTreeView>("ShellTreeView1");
+  TFolderModel* model = form.FolderTree().Model();
+  const QModelIndex old = model->Find(B(Path("tree/old")));
+  tree->expand(old);
+  model->fetchMore(old);  // as opening it on the screen does
+  auto names = [&](const QModelIndex& parent) {
+    QStringList names;
+    for (int row = 0; row < model->rowCount(parent); ++row)
+      names << model->index(row, 0, parent).data().toString();
+    return names;
   };
-  ASSERT_TRUE(WaitFor([&] { return rows() == 1; }));
+  const QModelIndex current = tree->currentIndex();
+  EXPECT_EQ(names(current), (QStringList{"gone", "old"}));
   QDir().mkpath(Path("tree/new"));
-  form.actRefresh->trigger();
-  EXPECT_TRUE(WaitFor([&] { return rows() == 2; }));
-  EXPECT_EQ(form.TreeFolder(), Path("tree"));
+  QDir().rmdir(Path("tree/gone"));
+  QDir().mkpath(Path("tree/old/deepest"));
+  form.findChild<QAction*>("actRefresh")->trigger();
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("tree")));
+  EXPECT_EQ(names(tree->currentIndex()), (QStringList{"new", "old"}));
+  EXPECT_TRUE(tree->isExpanded(tree->currentIndex()));
+  EXPECT_TRUE(tree->isExpanded(old));  // what was open stays open, with its new folders
+  EXPECT_EQ(names(old), (QStringList{"deeper", "deepest"}));
+  EXPECT_EQ(form.FileList().Count(), 0);  // the file list is not read again
+}
+
+TEST_F(FileListTest, KeyboardMovesInTheTreeListTheFolderOnce) {
+  Files({"k/one/a.mp3", "k/two/b.mp3"});
+  TMainForm& form = MakeForm();
+  form.show();
+  auto* tree = Get<QTreeView>("ShellTreeView1");
+  ASSERT_TRUE(form.FolderTree().Navigate(B(Path("k/one"))));
+  EXPECT_EQ(form.FileList().Count(), 0);  // moving the tree from the program lists nothing
+  tree->setFocus();
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("k/two")));
+  EXPECT_EQ(Captions(), QStringList{"b.mp3"});
+  EXPECT_EQ(form.CurrentFolder, B(Path("k/two")));
+  // A click on the current folder lists it again (new files show), once.
+  Files({"k/two/c.mp3"});
+  const QRect rect = tree->visualRect(tree->currentIndex());
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, rect.center());
+  EXPECT_EQ(Captions(), (QStringList{"b.mp3", "c.mp3"}));
 }
 
 TEST_F(FileListTest, PlayOpensTheSelectedFileWithTheDesktop) {
@@ -323,11 +362,11 @@ TEST_F(FileListTest, PlayOpensTheSelectedFileWithTheDesktop) {
   TUrlRecorder desktop;
   TMainForm& form = MakeForm();
   form.actPlayExecute();  // empty list
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   form.actPlayExecute();  // nothing selected
   EXPECT_TRUE(desktop.Opened.isEmpty());
   Select({1});
-  form.Play1->trigger();
+  form.findChild<QAction*>("Play1")->trigger();
   form.lvIniFileListDblClick();
   EXPECT_EQ(desktop.Opened,
             (QList<QUrl>{QUrl::fromLocalFile(Path("b.mp3")), QUrl::fromLocalFile(Path("b.mp3"))}));
@@ -341,9 +380,9 @@ TEST_F(FileListTest, PlayOpensTheSelectedFileWithTheDesktop) {
 TEST_F(FileListTest, PropertiesShowPathSizeAndPermissions) {
   Files({"a.mp3"}, 1234);
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   Select({0});
-  form.GetFileProperties1->trigger();
+  form.findChild<QAction*>("GetFileProperties1")->trigger();
   auto* dialog = form.findChild<QDialog*>("FilePropertiesDialog");
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
@@ -366,7 +405,7 @@ TEST_F(FileListTest, CommandLineFilesEnterTheTitleListAndTheFileList) {
                               FDir.path(), relative});
   EXPECT_EQ(Captions(), (QStringList{"b.MP3", "My Song.mp3"}));
   EXPECT_EQ(Paths()[0], Path("b.MP3"));  // made absolute
-  EXPECT_EQ(form.Memo1->toPlainText(),
+  EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText(),
             QStringList({Path("My Song.mp3"), Path("clip.wav"), relative}).join('\n'));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Kind, TDialogKind::ShowMessage);
@@ -389,14 +428,14 @@ TEST_F(FileListTest, HandedOverTextAddsOneFile) {
   };
   for (const auto& c : cases) {
     TMainForm& form = MakeForm();
-    form.AddHandedOverFile(c.Text);
+    form.FileList().AddHandedOver(B(c.Text));
     SCOPED_TRACE(c.Text.toStdString());
     if (c.Caption.isEmpty()) {
-      EXPECT_EQ(form.FileCount(), 0);
+      EXPECT_EQ(form.FileList().Count(), 0);
     } else {
-      ASSERT_EQ(form.FileCount(), 1);
-      EXPECT_EQ(form.FileCaption(0), c.Caption);
-      EXPECT_TRUE(form.FilePath(0).endsWith("/music/" + c.Caption));
+      ASSERT_EQ(form.FileList().Count(), 1);
+      EXPECT_EQ(form.FileList().Caption(0), c.Caption);
+      EXPECT_TRUE(form.FileList().Path(0).endsWith(B("/music/" + c.Caption)));
     }
   }
 }
@@ -408,33 +447,174 @@ TEST_F(FileListTest, CheckFileListSaysWhenTheListIsEmpty) {
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Text, "FileList is Empty");
   EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbOK));
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   EXPECT_TRUE(form.CheckFileList());
   EXPECT_EQ(FDialogs.Shown().size(), 1);
 }
 
 TEST_F(FileListTest, OddFileNames) {
   Files({"with blank.mp3", "quote\"s.mp3", "it's.mp3", "new\nline.mp3", "\xE6\xAD\x8C.mp3"});
-  // A name that is not UTF-8 cannot be named through Qt: it is left out.
-  const QByteArray bad = QFile::encodeName(FDir.path()) + "/bad\xFF.mp3";
-  const int fd = ::open(bad.constData(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
-  EXPECT_EQ(form.FileCount(), 5);
+  form.ScanFolder(B(FDir.path()));
+  EXPECT_EQ(form.FileList().Count(), 5);
   for (const QString& path : Paths()) EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
-  ::unlink(bad.constData());  // Qt cannot remove it either
+}
+
+namespace {
+
+// Names of the same files in the code pages of old collections.
+const QByteArray kBig5Name("\xA4\xA4\xA4\xE5.mp3");  // "中文" in Big5
+const QByteArray kGbkName("\xB0\xA1.mp3");           // "啊" in GBK
+const QByteArray kNoTextName("bad\xFF.mp3");         // no text in any of them
+
+void WriteBytesNamed(const QByteArray& path, qint64 size) {
+  const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, size), 0);
+  ::close(fd);
+}
+
+}  // namespace
+
+TEST_F(FileListTest, FilesNamedInLegacyCodePagesAreListedByTheirBytes) {
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  const qint64 mb = 1024 * 1024;
+  for (const QByteArray& name : {kBig5Name, kGbkName, kNoTextName, QByteArray("plain.mp3")})
+    WriteBytesNamed(dir.Path() + '/' + name, mb);
+  const struct {
+    const char* CodePage;
+    QString Big5, Gbk, NoText;  // the captions
+  } cases[] = {
+      {"950", QString::fromUtf8("中文.mp3"), QString::fromUtf8("陛.mp3"),
+       "bad" + QString(QChar(0xDCFF)) + ".mp3"},
+      {"936", QString::fromUtf8("いゅ.mp3"), QString::fromUtf8("啊.mp3"),
+       "bad" + QString(QChar(0xDCFF)) + ".mp3"},
+      {"1252", QString::fromUtf8("¤¤¤å.mp3"), QString::fromUtf8("°¡.mp3"),
+       QString::fromUtf8("badÿ.mp3")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.CodePage);
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    TMainForm& form = MakeForm();
+    form.ScanFolder(dir.Path());
+    ASSERT_EQ(form.FileList().Count(), 4);
+    QMap<QString, QByteArray> listed;
+    for (int i = 0; i < 4; ++i) listed[form.FileList().Caption(i)] = form.FileList().Path(i);
+    EXPECT_EQ(listed.value(c.Big5), dir.Path() + '/' + kBig5Name);
+    EXPECT_EQ(listed.value(c.Gbk), dir.Path() + '/' + kGbkName);
+    EXPECT_EQ(listed.value(c.NoText), dir.Path() + '/' + kNoTextName);
+    EXPECT_EQ(listed.value("plain.mp3"), dir.Path() + "/plain.mp3");
+    // Sorted by caption, as every list is.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    for (int i = 1; i < 4; ++i)
+      EXPECT_LE(collator.compare(form.FileList().Caption(i - 1), form.FileList().Caption(i)), 0);
+    EXPECT_EQ(form.TotalSize, 4 * mb);
+    EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
+    EXPECT_EQ(Panel(1), "Size4.0 MB ");
+
+    // Properties and play reach the very file.
+    int big5 = -1;
+    for (int i = 0; i < 4; ++i)
+      if (form.FileList().Caption(i) == c.Big5) big5 = i;
+    ASSERT_GE(big5, 0);
+    Select({big5});
+    form.actGetFilePropertiesExecute();
+    auto* dialog = form.findChild<QDialog*>("FilePropertiesDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblMissing"), nullptr);
+    ASSERT_NE(dialog->findChild<QLabel*>("lblSize"), nullptr);
+    EXPECT_TRUE(dialog->findChild<QLabel*>("lblSize")->text().contains("1,048,576 bytes"));
+    delete dialog;
+    TUrlRecorder desktop;
+    form.actPlayExecute();
+    ASSERT_EQ(desktop.Opened.size(), 1);
+    EXPECT_TRUE(desktop.Opened[0].toEncoded().endsWith("/%A4%A4%A4%E5.mp3"))
+        << desktop.Opened[0].toEncoded().constData();
+    EXPECT_TRUE(FDialogs.Shown().isEmpty());
+  }
+}
+
+TEST_F(FileListTest, LegacyNamesComeThroughTheCommandLineADropAndTheFileDialog) {
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  const QByteArray big5 = dir.Path() + '/' + kBig5Name;
+  const QByteArray gbk = dir.Path() + '/' + kGbkName;
+  WriteBytesNamed(big5, 100);
+  WriteBytesNamed(gbk, 200);
+  TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  TMainForm& form = MakeForm(QList<QByteArray>{"Melotag", big5});
+  ASSERT_EQ(form.FileList().Count(), 1);
+  EXPECT_EQ(form.FileList().Path(0), big5);
+  EXPECT_EQ(form.FileList().Caption(0), QString::fromUtf8("中文.mp3"));
+
+  form.FileList().Clear();
+  form.FileList().Drop({gbk});
+  ASSERT_EQ(form.FileList().Count(), 1);
+  EXPECT_EQ(form.FileList().Path(0), gbk);
+
+  // The file dialog names files as text; a name that is not UTF-8 arrives with U+FFFD.
+  form.FileList().Clear();
+  FDialogs.Push(TDialogAnswer::Paths({QString::fromUtf8(big5)}));
+  form.actAddFilesExecute();
+  ASSERT_EQ(form.FileList().Count(), 1);
+  EXPECT_EQ(form.FileList().Path(0), big5);
+
+  // A hand-over carries the bytes of the later start's arguments.
+  form.FileList().Clear();
+  form.FileList().AddHandedOver("/usr/bin/Melotag " + gbk);
+  ASSERT_EQ(form.FileList().Count(), 1);
+  EXPECT_EQ(form.FileList().Path(0), gbk);
+}
+
+TEST_F(FileListTest, AFolderNamedInLegacyBytesIsListedOrRefused) {
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  const QByteArray gbkFolder = dir.Path() + "/\xB0\xA1";
+  ASSERT_EQ(::mkdir(gbkFolder.constData(), 0755), 0);
+  WriteBytesNamed(gbkFolder + "/song.mp3", 10);
+  TMainForm& form = MakeForm();
+
+  // Through the tree, which shows the folder by its caption; choosing it lists it.
+  TEnvScope codePage("MELOTAG_CODEPAGE", "936");
+  TFolderModel* model = form.FolderTree().Model();
+  const QModelIndex parent = model->Find(dir.Path());
+  ASSERT_TRUE(parent.isValid());
+  model->fetchMore(parent);  // as opening it in the tree does
+  ASSERT_EQ(model->rowCount(parent), 1);
+  EXPECT_EQ(model->index(0, 0, parent).data().toString(), QString::fromUtf8("啊"));
+  Get<QTreeView>("ShellTreeView1")->setCurrentIndex(model->index(0, 0, parent));
+  EXPECT_EQ(Captions(), QStringList{"song.mp3"});
+  EXPECT_EQ(form.CurrentFolder, gbkFolder);
+
+  // Through the folder dialog, which names it as text.
+  form.FileList().Clear();
+  FDialogs.Push(TDialogAnswer::Text(QString::fromUtf8(gbkFolder)));
+  form.actOpenFolderExecute();
+  EXPECT_EQ(Captions(), QStringList{"song.mp3"});
+
+  // Two folders whose names read alike as text: neither is listed in place of the other.
+  const QByteArray twin = dir.Path() + "/\xB1\xA1";
+  ASSERT_EQ(::mkdir(twin.constData(), 0755), 0);
+  WriteBytesNamed(twin + "/other.mp3", 10);
+  FDialogs.ClearShown();
+  FDialogs.Push(TDialogAnswer::Button(mrYes));
+  FDialogs.Push(TDialogAnswer::Text(QString::fromUtf8(twin)));
+  form.actOpenFolderExecute();
+  EXPECT_EQ(form.FileList().Count(), 0);
+  ASSERT_EQ(FDialogs.Shown().size(), 3);
+  EXPECT_TRUE(FDialogs.Shown()[2].Text.contains("cannot be listed"));
 }
 
 TEST_F(FileListTest, ArchiveBoxMakesListedFilesWritable) {
   Files({"ro.mp3"});
   QFile::setPermissions(Path("ro.mp3"), QFile::ReadOwner | QFile::ReadGroup);
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   EXPECT_FALSE(QFile::permissions(Path("ro.mp3")).testFlag(QFile::WriteOwner));
-  form.cbxFILE_ATTRIBUTE_ARCHIVE->setChecked(true);
-  form.ScanFolder(FDir.path());
+  form.findChild<QCheckBox*>("cbxFILE_ATTRIBUTE_ARCHIVE")->setChecked(true);
+  form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(QFile::permissions(Path("ro.mp3")) &
                 (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup),
             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
@@ -444,25 +624,25 @@ TEST_F(FileListTest, UnreadableFolderGivesAnEmptyScan) {
   Files({"locked/a.mp3"});
   QFile::setPermissions(Path("locked"), QFile::Permissions());
   TMainForm& form = MakeForm();
-  form.ScanFolder(Path("locked"));  // as root the folder is readable all the same
-  EXPECT_LE(form.FileCount(), 1);
+  form.ScanFolder(B(Path("locked")));  // as root the folder is readable all the same
+  EXPECT_LE(form.FileList().Count(), 1);
   QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  form.ScanFolder(Path("no such folder"));
-  EXPECT_EQ(form.CurrentFolder, Path("no such folder"));
+  form.ScanFolder(B(Path("no such folder")));
+  EXPECT_EQ(form.CurrentFolder, B(Path("no such folder")));
 }
 
 TEST_F(FileListTest, QuestionsGoThroughTheMessageBoxAndItsErrorsEndTheCommand) {
   Files({"a.mp3"});
   TMainForm& form = MakeForm();
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   // A dictionary whose file cannot be read: the look-up fails, the command ends with the error.
   TVornMultiFileDD dictionary;
   dictionary.SetDDName("AppTestDD");
   dictionary.SetDDReaderID("VornTextCSV");
   dictionary.SetFileName(Path("missing.lng"));
   form.VornMsgBox1->SetDDName("AppTestDD");
-  form.actClearFileList->trigger();
+  form.findChild<QAction*>("actClearFileList")->trigger();
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Type, mtError);
-  EXPECT_EQ(form.FileCount(), 1);  // the question was never answered
+  EXPECT_EQ(form.FileList().Count(), 1);  // the question was never answered
 }

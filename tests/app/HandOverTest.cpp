@@ -36,7 +36,7 @@ TEST_F(HandOverTest, SecondStartListsItsFileInTheRunningWindowAndEnds) {
   Files({"My Song.mp3", "Other.mp3"}, 1024 * 1024);
   TSingleInstance instance("Melotag", FRuntime.path());
   ASSERT_TRUE(instance.TryLock());
-  FForm = std::make_unique<TMainForm>(QStringList{"Melotag"}, &instance);
+  FForm = std::make_unique<TMainForm>(QList<QByteArray>{"Melotag"}, &instance);
   TMainForm& form = *FForm;
   form.showMinimized();
   ASSERT_TRUE(instance.IsListening());
@@ -49,6 +49,6 @@ TEST_F(HandOverTest, SecondStartListsItsFileInTheRunningWindowAndEnds) {
 
   // Without arguments only the program's path travels: nothing is listed.
   EXPECT_EQ(SecondStart({}), 0);
-  EXPECT_EQ(form.FileCount(), 2);
+  EXPECT_EQ(form.FileList().Count(), 2);
   FForm.reset();
 }

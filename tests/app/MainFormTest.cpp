@@ -107,24 +107,28 @@ TEST_F(MainFormTest, ControlsCarryTheirNamesCaptionsAndHints) {
   const QStringList pages1 = {"SingleFileUpdate", "BatchFileUpdate", "FileUpdate",
                               "Environment Options"};
   const QStringList pages2 = {"Read", "Write", "Misc"};
-  ASSERT_EQ(form.PageControl1->count(), 4);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(form.PageControl1->tabText(i), pages1[i]);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(form.PageControl2->tabText(i), pages2[i]);
-  EXPECT_EQ(form.PageControl1->currentWidget(), form.TabSheet1);
-  EXPECT_EQ(form.PageControl2->currentWidget(), form.TabSheet4);
+  ASSERT_EQ(form.findChild<QTabWidget*>("PageControl1")->count(), 4);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(form.findChild<QTabWidget*>("PageControl1")->tabText(i), pages1[i]);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(form.findChild<QTabWidget*>("PageControl2")->tabText(i), pages2[i]);
+  EXPECT_EQ(form.findChild<QTabWidget*>("PageControl1")->currentWidget(),
+            form.findChild<QWidget*>("TabSheet1"));
+  EXPECT_EQ(form.findChild<QTabWidget*>("PageControl2")->currentWidget(),
+            form.findChild<QWidget*>("TabSheet4"));
 
   // State at start.
-  EXPECT_FALSE(form.cbxChangeTitleByTitleList->isEnabled());
-  EXPECT_FALSE(form.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked());
-  EXPECT_EQ(form.rgrpReadingTags->ItemIndex(), 3);
-  EXPECT_EQ(form.rgrpWritingTags->ItemIndex(), 2);
-  EXPECT_EQ(form.rgrpReadingTags->Buttons().size(), 4);
-  EXPECT_EQ(form.rgrpReadingTags->Buttons()[3]->text(),
+  EXPECT_FALSE(form.findChild<QCheckBox*>("cbxChangeTitleByTitleList")->isEnabled());
+  EXPECT_FALSE(form.findChild<QCheckBox*>("cbxFILE_ATTRIBUTE_ARCHIVE")->isChecked());
+  EXPECT_EQ(form.findChild<TRadioGroup*>("rgrpReadingTags")->ItemIndex(), 3);
+  EXPECT_EQ(form.findChild<TRadioGroup*>("rgrpWritingTags")->ItemIndex(), 2);
+  EXPECT_EQ(form.findChild<TRadioGroup*>("rgrpReadingTags")->Buttons().size(), 4);
+  EXPECT_EQ(form.findChild<TRadioGroup*>("rgrpReadingTags")->Buttons()[3]->text(),
             "Read Both ID3v1 and ID3v2 But Give Preference To ID3v2 Tags");
-  EXPECT_EQ(form.rgrpWritingTags->Buttons()[2]->text(),
+  EXPECT_EQ(form.findChild<TRadioGroup*>("rgrpWritingTags")->Buttons()[2]->text(),
             "Write (Remove) Internal ID3v1 and ID3v2 Tags");
-  EXPECT_EQ(form.FileCount(), 0);
-  EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(form.FileList().Count(), 0);
+  EXPECT_TRUE(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().isEmpty());
 }
 
 TEST_F(MainFormTest, SizesAsLoaded) {
@@ -150,15 +154,17 @@ TEST_F(MainFormTest, SizesAsLoaded) {
       EXPECT_EQ(w->maximumHeight(), s.Height);
     }
   }
-  for (QLineEdit* edit : {form.TitleEdit, form.ArtistEdit, form.AlbumEdit, form.TrackEdit,
-                          form.YearEdit, form.CommentEdit})
+  for (QLineEdit* edit :
+       {form.findChild<QLineEdit*>("TitleEdit"), form.findChild<QLineEdit*>("ArtistEdit"),
+        form.findChild<QLineEdit*>("AlbumEdit"), form.findChild<QLineEdit*>("TrackEdit"),
+        form.findChild<QLineEdit*>("YearEdit"), form.findChild<QLineEdit*>("CommentEdit")})
     EXPECT_EQ(edit->maxLength(), 250);
-  EXPECT_EQ(form.lvIniFileList->headerItem()->text(0), "FileName");
-  EXPECT_EQ(form.lvIniFileList->headerItem()->text(1), "Path");
-  EXPECT_EQ(form.lvIniFileList->columnWidth(0), 160);
-  EXPECT_EQ(form.lvIniFileList->columnWidth(1), 350);
-  EXPECT_EQ(form.StatusBar1->PanelWidth(0), 162);
-  EXPECT_EQ(form.StatusBar1->PanelWidth(1), 50);
+  EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->headerItem()->text(0), "FileName");
+  EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->headerItem()->text(1), "Path");
+  EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->columnWidth(0), 160);
+  EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->columnWidth(1), 350);
+  EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar1")->PanelWidth(0), 162);
+  EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar1")->PanelWidth(1), 50);
 }
 
 TEST_F(MainFormTest, ActionsCarryCaptionHintPictureAndShortcut) {
@@ -213,17 +219,17 @@ TEST_F(MainFormTest, ActionsCarryCaptionHintPictureAndShortcut) {
   }
 
   // The pop-up menu: items in order, each showing its action.
-  const QList<QAction*> items = form.PopupMenu1->actions();
+  const QList<QAction*> items = form.findChild<QMenu*>("PopupMenu1")->actions();
   const QStringList names = {
       "Play1",          "N1", "OpenFolder1",       "AddFiles1", "RemoveFiles1",
       "ClearFileList1", "N2", "GetFileProperties1"};
   ASSERT_EQ(items.size(), names.size());
   for (int i = 0; i < names.size(); ++i) EXPECT_EQ(items[i]->objectName(), names[i]);
-  EXPECT_TRUE(form.N1->isSeparator());
-  EXPECT_TRUE(form.N2->isSeparator());
-  EXPECT_EQ(form.Play1->text(), "&Play");
-  EXPECT_EQ(form.GetFileProperties1->text(), "P&roperties");
-  EXPECT_EQ(form.ClearFileList1->text(), "ClearFileList");
+  EXPECT_TRUE(form.findChild<QAction*>("N1")->isSeparator());
+  EXPECT_TRUE(form.findChild<QAction*>("N2")->isSeparator());
+  EXPECT_EQ(form.findChild<QAction*>("Play1")->text(), "&Play");
+  EXPECT_EQ(form.findChild<QAction*>("GetFileProperties1")->text(), "P&roperties");
+  EXPECT_EQ(form.findChild<QAction*>("ClearFileList1")->text(), "ClearFileList");
 }
 
 TEST_F(MainFormTest, StatusBarPanelsAndProgressBarKeepTheirPlaceWhenResized) {
@@ -232,14 +238,14 @@ TEST_F(MainFormTest, StatusBarPanelsAndProgressBarKeepTheirPlaceWhenResized) {
   for (QSize size : {QSize(800, 600), QSize(1024, 700), QSize(640, 480)}) {
     form.resize(size);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form.StatusBar->PanelWidth(0), 500);
-    EXPECT_EQ(form.StatusBar->PanelWidth(1), 270);
+    EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar")->PanelWidth(0), 500);
+    EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar")->PanelWidth(1), 270);
     EXPECT_EQ(form.FProgressBar->geometry(), QRect(502, 4, 270, 13));
-    EXPECT_EQ(form.FProgressBar->parentWidget(), form.StatusBar);
+    EXPECT_EQ(form.FProgressBar->parentWidget(), form.findChild<TStatusBar*>("StatusBar"));
     EXPECT_FALSE(form.FProgressBar->isVisible());
   }
   form.ShowStatus("Writing song.mp3");
-  EXPECT_EQ(form.StatusBar->PanelText(0), "Writing song.mp3");
+  EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar")->PanelText(0), "Writing song.mp3");
 }
 
 TEST_F(MainFormTest, ResizingGivesTheFolderBoxHalfTheHeightLess70) {
@@ -248,26 +254,37 @@ TEST_F(MainFormTest, ResizingGivesTheFolderBoxHalfTheHeightLess70) {
   for (auto [height, folder] : {std::pair{600, 230}, std::pair{700, 280}, std::pair{601, 230}}) {
     form.resize(800, height);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form.gbxFolder->height(), folder) << height;
+    EXPECT_EQ(form.findChild<QGroupBox*>("gbxFolder")->height(), folder) << height;
   }
 }
 
 TEST_F(MainFormTest, IdleRulesFollowTheListsAndTheSelection) {
   Files({"a.mp3", "b.mp3"});
   TMainForm& form = MakeForm();
-  QWidget* const whenFiles[] = {form.tbtnCreateTitleList, form.tbtnCreatePlayList,
-                                form.sbtnStartUpdate, form.sbtnRemoveAllTag};
-  QAction* const actionsWhenFiles[] = {form.actClearFileList, form.actRemoveFiles, form.actPlay,
-                                       form.actGetFileProperties};
-  QAction* const menuWhenFiles[] = {form.ClearFileList1, form.RemoveFiles1, form.Play1,
-                                    form.GetFileProperties1};
-  QWidget* const whenLines[] = {form.tbtnGb2Big5,        form.tbtnBig52GB,
-                                form.tbtnClearTitleList, form.tbtnPunctuationMark,
-                                form.tbtnItemNo,         form.tbtnDelCharacterRight,
-                                form.tbtnDelCharacter,   form.sbtnRename};
-  QWidget* const whenSelected[] = {form.sbtnSave, form.sbtnRemove};
-  QWidget* const always[] = {form.tbtnOpenTitleList, form.SpeedButton4, form.SpeedButton5,
-                             form.SpeedButton7};
+  QWidget* const whenFiles[] = {form.findChild<QToolButton*>("tbtnCreateTitleList"),
+                                form.findChild<QToolButton*>("tbtnCreatePlayList"),
+                                form.findChild<QToolButton*>("sbtnStartUpdate"),
+                                form.findChild<QToolButton*>("sbtnRemoveAllTag")};
+  QAction* const actionsWhenFiles[] = {
+      form.findChild<QAction*>("actClearFileList"), form.findChild<QAction*>("actRemoveFiles"),
+      form.findChild<QAction*>("actPlay"), form.findChild<QAction*>("actGetFileProperties")};
+  QAction* const menuWhenFiles[] = {
+      form.findChild<QAction*>("ClearFileList1"), form.findChild<QAction*>("RemoveFiles1"),
+      form.findChild<QAction*>("Play1"), form.findChild<QAction*>("GetFileProperties1")};
+  QWidget* const whenLines[] = {form.findChild<QToolButton*>("tbtnGb2Big5"),
+                                form.findChild<QToolButton*>("tbtnBig52GB"),
+                                form.findChild<QToolButton*>("tbtnClearTitleList"),
+                                form.findChild<QToolButton*>("tbtnPunctuationMark"),
+                                form.findChild<QToolButton*>("tbtnItemNo"),
+                                form.findChild<QToolButton*>("tbtnDelCharacterRight"),
+                                form.findChild<QToolButton*>("tbtnDelCharacter"),
+                                form.findChild<QToolButton*>("sbtnRename")};
+  QWidget* const whenSelected[] = {form.findChild<QToolButton*>("sbtnSave"),
+                                   form.findChild<QToolButton*>("sbtnRemove")};
+  QWidget* const always[] = {form.findChild<QToolButton*>("tbtnOpenTitleList"),
+                             form.findChild<QToolButton*>("SpeedButton4"),
+                             form.findChild<QToolButton*>("SpeedButton5"),
+                             form.findChild<QToolButton*>("SpeedButton7")};
 
   auto check = [&](bool files, bool lines, bool undo, bool selected) {
     form.ApplicationEvents1Idle();
@@ -277,22 +294,25 @@ TEST_F(MainFormTest, IdleRulesFollowTheListsAndTheSelection) {
     for (QAction* a : menuWhenFiles)
       EXPECT_EQ(a->isEnabled(), files) << a->objectName().toStdString();
     for (QWidget* w : whenLines) EXPECT_EQ(w->isEnabled(), lines) << w->objectName().toStdString();
-    EXPECT_EQ(form.tbtnUndo->isEnabled(), undo);
+    EXPECT_EQ(form.findChild<QToolButton*>("tbtnUndo")->isEnabled(), undo);
     for (QWidget* w : whenSelected)
       EXPECT_EQ(w->isEnabled(), selected) << w->objectName().toStdString();
     for (QWidget* w : always) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_TRUE(form.actOpenFolder->isEnabled());
-    EXPECT_TRUE(form.actAddFiles->isEnabled());
+    EXPECT_TRUE(form.findChild<QAction*>("actOpenFolder")->isEnabled());
+    EXPECT_TRUE(form.findChild<QAction*>("actAddFiles")->isEnabled());
     // The actions behind the buttons keep their own state.
-    for (QAction* a : {form.actCreateByFilename, form.actPlayList, form.actWriteAllTag,
-                       form.actUndo, form.actGb2Big5, form.actRename, form.actWriteTag})
+    for (QAction* a :
+         {form.findChild<QAction*>("actCreateByFilename"), form.findChild<QAction*>("actPlayList"),
+          form.findChild<QAction*>("actWriteAllTag"), form.findChild<QAction*>("actUndo"),
+          form.findChild<QAction*>("actGb2Big5"), form.findChild<QAction*>("actRename"),
+          form.findChild<QAction*>("actWriteTag")})
       EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
   };
   {
     SCOPED_TRACE("empty");
     check(false, false, false, false);
   }
-  form.ScanFolder(FDir.path());
+  form.ScanFolder(B(FDir.path()));
   {
     SCOPED_TRACE("files");
     check(true, false, false, false);
@@ -302,21 +322,22 @@ TEST_F(MainFormTest, IdleRulesFollowTheListsAndTheSelection) {
     SCOPED_TRACE("one selected");
     check(true, false, false, true);
   }
-  form.Memo1->setPlainText("one\ntwo");
+  form.findChild<QPlainTextEdit*>("Memo1")->setPlainText("one\ntwo");
   {
     SCOPED_TRACE("title lines");
     check(true, true, false, true);
   }
   form.UndoList = QStringList{"one", "two"};
-  form.Memo1->clear();
+  form.findChild<QPlainTextEdit*>("Memo1")->clear();
   {
     SCOPED_TRACE("title list cleared, undo kept");
     check(true, false, true, true);
   }
   // The idle event comes by itself when the event queue runs empty.
-  form.lvIniFileList->clearSelection();
-  for (int i = 0; i < 100 && form.sbtnSave->isEnabled(); ++i) RunEventLoop(20);
-  EXPECT_FALSE(form.sbtnSave->isEnabled());
+  form.findChild<QTreeWidget*>("lvIniFileList")->clearSelection();
+  for (int i = 0; i < 100 && form.findChild<QToolButton*>("sbtnSave")->isEnabled(); ++i)
+    RunEventLoop(20);
+  EXPECT_FALSE(form.findChild<QToolButton*>("sbtnSave")->isEnabled());
 }
 
 TEST_F(MainFormTest, TitleLinesCountLikeTheMemoShowsThem) {
@@ -326,41 +347,29 @@ TEST_F(MainFormTest, TitleLinesCountLikeTheMemoShowsThem) {
     int Lines;
   } cases[] = {{"", 0}, {"a", 1}, {"a\n", 1}, {"a\nb", 2}, {"\n", 1}, {"a\n\n", 2}};
   for (const auto& c : cases) {
-    form.Memo1->setPlainText(c.Text);
-    EXPECT_EQ(form.TitleLineCount(), c.Lines) << c.Text;
+    form.findChild<QPlainTextEdit*>("Memo1")->setPlainText(c.Text);
+    EXPECT_EQ(form.TitleList().LineCount(), c.Lines) << c.Text;
   }
-  form.Memo1->setPlainText("a\n");
-  form.AppendTitleLine("b");
-  EXPECT_EQ(form.Memo1->toPlainText(), "a\nb");
+  form.findChild<QPlainTextEdit*>("Memo1")->setPlainText("a\n");
+  form.TitleList().AppendLine("b");
+  EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText(), "a\nb");
 }
 
 TEST_F(MainFormTest, ClearTagPanelEmptiesEveryField) {
   TMainForm& form = MakeForm();
   QLineEdit* const edits[] = {
-      form.TagExistsValue, form.VersionValue, form.SizeValue, form.TitleEdit,   form.ArtistEdit,
-      form.AlbumEdit,      form.TrackEdit,    form.YearEdit,  form.CommentEdit, form.edtAlbumTitle};
+      form.findChild<QLineEdit*>("TagExistsValue"), form.findChild<QLineEdit*>("VersionValue"),
+      form.findChild<QLineEdit*>("SizeValue"),      form.findChild<QLineEdit*>("TitleEdit"),
+      form.findChild<QLineEdit*>("ArtistEdit"),     form.findChild<QLineEdit*>("AlbumEdit"),
+      form.findChild<QLineEdit*>("TrackEdit"),      form.findChild<QLineEdit*>("YearEdit"),
+      form.findChild<QLineEdit*>("CommentEdit"),    form.findChild<QLineEdit*>("edtAlbumTitle")};
   for (QLineEdit* edit : edits) edit->setText("x");
-  form.GenreComboBox->addItems({"", "Blues"});
-  form.GenreComboBox->setCurrentIndex(1);
+  form.findChild<QComboBox*>("GenreComboBox")->addItems({"", "Blues"});
+  form.findChild<QComboBox*>("GenreComboBox")->setCurrentIndex(1);
   form.ClearTagPanel();
   for (QLineEdit* edit : edits)
     EXPECT_TRUE(edit->text().isEmpty()) << edit->objectName().toStdString();
-  EXPECT_EQ(form.GenreComboBox->currentIndex(), -1);
-}
-
-TEST(LongPathName, GivesTheAbsoluteCleanedPath) {
-  const QString cwd = QDir::currentPath();
-  const struct {
-    QString In, Out;
-  } cases[] = {
-      {"", ""},
-      {"/", "/"},
-      {"/music/./a/../song.mp3", "/music/song.mp3"},
-      {"//music//song.mp3", "/music/song.mp3"},
-      {"song.mp3", QDir::cleanPath(cwd + "/song.mp3")},
-      {"/no such folder/My Song.mp3", "/no such folder/My Song.mp3"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TMainForm::LongPathName(c.In), c.Out) << c.In.toStdString();
+  EXPECT_EQ(form.findChild<QComboBox*>("GenreComboBox")->currentIndex(), -1);
 }
 
 TEST_F(MainFormTest, FontDialogChangesTheWindowFontOnlyWhenConfirmed) {
@@ -368,23 +377,23 @@ TEST_F(MainFormTest, FontDialogChangesTheWindowFontOnlyWhenConfirmed) {
   const QFont loaded = form.font();
   EXPECT_EQ(loaded.family(), "Arial");
   FDialogs.Push(TDialogAnswer::Cancel());
-  form.actFont->trigger();
+  form.findChild<QAction*>("actFont")->trigger();
   EXPECT_EQ(form.font(), loaded);
   QFont chosen("Courier New", 14);
   FDialogs.Push(TDialogAnswer::WithFont(chosen));
-  form.actFont->trigger();
+  form.findChild<QAction*>("actFont")->trigger();
   ASSERT_EQ(FDialogs.Shown().size(), 2);
   EXPECT_EQ(FDialogs.Shown()[1].Kind, TDialogKind::SelectFont);
   EXPECT_EQ(FDialogs.Shown()[1].Font.family(), "Arial");  // preset with the window's font
   EXPECT_EQ(form.font().pointSize(), 14);
-  EXPECT_EQ(form.Memo1->font().pointSize(), 14);  // controls follow
+  EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1")->font().pointSize(), 14);  // controls follow
 }
 
 TEST_F(MainFormTest, CloseEndsTheWindowAndStopsTakingDrops) {
   TMainForm& form = MakeForm();
   form.show();
   EXPECT_TRUE(form.acceptDrops());
-  form.actClose->trigger();
+  form.findChild<QAction*>("actClose")->trigger();
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(form.acceptDrops());
 }
@@ -392,7 +401,7 @@ TEST_F(MainFormTest, CloseEndsTheWindowAndStopsTakingDrops) {
 TEST_F(MainFormTest, HelpOpensTheHelpDocumentBesideTheProgram) {
   TUrlRecorder desktop;
   TMainForm& form = MakeForm();
-  form.actHelp->trigger();
+  form.findChild<QAction*>("actHelp")->trigger();
   const QDir folder(QCoreApplication::applicationDirPath());
   ASSERT_TRUE(QFile::exists(folder.filePath("Melotag.html")));  // put there by the build
   EXPECT_EQ(desktop.Opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("Melotag.html"))});

@@ -45,12 +45,6 @@ QAbstractButton* ButtonWithText(QMessageBox* box, const QString& text) {
 
 }  // namespace
 
-TEST(Dialogs, ButtonBitsFollowTheButtonOrder) {
-  EXPECT_EQ(Btn(mbYes) | Btn(mbNo), 3u);
-  EXPECT_EQ(Btn(mbYesToAll), 1u << 9);
-  EXPECT_EQ(Btn(mbHelp), 1u << 10);
-}
-
 TEST(QtDialogs, MessageDialogShowsCaptionTextAndButtonsAndAnswersThePressedOne) {
   QApplication::setApplicationDisplayName(QStringLiteral("Melotag"));
   struct {

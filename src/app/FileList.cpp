@@ -1,0 +1,297 @@
+#include "FileList.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTreeWidget>
+
+#include "FolderTree.h"
+#include "Main.h"
+#include "Shell.h"
+#include "TitleList.h"
+#include "ui_Main.h"
+
+using melotag::editor::TFileEntry;
+namespace editor = melotag::editor;
+
+namespace {
+
+constexpr int kSizeRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole + 1;
+
+// The list's order: the locale's case-sensitive comparison of the captions (the locale of the
+// moment). Each item keeps the collation key of its caption, so sorting compares keys only.
+const QCollator& CaptionCollator() {
+  static QCollator collator;
+  static QString localeName;
+  const QLocale locale;
+  if (localeName.isEmpty() || locale.name() != localeName) {
+    localeName = locale.name();
+    collator = QCollator(locale);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    collator.setNumericMode(false);
+  }
+  return collator;
+}
+
+class TFileListItem : public QTreeWidgetItem {
+ public:
+  TFileListItem(const TFileEntry& entry, const QCollator& collator)
+      : QTreeWidgetItem(UserType), FKey(collator.sortKey(entry.Caption)) {
+    setText(0, entry.Caption);
+    setText(1, editor::NameCaption(entry.Path));
+    setData(0, kSizeRole, entry.Size);
+    setData(0, kPathRole, entry.Path);
+    setIcon(0, TMainForm::ImageList1(0));
+  }
+
+  bool operator<(const QTreeWidgetItem& other) const override {
+    if (other.type() != UserType) return QTreeWidgetItem::operator<(other);
+    return FKey.compare(static_cast<const TFileListItem&>(other).FKey) < 0;
+  }
+
+ private:
+  QCollatorSortKey FKey;
+};
+
+// The text without blanks and control characters at either end.
+QByteArray TrimControls(const QByteArray& text) {
+  qsizetype begin = 0, end = text.size();
+  while (begin < end && quint8(text[begin]) <= 32) ++begin;
+  while (end > begin && quint8(text[end - 1]) <= 32) --end;
+  return text.mid(begin, end - begin);
+}
+
+}  // namespace
+
+// --- The items
+
+int TFileList::Count() const {
+  return FUi.lvIniFileList->topLevelItemCount();
+}
+
+QString TFileList::Caption(int index) const {
+  const QTreeWidgetItem* item = FUi.lvIniFileList->topLevelItem(index);
+  return item ? item->text(0) : QString();
+}
+
+QByteArray TFileList::Path(int index) const {
+  const QTreeWidgetItem* item = FUi.lvIniFileList->topLevelItem(index);
+  return item ? item->data(0, kPathRole).toByteArray() : QByteArray();
+}
+
+int TFileList::SelectedIndex() const {
+  int first = -1;
+  for (const QModelIndex& row : FUi.lvIniFileList->selectionModel()->selectedRows())
+    if (first < 0 || row.row() < first) first = row.row();
+  return first;
+}
+
+int TFileList::SelectedCount() const {
+  return int(FUi.lvIniFileList->selectionModel()->selectedRows().size());
+}
+
+TFileEntry TFileList::EntryOf(const QByteArray& path) {
+  return {path, editor::NameCaption(editor::FileNamePart(path)), editor::FileSizeOf(path)};
+}
+
+bool TFileList::ArchiveTicked() const {
+  return FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked();
+}
+
+void TFileList::Add(const QList<TFileEntry>& entries) {
+  if (entries.isEmpty()) return;
+  const QCollator& collator = CaptionCollator();
+  QList<QTreeWidgetItem*> items;
+  items.reserve(entries.size());
+  for (const TFileEntry& entry : entries) {
+    items.append(new TFileListItem(entry, collator));
+    FForm.TotalSize += entry.Size;
+  }
+  QTreeWidget* list = FUi.lvIniFileList;
+  const bool updates = list->updatesEnabled();
+  list->setUpdatesEnabled(false);
+  list->addTopLevelItems(items);
+  list->sortItems(0, Qt::AscendingOrder);
+  list->setUpdatesEnabled(updates);
+}
+
+void TFileList::Clear() {
+  FUi.lvIniFileList->clear();
+  FForm.TotalSize = 0;
+}
+
+bool TFileList::Check() {
+  if (Count() > 0) return true;
+  FForm.ShowMsg("FileList is Empty");
+  return false;
+}
+
+// --- Scanning and totals
+
+void TFileList::Scan(const QByteArray& folder) {
+  if (folder.isEmpty()) return;
+  FForm.CurrentFolder = folder;
+  Add(editor::ScanFolder(folder, ArchiveTicked()).Files);
+  UpdateTotals();
+}
+
+void TFileList::UpdateTotals() {
+  const int count = Count();
+  FUi.StatusBar1->SetPanelText(0, FForm.LookupText("Toatl") +
+                                      QString::fromUtf8("\uFF1A%1 ").arg(count) +
+                                      FForm.LookupText("Files"));
+  const QString megabytes =
+      count > 0 ? QLocale().toString(double(FForm.TotalSize) / 1024 / 1024, 'f', 1).trimmed()
+                : QStringLiteral("0");
+  FUi.StatusBar1->SetPanelText(1, FForm.LookupText("Size") + megabytes + " MB ");
+}
+
+// --- Ways into the list
+
+void TFileList::OpenFolder() {
+  if (Count() > 0 && FForm.MsgDlg("FIleList exists, Create New Project?", mtConfirmation,
+                                  Btn(mbYes) | Btn(mbNo)) == mrYes) {
+    Clear();
+    UpdateTotals();
+  }
+  QString chosen;
+  if (!Dialogs().SelectFolder(MainDialogs::SelectDirectoryCaption, QString(), chosen)) return;
+  const std::optional<QByteArray> folder = editor::PathOfText(chosen);
+  if (!folder) {
+    Dialogs().ShowMessage("The folder " + chosen +
+                          " cannot be listed: its name is not valid UTF-8 and stands for no "
+                          "single folder.");
+    return;
+  }
+  Scan(*folder);
+}
+
+void TFileList::AddFiles() {
+  const int selected = SelectedIndex();
+  FForm.OpenDialog1.InitialDir =
+      selected >= 0 ? editor::NameCaption(editor::FolderPart(Path(selected))) : QString();
+  FForm.OpenDialog1.Filter = MainDialogs::AddFilesFilter;
+  if (!FForm.OpenDialog1.Execute()) return;
+  QList<TFileEntry> entries;
+  for (const QString& chosen : FForm.OpenDialog1.Files) {
+    if (const std::optional<QByteArray> path = editor::PathOfText(chosen))
+      entries.append(EntryOf(*path));
+    else
+      Dialogs().ShowMessage(chosen + "\nThe file does not exist.");
+  }
+  Add(entries);
+  UpdateTotals();
+}
+
+void TFileList::Drop(const QList<QByteArray>& names) {
+  if (names.isEmpty()) return;
+  if (Count() > 0 &&
+      Dialogs().MessageDlg(mtConfirmation, QString::fromUtf8("檔案列表已經開啟，是否開新專案？"),
+                           Btn(mbYes) | Btn(mbNo), 0) == mrYes)
+    Clear();
+  QList<TFileEntry> entries;
+  for (qsizetype k = 0; k < names.size(); ++k) {
+    const QByteArray& name = names[k];
+    if (editor::IsFolder(name)) {
+      entries.append(editor::ScanFolder(name).Files);
+      FForm.FolderTree().Navigate(name);
+      FForm.CurrentFolder = name;
+    } else if (editor::IsFile(name)) {
+      if (k == names.size() - 1) FForm.FolderTree().Navigate(editor::FolderPart(name));
+      if (editor::UpperExtension(name) == ".MP3") entries.append(EntryOf(name));
+    }
+  }
+  Add(entries);
+  UpdateTotals();
+}
+
+void TFileList::AddCommandLine(const QList<QByteArray>& commandLine) {
+  QList<TFileEntry> entries;
+  for (qsizetype i = 1; i < commandLine.size(); ++i) {
+    const QByteArray& argument = commandLine[i];
+    if (!editor::IsFile(argument)) continue;
+    FForm.TitleList().AppendLine(editor::NameCaption(argument));
+    const QByteArray ext = editor::UpperExtension(argument);
+    if (ext != ".MP3") {
+      Dialogs().ShowMessage("This program does not Support " + editor::NameCaption(ext) +
+                            " Format!");
+      continue;
+    }
+    const QByteArray path = TMainForm::LongPathName(argument);
+    entries.append(EntryOf(path));
+    if (ArchiveTicked()) SetArchiveOnly(path);
+  }
+  Add(entries);
+  UpdateTotals();
+}
+
+void TFileList::AddHandedOver(const QByteArray& handedOver) {
+  const QByteArray text = TrimControls(handedOver);
+  if (editor::UpperExtension(text) != ".MP3") return;
+  // The text is the sending program's path, a blank and the file's path.
+  QByteArray rest;
+  const QByteArray own = QFile::encodeName(QCoreApplication::applicationFilePath()) + ' ';
+  const qsizetype exe = text.toUpper().indexOf(".EXE ");
+  if (own.size() > 1 && text.startsWith(own))
+    rest = text.mid(own.size());
+  else if (exe >= 0)
+    rest = text.mid(exe + 5);
+  else if (const qsizetype blank = text.indexOf(' '); blank >= 0)
+    rest = text.mid(blank + 1);
+  else
+    return;  // the program's path alone
+  rest = TrimControls(rest);
+  if (rest.isEmpty()) return;
+  const QByteArray path = TMainForm::LongPathName(rest);
+  Add({EntryOf(path)});
+  if (ArchiveTicked()) SetArchiveOnly(path);
+  UpdateTotals();
+}
+
+// --- Ways out of the list
+
+void TFileList::RemoveSelected() {
+  const QList<QTreeWidgetItem*> selected = FUi.lvIniFileList->selectedItems();
+  if (!selected.isEmpty()) {
+    QTreeWidget* list = FUi.lvIniFileList;
+    const bool updates = list->updatesEnabled();
+    list->setUpdatesEnabled(false);
+    for (QTreeWidgetItem* item : selected) {
+      FForm.TotalSize -= item->data(0, kSizeRole).toLongLong();
+      delete item;
+    }
+    list->setUpdatesEnabled(updates);
+  }
+  UpdateTotals();
+}
+
+void TFileList::ClearAsked() {
+  if (Count() == 0) return;
+  if (FForm.MsgDlg("Are you sure want to clear FileList ?", mtConfirmation,
+                   Btn(mbYes) | Btn(mbNo)) != mrYes)
+    return;
+  Clear();
+  UpdateTotals();
+}
+
+// --- Commands on one listed file
+
+void TFileList::Play() {
+  const int index = SelectedIndex();
+  if (index < 0) return;
+  const QByteArray path = Path(index);
+  if (!editor::IsFile(path)) {
+    Dialogs().ShowMessage(editor::NameCaption(path) + "\nThe file does not exist.");
+    return;
+  }
+  ShellOpen(path);
+}
+
+void TFileList::ShowProperties() {
+  const int index = SelectedIndex();
+  if (index < 0) return;
+  ShowFileProperties(Path(index), &FForm);
+}

@@ -1,0 +1,49 @@
+// The file list: the files of a folder, of the file dialog, of a drop, of the command line and
+// of a later start; their order, totals, removal, and the commands on one listed file. Each item
+// keeps the exact bytes of its file's path.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "Concern.h"
+#include "FileNames.h"
+
+class TFileList : public TConcern {
+ public:
+  using TConcern::TConcern;
+
+  int Count() const;
+  QString Caption(int index) const;
+  // The exact bytes of the path of item `index`; empty when there is no such item.
+  QByteArray Path(int index) const;
+  // Index of the first selected item in list order, -1 when none is selected.
+  int SelectedIndex() const;
+  int SelectedCount() const;
+
+  // Adds the files to the list, keeps it sorted and counts their sizes in TotalSize.
+  void Add(const QList<melotag::editor::TFileEntry>& entries);
+  // Empties the list and TotalSize (the totals shown stay as they are).
+  void Clear();
+  bool Check();
+  void Scan(const QByteArray& folder);
+  void UpdateTotals();
+
+  void OpenFolder();
+  void AddFiles();
+  void RemoveSelected();
+  void ClearAsked();
+  // Dropped files and folders, in the order the desktop gave them.
+  void Drop(const QList<QByteArray>& names);
+  // The files named on the window's command line (argument 0 is the program).
+  void AddCommandLine(const QList<QByteArray>& commandLine);
+  void AddHandedOver(const QByteArray& text);
+  void Play();
+  void ShowProperties();
+
+ private:
+  // The entry of a file named by the user: caption from its name, size from the file system.
+  static melotag::editor::TFileEntry EntryOf(const QByteArray& path);
+  bool ArchiveTicked() const;
+};

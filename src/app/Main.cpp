@@ -1,0 +1,415 @@
+// The main window: its start and life, the idle-time enabling of commands, the status bar, the
+// font, help and close commands, messages, and the handlers that hand work to the concerns.
+#include "Main.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+
+#include "BatchUpdate.h"
+#include "CodePage.h"
+#include "FileList.h"
+#include "FileNames.h"
+#include "FolderTree.h"
+#include "PlayList.h"
+#include "Renaming.h"
+#include "Shell.h"
+#include "ShellEntry.h"
+#include "SingleInstance.h"
+#include "TagPanel.h"
+#include "TitleList.h"
+#include "VornMultiDD.h"
+#include "ui_Main.h"
+
+TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* instance,
+                     QWidget* parent)
+    : QWidget(parent),
+      FUi(std::make_unique<Ui::TMainForm>()),
+      FCommandLine(commandLine),
+      FInstance(instance) {
+  FUi->setupUi(this);
+  resize(800, 600);
+  // Centred on the screen when first shown.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  VornMsgBox1 = new TVornMsgBox(this);
+  VornMsgBox1->setObjectName("VornMsgBox1");
+  FFileList = std::make_unique<TFileList>(*this, *FUi);
+  FFolderTree = std::make_unique<TFolderTree>(*this, *FUi);
+  FTitleList = std::make_unique<TTitleList>(*this, *FUi);
+  FTagPanel = std::make_unique<TTagPanel>(*this, *FUi);
+  FBatchUpdate = std::make_unique<TBatchUpdate>(*this, *FUi);
+  FRenaming = std::make_unique<TRenaming>(*this, *FUi);
+  FPlayList = std::make_unique<TPlayList>(*this, *FUi);
+  FShellEntry = std::make_unique<TShellEntry>(*this, *FUi);
+  BindControls();
+  FormCreate();
+  // The idle event: whenever the event queue has run empty.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+            &TMainForm::ApplicationEvents1Idle);
+}
+
+TMainForm::~TMainForm() {
+  FormClose();
+}
+
+void TMainForm::FormCreate() {
+  // 1. Accept dropped files, also where they fall on a control that takes text drops.
+  setAcceptDrops(true);
+  for (QWidget* child : findChildren<QWidget*>())
+    if (child->acceptDrops()) child->installEventFilter(this);
+  // 2. The window status bar's panels, from the width at this moment; they stay so.
+  const int panel0 = width() - 300;
+  FUi->StatusBar->SetPanels({panel0, width() - panel0 - 30});
+  // 3. The progress bar, flat inside the second panel, hidden.
+  FProgressBar = new QProgressBar(FUi->StatusBar);
+  FProgressBar->setObjectName("FProgressBar");
+  FProgressBar->setTextVisible(false);
+  FProgressBar->setGeometry(FUi->StatusBar->PanelWidth(0) + 2, 4, FUi->StatusBar->PanelWidth(1),
+                            13);
+  FProgressBar->setVisible(false);
+  // 4. The screen translation starts here.
+  // 5. The tag objects are made and the genre boxes filled here.
+  // 6. The title list's undo copy.
+  UndoList.clear();
+  // 7. The tag panel starts empty.
+  ClearTagPanel();
+  // 8. The GBK/Big5 code tables are filled here.
+  // 9. Later starts hand their command lines over from now on.
+  if (FInstance) {
+    connect(FInstance, &TSingleInstance::HandOver, this, &TMainForm::ReceiveHandOver);
+    FInstance->Listen();
+  }
+  // 10. The files named on the command line.
+  if (FCommandLine.size() > 1) FFileList->AddCommandLine(FCommandLine);
+}
+
+void TMainForm::FormClose() {
+  if (FClosed) return;
+  FClosed = true;
+  setAcceptDrops(false);
+  if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
+  UndoList.clear();
+  // The tag objects are freed here, the ID3v1 one first.
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TMainForm::FormResize() {
+  const int folderHeight = height() / 2 - 70;
+  const QList<int> sizes = FUi->Splitter3->sizes();
+  int total = 0;
+  for (int size : sizes) total += size;
+  FUi->Splitter3->setSizes({folderHeight, qMax(0, total - folderHeight)});
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FormResize();
+}
+
+void TMainForm::ApplicationEvents1Idle() {
+  if (FClosed) return;
+  const bool files = FFileList->Count() > 0;
+  const bool lines = FTitleList->LineCount() > 0;
+  const bool undo = !UndoList.isEmpty();
+  const bool selected = FFileList->SelectedCount() > 0;
+  const Ui::TMainForm& ui = *FUi;
+  for (QWidget* w :
+       {static_cast<QWidget*>(ui.tbtnCreateTitleList), static_cast<QWidget*>(ui.tbtnCreatePlayList),
+        static_cast<QWidget*>(ui.sbtnStartUpdate), static_cast<QWidget*>(ui.sbtnRemoveAllTag)})
+    w->setEnabled(files);
+  for (QAction* a : {ui.actClearFileList, ui.actRemoveFiles, ui.actPlay, ui.actGetFileProperties})
+    a->setEnabled(files);
+  ui.tbtnUndo->setEnabled(undo);
+  for (QWidget* w : {ui.tbtnGb2Big5, ui.tbtnBig52GB, ui.tbtnClearTitleList, ui.tbtnPunctuationMark,
+                     ui.tbtnItemNo, ui.tbtnDelCharacterRight, ui.tbtnDelCharacter})
+    w->setEnabled(lines);
+  ui.sbtnRename->setEnabled(lines);
+  ui.sbtnSave->setEnabled(selected);
+  ui.sbtnRemove->setEnabled(selected);
+}
+
+void TMainForm::ShowStatus(const QString& text) {
+  FUi->StatusBar->SetPanelText(0, text);
+  FUi->StatusBar->repaint();
+}
+
+void TMainForm::ClearTagPanel() {
+  FTagPanel->Clear();
+}
+
+QByteArray TMainForm::LongPathName(const QByteArray& path) {
+  return melotag::editor::AbsolutePath(path);
+}
+
+QString TMainForm::LookupText(const QString& word) const {
+  // The language file's translation of status-bar words comes in here.
+  return word;
+}
+
+void TMainForm::ReceiveHandOver(const QList<QByteArray>& texts) {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  for (const QByteArray& text : texts) FFileList->AddHandedOver(text);
+}
+
+bool TMainForm::CheckFileList() {
+  return FFileList->Check();
+}
+
+void TMainForm::ScanFolder(const QByteArray& folder) {
+  FFileList->Scan(folder);
+}
+
+void TMainForm::UpdateTotals() {
+  FFileList->UpdateTotals();
+}
+
+void TMainForm::ShowMsg(const QString& msg) {
+  VornMsgBox1->ShowMsg(EncodeText(msg), "0");
+}
+
+int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
+  return VornMsgBox1->MsgDlg(EncodeText(msg), type, buttons, 0, "0");
+}
+
+void TMainForm::Guarded(void (TMainForm::*handler)()) {
+  Guarded([this, handler] { (this->*handler)(); });
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    Dialogs().MessageDlg(mtError, DecodeText(e.what()), Btn(mbOK), 0);
+  }
+}
+
+// --- Dropped files
+
+namespace {
+
+// The local files of a drop, as the exact bytes of their paths.
+QList<QByteArray> DroppedPaths(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  return melotag::editor::LocalPathsOfUriList(data->data(QStringLiteral("text/uri-list")));
+}
+
+}  // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (acceptDrops() && !DroppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!acceptDrops() || DroppedPaths(drop->mimeData()).isEmpty()) break;
+      if (event->type() == QEvent::Drop)
+        dropEvent(drop);
+      else
+        drop->acceptProposedAction();
+      return true;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  QList<QByteArray> names;
+  for (const QByteArray& path : DroppedPaths(event->mimeData()))
+    names.append(melotag::editor::AbsolutePath(path));
+  event->acceptProposedAction();
+  // The question is asked after the drop has ended, not inside it.
+  QMetaObject::invokeMethod(
+      this, [this, names] { Guarded([&] { FFileList->Drop(names); }); }, Qt::QueuedConnection);
+}
+
+// --- Handlers: each hands its work to its concern.
+
+void TMainForm::actOpenFolderExecute() {
+  FFileList->OpenFolder();
+}
+
+void TMainForm::actAddFilesExecute() {
+  FFileList->AddFiles();
+}
+
+void TMainForm::actRemoveFilesExecute() {
+  FFileList->RemoveSelected();
+}
+
+void TMainForm::actCloseExecute() {
+  close();
+}
+
+void TMainForm::actFontExecute() {
+  FD.Font = font();
+  if (FD.Execute()) setFont(FD.Font);
+}
+
+void TMainForm::actPlayListExecute() {
+  FPlayList->Create();
+}
+
+void TMainForm::actRemoveTagExecute() {
+  FTagPanel->Remove();
+}
+
+void TMainForm::actRemoveAllTagExecute() {
+  FBatchUpdate->RemoveAll();
+}
+
+void TMainForm::actWriteTagExecute() {
+  FTagPanel->Write();
+}
+
+void TMainForm::actWriteAllTagExecute() {
+  FBatchUpdate->WriteAll();
+}
+
+void TMainForm::actAddTitleListExecute() {
+  FTitleList->AddFromFile();
+}
+
+void TMainForm::actClearTitleListExecute() {
+  FTitleList->Clear();
+}
+
+void TMainForm::actCreateByFilenameExecute() {
+  FTitleList->CreateByFilename();
+}
+
+void TMainForm::actClearBatchUpdateExecute() {
+  FBatchUpdate->ClearValues();
+}
+
+void TMainForm::actDelCharacterExecute() {
+  FTitleList->DelCharacter();
+}
+
+void TMainForm::actRenameExecute() {
+  FRenaming->RenameFiles();
+}
+
+void TMainForm::actUndoExecute() {
+  FTitleList->Undo();
+}
+
+void TMainForm::actGb2Big5Execute() {
+  FTitleList->Gb2Big5();
+}
+
+void TMainForm::actBig52GBExecute() {
+  FTitleList->Big52GB();
+}
+
+void TMainForm::actRefreshExecute() {
+  FFolderTree->Refresh();
+}
+
+void TMainForm::actDelCharacterRightExecute() {
+  FTitleList->DelCharacterRight();
+}
+
+void TMainForm::actItemNoExecute() {
+  FTitleList->ItemNo();
+}
+
+void TMainForm::actMarkExecute() {
+  FTitleList->Mark();
+}
+
+void TMainForm::actRenameDirExecute() {
+  FRenaming->RenameFolder();
+}
+
+void TMainForm::actPlayExecute() {
+  FFileList->Play();
+}
+
+void TMainForm::actGetFilePropertiesExecute() {
+  FFileList->ShowProperties();
+}
+
+void TMainForm::actClearFileListExecute() {
+  FFileList->ClearAsked();
+}
+
+void TMainForm::actHelpExecute() {
+  const QDir folder(QCoreApplication::applicationDirPath());
+  for (const QString& name : MainDialogs::HelpFiles) {
+    if (QFileInfo(folder.filePath(name)).isFile()) {
+      ShellOpen(folder.filePath(name));
+      return;
+    }
+  }
+}
+
+void TMainForm::ShellTreeView1Click() {
+  FFileList->Clear();
+  FBatchUpdate->ClearValues();
+  const QByteArray folder = FFolderTree->Folder();
+  if (folder.isEmpty())
+    UpdateTotals();
+  else
+    ScanFolder(folder);
+  FUi->PageControl1->setCurrentIndex(0);
+}
+
+void TMainForm::lvIniFileListChange() {
+  FTagPanel->ShowSelected();
+}
+
+void TMainForm::lvIniFileListDblClick() {
+  FFileList->Play();
+}
+
+void TMainForm::cbxTitleClick() {
+  FBatchUpdate->TitleClicked();
+}
+
+void TMainForm::edtArtistChange() {
+  FBatchUpdate->ValueChanged(FUi->edtArtist, FUi->cbxArtist);
+}
+
+void TMainForm::edtAlbumChange() {
+  FBatchUpdate->ValueChanged(FUi->edtAlbum, FUi->cbxAlbum);
+}
+
+void TMainForm::edtYearChange() {
+  FBatchUpdate->ValueChanged(FUi->edtYear, FUi->cbxYear);
+}
+
+void TMainForm::edtCommentChange() {
+  FBatchUpdate->ValueChanged(FUi->edtComment, FUi->cbxComment);
+}
+
+void TMainForm::SpeedButton5Click() {
+  FRenaming->GetAlbumTitle();
+}
+
+void TMainForm::Button2Click() {
+  FShellEntry->Register();
+}
+
+void TMainForm::Button3Click() {
+  FShellEntry->Unregister();
+}

@@ -1,4 +1,0 @@
-// The play list of the listed files.
-#include "Main.h"
-
-void TMainForm::actPlayListExecute() {}

@@ -1,0 +1,3 @@
+#include "PlayList.h"
+
+void TPlayList::Create() {}

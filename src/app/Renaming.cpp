@@ -1,0 +1,7 @@
+#include "Renaming.h"
+
+void TRenaming::RenameFiles() {}
+
+void TRenaming::RenameFolder() {}
+
+void TRenaming::GetAlbumTitle() {}

@@ -1,0 +1,5 @@
+#include "ShellEntry.h"
+
+void TShellEntry::Register() {}
+
+void TShellEntry::Unregister() {}

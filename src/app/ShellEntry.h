@@ -1,0 +1,12 @@
+// The file manager's entry for MP3 files that opens them in this program.
+#pragma once
+
+#include "Concern.h"
+
+class TShellEntry : public TConcern {
+ public:
+  using TConcern::TConcern;
+
+  void Register();
+  void Unregister();
+};

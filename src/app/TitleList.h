@@ -1,0 +1,27 @@
+// The title list: a free text, one title per line, paired line by line with the file list; its
+// tools, their one-level undo and the GBK/Big5 conversion of its lines.
+#pragma once
+
+#include <QString>
+
+#include "Concern.h"
+
+class TTitleList : public TConcern {
+ public:
+  using TConcern::TConcern;
+
+  // The lines as the box shows them; a last empty line does not count.
+  int LineCount() const;
+  void AppendLine(const QString& line);
+
+  void AddFromFile();
+  void Clear();
+  void CreateByFilename();
+  void DelCharacter();
+  void DelCharacterRight();
+  void Undo();
+  void ItemNo();
+  void Mark();
+  void Gb2Big5();
+  void Big52GB();
+};
