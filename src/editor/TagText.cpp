@@ -53,6 +53,11 @@ int Utf8Length(const std::string& bytes, size_t at) {
 
 }  // namespace
 
+bool FileExists(const QByteArray& path) {
+  const auto status = PathStatus(path);
+  return status && !S_ISDIR(status->st_mode);
+}
+
 bool IsReadOnlyFile(const QByteArray& path) {
   return !PathStatus(path) || IsReadOnlyPath(path);
 }

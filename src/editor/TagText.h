@@ -23,6 +23,9 @@ namespace melotag::editor {
 inline std::string TagPath(const QByteArray& path) {
   return path.toStdString();
 }
+// Something other than a folder exists at the path, links followed: the file a tag is read from
+// or written to. A device or pipe passes; the tag classes refuse it themselves.
+bool FileExists(const QByteArray& path);
 // No write permission for the owner (IsReadOnlyPath); a path whose status cannot be read (a file
 // that vanished, a dangling link, a path holding a zero byte) counts as read-only too.
 bool IsReadOnlyFile(const QByteArray& path);

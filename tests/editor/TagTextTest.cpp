@@ -514,15 +514,24 @@ TEST_F(TagTextTest, ReadOnlyMeansNoOwnerWritePermission) {
   ASSERT_EQ(mkdir(dir.Path("folder").c_str(), 0755), 0);
   ASSERT_EQ(symlink(dir.Path("readonly").c_str(), dir.Path("link").c_str()), 0);
   ASSERT_EQ(symlink(dir.Path("gone").c_str(), dir.Path("dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0644), 0);
   const struct {
     const char* Name;
+    bool Exists;
     bool ReadOnly;
-  } cases[] = {{"writable", false}, {"readonly", true}, {"writeonly", false}, {"link", true},
-               {"missing", true},   {"dangling", true}, {"folder", false}};
-  for (const auto& c : cases)
-    EXPECT_EQ(IsReadOnlyFile(QByteArray::fromStdString(dir.Path(c.Name))), c.ReadOnly) << c.Name;
+  } cases[] = {{"writable", true, false}, {"readonly", true, true}, {"writeonly", true, false},
+               {"link", true, true},      {"pipe", true, false},    {"missing", false, true},
+               {"dangling", false, true}, {"folder", false, false}};
+  for (const auto& c : cases) {
+    const QByteArray p = QByteArray::fromStdString(dir.Path(c.Name));
+    EXPECT_EQ(FileExists(p), c.Exists) << c.Name;
+    EXPECT_EQ(IsReadOnlyFile(p), c.ReadOnly) << c.Name;
+  }
+  EXPECT_FALSE(FileExists(QByteArray()));
   EXPECT_TRUE(IsReadOnlyFile(QByteArray()));
   // A zero byte would cut the path to the folder, which is writable.
+  const QByteArray zero = QByteArray::fromStdString(path) + '\0' + "/x";  // would name song.mp3
+  EXPECT_FALSE(FileExists(zero));
   EXPECT_TRUE(IsReadOnlyFile(QByteArray::fromStdString(dir.Path("folder")) + '\0' + "/x"));
 }
 
