@@ -48,6 +48,30 @@ class FileSafetyTest : public ::testing::Test {
     EXPECT_TRUE(WIFEXITED(status));
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
+  // Starts operation in a child process; Succeeded(pid) waits for it and gives its result.
+  static pid_t Start(const std::function<bool()>& operation) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(operation() ? 0 : 1);
+    EXPECT_GT(pid, 0);
+    return pid;
+  }
+  static bool Succeeded(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  // Whether a child started by Start has not ended yet; it stays to be waited for.
+  static bool Running(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  // The text of the TIT2 frame that comes first in a tag, as WriteToFile puts it.
+  static std::string TitleOf(const std::string& bytes) {
+    if (bytes.size() < 21) return {};
+    uint32_t size = 0;
+    for (int i = 14; i < 18; ++i) size = (size << 8) | static_cast<unsigned char>(bytes[i]);
+    return size == 0 ? std::string() : bytes.substr(21, size - 1);
+  }
   static void LimitFileSize(rlim_t bytes) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {bytes, bytes};
@@ -128,32 +152,87 @@ TEST_F(FileSafetyTest, SymbolicLinkStaysALinkAndItsTargetIsRebuilt) {
   EXPECT_EQ(Names(dir.Root() / "real"), std::vector<std::string>{"song.mp3"});
 }
 
-TEST_F(FileSafetyTest, StaleTemporaryFileIsReplacedWithoutFollowingALink) {
+TEST_F(FileSafetyTest, UsersFileNamedLikeABackupSurvivesWriteAndRemoval) {
   std::string path = MakeFile(oldTag + audio);
-  std::string other = MakeFile("precious", "other.txt");
-  fs::create_symlink(other, path + "~");
+  std::string backup = MakeFile("the user's backup", "song.mp3~");
   TID3v2 tag;
   tag.SetTitle("New");
   ASSERT_TRUE(tag.WriteToFile(path));
-  EXPECT_EQ(ReadBytes(other), "precious");
-  EXPECT_FALSE(fs::exists(fs::symlink_status(path + "~")));
-
-  MakeFile("stale", "song.mp3~");
   ASSERT_TRUE(tag.DeleteFromFile(path));
   EXPECT_EQ(ReadBytes(path), audio);
-  EXPECT_FALSE(fs::exists(path + "~"));
+  EXPECT_EQ(ReadBytes(backup), "the user's backup");
+  EXPECT_EQ(Names(dir.Root()), (std::vector<std::string>{"song.mp3", "song.mp3~"}));
 }
 
-TEST_F(FileSafetyTest, FolderInTheWayOfTheTemporaryFileFailsWithTheFileUnchanged) {
-  std::string path = MakeFile(oldTag + audio);
-  fs::create_directory(path + "~");
-  MakeFile("inside", "song.mp3~/keep");
-  TID3v2 tag;
-  tag.SetTitle("New");
-  EXPECT_FALSE(tag.WriteToFile(path));
-  EXPECT_FALSE(tag.DeleteFromFile(path));
-  EXPECT_EQ(ReadBytes(path), oldTag + audio);
-  EXPECT_EQ(ReadBytes(path + "~/keep"), "inside");
+TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
+  const std::string original = MpegAudio(2500);  // about 1 MB
+  std::string path = MakeFile(oldTag + original);
+  constexpr int kWrites = 25;
+  auto writer = [&](const std::string& name) {
+    return [&path, name] {
+      for (int i = 0; i < kWrites; ++i) {
+        TID3v2 tag;
+        if (!tag.LoadFromFile(path) || !tag.Exists()) return false;
+        tag.SetTitle(name + std::to_string(i));
+        if (!tag.WriteToFile(path)) return false;
+      }
+      return true;
+    };
+  };
+  // The whole file with a title-only tag in front of the original audio.
+  auto whole = [&](const std::string& title) {
+    return Tag(Frame("TIT2", std::string(1, '\0') + title)) + original;
+  };
+  pid_t writers[] = {Start(writer("A")), Start(writer("B"))};
+  // A reader meanwhile sees a whole file every time.
+  bool running = true;
+  int reads = 0;
+  while (running) {
+    running = Running(writers[0]) || Running(writers[1]);
+    std::string bytes = ReadBytes(path);
+    const bool ok = bytes == whole(TitleOf(bytes));
+    EXPECT_TRUE(ok) << "read " << reads << ": " << bytes.size() << " bytes";
+    if (!ok) break;
+    ++reads;
+  }
+  EXPECT_TRUE(Succeeded(writers[0]));
+  EXPECT_TRUE(Succeeded(writers[1]));
+  const std::string last = std::to_string(kWrites - 1);
+  const std::string bytes = ReadBytes(path);
+  EXPECT_TRUE(bytes == whole("A" + last) || bytes == whole("B" + last)) << TitleOf(bytes);
+  EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
+}
+
+TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
+  const std::string original = oldTag + MpegAudio(40000);  // about 16 MB
+  std::string path = MakeFile(original);
+  int killedMidCopy = 0;
+  for (int delayMs : {1, 4, 8, 16}) {
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
+    pid_t pid = Start([&] {
+      TID3v2 tag;
+      tag.SetTitle("New");
+      return write(started[1], "s", 1) == 1 && tag.WriteToFile(path);
+    });
+    close(started[1]);
+    char byte;
+    ASSERT_EQ(read(started[0], &byte, 1), 1);
+    close(started[0]);
+    usleep(static_cast<useconds_t>(delayMs) * 1000);
+    kill(pid, SIGKILL);
+    Succeeded(pid);
+    EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"}) << delayMs << " ms";
+    const std::string bytes = ReadBytes(path);
+    if (bytes == original) {
+      ++killedMidCopy;
+    } else {
+      EXPECT_TRUE(bytes == Tag(Frame("TIT2", std::string(1, '\0') + "New")) + original.substr(oldTag.size()))
+          << delayMs << " ms";
+      WriteBytes(path, original);
+    }
+  }
+  EXPECT_GT(killedMidCopy, 0) << "every rebuild ended before its kill";
 }
 
 TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile) {
@@ -179,16 +258,48 @@ TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile)
   }
 }
 
-TEST_F(FileSafetyTest, FailedTrailerAppendLeavesNoHalfTrailer) {
-  std::string path = MakeFile(audio);
-  bool ok = InChild([&] { LimitFileSize(audio.size() + 64); },
-                    [&] {
-                      TID3v1 tag;
-                      tag.SetTitle("New");
-                      return tag.WriteToFile(path);
-                    });
-  EXPECT_FALSE(ok);
-  EXPECT_TRUE(ReadBytes(path) == audio);
+TEST_F(FileSafetyTest, FailedTrailerWriteLeavesTheFileAsItWas) {
+  struct {
+    const char* name;
+    std::string bytes;
+    rlim_t limit;
+  } cases[] = {
+      {"over an old trailer", audio + Trailer("Old", "", 0, 0, 255), audio.size()},  // none of it
+      {"appended", audio, audio.size() + 64},  // half of it
+  };
+  for (const auto& c : cases) {
+    std::string path = MakeFile(c.bytes);
+    bool ok = InChild([&] { LimitFileSize(c.limit); },
+                      [&] {
+                        TID3v1 tag;
+                        tag.SetTitle("New");
+                        return tag.WriteToFile(path);
+                      });
+    EXPECT_FALSE(ok) << c.name;
+    EXPECT_TRUE(ReadBytes(path) == c.bytes) << c.name;
+  }
+}
+
+TEST_F(FileSafetyTest, TrailerWriterKilledAtAnyMomentLeavesTheOldOrTheNewTrailer) {
+  const std::string trailers[] = {Trailer("First", "", 0, 0, 255), Trailer("Second", "", 0, 0, 255)};
+  std::string path = MakeFile(audio + trailers[0]);
+  for (int trial = 0; trial < 20; ++trial) {
+    pid_t pid = Start([&] {
+      for (int i = 0;; ++i) {
+        TID3v1 tag;
+        tag.SetTitle(i % 2 ? "First" : "Second");
+        if (!tag.WriteToFile(path)) return false;
+      }
+    });
+    usleep(1000 + 250 * static_cast<useconds_t>(trial));
+    kill(pid, SIGKILL);
+    EXPECT_FALSE(Succeeded(pid));
+    const std::string bytes = ReadBytes(path);
+    const std::string trailer = bytes.substr(std::min(bytes.size(), audio.size()));
+    EXPECT_TRUE(bytes.compare(0, audio.size(), audio) == 0 &&
+                (trailer == trailers[0] || trailer == trailers[1]))
+        << "trial " << trial << ": " << bytes.size() << " bytes";
+  }
 }
 
 TEST_F(FileSafetyTest, FileThatCannotBeMadeWritableIsNotChanged) {
