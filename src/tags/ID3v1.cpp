@@ -271,8 +271,8 @@ bool TID3v1::WriteToFile(const std::string& path) {
     }
     // An old trailer is overwritten with one write, never cut first; Append cuts a failed
     // append back. Either way the file keeps the old trailer or gets the new one.
-    if (HasMagic(old)) return file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize);
-    return file.Append(trailer.data(), trailer.size());
+    return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
+                         : file.Append(trailer.data(), trailer.size());
   } catch (...) {
     return false;
   }

@@ -27,8 +27,7 @@ constexpr int kAttempts = 100;
 
 // Eight random letters and digits.
 std::string RandomLetters() {
-  static const char kLetters[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   uint64_t bits = 0;
   if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
     // No entropy yet: the clock, the process and a counter still differ between tries.
@@ -47,7 +46,9 @@ std::string RandomLetters() {
 // A hidden name beside the file that says whose it is; the file's part is cut so that the
 // whole stays a valid name.
 std::string UniqueName(const std::string& fileName) {
-  return "." + fileName.substr(0, 200) + ".melotag-" + RandomLetters();
+  std::string name(1, '.');
+  name.append(fileName, 0, 200).append(".melotag-").append(RandomLetters());
+  return name;
 }
 
 }  // namespace
@@ -192,24 +193,15 @@ bool TFile::Truncate(int64_t size) {
 }
 
 bool TFile::Append(const void* data, size_t count) {
-  if (FFd < 0) return false;
   struct stat st;
-  if (fstat(FFd, &st) != 0) return false;
-  const char* in = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = pwrite(FFd, in + done, count - done, static_cast<off_t>(st.st_size + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Leave no half trailer behind.
-      if (ftruncate(FFd, st.st_size) != 0) {
-      }
-      return false;
+  if (FFd < 0 || fstat(FFd, &st) != 0) return false;
+  if (!WriteAt(st.st_size, data, count)) {
+    // Leave no half trailer behind.
+    if (ftruncate(FFd, st.st_size) != 0) {
     }
-    done += static_cast<size_t>(n);
+    return false;
   }
   FSize = st.st_size + static_cast<int64_t>(count);
-  FBlockLength = -1;
   return true;
 }
 
@@ -232,8 +224,7 @@ TReplacement::~TReplacement() {
 bool TReplacement::Create(const std::string& target, const TFile& original) {
   Abandon();
   const std::filesystem::path where(target);
-  std::string folder = where.parent_path().string();
-  if (folder.empty()) folder = ".";
+  const std::filesystem::path folder = where.has_parent_path() ? where.parent_path() : ".";
   FTargetName = where.filename().string();
   FFolder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (FFolder < 0) return false;
@@ -258,7 +249,8 @@ bool TReplacement::Create(const std::string& target, const TFile& original) {
 bool TReplacement::CreateNamed() {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string name = UniqueName(FTargetName);
-    int fd = openat(FFolder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd =
+        openat(FFolder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       FFd = fd;
       FName = std::move(name);
@@ -294,8 +286,7 @@ bool TReplacement::Commit() {
   }
   const int fd = FFd;
   FFd = -1;
-  if (close(fd) != 0 ||
-      renameat(FFolder, FName.c_str(), FFolder, FTargetName.c_str()) != 0) {
+  if (close(fd) != 0 || renameat(FFolder, FName.c_str(), FFolder, FTargetName.c_str()) != 0) {
     Abandon();
     return false;
   }

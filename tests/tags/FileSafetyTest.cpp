@@ -36,28 +36,27 @@ class FileSafetyTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  // Runs an operation in a child process prepared by setup; returns the operation's result.
-  static bool InChild(const std::function<void()>& setup, const std::function<bool()>& operation) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      setup();
-      _exit(operation() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  }
-  // Starts operation in a child process; Succeeded(pid) waits for it and gives its result.
+  // Starts operation in a child process; its exit status is 0 when it returns true.
   static pid_t Start(const std::function<bool()>& operation) {
     pid_t pid = fork();
     if (pid == 0) _exit(operation() ? 0 : 1);
     EXPECT_GT(pid, 0);
     return pid;
   }
-  static bool Succeeded(pid_t pid) {
+  // Waits for a child; its exit status, or -1 when a signal ended it.
+  static int Wait(pid_t pid) {
     int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Runs an operation in a child process prepared by setup; returns the operation's result.
+  static bool InChild(const std::function<void()>& setup, const std::function<bool()>& operation) {
+    const int status = Wait(Start([&] {
+      setup();
+      return operation();
+    }));
+    EXPECT_NE(status, -1);
+    return status == 0;
   }
   // Whether a child started by Start has not ended yet; it stays to be waited for.
   static bool Running(pid_t pid) {
@@ -195,8 +194,8 @@ TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
     if (!ok) break;
     ++reads;
   }
-  EXPECT_TRUE(Succeeded(writers[0]));
-  EXPECT_TRUE(Succeeded(writers[1]));
+  EXPECT_EQ(Wait(writers[0]), 0);
+  EXPECT_EQ(Wait(writers[1]), 0);
   const std::string last = std::to_string(kWrites - 1);
   const std::string bytes = ReadBytes(path);
   EXPECT_TRUE(bytes == whole("A" + last) || bytes == whole("B" + last)) << TitleOf(bytes);
@@ -204,7 +203,9 @@ TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
 }
 
 TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
-  const std::string original = oldTag + MpegAudio(40000);  // about 16 MB
+  const std::string bigAudio = MpegAudio(40000);  // about 16 MB
+  const std::string original = oldTag + bigAudio;
+  const std::string rebuilt = Tag(Frame("TIT2", std::string(1, '\0') + "New")) + bigAudio;
   std::string path = MakeFile(original);
   int killedMidCopy = 0;
   for (int delayMs : {1, 4, 8, 16}) {
@@ -215,20 +216,20 @@ TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
       tag.SetTitle("New");
       return write(started[1], "s", 1) == 1 && tag.WriteToFile(path);
     });
+    ASSERT_GT(pid, 0);
     close(started[1]);
     char byte;
     ASSERT_EQ(read(started[0], &byte, 1), 1);
     close(started[0]);
     usleep(static_cast<useconds_t>(delayMs) * 1000);
     kill(pid, SIGKILL);
-    Succeeded(pid);
+    Wait(pid);
     EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"}) << delayMs << " ms";
     const std::string bytes = ReadBytes(path);
     if (bytes == original) {
       ++killedMidCopy;
     } else {
-      EXPECT_TRUE(bytes == Tag(Frame("TIT2", std::string(1, '\0') + "New")) + original.substr(oldTag.size()))
-          << delayMs << " ms";
+      EXPECT_TRUE(bytes == rebuilt) << delayMs << " ms";
       WriteBytes(path, original);
     }
   }
@@ -264,8 +265,10 @@ TEST_F(FileSafetyTest, FailedTrailerWriteLeavesTheFileAsItWas) {
     std::string bytes;
     rlim_t limit;
   } cases[] = {
-      {"over an old trailer", audio + Trailer("Old", "", 0, 0, 255), audio.size()},  // none of it
-      {"appended", audio, audio.size() + 64},  // half of it
+      // The limit lets no byte of the new trailer be written over the old one.
+      {"over an old trailer", audio + Trailer("Old", "", 0, 0, 255), audio.size()},
+      // The limit lets half of the new trailer be appended.
+      {"appended", audio, audio.size() + 64},
   };
   for (const auto& c : cases) {
     std::string path = MakeFile(c.bytes);
@@ -281,7 +284,8 @@ TEST_F(FileSafetyTest, FailedTrailerWriteLeavesTheFileAsItWas) {
 }
 
 TEST_F(FileSafetyTest, TrailerWriterKilledAtAnyMomentLeavesTheOldOrTheNewTrailer) {
-  const std::string trailers[] = {Trailer("First", "", 0, 0, 255), Trailer("Second", "", 0, 0, 255)};
+  const std::string trailers[] = {Trailer("First", "", 0, 0, 255),
+                                  Trailer("Second", "", 0, 0, 255)};
   std::string path = MakeFile(audio + trailers[0]);
   for (int trial = 0; trial < 20; ++trial) {
     pid_t pid = Start([&] {
@@ -291,9 +295,10 @@ TEST_F(FileSafetyTest, TrailerWriterKilledAtAnyMomentLeavesTheOldOrTheNewTrailer
         if (!tag.WriteToFile(path)) return false;
       }
     });
+    ASSERT_GT(pid, 0);
     usleep(1000 + 250 * static_cast<useconds_t>(trial));
     kill(pid, SIGKILL);
-    EXPECT_FALSE(Succeeded(pid));
+    EXPECT_EQ(Wait(pid), -1) << "the writer failed before it was killed";
     const std::string bytes = ReadBytes(path);
     const std::string trailer = bytes.substr(std::min(bytes.size(), audio.size()));
     EXPECT_TRUE(bytes.compare(0, audio.size(), audio) == 0 &&
