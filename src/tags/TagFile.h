@@ -39,7 +39,8 @@ class TFile {
   void Close();
   bool IsOpen() const { return FFd >= 0; }
   int Fd() const { return FFd; }
-  // The size when the file was opened (refreshed by Truncate and Append).
+  // The size when the file was opened, or locked (refreshed by Truncate and Append); the
+  // permission bits and the owner as of then.
   int64_t Size() const { return FSize; }
   unsigned Mode() const { return FMode; }
   uid_t Owner() const { return FOwner; }
