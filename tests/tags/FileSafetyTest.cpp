@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <functional>
 
 #include "ID3v1.h"
@@ -57,6 +59,20 @@ class FileSafetyTest : public ::testing::Test {
     }));
     EXPECT_NE(status, -1);
     return status == 0;
+  }
+  // Whether a process waits for a file lock (as /proc/locks shows), within two seconds.
+  static bool WaitsForALock(pid_t pid) {
+    const std::string waiter = " " + std::to_string(pid) + " ";
+    for (int i = 0; i < 200; ++i) {
+      std::ifstream locks("/proc/locks");
+      for (std::string line; std::getline(locks, line);) {
+        if (line.find("->") != std::string::npos && line.find(waiter) != std::string::npos) {
+          return true;
+        }
+      }
+      usleep(10000);
+    }
+    return false;
   }
   // Whether a child started by Start has not ended yet; it stays to be waited for.
   static bool Running(pid_t pid) {
@@ -200,6 +216,47 @@ TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
   const std::string bytes = ReadBytes(path);
   EXPECT_TRUE(bytes == whole("A" + last) || bytes == whole("B" + last)) << TitleOf(bytes);
   EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
+}
+
+TEST_F(FileSafetyTest, WriterThatWaitedForTheLockWritesTheFileThatTookTheNameMeanwhile) {
+  const std::string newer = MpegAudio(8);  // what the writer before it put under the name
+  struct {
+    const char* name;
+    std::function<bool(const std::string&)> write;
+    std::string expected;
+  } cases[] = {
+      {"ID3v2",
+       [](const std::string& path) {
+         TID3v2 tag;
+         tag.SetTitle("Second");
+         return tag.WriteToFile(path);
+       },
+       Tag(Frame("TIT2", std::string(1, '\0') + "Second")) + newer},
+      {"ID3v1",
+       [](const std::string& path) {
+         TID3v1 tag;
+         tag.SetTitle("Second");
+         return tag.WriteToFile(path);
+       },
+       newer + Trailer("Second", "", 0, 0, 255)},
+  };
+  for (const auto& c : cases) {
+    std::string path = MakeFile(oldTag + audio);
+    // The first writer: holds the lock, puts a new file under the name, then lets go.
+    int first = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(first, LOCK_EX), 0);
+    pid_t second = Start([&] {
+      close(first);  // the lock belongs to the first writer alone
+      return c.write(path);
+    });
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(WaitsForALock(second)) << c.name;
+    MakeFile(newer, "new.mp3");
+    fs::rename(dir.Path("new.mp3"), path);
+    close(first);
+    EXPECT_EQ(Wait(second), 0) << c.name;
+    EXPECT_TRUE(ReadBytes(path) == c.expected) << c.name;
+  }
 }
 
 TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
