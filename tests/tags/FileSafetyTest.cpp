@@ -87,6 +87,21 @@ class FileSafetyTest : public ::testing::Test {
     for (int i = 14; i < 18; ++i) size = (size << 8) | static_cast<unsigned char>(bytes[i]);
     return size == 0 ? std::string() : bytes.substr(21, size - 1);
   }
+  // Writes a tag that holds only a title.
+  static bool WriteV2Title(const std::string& path, const std::string& title) {
+    TID3v2 tag;
+    tag.SetTitle(title);
+    return tag.WriteToFile(path);
+  }
+  static bool WriteV1Title(const std::string& path, const std::string& title) {
+    TID3v1 tag;
+    tag.SetTitle(title);
+    return tag.WriteToFile(path);
+  }
+  // The bytes of the ID3v2 tag WriteV2Title writes.
+  static std::string TitleTag(const std::string& title) {
+    return Tag(Frame("TIT2", std::string(1, '\0') + title));
+  }
   static void LimitFileSize(rlim_t bytes) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {bytes, bytes};
@@ -195,9 +210,7 @@ TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
     };
   };
   // The whole file with a title-only tag in front of the original audio.
-  auto whole = [&](const std::string& title) {
-    return Tag(Frame("TIT2", std::string(1, '\0') + title)) + original;
-  };
+  auto whole = [&](const std::string& title) { return TitleTag(title) + original; };
   pid_t writers[] = {Start(writer("A")), Start(writer("B"))};
   // A reader meanwhile sees a whole file every time.
   bool running = true;
@@ -225,19 +238,9 @@ TEST_F(FileSafetyTest, WriterThatWaitedForTheLockWritesTheFileThatTookTheNameMea
     std::function<bool(const std::string&)> write;
     std::string expected;
   } cases[] = {
-      {"ID3v2",
-       [](const std::string& path) {
-         TID3v2 tag;
-         tag.SetTitle("Second");
-         return tag.WriteToFile(path);
-       },
-       Tag(Frame("TIT2", std::string(1, '\0') + "Second")) + newer},
-      {"ID3v1",
-       [](const std::string& path) {
-         TID3v1 tag;
-         tag.SetTitle("Second");
-         return tag.WriteToFile(path);
-       },
+      {"ID3v2", [](const std::string& path) { return WriteV2Title(path, "Second"); },
+       TitleTag("Second") + newer},
+      {"ID3v1", [](const std::string& path) { return WriteV1Title(path, "Second"); },
        newer + Trailer("Second", "", 0, 0, 255)},
   };
   for (const auto& c : cases) {
@@ -262,17 +265,13 @@ TEST_F(FileSafetyTest, WriterThatWaitedForTheLockWritesTheFileThatTookTheNameMea
 TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
   const std::string bigAudio = MpegAudio(40000);  // about 16 MB
   const std::string original = oldTag + bigAudio;
-  const std::string rebuilt = Tag(Frame("TIT2", std::string(1, '\0') + "New")) + bigAudio;
+  const std::string rebuilt = TitleTag("New") + bigAudio;
   std::string path = MakeFile(original);
   int killedMidCopy = 0;
   for (int delayMs : {1, 4, 8, 16}) {
     int started[2];
     ASSERT_EQ(pipe(started), 0);
-    pid_t pid = Start([&] {
-      TID3v2 tag;
-      tag.SetTitle("New");
-      return write(started[1], "s", 1) == 1 && tag.WriteToFile(path);
-    });
+    pid_t pid = Start([&] { return write(started[1], "s", 1) == 1 && WriteV2Title(path, "New"); });
     ASSERT_GT(pid, 0);
     close(started[1]);
     char byte;
@@ -299,12 +298,7 @@ TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile)
     const char* name;
     std::function<bool(const std::string&)> operation;
   } operations[] = {
-      {"write",
-       [](const std::string& path) {
-         TID3v2 tag;
-         tag.SetTitle("New");
-         return tag.WriteToFile(path);
-       }},
+      {"write", [](const std::string& path) { return WriteV2Title(path, "New"); }},
       {"delete", [](const std::string& path) { return TID3v2().DeleteFromFile(path); }},
   };
   for (const auto& op : operations) {
@@ -329,12 +323,7 @@ TEST_F(FileSafetyTest, FailedTrailerWriteLeavesTheFileAsItWas) {
   };
   for (const auto& c : cases) {
     std::string path = MakeFile(c.bytes);
-    bool ok = InChild([&] { LimitFileSize(c.limit); },
-                      [&] {
-                        TID3v1 tag;
-                        tag.SetTitle("New");
-                        return tag.WriteToFile(path);
-                      });
+    bool ok = InChild([&] { LimitFileSize(c.limit); }, [&] { return WriteV1Title(path, "New"); });
     EXPECT_FALSE(ok) << c.name;
     EXPECT_TRUE(ReadBytes(path) == c.bytes) << c.name;
   }
@@ -347,9 +336,7 @@ TEST_F(FileSafetyTest, TrailerWriterKilledAtAnyMomentLeavesTheOldOrTheNewTrailer
   for (int trial = 0; trial < 20; ++trial) {
     pid_t pid = Start([&] {
       for (int i = 0;; ++i) {
-        TID3v1 tag;
-        tag.SetTitle(i % 2 ? "First" : "Second");
-        if (!tag.WriteToFile(path)) return false;
+        if (!WriteV1Title(path, i % 2 ? "First" : "Second")) return false;
       }
     });
     ASSERT_GT(pid, 0);
