@@ -375,10 +375,10 @@ void TMainForm::actClearFileListExecute() {
 }
 
 void TMainForm::actHelpExecute() {
-  const QDir folder(QCoreApplication::applicationDirPath());
   for (const QString& name : MainDialogs::HelpFiles) {
-    if (QFileInfo(folder.filePath(name)).isFile()) {
-      ShellOpen(folder.filePath(name));
+    const QString path = ProgramFile(name);
+    if (QFileInfo(path).isFile()) {
+      ShellOpen(path);
       return;
     }
   }
