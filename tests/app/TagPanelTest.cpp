@@ -474,3 +474,18 @@ TEST_F(TagPanelTest, GenreBoxesAreFilledAndTheTagObjectsLiveWithTheWindow) {
   form.lvIniFileListChange();
   EXPECT_EQ(Bytes("a.mp3"), before);
 }
+
+TEST_F(TagPanelTest, BytesInsideAValueGoRoundUntouched) {
+  // A zero byte inside the title, a tab inside the comment, a byte no code page decodes.
+  RawSong("a.mp3", "", Trailer(std::string("ab\0cd", 5), "x\ty\x81", 0, 3, 17));
+  const std::string before = Bytes("a.mp3");
+  ListFolder();
+  SetReading(0);
+  SetWriting(0);
+  for (const char* codePage : {"1252", "950", "65001"}) {
+    TEnvScope scope("MELOTAG_CODEPAGE", codePage);
+    Select({0});
+    Trigger("actWriteTag");
+    EXPECT_EQ(Hex(Bytes("a.mp3")), Hex(before)) << codePage;
+  }
+}
