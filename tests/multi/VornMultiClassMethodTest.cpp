@@ -245,3 +245,15 @@ TEST(ClassMethod, TextsAreKeysInTheCodePageAndAnswersAreDecodedFromIt) {
   EXPECT_EQ(TranslateText(dd, std::string(), "950", "0"), "");
   EXPECT_TRUE(dd.Asked.empty());
 }
+
+TEST(ClassMethod, AnEmptyHintIsNotLookedUpButTheRoutineRuns) {
+  QWidget form;
+  QLabel plain("Label", &form), hinted("Label", &form);
+  hinted.setToolTip("Tip");
+  TRecordingDD dd;
+  ReplaceAlone(dd, &plain);
+  EXPECT_EQ(dd.Asked, std::vector<std::string>{"Label"});
+  dd.Asked.clear();
+  ReplaceAlone(dd, &hinted);
+  EXPECT_EQ(dd.Asked, (std::vector<std::string>{"Tip", "Label"}));
+}

@@ -11,6 +11,7 @@
 #include "QtDialogs.h"
 #include "QtPrinters.h"
 #include "Screen.h"
+#include "ScriptedDialogs.h"
 #include "VornMultiScreen.h"
 
 namespace {
@@ -230,6 +231,11 @@ TEST_F(ScreenEye, HintsFontsAndParentlessControls) {
   EXPECT_EQ(label->toolTip(), "H");
   EXPECT_EQ(label->font().pointSize(), 31);
   EXPECT_EQ(a.font().pointSize(), 31);
+  FEye->DefaultReplaceOption().SetReplaceFont(false);
+  TFooForm b("B");
+  const QFont before = b.findChild<QLabel*>("Label1")->font();
+  FEye->ReplaceForm(&b, true);
+  EXPECT_EQ(b.findChild<QLabel*>("Label1")->font(), before);
   TDoneSet done;
   EXPECT_FALSE(ReplaceComponent(*FDD, popup.get(), "950", "0", nullptr, false, done));
   EXPECT_TRUE(done.empty());
@@ -252,6 +258,19 @@ TEST_F(ScreenEye, AFailedReplacementIsTriedAgainAtTheNextActivation) {
   Write("DDKey,CodePage,SeqNo,DisplayValue,\r\nOpen,950,0,X,\r\n");
   FEye->ReplaceForm(&a, true);
   EXPECT_EQ(a.windowTitle(), "X");
+}
+
+TEST_F(ScreenEye, AnErrorOnActivationIsShownAndTheProgramGoesOn) {
+  TScriptedDialogs dialogs;
+  TDialogs* previous = SetDialogs(&dialogs);
+  QFile::remove(FDir.filePath("Lang.lng"));
+  TFooForm a("A");
+  ASSERT_TRUE(Activate(a));
+  ASSERT_TRUE(WaitFor([&] { return !dialogs.Shown().isEmpty(); }));
+  SetDialogs(previous);
+  EXPECT_EQ(dialogs.Shown()[0].Type, mtError);
+  EXPECT_TRUE(dialogs.Shown()[0].Text.startsWith("Cannot open file"));
+  EXPECT_FALSE(FEye->IsReplaced(&a));
 }
 
 TEST_F(ScreenEye, StartReplaceKeepsTheEarlierHandlerAndStopPutsItBack) {
