@@ -3,6 +3,7 @@
 // its 950 entries applied) against creating that window, and the number of look-ups it makes.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGroupBox>
 
 #include <algorithm>
 #include <cstdio>
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
     timer.restart();
     form->VornMultiScreenEye1->ReplaceForm(form.get(), true);
     replace.push_back(timer.nsecsElapsed() / 1e6);
+    if (form->findChild<QGroupBox*>("gbxFolder")->title() == "Folder") {
+      std::fprintf(stderr, "bench_lang: the window was not translated (no Melotag.lng?)\n");
+      return 1;
+    }
   }
   // The same pass once more, counting its look-ups.
   TMainForm form;
