@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "Concern.h"
+#include "TagFile.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -42,4 +43,6 @@ class TBatchUpdate : public TConcern {
   void Progress(int position, int count, const QByteArray& path);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
+  // Commits the files the pass has rebuilt so far and names each one that could not be.
+  void Commit(tagfile::TCommitGroup& group, const QString& failure);
 };
