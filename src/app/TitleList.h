@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include "Concern.h"
 
@@ -12,6 +15,9 @@ class TTitleList : public TConcern {
 
   // The lines as the box shows them; a last empty line does not count.
   int LineCount() const;
+  QStringList Lines() const;
+  // Replaces the whole text by the lines.
+  void SetLines(const QStringList& lines);
   void AppendLine(const QString& line);
 
   void AddFromFile();
@@ -24,4 +30,8 @@ class TTitleList : public TConcern {
   void Mark();
   void Gb2Big5();
   void Big52GB();
+
+ private:
+  // Saves the undo copy, then replaces the lines by what `tool` makes of them.
+  void RunSavingTool(const std::function<QStringList(const QStringList&)>& tool);
 };
