@@ -28,17 +28,19 @@ int TTitleList::LineCount() const {
 }
 
 QStringList TTitleList::Lines() const {
-  const int count = LineCount();
-  QStringList lines;
-  lines.reserve(count);
-  QTextBlock block = FUi.Memo1->document()->firstBlock();
-  for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
-    lines.append(block.text());
+  // The raw text in one pass, the blocks apart by U+2029 (a block never holds one); asking each
+  // block for its text searches the document's trees once per line. The raw text keeps every
+  // character as it is (the plain text would turn a no-break space into a blank).
+  QStringList lines = FUi.Memo1->document()->toRawText().split(QChar::ParagraphSeparator);
+  if (lines.last().isEmpty()) lines.removeLast();
   return lines;
 }
 
 void TTitleList::SetLines(const QStringList& lines) {
-  FUi.Memo1->setPlainText(lines.join(u'\n'));
+  // An empty last line needs the line break after it, as the box counts lines.
+  QString text = lines.join(u'\n');
+  if (!lines.isEmpty() && lines.last().isEmpty()) text += u'\n';
+  FUi.Memo1->setPlainText(text);
 }
 
 void TTitleList::AppendLine(const QString& line) {
