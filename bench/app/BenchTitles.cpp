@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
       };
       auto* trigger = form.findChild<QAction*>(tool.Action);
       times[size == kLarge] = Median(
-          prepare, [&] { trigger->trigger(); }, size == kLarge ? 3 : 5);
+          prepare, [&] { trigger->trigger(); }, size == kLarge ? 5 : 9);
       const int expected = action == "actClearTitleList" ? 0 : size;
       if (titles.LineCount() != expected || memo->document()->isEmpty() != (expected == 0)) {
         std::fprintf(stderr, "%s left %d lines\n", tool.Name, titles.LineCount());
