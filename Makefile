@@ -3,9 +3,10 @@ BUILD       ?= build/test
 BENCH_BUILD ?= build/bench
 RUN_BUILD   ?= build/release
 JOBS        ?= $(shell nproc)
+PREFIX      ?= /usr/local
 CMAKE_GEN   := -G Ninja
 
-.PHONY: deps run build test bench clean format
+.PHONY: deps run build test bench clean format install deb
 
 deps:
 	scripts/install-deps
@@ -29,6 +30,12 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DMELOTAG_TESTS=OFF -DMELOTAG_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@scripts/run-bench $(BENCH_BUILD)
+
+install: build
+	cmake --install $(RUN_BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(RUN_BUILD) && cpack -G DEB
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -18,12 +18,15 @@
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
 #include "PlayList.h"
 #include "Renaming.h"
 #include "Shell.h"
 #include "ShellEntry.h"
 #include "SingleInstance.h"
 #include "TagPanel.h"
+#include "TagText.h"
 #include "TitleList.h"
 #include "VornMultiDD.h"
 #include "ui_Main.h"
@@ -77,7 +80,10 @@ void TMainForm::FormCreate() {
                             13);
   FProgressBar->setVisible(false);
   // 4. The screen translation starts here.
-  // 5. The tag objects are made and the genre boxes filled here.
+  // 5. The tag objects, and between them the genre boxes.
+  FID3v1 = std::make_unique<TID3v1>();
+  FTagPanel->FillGenreBoxes();
+  FID3v2 = std::make_unique<TID3v2>();
   // 6. The title list's undo copy.
   UndoList.clear();
   // 7. The tag panel starts empty.
@@ -99,7 +105,8 @@ void TMainForm::FormClose() {
   setAcceptDrops(false);
   if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
   UndoList.clear();
-  // The tag objects are freed here, the ID3v1 one first.
+  FID3v1.reset();
+  FID3v2.reset();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -185,6 +192,20 @@ void TMainForm::ShowMsg(const QString& msg) {
 
 int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
   return VornMsgBox1->MsgDlg(EncodeText(msg), type, buttons, 0, "0");
+}
+
+void TMainForm::ShowMsgFmt(const QString& msg, const QByteArray& path) {
+  VornMsgBox1->ShowMsgFmt(EncodeText(msg), {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+}
+
+int TMainForm::MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                         const QByteArray& path) {
+  return VornMsgBox1->MsgDlgFmt(EncodeText(msg), type, buttons, 0,
+                                {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+}
+
+bool TMainForm::IsReadOnlyFile(const QByteArray& path) {
+  return melotag::editor::IsReadOnlyFile(path);
 }
 
 void TMainForm::Guarded(void (TMainForm::*handler)()) {
@@ -356,10 +377,10 @@ void TMainForm::actClearFileListExecute() {
 }
 
 void TMainForm::actHelpExecute() {
-  const QDir folder(QCoreApplication::applicationDirPath());
   for (const QString& name : MainDialogs::HelpFiles) {
-    if (QFileInfo(folder.filePath(name)).isFile()) {
-      ShellOpen(folder.filePath(name));
+    const QString path = ProgramFile(name);
+    if (QFileInfo(path).isFile()) {
+      ShellOpen(path);
       return;
     }
   }
@@ -402,6 +423,10 @@ void TMainForm::edtYearChange() {
 
 void TMainForm::edtCommentChange() {
   FBatchUpdate->ValueChanged(FUi->edtComment, FUi->cbxComment);
+}
+
+void TMainForm::edtGenreChange() {
+  FBatchUpdate->GenreChosen();
 }
 
 void TMainForm::SpeedButton5Click() {

@@ -1,4 +1,5 @@
-// The file manager's entry for MP3 files that opens them in this program.
+// The file manager's entry for MP3 files that opens them in this program, named after the caption
+// of the "Edit With" box.
 #pragma once
 
 #include "Concern.h"

@@ -27,6 +27,11 @@ int TTitleList::LineCount() const {
   return document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
 }
 
+QString TTitleList::Line(int index) const {
+  const QTextBlock block = FUi.Memo1->document()->findBlockByNumber(index);
+  return index >= 0 && index < LineCount() && block.isValid() ? block.text() : QString();
+}
+
 QStringList TTitleList::Lines() const {
   // The raw text in one pass, the blocks apart by U+2029 (a block never holds one); asking each
   // block for its text searches the document's trees once per line. The raw text keeps every

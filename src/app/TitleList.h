@@ -15,6 +15,8 @@ class TTitleList : public TConcern {
 
   // The lines as the box shows them; a last empty line does not count.
   int LineCount() const;
+  // Line `index` (from 0) as the box shows it; empty past the last line.
+  QString Line(int index) const;
   QStringList Lines() const;
   // Replaces the whole text by the lines.
   void SetLines(const QStringList& lines);

@@ -15,6 +15,7 @@
 
 #include "CodePage.h"
 #include "VornMultiConsts.h"
+#include "Shell.h"
 
 namespace {
 
@@ -285,9 +286,7 @@ std::string TCustomMultiDD::TranslateWords(const std::string& Text, const std::s
 
 QString TVornMultiFileDD::FilePath() const {
   if (FFileName.startsWith(QLatin1Char('/'))) return FFileName;
-  QString dir = QCoreApplication::applicationDirPath();
-  if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-  return dir + FFileName;
+  return ProgramFile(FFileName);
 }
 
 void TVornMultiFileDD::LoadDD() {

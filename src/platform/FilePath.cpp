@@ -2,7 +2,11 @@
 
 #include <QList>
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdlib>
 #include <memory>
@@ -39,4 +43,46 @@ std::optional<struct stat> PathStatus(const QByteArray& path) {
   struct stat status;
   if (!IsUsablePath(path) || stat(path.constData(), &status) != 0) return std::nullopt;
   return status;
+}
+
+namespace {
+
+QString Reason(const QByteArray& path, int error) {
+  return QString::fromLocal8Bit(path) + ": " + QString::fromLocal8Bit(std::strerror(error));
+}
+
+}  // namespace
+
+QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsigned mode) {
+  if (!IsUsablePath(path)) return Reason(path, EINVAL);
+  QByteArray temp = path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return Reason(path, errno);
+  bool done = fchmod(fd, mode) == 0;
+  for (qsizetype written = 0; done && written < data.size();) {
+    const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
+    if (n < 0 && errno == EINTR) continue;
+    done = n > 0;
+    if (done) written += n;
+  }
+  done = done && fsync(fd) == 0;
+  const int error = errno;
+  done = ::close(fd) == 0 && done;
+  if (done && ::rename(temp.constData(), path.constData()) == 0) return QString();
+  const int failure = done ? errno : (error ? error : EIO);
+  ::unlink(temp.constData());
+  return Reason(path, failure);
+}
+
+QString MakeFolders(const QByteArray& path) {
+  if (!IsUsablePath(path)) return Reason(path, EINVAL);
+  for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+    const QByteArray part = slash < 0 ? path : path.left(slash);
+    if (::mkdir(part.constData(), 0755) != 0 && errno != EEXIST) return Reason(part, errno);
+    if (slash < 0) break;
+  }
+  struct stat status;
+  if (::stat(path.constData(), &status) != 0) return Reason(path, errno);
+  if (!S_ISDIR(status.st_mode)) return Reason(path, ENOTDIR);
+  return QString();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <sys/stat.h>
 
@@ -18,3 +19,11 @@ bool IsUsablePath(const QByteArray& path);
 // The status of the file a path names, links followed; nullopt when there is none or the path is
 // not usable.
 std::optional<struct stat> PathStatus(const QByteArray& path);
+
+// Writes a whole file under a temporary name in its folder and renames it over `path` when it is
+// complete, so that the old file stays as it was when any step fails. `mode`: the permission bits
+// of a new file. Empty when written, otherwise the reason (strerror text).
+QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsigned mode = 0644);
+// Makes a folder and the folders on its way (mode 0755); empty when it exists afterwards,
+// otherwise the reason, naming the part that could not be made.
+QString MakeFolders(const QByteArray& path);

@@ -1,7 +1,10 @@
 #include "Shell.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -136,4 +139,12 @@ QDialog* ShowFileProperties(const QByteArray& path, QWidget* parent) {
 
 QDialog* ShowFileProperties(const QString& path, QWidget* parent) {
   return ShowFileProperties(QFile::encodeName(path), parent);
+}
+
+QString ProgramFile(const QString& name) {
+  const QDir folder(QCoreApplication::applicationDirPath());
+  const QString beside = folder.filePath(name);
+  if (QFileInfo::exists(beside)) return beside;
+  const QString installed = QDir::cleanPath(folder.filePath("../share/melotag/" + name));
+  return QFileInfo::exists(installed) ? installed : beside;
 }

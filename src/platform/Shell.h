@@ -38,3 +38,7 @@ bool IsReadOnlyPath(const QString& path);
 // Names are shown as file-name text (DecodeFileName).
 QDialog* ShowFileProperties(const QByteArray& path, QWidget* parent);
 QDialog* ShowFileProperties(const QString& path, QWidget* parent);
+
+// A file that comes with the program (its language file, its help): beside the executable, else in
+// ../share/melotag as installed; the path beside the executable when neither exists.
+QString ProgramFile(const QString& name);

@@ -4,8 +4,10 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -173,6 +175,21 @@ TEST(Shell, OpenGivesTheDesktopTheExactBytesOfThePath) {
   EXPECT_FALSE(ShellOpen(QByteArray()));
   EXPECT_FALSE(ShellOpen(QString()));
   EXPECT_TRUE(desktop.Urls.isEmpty());
+}
+
+TEST(Shell, ProgramFilesAreFoundBesideTheProgramThenWhereTheyAreInstalled) {
+  const QDir folder(QCoreApplication::applicationDirPath());
+  const QString name = "program-file-test-" + QString::number(QCoreApplication::applicationPid());
+  const QString beside = folder.filePath(name);
+  const QString installed = QDir::cleanPath(folder.filePath("../share/melotag/" + name));
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(installed).path()));
+  EXPECT_EQ(ProgramFile(name), beside);  // neither: the place beside the program
+  QFile(installed).open(QIODevice::WriteOnly);
+  EXPECT_EQ(ProgramFile(name), installed);
+  QFile(beside).open(QIODevice::WriteOnly);
+  EXPECT_EQ(ProgramFile(name), beside);
+  QFile::remove(beside);
+  QFile::remove(installed);
 }
 
 #include "ShellTest.moc"

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace tagtest {
@@ -25,20 +24,14 @@ TTempDir::~TTempDir() {
   std::filesystem::remove_all(FPath, error);
 }
 
-std::string MpegAudio(int frames) {
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';
-  frame[2] = '\x90';
-  frame[3] = '\x64';
-  std::string audio;
-  for (int i = 0; i < frames; ++i) audio += frame;
-  return audio;
-}
-
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -115,6 +108,38 @@ std::string Hex(const std::string& bytes) {
     hex += kDigits[c & 15];
   }
   return hex;
+}
+
+std::string Mutagen(const std::string& args) {
+  int status = -1;
+  std::string out =
+      RunCommand("/usr/bin/python3 " + Quote(MUTAGEN_PEER) + " " + args + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << out;
+  return out;
+}
+
+TValues MutagenRead(const std::string& path, bool trailer) {
+  TValues values;
+  std::string out = Mutagen((trailer ? "readv1 " : "read ") + Quote(path));
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(at, end - at);
+    at = end + 1;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string bytes;
+    for (size_t i = eq + 1; i + 1 < line.size(); i += 2) {
+      bytes += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+    }
+    values[line.substr(0, eq)] = bytes;
+  }
+  return values;
+}
+
+std::string AudioMd5(const std::string& path) {
+  return Mutagen("md5 " + Quote(path));
 }
 
 }  // namespace tagtest
