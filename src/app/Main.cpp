@@ -14,6 +14,7 @@
 
 #include "BatchUpdate.h"
 #include "CodePage.h"
+#include "CodeTables.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
@@ -87,7 +88,8 @@ void TMainForm::FormCreate() {
   UndoList.clear();
   // 7. The tag panel starts empty.
   ClearTagPanel();
-  // 8. The GBK/Big5 code tables are filled here.
+  // 8. The GBK/Big5 code tables.
+  FillCodeTables();
   // 9. Later starts hand their command lines over from now on.
   if (FInstance) {
     connect(FInstance, &TSingleInstance::HandOver, this, &TMainForm::ReceiveHandOver);
