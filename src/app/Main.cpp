@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -25,10 +26,13 @@
 #include "Shell.h"
 #include "ShellEntry.h"
 #include "SingleInstance.h"
+#include "StatusBar.h"
 #include "TagPanel.h"
 #include "TagText.h"
 #include "TitleList.h"
+#include "VornMultiClassMethod.h"
 #include "VornMultiDD.h"
+#include "VornMultiScreen.h"
 #include "ui_Main.h"
 
 TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* instance,
@@ -42,6 +46,18 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   // Centred on the screen when first shown.
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
+  VornMultiFileDD1 = new TVornMultiFileDD(this);
+  VornMultiFileDD1->setObjectName("VornMultiFileDD1");
+  VornMultiFileDD1->SetDDName("DD1");
+  VornMultiFileDD1->SetDDReaderID("VornTextCSV");
+  VornMultiFileDD1->SetFileName(QStringLiteral("Melotag.lng"));
+  VornMultiScreenEye1 = new TVornMultiScreenEye(this);
+  VornMultiScreenEye1->setObjectName("VornMultiScreenEye1");
+  VornMultiScreenEye1->SetReplaceNotRegister(true);
+  VornMultiScreenEye1->SetOnBeforeReplace(
+      [this](TVornMultiScreenEye* sender, QWidget* form, bool& replace) {
+        VornMultiScreenEye1BeforeReplace(sender, form, replace);
+      });
   VornMsgBox1 = new TVornMsgBox(this);
   VornMsgBox1->setObjectName("VornMsgBox1");
   FFileList = std::make_unique<TFileList>(*this, *FUi);
@@ -79,7 +95,11 @@ void TMainForm::FormCreate() {
   FProgressBar->setGeometry(FUi->StatusBar->PanelWidth(0) + 2, 4, FUi->StatusBar->PanelWidth(1),
                             13);
   FProgressBar->setVisible(false);
-  // 4. The screen translation starts here.
+  // 4. Every form is translated when it first becomes active; the window's status bar has
+  // panels of its own.
+  MultiClassMethodStorage().RegisterClassMethod(&TStatusBar::staticMetaObject,
+                                                TStatusBar::ReplaceTexts);
+  VornMultiScreenEye1->StartReplace();
   // 5. The tag objects, and between them the genre boxes.
   FID3v1 = std::make_unique<TID3v1>();
   FTagPanel->FillGenreBoxes();
@@ -103,6 +123,7 @@ void TMainForm::FormClose() {
   if (FClosed) return;
   FClosed = true;
   setAcceptDrops(false);
+  VornMultiScreenEye1->StopReplace();
   if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
   UndoList.clear();
   FID3v1.reset();
@@ -162,9 +183,51 @@ QByteArray TMainForm::LongPathName(const QByteArray& path) {
   return melotag::editor::AbsolutePath(path);
 }
 
-QString TMainForm::LookupText(const QString& word) const {
-  // The language file's translation of status-bar words comes in here.
-  return word;
+QString TMainForm::LookupText(const QString& word) {
+  const TMultiReplaceOption& option = VornMultiScreenEye1->DefaultReplaceOption();
+  // Before the first activation there is no code page yet: nothing is looked up.
+  if (word.isEmpty() || option.CodePage().empty() || !LanguageReady()) return word;
+  return TranslateText(*VornMultiFileDD1, word, option.CodePage(), option.SeqNo());
+}
+
+void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget*, bool& Replace) {
+  const std::string codePage = std::to_string(GetACP());
+  TMultiReplaceOption& option = VornMultiScreenEye1->DefaultReplaceOption();
+  option.SetDDName(VornMultiFileDD1->DDName());
+  option.SetCodePage(codePage);
+  option.SetSeqNo("0");
+  VornMsgBox1->SetCodePage(codePage);
+  // Messages are translated only through a dictionary that has been read: without the file they
+  // are shown as written, never cut short by its error.
+  if (LanguageReady()) {
+    VornMsgBox1->SetDDName(VornMultiFileDD1->DDName());
+  } else {
+    VornMsgBox1->SetDDName(std::string());
+    Replace = false;
+  }
+}
+
+bool TMainForm::LanguageReady() {
+  if (VornMultiFileDD1->Built()) return true;
+  const QFileInfo file(VornMultiFileDD1->FilePath());
+  const QString state =
+      file.exists()
+          ? QStringLiteral("%1 %2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch())
+          : QString();
+  if (FLanguageFailed && state == FLanguageFileState) return false;
+  try {
+    VornMultiFileDD1->BuildDD();
+    FLanguageFailed = false;
+    return true;
+  } catch (const std::exception& e) {
+    FLanguageFailed = true;
+    FLanguageFileState = state;
+    const QString message = DecodeText(e.what());
+    QMetaObject::invokeMethod(
+        this, [message] { Dialogs().MessageDlg(mtError, message, Btn(mbOK), 0); },
+        Qt::QueuedConnection);
+    return false;
+  }
 }
 
 void TMainForm::ReceiveHandOver(const QList<QByteArray>& texts) {

@@ -23,6 +23,8 @@ class TMainForm;
 class QProgressBar;
 class TSingleInstance;
 class TVornMsgBox;
+class TVornMultiFileDD;
+class TVornMultiScreenEye;
 class TFileList;
 class TFolderTree;
 class TTitleList;
@@ -70,8 +72,16 @@ class TMainForm : public QWidget {
   static QByteArray LongPathName(const QByteArray& path);
   // The texts of a later start, as its records arrived.
   void ReceiveHandOver(const QList<QByteArray>& texts);
-  // A status-bar word as the language file gives it.
-  QString LookupText(const QString& word) const;
+  // A status-bar word as the language file gives it for the system's code page; the word itself
+  // before the window was first active and while the language file cannot be read.
+  QString LookupText(const QString& word);
+  // Before each form is translated: the language file's dictionary, the system's code page and
+  // sequence number "0" for the form and the messages. While the language file cannot be read
+  // the form is left as it is (and tried again at its next activation).
+  void VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye* Sender, QWidget* AForm, bool& Replace);
+  // The language file is read. A failure is shown once, in an error dialog after the current
+  // event; the file is tried again only when it has appeared or changed.
+  bool LanguageReady();
 
   // --- The file list's operations that other concerns use.
   bool CheckFileList();
@@ -103,7 +113,10 @@ class TMainForm : public QWidget {
   TSaveDialog SaveDialog{{}, {}, QStringLiteral("m3u"), {}};
   TFontDialog FD;
 
-  // The message box of the window's messages and questions.
+  // The translation: the language file's dictionary, the screen replacement, the message box of
+  // the window's messages and questions.
+  TVornMultiFileDD* VornMultiFileDD1 = nullptr;
+  TVornMultiScreenEye* VornMultiScreenEye1 = nullptr;
   TVornMsgBox* VornMsgBox1 = nullptr;
 
   // The tag objects every tag access goes through; made at creation, freed at closing.
@@ -177,6 +190,9 @@ class TMainForm : public QWidget {
   QList<QByteArray> FCommandLine;
   QPointer<TSingleInstance> FInstance;
   bool FClosed = false;
+  // The last failure to read the language file, and the file's state at that time.
+  bool FLanguageFailed = false;
+  QString FLanguageFileState;
   // Made after the controls, in this order; each keeps the controls it works on.
   std::unique_ptr<TFileList> FFileList;
   std::unique_ptr<TFolderTree> FFolderTree;

@@ -4,6 +4,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include "VornMultiClassMethod.h"
+
 TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {}
 
 void TStatusBar::SetPanels(const QVector<int>& widths) {
@@ -52,4 +54,11 @@ void TStatusBar::paintEvent(QPaintEvent*) {
                      fontMetrics().elidedText(panel.Text, Qt::ElideRight, textBox.width()));
     left += panel.Width + 2;
   }
+}
+
+void TStatusBar::ReplaceTexts(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                              const std::string& SeqNo, const QFont*) {
+  auto* bar = static_cast<TStatusBar*>(Component);
+  for (int i = 0; i < bar->PanelCount(); ++i)
+    bar->SetPanelText(i, TranslateText(DD, bar->PanelText(i), CodePage, SeqNo));
 }

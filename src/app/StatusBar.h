@@ -6,6 +6,10 @@
 #include <QVector>
 #include <QWidget>
 
+#include <string>
+
+class IMultiDD;
+
 class TStatusBar : public QWidget {
   Q_OBJECT
 
@@ -19,6 +23,10 @@ class TStatusBar : public QWidget {
   void SetPanelWidth(int index, int width);
   QString PanelText(int index) const;
   void SetPanelText(int index, const QString& text);
+
+  // The screen translation's routine for the class: every panel's text, in order.
+  static void ReplaceTexts(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                           const std::string& SeqNo, const QFont* Font);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QWidget>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,8 +15,9 @@
 #include <sstream>
 
 #include "CodePage.h"
-#include "VornMultiConsts.h"
 #include "Shell.h"
+#include "VornMultiClassMethod.h"
+#include "VornMultiConsts.h"
 
 namespace {
 
@@ -345,6 +347,15 @@ void TVornMultiDDStorage::Clear() {
   }
 }
 
+void TVornMultiDDStorage::ReplaceByDDName(std::string_view DDName, QObject* Component,
+                                          const std::string& CodePage, const std::string& SeqNo,
+                                          const QFont* Font, bool ReplaceSelf, bool ReplaceOwned,
+                                          bool ReplaceSon, bool ReplaceFont) const {
+  if (TCustomMultiDD* dd = FindDD(DDName))
+    ReplaceWithOptions(*dd, Component, CodePage, SeqNo, Font, ReplaceSelf, ReplaceOwned, ReplaceSon,
+                       ReplaceFont);
+}
+
 TVornMultiDDStorage* VornMultiDDStorage() {
   if (!gStorage && !gStorageShutDown) gStorage = new TVornMultiDDStorage;
   return gStorage;
@@ -412,4 +423,84 @@ int TVornMsgBox::MsgDlgFmt(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
                            int HelpCtx, const std::vector<TVarRec>& Args,
                            const std::string& SeqNo) {
   return DDMsgDlgFmt(Msg, DlgType, Buttons, HelpCtx, FCodePage, Args, SeqNo, FDDName);
+}
+
+// --- replacing the texts of a component tree
+
+bool IsForm(const QObject* Component) {
+  if (!Component || !Component->isWidgetType()) return false;
+  const auto* widget = static_cast<const QWidget*>(Component);
+  if (!widget->isWindow()) return false;
+  switch (widget->windowType()) {
+    case Qt::Window:
+    case Qt::Dialog:
+    case Qt::Sheet:
+    case Qt::Drawer:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ReplaceComponent(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                      const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                      TDoneSet& Done) {
+  if (!Component || Done.count(Component)) return false;
+  if (Component->isWidgetType()) {
+    auto* control = static_cast<QWidget*>(Component);
+    if (!IsForm(control) && !control->parentWidget()) return false;
+    const QString hint = control->toolTip();
+    if (!hint.isEmpty()) {
+      const QString translated = TranslateText(DD, hint, CodePage, SeqNo);
+      if (translated != hint) control->setToolTip(translated);
+    }
+    if (ReplaceFont && Font) control->setFont(*Font);
+  }
+  TClassMethod* node = MultiClassMethodStorage().FindClassMethod(Component->metaObject());
+  if (node && node->Method)
+    node->Method(DD, Component, CodePage, SeqNo, Font);
+  else if (IsForm(Component))
+    // A window made of a plain QWidget is a form too; QWidget itself cannot be registered.
+    ReplaceWindowTitle(DD, Component, CodePage, SeqNo, Font);
+  Done.insert(Component);
+  return true;
+}
+
+void ReplaceOwnedComponents(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                            const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                            IReplaceFilter* Filter, TDoneSet& Done) {
+  if (!Component) return;
+  const QObjectList owned = Component->children();
+  for (QObject* child : owned) {
+    if (IsForm(child)) continue;
+    if (Filter && !Filter->Accept(child)) continue;
+    if (ReplaceComponent(DD, child, CodePage, SeqNo, Font, ReplaceFont, Done))
+      ReplaceOwnedComponents(DD, child, CodePage, SeqNo, Font, ReplaceFont, Filter, Done);
+  }
+}
+
+void ReplaceChildControls(IMultiDD& DD, QWidget* Control, const std::string& CodePage,
+                          const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                          IReplaceFilter* Filter, TDoneSet& Done) {
+  if (!Control) return;
+  const QObjectList children = Control->children();
+  for (QObject* child : children) {
+    if (!child->isWidgetType() || IsForm(child)) continue;
+    if (Filter && !Filter->Accept(child)) continue;
+    if (ReplaceComponent(DD, child, CodePage, SeqNo, Font, ReplaceFont, Done))
+      ReplaceChildControls(DD, static_cast<QWidget*>(child), CodePage, SeqNo, Font, ReplaceFont,
+                           Filter, Done);
+  }
+}
+
+void ReplaceWithOptions(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                        const std::string& SeqNo, const QFont* Font, bool ReplaceSelf,
+                        bool ReplaceOwned, bool ReplaceSon, bool ReplaceFont) {
+  TDoneSet done;
+  if (ReplaceSelf) ReplaceComponent(DD, Component, CodePage, SeqNo, Font, ReplaceFont, done);
+  if (ReplaceOwned)
+    ReplaceOwnedComponents(DD, Component, CodePage, SeqNo, Font, ReplaceFont, nullptr, done);
+  if (ReplaceSon && Component && Component->isWidgetType())
+    ReplaceChildControls(DD, static_cast<QWidget*>(Component), CodePage, SeqNo, Font, ReplaceFont,
+                         nullptr, done);
 }

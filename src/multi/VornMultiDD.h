@@ -6,6 +6,7 @@
 // VornMultiDDStorage() under its unique DDName from its construction to its destruction.
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QString>
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "Dialogs.h"
@@ -168,8 +170,10 @@ class TVornMultiDDStorage {
                               const std::string& CodePage, const std::string& SeqNo) const;
   // Destroys every registered dictionary, the last first.
   void Clear();
-  // (Replacing a form's texts through a dictionary of a given name belongs to the screen
-  // replacement, which finds the dictionary with FindDD.)
+  // ReplaceWithOptions with the dictionary registered under DDName; nothing when there is none.
+  void ReplaceByDDName(std::string_view DDName, QObject* Component, const std::string& CodePage,
+                       const std::string& SeqNo, const QFont* Font, bool ReplaceSelf,
+                       bool ReplaceOwned, bool ReplaceSon, bool ReplaceFont) const;
 
  private:
   friend class TCustomMultiDD;
@@ -219,3 +223,76 @@ class TVornMsgBox : public QObject {
   std::string FCodePage;
   std::string FDDName;
 };
+
+// --- Replacing the texts of a component tree
+
+// What one replacement uses: the dictionary by name, code page, sequence number, the font and
+// which parts of the component are replaced.
+class TMultiReplaceOption {
+ public:
+  const std::string& DDName() const { return FDDName; }
+  void SetDDName(const std::string& value) { FDDName = value; }
+  const std::string& CodePage() const { return FCodePage; }
+  void SetCodePage(const std::string& value) { FCodePage = value; }
+  const std::string& SeqNo() const { return FSeqNo; }
+  void SetSeqNo(const std::string& value) { FSeqNo = value; }
+  // Given to every replaced widget when ReplaceFont is true.
+  const QFont& Font() const { return FFont; }
+  void SetFont(const QFont& value) { FFont = value; }
+  // The component itself.
+  bool ReplaceSelf() const { return FReplaceSelf; }
+  void SetReplaceSelf(bool value) { FReplaceSelf = value; }
+  // The objects it owns (its QObject children), and theirs.
+  bool ReplaceOwned() const { return FReplaceOwned; }
+  void SetReplaceOwned(bool value) { FReplaceOwned = value; }
+  // The widgets placed on it, and theirs.
+  bool ReplaceSon() const { return FReplaceSon; }
+  void SetReplaceSon(bool value) { FReplaceSon = value; }
+  bool ReplaceFont() const { return FReplaceFont; }
+  void SetReplaceFont(bool value) { FReplaceFont = value; }
+
+ private:
+  std::string FDDName;
+  std::string FCodePage;
+  std::string FSeqNo;
+  QFont FFont;
+  bool FReplaceSelf = true;
+  bool FReplaceOwned = true;
+  bool FReplaceSon = true;
+  bool FReplaceFont = false;
+};
+
+// Decides which components a replacement may visit.
+class IReplaceFilter {
+ public:
+  virtual bool Accept(QObject* Component) = 0;
+
+ protected:
+  ~IReplaceFilter() = default;
+};
+
+// The components one replacement pass has handled; each is handled once per pass.
+using TDoneSet = std::unordered_set<const QObject*>;
+
+// A form is a window of its own (a main window or dialog); a popup menu is not.
+bool IsForm(const QObject* Component);
+
+// Replaces the texts of one component: a widget's tool tip, its font when ReplaceFont is set, then
+// the routine of its class. False for none, one done already, or a widget that is neither a form
+// nor placed on a parent (a parentless popup); such a widget is not marked done.
+bool ReplaceComponent(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                      const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                      TDoneSet& Done);
+// Every object the component owns, depth first; another form among them is left to its own
+// activation.
+void ReplaceOwnedComponents(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                            const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                            IReplaceFilter* Filter, TDoneSet& Done);
+// Every widget placed on the widget, depth first; another form among them is left alone.
+void ReplaceChildControls(IMultiDD& DD, QWidget* Control, const std::string& CodePage,
+                          const std::string& SeqNo, const QFont* Font, bool ReplaceFont,
+                          IReplaceFilter* Filter, TDoneSet& Done);
+// One pass over a component, with a new done set and no filter.
+void ReplaceWithOptions(IMultiDD& DD, QObject* Component, const std::string& CodePage,
+                        const std::string& SeqNo, const QFont* Font, bool ReplaceSelf,
+                        bool ReplaceOwned, bool ReplaceSon, bool ReplaceFont);
