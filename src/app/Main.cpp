@@ -22,6 +22,7 @@
 #include "Shell.h"
 #include "ShellEntry.h"
 #include "SingleInstance.h"
+#include "TagOptions.h"
 #include "TagPanel.h"
 #include "TitleList.h"
 #include "VornMultiDD.h"
@@ -44,6 +45,7 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   FFolderTree = std::make_unique<TFolderTree>(*this, *FUi);
   FTitleList = std::make_unique<TTitleList>(*this, *FUi);
   FTagPanel = std::make_unique<TTagPanel>(*this, *FUi);
+  FTagOptions = std::make_unique<TTagOptions>(*this, *FUi);
   FBatchUpdate = std::make_unique<TBatchUpdate>(*this, *FUi);
   FRenaming = std::make_unique<TRenaming>(*this, *FUi);
   FPlayList = std::make_unique<TPlayList>(*this, *FUi);
@@ -79,8 +81,9 @@ void TMainForm::FormCreate() {
   // 5. The tag objects are made and the genre boxes filled here.
   // 6. The title list's undo copy.
   UndoList.clear();
-  // 7. The tag panel starts empty.
+  // 7. The tag panel starts empty; the Unicode options as the last run left them.
   ClearTagPanel();
+  FTagOptions->Load();
   // 8. The GBK/Big5 code tables are filled here.
   // 9. Later starts hand their command lines over from now on.
   if (FInstance) {
