@@ -20,6 +20,7 @@
 
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "MpegAudio.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -68,17 +69,9 @@ void Copy(const std::string& from, const std::string& to) {
   Check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "cp");
 }
 
-// MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz) with a silent payload, about size bytes.
+// Whole MPEG frames of at least size bytes.
 std::string Audio(size_t size) {
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';
-  frame[2] = '\x90';
-  frame[3] = '\x64';
-  std::string audio;
-  audio.reserve(size + frame.size());
-  while (audio.size() < size) audio += frame;
-  return audio;
+  return tagtest::MpegAudio((size + tagtest::kMpegFrameSize - 1) / tagtest::kMpegFrameSize);
 }
 
 void Fill(TID3v2& tag, int n) {

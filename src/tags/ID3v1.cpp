@@ -240,9 +240,11 @@ bool TID3v1::DeleteFromFile(const std::string& path) {
     if (!file.Open(path) || !ReadTrailer(file, trailer)) return false;
     if (!HasMagic(trailer)) return true;
     file.Close();
-    if (!tagfile::MakeWritable(path) || !file.Open(path, true)) return false;
-    return file.Size() >= static_cast<int64_t>(kTrailerSize) &&
-           file.Truncate(file.Size() - kTrailerSize);
+    // Read again under the lock: another writer may have changed the trailer meanwhile.
+    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, trailer)) {
+      return false;
+    }
+    return !HasMagic(trailer) || file.Truncate(file.Size() - kTrailerSize);
   } catch (...) {
     return false;
   }
@@ -262,10 +264,15 @@ bool TID3v1::WriteToFile(const std::string& path) {
       trailer[kTrackAt] = static_cast<char>(FTrack);
     }
     trailer[kGenreAt] = static_cast<char>(FGenreIndex);
-    if (!DeleteFromFile(path)) return false;
     TFile file;
-    if (!tagfile::MakeWritable(path) || !file.Open(path, true)) return false;
-    return file.Append(trailer.data(), trailer.size());
+    TTrailer old;
+    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, old)) {
+      return false;
+    }
+    // An old trailer is overwritten with one write, never cut first; Append cuts a failed
+    // append back. Either way the file keeps the old trailer or gets the new one.
+    return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
+                         : file.Append(trailer.data(), trailer.size());
   } catch (...) {
     return false;
   }

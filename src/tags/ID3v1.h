@@ -18,7 +18,8 @@ class TID3v1 {
   // False only when the last 128 bytes cannot be read; a file without a trailer gives true
   // with Exists() false.
   bool LoadFromFile(const std::string& path);
-  // Replaces any trailer by one built from the fields.
+  // Replaces any trailer by one built from the fields. A failure or a crash leaves the old
+  // trailer or the new one, never none.
   bool WriteToFile(const std::string& path);
   // Removes the trailer; true also when the file has none.
   bool DeleteFromFile(const std::string& path);

@@ -1,7 +1,6 @@
 #include "ID3v2.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,40 +163,20 @@ bool FillHeader(TagInfo& info) {
 bool RebuildFile(const std::string& path, const std::optional<std::string>& tag) {
   // A symbolic link stays: the file it leads to is rebuilt, beside itself.
   const std::string target = ResolveLinks(path);
-  struct stat st;
-  if (target.empty() || stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (!tagfile::MakeWritable(target)) return false;
+  if (target.empty() || !tagfile::MakeWritable(target)) return false;
+  // Locked from reading the old tag to the rename: a second writer waits, then rebuilds from
+  // this one's result.
   TFile source;
   TagInfo info;
-  if (!source.Open(target) || !ReadTagInfo(source, info)) return false;
+  if (!source.OpenLocked(target) || !ReadTagInfo(source, info)) return false;
   if (!tag && !HasMagic(info)) return false;
   const int64_t skip = HasMagic(info) ? TotalTagSize(info) : 0;
 
-  const std::string temporary = target + "~";
-  if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return false;
-  int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (out < 0) return false;
-  // Owner first: a change of owner may clear the set-user-ID and set-group-ID bits.
-  if (fchown(out, st.st_uid, st.st_gid) != 0) {
-    // Not permitted for others' files; the new file keeps the caller as owner.
-  }
-  bool ok = false;
-  try {
-    ok = fchmod(out, source.Mode()) == 0 &&
-         (!tag || tagfile::WriteAll(out, tag->data(), tag->size())) &&
-         CopyRest(source.Fd(), skip, out, tag ? static_cast<int64_t>(tag->size()) : 0) &&
-         fsync(out) == 0;
-  } catch (...) {
-    ok = false;
-  }
-  ok = (close(out) == 0) && ok;
-  source.Close();
-  if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  tagfile::TReplacement out;
+  const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;
+  return out.Create(target, source) &&
+         (!tag || tagfile::WriteAll(out.Fd(), tag->data(), tag->size())) &&
+         CopyRest(source.Fd(), skip, out.Fd(), tagSize) && out.Commit();
 }
 
 void TID3v2::Clear() {

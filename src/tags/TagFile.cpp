@@ -1,12 +1,17 @@
 #include "TagFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 
 namespace tagfile {
 
@@ -14,6 +19,36 @@ namespace {
 
 bool IsBlank(char c) {
   return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// How often a lock or a name is tried before giving up: another writer would have to replace
+// the file, or take the name, this many times in a row.
+constexpr int kAttempts = 100;
+
+// Eight random letters and digits.
+std::string RandomLetters() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  uint64_t bits = 0;
+  if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+    // No entropy yet: the clock, the process and a counter still differ between tries.
+    static std::atomic<uint64_t> counter{0};
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    bits = (static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 32) ^
+            static_cast<uint64_t>(now.tv_sec)) +
+           ++counter * 0x9E3779B97F4A7C15ull;
+  }
+  std::string letters;
+  for (int i = 0; i < 8; ++i, bits /= 62) letters += kLetters[bits % 62];
+  return letters;
+}
+
+// A hidden name beside the file that says whose it is; the file's part is cut so that the
+// whole stays a valid name.
+std::string UniqueName(const std::string& fileName) {
+  std::string name(1, '.');
+  name.append(fileName, 0, 200).append(".melotag-").append(RandomLetters());
+  return name;
 }
 
 }  // namespace
@@ -47,15 +82,46 @@ bool TFile::Open(const std::string& path, bool writable) {
   Close();
   // O_NONBLOCK: opening a named pipe must not wait for a writer.
   int fd = open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  return fd >= 0 && Adopt(fd);
+}
+
+bool TFile::OpenLocked(const std::string& path) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (!Open(path, true)) return false;
+    int locked;
+    do {
+      locked = flock(FFd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+      if (errno == EOPNOTSUPP || errno == ENOLCK || errno == ENOSYS) return true;
+      Close();
+      return false;
+    }
+    // The size and the permissions as the previous writer left them.
+    struct stat named;
+    if (!Adopt(FFd)) return false;
+    if (stat(path.c_str(), &named) == 0 && named.st_dev == FDevice && named.st_ino == FInode) {
+      return true;
+    }
+    Close();  // a new file took the name while this one waited: lock that one
+  }
+  return false;
+}
+
+bool TFile::Adopt(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
+    FFd = -1;
     return false;
   }
   FFd = fd;
   FSize = st.st_size;
   FMode = st.st_mode & 07777;
+  FOwner = st.st_uid;
+  FGroup = st.st_gid;
+  FDevice = st.st_dev;
+  FInode = st.st_ino;
   FBlockLength = -1;
   return true;
 }
@@ -105,6 +171,20 @@ bool TFile::ReadExactly(int64_t offset, void* dest, size_t count) {
   return ReadAt(offset, dest, count) == static_cast<int64_t>(count);
 }
 
+bool TFile::WriteAt(int64_t offset, const void* data, size_t count) {
+  if (FFd < 0 || offset < 0) return false;
+  const char* in = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = pwrite(FFd, in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  FBlockLength = -1;
+  return true;
+}
+
 bool TFile::Truncate(int64_t size) {
   if (FFd < 0 || size < 0 || ftruncate(FFd, static_cast<off_t>(size)) != 0) return false;
   FSize = size;
@@ -113,24 +193,15 @@ bool TFile::Truncate(int64_t size) {
 }
 
 bool TFile::Append(const void* data, size_t count) {
-  if (FFd < 0) return false;
   struct stat st;
-  if (fstat(FFd, &st) != 0) return false;
-  const char* in = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = pwrite(FFd, in + done, count - done, static_cast<off_t>(st.st_size + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Leave no half trailer behind.
-      if (ftruncate(FFd, st.st_size) != 0) {
-      }
-      return false;
+  if (FFd < 0 || fstat(FFd, &st) != 0) return false;
+  if (!WriteAt(st.st_size, data, count)) {
+    // Leave no half trailer behind.
+    if (ftruncate(FFd, st.st_size) != 0) {
     }
-    done += static_cast<size_t>(n);
+    return false;
   }
   FSize = st.st_size + static_cast<int64_t>(count);
-  FBlockLength = -1;
   return true;
 }
 
@@ -144,6 +215,97 @@ bool WriteAll(int fd, const void* data, size_t count) {
     count -= static_cast<size_t>(n);
   }
   return true;
+}
+
+TReplacement::~TReplacement() {
+  Abandon();
+}
+
+bool TReplacement::Create(const std::string& target, const TFile& original) {
+  Abandon();
+  const std::filesystem::path where(target);
+  const std::filesystem::path folder = where.has_parent_path() ? where.parent_path() : ".";
+  FTargetName = where.filename().string();
+  FFolder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (FFolder < 0) return false;
+  FFd = openat(FFolder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  // Without unnamed files: EOPNOTSUPP from the file system, EISDIR or EINVAL from a kernel
+  // that does not know the flag.
+  if (FFd < 0 && !((errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) && CreateNamed())) {
+    Abandon();
+    return false;
+  }
+  // Owner first: a change of owner may clear the set-user-ID and set-group-ID bits.
+  if (fchown(FFd, original.Owner(), original.Group()) != 0) {
+    // Not permitted for others' files; the new file keeps the caller as owner.
+  }
+  if (fchmod(FFd, original.Mode()) != 0) {
+    Abandon();
+    return false;
+  }
+  return true;
+}
+
+bool TReplacement::CreateNamed() {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string name = UniqueName(FTargetName);
+    int fd =
+        openat(FFolder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      FFd = fd;
+      FName = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool TReplacement::LinkToUniqueName() {
+  const std::string self = "/proc/self/fd/" + std::to_string(FFd);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string name = UniqueName(FTargetName);
+    int linked = linkat(AT_FDCWD, self.c_str(), FFolder, name.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno == ENOENT) {
+      // No /proc: linking the descriptor itself needs a newer kernel or more privileges.
+      linked = linkat(FFd, "", FFolder, name.c_str(), AT_EMPTY_PATH);
+    }
+    if (linked == 0) {
+      FName = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool TReplacement::Commit() {
+  if (FFd < 0 || fsync(FFd) != 0 || (FName.empty() && !LinkToUniqueName())) {
+    Abandon();
+    return false;
+  }
+  const int fd = FFd;
+  FFd = -1;
+  if (close(fd) != 0 || renameat(FFolder, FName.c_str(), FFolder, FTargetName.c_str()) != 0) {
+    Abandon();
+    return false;
+  }
+  FName.clear();
+  // The rename has happened and stays; a folder that cannot be synced changes nothing of it.
+  if (fsync(FFolder) != 0) {
+  }
+  Abandon();
+  return true;
+}
+
+void TReplacement::Abandon() {
+  if (FFd >= 0) close(FFd);
+  FFd = -1;
+  // Only a name this object made; the target's name is never removed here.
+  if (!FName.empty()) unlinkat(FFolder, FName.c_str(), 0);
+  FName.clear();
+  if (FFolder >= 0) close(FFolder);
+  FFolder = -1;
 }
 
 }  // namespace tagfile

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/types.h>
+
 namespace tagfile {
 
 // Removes trailing bytes of value 0x20 or below.
@@ -27,32 +29,81 @@ class TFile {
 
   // Opens an existing regular file; false for a missing file, a directory, a device or a pipe.
   bool Open(const std::string& path, bool writable = false);
+  // Opens an existing regular file for reading and writing and holds the advisory lock
+  // (flock, exclusive) that every writer of the file takes, until Close. The file is then the
+  // one the path names, after any writer that held the lock before (a writer that renamed a new
+  // file over the path makes it open that one). Waits for the lock; false for what Open
+  // refuses, or when the path keeps changing. Where the file system has no locks the file is
+  // opened without one.
+  bool OpenLocked(const std::string& path);
   void Close();
   bool IsOpen() const { return FFd >= 0; }
   int Fd() const { return FFd; }
-  // The size when the file was opened (refreshed by Truncate and Append).
+  // The size when the file was opened, or locked (refreshed by Truncate and Append); the
+  // permission bits and the owner as of then.
   int64_t Size() const { return FSize; }
   unsigned Mode() const { return FMode; }
+  uid_t Owner() const { return FOwner; }
+  gid_t Group() const { return FGroup; }
 
   // Reads up to count bytes at offset; returns the number read (short only at the end of the
   // file), or -1 on an error.
   int64_t ReadAt(int64_t offset, void* dest, size_t count);
   // Reads exactly count bytes at offset.
   bool ReadExactly(int64_t offset, void* dest, size_t count);
+  // Writes all bytes at offset; false on any error (bytes written before it stay).
+  bool WriteAt(int64_t offset, const void* data, size_t count);
   bool Truncate(int64_t size);
   // Appends all bytes; a partial append is cut off again, so the file keeps its old length.
   bool Append(const void* data, size_t count);
 
  private:
   static constexpr size_t kBlockSize = 4096;
+  // Takes over fd when it is a regular file (from its fstat); otherwise closes it.
+  bool Adopt(int fd);
   int FFd = -1;
   int64_t FSize = 0;
   unsigned FMode = 0;
+  uid_t FOwner = 0;
+  gid_t FGroup = 0;
+  dev_t FDevice = 0;
+  ino_t FInode = 0;
   char FBlock[kBlockSize];
   int64_t FBlockLength = -1;  // -1: the first block is not read yet
 };
 
 // Writes all bytes to a file descriptor; false on any error.
 bool WriteAll(int fd, const void* data, size_t count);
+
+// The new content of a file, written beside it, that takes the file's name only when it is
+// complete on disk. While it is written it has no name (O_TMPFILE); where the file system has
+// no unnamed files it has a unique hidden name (".<name>.melotag-XXXXXXXX") made for it alone.
+// Nothing but what it created is ever removed; what is not committed is gone after the
+// destructor (or, unnamed, after a crash).
+class TReplacement {
+ public:
+  TReplacement() = default;
+  ~TReplacement();
+  TReplacement(const TReplacement&) = delete;
+  TReplacement& operator=(const TReplacement&) = delete;
+
+  // Creates the new file in the folder of target (a path with no link at its end) with the
+  // permission bits and, where permitted, the owner of original. False when the folder
+  // refuses a new file.
+  bool Create(const std::string& target, const TFile& original);
+  int Fd() const { return FFd; }
+  // Flushes the new file to disk, renames it over the target and flushes the folder. False
+  // leaves the target as it was.
+  bool Commit();
+
+ private:
+  bool CreateNamed();
+  bool LinkToUniqueName();
+  void Abandon();
+  int FFolder = -1;
+  int FFd = -1;
+  std::string FTargetName;  // the target's name in FFolder
+  std::string FName;        // the new file's name in FFolder; empty while it has none
+};
 
 }  // namespace tagfile

@@ -15,11 +15,7 @@ class HandOverTest : public MainFormTest {
   // Starts the program in the temporary folder and waits (serving the hand-over) for its end.
   int SecondStart(const QStringList& arguments) {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", FRuntime.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(Environment());
     process.setWorkingDirectory(FDir.path());
     process.start(MELOTAG_EXECUTABLE, arguments);
     EXPECT_TRUE(process.waitForStarted(10000));
@@ -27,6 +23,15 @@ class HandOverTest : public MainFormTest {
     if (process.state() != QProcess::NotRunning) process.kill();
     process.waitForFinished(5000);
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  }
+
+  // A later start's environment: the running window's runtime folder, no screen.
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", FRuntime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    return env;
   }
 
   QTemporaryDir FRuntime;
@@ -74,11 +79,7 @@ TEST_F(HandOverTest, TheFileManagersEntryHandsTheFileToTheRunningWindow) {
   ASSERT_TRUE(instance.IsListening());
   // GLib's launcher starts the entry's command as a file manager does.
   QProcess gio;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("XDG_RUNTIME_DIR", FRuntime.path());
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("ASAN_OPTIONS", "detect_leaks=0");
-  gio.setProcessEnvironment(env);
+  gio.setProcessEnvironment(Environment());
   gio.start("gio", {"launch", QFile::decodeName(melotag::editor::VerbFiles("Edit With Melotag")[0]),
                     Path("My Song.mp3")});
   ASSERT_TRUE(gio.waitForFinished(30000));

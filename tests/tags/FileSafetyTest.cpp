@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <functional>
 
 #include "ID3v1.h"
@@ -36,17 +38,69 @@ class FileSafetyTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // Starts operation in a child process; its exit status is 0 when it returns true.
+  static pid_t Start(const std::function<bool()>& operation) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(operation() ? 0 : 1);
+    EXPECT_GT(pid, 0);
+    return pid;
+  }
+  // Waits for a child; its exit status, or -1 when a signal ended it.
+  static int Wait(pid_t pid) {
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
   // Runs an operation in a child process prepared by setup; returns the operation's result.
   static bool InChild(const std::function<void()>& setup, const std::function<bool()>& operation) {
-    pid_t pid = fork();
-    if (pid == 0) {
+    const int status = Wait(Start([&] {
       setup();
-      _exit(operation() ? 0 : 1);
+      return operation();
+    }));
+    EXPECT_NE(status, -1);
+    return status == 0;
+  }
+  // Whether a process waits for a file lock (as /proc/locks shows), within two seconds.
+  static bool WaitsForALock(pid_t pid) {
+    const std::string waiter = " " + std::to_string(pid) + " ";
+    for (int i = 0; i < 200; ++i) {
+      std::ifstream locks("/proc/locks");
+      for (std::string line; std::getline(locks, line);) {
+        if (line.find("->") != std::string::npos && line.find(waiter) != std::string::npos) {
+          return true;
+        }
+      }
+      usleep(10000);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return false;
+  }
+  // Whether a child started by Start has not ended yet; it stays to be waited for.
+  static bool Running(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  // The text of the TIT2 frame that comes first in a tag, as WriteToFile puts it.
+  static std::string TitleOf(const std::string& bytes) {
+    if (bytes.size() < 21) return {};
+    uint32_t size = 0;
+    for (int i = 14; i < 18; ++i) size = (size << 8) | static_cast<unsigned char>(bytes[i]);
+    return size == 0 ? std::string() : bytes.substr(21, size - 1);
+  }
+  // Writes a tag that holds only a title.
+  static bool WriteV2Title(const std::string& path, const std::string& title) {
+    TID3v2 tag;
+    tag.SetTitle(title);
+    return tag.WriteToFile(path);
+  }
+  static bool WriteV1Title(const std::string& path, const std::string& title) {
+    TID3v1 tag;
+    tag.SetTitle(title);
+    return tag.WriteToFile(path);
+  }
+  // The bytes of the ID3v2 tag WriteV2Title writes.
+  static std::string TitleTag(const std::string& title) {
+    return Tag(Frame("TIT2", std::string(1, '\0') + title));
   }
   static void LimitFileSize(rlim_t bytes) {
     signal(SIGXFSZ, SIG_IGN);
@@ -128,32 +182,114 @@ TEST_F(FileSafetyTest, SymbolicLinkStaysALinkAndItsTargetIsRebuilt) {
   EXPECT_EQ(Names(dir.Root() / "real"), std::vector<std::string>{"song.mp3"});
 }
 
-TEST_F(FileSafetyTest, StaleTemporaryFileIsReplacedWithoutFollowingALink) {
+TEST_F(FileSafetyTest, UsersFileNamedLikeABackupSurvivesWriteAndRemoval) {
   std::string path = MakeFile(oldTag + audio);
-  std::string other = MakeFile("precious", "other.txt");
-  fs::create_symlink(other, path + "~");
+  std::string backup = MakeFile("the user's backup", "song.mp3~");
   TID3v2 tag;
   tag.SetTitle("New");
   ASSERT_TRUE(tag.WriteToFile(path));
-  EXPECT_EQ(ReadBytes(other), "precious");
-  EXPECT_FALSE(fs::exists(fs::symlink_status(path + "~")));
-
-  MakeFile("stale", "song.mp3~");
   ASSERT_TRUE(tag.DeleteFromFile(path));
   EXPECT_EQ(ReadBytes(path), audio);
-  EXPECT_FALSE(fs::exists(path + "~"));
+  EXPECT_EQ(ReadBytes(backup), "the user's backup");
+  EXPECT_EQ(Names(dir.Root()), (std::vector<std::string>{"song.mp3", "song.mp3~"}));
 }
 
-TEST_F(FileSafetyTest, FolderInTheWayOfTheTemporaryFileFailsWithTheFileUnchanged) {
-  std::string path = MakeFile(oldTag + audio);
-  fs::create_directory(path + "~");
-  MakeFile("inside", "song.mp3~/keep");
-  TID3v2 tag;
-  tag.SetTitle("New");
-  EXPECT_FALSE(tag.WriteToFile(path));
-  EXPECT_FALSE(tag.DeleteFromFile(path));
-  EXPECT_EQ(ReadBytes(path), oldTag + audio);
-  EXPECT_EQ(ReadBytes(path + "~/keep"), "inside");
+TEST_F(FileSafetyTest, TwoWriterProcessesLeaveOneWritersTagAndTheWholeAudio) {
+  const std::string original = MpegAudio(2500);  // about 1 MB
+  std::string path = MakeFile(oldTag + original);
+  constexpr int kWrites = 25;
+  auto writer = [&](const std::string& name) {
+    return [&path, name] {
+      for (int i = 0; i < kWrites; ++i) {
+        TID3v2 tag;
+        if (!tag.LoadFromFile(path) || !tag.Exists()) return false;
+        tag.SetTitle(name + std::to_string(i));
+        if (!tag.WriteToFile(path)) return false;
+      }
+      return true;
+    };
+  };
+  // The whole file with a title-only tag in front of the original audio.
+  auto whole = [&](const std::string& title) { return TitleTag(title) + original; };
+  pid_t writers[] = {Start(writer("A")), Start(writer("B"))};
+  // A reader meanwhile sees a whole file every time.
+  bool running = true;
+  int reads = 0;
+  while (running) {
+    running = Running(writers[0]) || Running(writers[1]);
+    std::string bytes = ReadBytes(path);
+    const bool ok = bytes == whole(TitleOf(bytes));
+    EXPECT_TRUE(ok) << "read " << reads << ": " << bytes.size() << " bytes";
+    if (!ok) break;
+    ++reads;
+  }
+  EXPECT_EQ(Wait(writers[0]), 0);
+  EXPECT_EQ(Wait(writers[1]), 0);
+  const std::string last = std::to_string(kWrites - 1);
+  const std::string bytes = ReadBytes(path);
+  EXPECT_TRUE(bytes == whole("A" + last) || bytes == whole("B" + last)) << TitleOf(bytes);
+  EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
+}
+
+TEST_F(FileSafetyTest, WriterThatWaitedForTheLockWritesTheFileThatTookTheNameMeanwhile) {
+  const std::string newer = MpegAudio(8);  // what the writer before it put under the name
+  struct {
+    const char* name;
+    std::function<bool(const std::string&)> write;
+    std::string expected;
+  } cases[] = {
+      {"ID3v2", [](const std::string& path) { return WriteV2Title(path, "Second"); },
+       TitleTag("Second") + newer},
+      {"ID3v1", [](const std::string& path) { return WriteV1Title(path, "Second"); },
+       newer + Trailer("Second", "", 0, 0, 255)},
+  };
+  for (const auto& c : cases) {
+    std::string path = MakeFile(oldTag + audio);
+    // The first writer: holds the lock, puts a new file under the name, then lets go.
+    int first = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(first, LOCK_EX), 0);
+    pid_t second = Start([&] {
+      close(first);  // the lock belongs to the first writer alone
+      return c.write(path);
+    });
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(WaitsForALock(second)) << c.name;
+    MakeFile(newer, "new.mp3");
+    fs::rename(dir.Path("new.mp3"), path);
+    close(first);
+    EXPECT_EQ(Wait(second), 0) << c.name;
+    EXPECT_TRUE(ReadBytes(path) == c.expected) << c.name;
+  }
+}
+
+TEST_F(FileSafetyTest, RebuildKilledMidCopyLeavesNoStrayFile) {
+  const std::string bigAudio = MpegAudio(40000);  // about 16 MB
+  const std::string original = oldTag + bigAudio;
+  const std::string rebuilt = TitleTag("New") + bigAudio;
+  std::string path = MakeFile(original);
+  int killedMidCopy = 0;
+  for (int delayMs : {1, 4, 8, 16}) {
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
+    pid_t pid = Start([&] { return write(started[1], "s", 1) == 1 && WriteV2Title(path, "New"); });
+    ASSERT_GT(pid, 0);
+    close(started[1]);
+    char byte;
+    ASSERT_EQ(read(started[0], &byte, 1), 1);
+    close(started[0]);
+    usleep(static_cast<useconds_t>(delayMs) * 1000);
+    kill(pid, SIGKILL);
+    Wait(pid);
+    EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"}) << delayMs << " ms";
+    const std::string bytes = ReadBytes(path);
+    if (bytes == original) {
+      ++killedMidCopy;
+    } else {
+      EXPECT_TRUE(bytes == rebuilt) << delayMs << " ms";
+      WriteBytes(path, original);
+    }
+  }
+  EXPECT_GT(killedMidCopy, 0) << "every rebuild ended before its kill";
 }
 
 TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile) {
@@ -162,12 +298,7 @@ TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile)
     const char* name;
     std::function<bool(const std::string&)> operation;
   } operations[] = {
-      {"write",
-       [](const std::string& path) {
-         TID3v2 tag;
-         tag.SetTitle("New");
-         return tag.WriteToFile(path);
-       }},
+      {"write", [](const std::string& path) { return WriteV2Title(path, "New"); }},
       {"delete", [](const std::string& path) { return TID3v2().DeleteFromFile(path); }},
   };
   for (const auto& op : operations) {
@@ -179,16 +310,45 @@ TEST_F(FileSafetyTest, RebuildFailingHalfwayLeavesTheOriginalAndNoTemporaryFile)
   }
 }
 
-TEST_F(FileSafetyTest, FailedTrailerAppendLeavesNoHalfTrailer) {
-  std::string path = MakeFile(audio);
-  bool ok = InChild([&] { LimitFileSize(audio.size() + 64); },
-                    [&] {
-                      TID3v1 tag;
-                      tag.SetTitle("New");
-                      return tag.WriteToFile(path);
-                    });
-  EXPECT_FALSE(ok);
-  EXPECT_TRUE(ReadBytes(path) == audio);
+TEST_F(FileSafetyTest, FailedTrailerWriteLeavesTheFileAsItWas) {
+  struct {
+    const char* name;
+    std::string bytes;
+    rlim_t limit;
+  } cases[] = {
+      // The limit lets no byte of the new trailer be written over the old one.
+      {"over an old trailer", audio + Trailer("Old", "", 0, 0, 255), audio.size()},
+      // The limit lets half of the new trailer be appended.
+      {"appended", audio, audio.size() + 64},
+  };
+  for (const auto& c : cases) {
+    std::string path = MakeFile(c.bytes);
+    bool ok = InChild([&] { LimitFileSize(c.limit); }, [&] { return WriteV1Title(path, "New"); });
+    EXPECT_FALSE(ok) << c.name;
+    EXPECT_TRUE(ReadBytes(path) == c.bytes) << c.name;
+  }
+}
+
+TEST_F(FileSafetyTest, TrailerWriterKilledAtAnyMomentLeavesTheOldOrTheNewTrailer) {
+  const std::string trailers[] = {Trailer("First", "", 0, 0, 255),
+                                  Trailer("Second", "", 0, 0, 255)};
+  std::string path = MakeFile(audio + trailers[0]);
+  for (int trial = 0; trial < 20; ++trial) {
+    pid_t pid = Start([&] {
+      for (int i = 0;; ++i) {
+        if (!WriteV1Title(path, i % 2 ? "First" : "Second")) return false;
+      }
+    });
+    ASSERT_GT(pid, 0);
+    usleep(1000 + 250 * static_cast<useconds_t>(trial));
+    kill(pid, SIGKILL);
+    EXPECT_EQ(Wait(pid), -1) << "the writer failed before it was killed";
+    const std::string bytes = ReadBytes(path);
+    const std::string trailer = bytes.substr(std::min(bytes.size(), audio.size()));
+    EXPECT_TRUE(bytes.compare(0, audio.size(), audio) == 0 &&
+                (trailer == trailers[0] || trailer == trailers[1]))
+        << "trial " << trial << ": " << bytes.size() << " bytes";
+  }
 }
 
 TEST_F(FileSafetyTest, FileThatCannotBeMadeWritableIsNotChanged) {

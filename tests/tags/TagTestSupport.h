@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "MpegAudio.h"
+
 namespace tagtest {
 
 // A fresh folder that is removed with everything in it.
@@ -23,9 +25,6 @@ class TTempDir {
  private:
   std::filesystem::path FPath;
 };
-
-// Real MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each) with a silent payload.
-std::string MpegAudio(int frames = 4);
 
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
