@@ -1,6 +1,19 @@
 #include "BatchUpdate.h"
 
+#include <QProgressBar>
+
+#include "CodePage.h"
+#include "FileList.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "Main.h"
+#include "Shell.h"
+#include "TagPanel.h"
+#include "TagText.h"
+#include "TitleList.h"
 #include "ui_Main.h"
+
+using namespace melotag::editor;
 
 void TBatchUpdate::ClearValues() {
   for (QCheckBox* box : {FUi.cbxTitle, FUi.cbxChangeTitleByTitleList, FUi.cbxArtist, FUi.cbxAlbum,
@@ -11,10 +24,152 @@ void TBatchUpdate::ClearValues() {
   FUi.edtComment->clear();
 }
 
-void TBatchUpdate::WriteAll() {}
+TBatchChoices TBatchUpdate::Choices() const {
+  auto value = [](const QCheckBox* box, const QLineEdit* edit) {
+    return box->isChecked() ? std::optional<QString>(edit->text()) : std::nullopt;
+  };
+  TBatchChoices choices;
+  choices.TitleFromList = FUi.cbxChangeTitleByTitleList->isChecked();
+  choices.Artist = value(FUi.cbxArtist, FUi.edtArtist);
+  choices.Album = value(FUi.cbxAlbum, FUi.edtAlbum);
+  choices.NumberTracks = FUi.cbxTrack->isChecked();
+  choices.Year = value(FUi.cbxYear, FUi.edtYear);
+  if (FUi.cbxGenre->isChecked()) choices.GenrePosition = FUi.cboGenre->currentIndex();
+  choices.Comment = value(FUi.cbxComment, FUi.edtComment);
+  return choices;
+}
 
-void TBatchUpdate::RemoveAll() {}
+void TBatchUpdate::StartProgress(int count) {
+  FForm.FProgressBar->setMaximum(count);
+  FForm.FProgressBar->setValue(0);
+  FForm.FProgressBar->setVisible(true);
+}
 
-void TBatchUpdate::TitleClicked() {}
+void TBatchUpdate::EndProgress() {
+  FForm.FProgressBar->setValue(0);
+  FForm.FProgressBar->setVisible(false);
+}
 
-void TBatchUpdate::ValueChanged(QLineEdit*, QCheckBox*) {}
+void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Progress\uFF1A")) +
+                   QString::number(position + 1) + '/' + QString::number(count) + "  " +
+                   FForm.LookupText(QStringLiteral("FIle\uFF1A")) +
+                   DecodeFileName(path.toStdString()));
+  FForm.FProgressBar->setValue(position + 1);
+}
+
+bool TBatchUpdate::MayChange(const QByteArray& path, bool& yesToAll) {
+  const bool archive = FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked();
+  if (!archive && !yesToAll && TMainForm::IsReadOnlyFile(path)) {
+    switch (FForm.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
+                            mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
+      case mrYes:
+        SetArchiveOnly(path);
+        break;
+      case mrYesToAll:
+        yesToAll = true;
+        break;
+      default:
+        // No, or the question closed without an answer: the file stays as it is.
+        FForm.ShowMsg(
+            "The file is read-only. Applications can read the file but cannot write to it or "
+            "delete it.");
+        return false;
+    }
+  }
+  if (archive || yesToAll) SetArchiveOnly(path);
+  return true;
+}
+
+void TBatchUpdate::WriteAll() {
+  if (!FForm.CheckFileList()) return;
+  if (!FForm.FID3v1 || !FForm.FID3v2) return;  // the window is closing
+  const TFileList& list = FForm.FileList();
+  const TTitleList& titles = FForm.TitleList();
+  const int count = list.Count();
+  StartProgress(count);
+  const TBatchChoices choices = Choices();
+  if (choices.TitleFromList) {
+    if (titles.LineCount() == 0) {
+      FForm.ShowMsg("TitleList is Empty !");
+      EndProgress();
+      return;
+    }
+    if (titles.LineCount() != count) {
+      FForm.ShowMsg("FileList count <> TitleList count !");
+      EndProgress();
+      return;
+    }
+  }
+  const TTagPanel& panel = FForm.TagPanel();
+  bool yesToAll = false;
+  for (int i = 0; i < count; ++i) {
+    const QByteArray path = list.Path(i);
+    FForm.CurrentFileName = path;
+    if (!MayChange(path, yesToAll)) {
+      EndProgress();
+      return;
+    }
+    const QString titleLine = choices.TitleFromList ? titles.Line(i) : QString();
+    if (panel.WritesID3v1()) BatchWriteID3v1(choices, path, titleLine, i);
+    if (panel.WritesID3v2()) BatchWriteID3v2(choices, path, titleLine, i);
+    Progress(i, count, path);
+  }
+  FForm.lvIniFileListChange();
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
+  EndProgress();
+}
+
+void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
+                                   const QString& titleLine, int position) {
+  SetBatchValues(*FForm.FID3v1, path, choices, titleLine, position);
+  FForm.TagPanel().WriteTag(*FForm.FID3v1, path);
+}
+
+void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
+                                   const QString& titleLine, int position) {
+  SetBatchValues(*FForm.FID3v2, path, choices, titleLine, position);
+  FForm.TagPanel().WriteTag(*FForm.FID3v2, path);
+}
+
+void TBatchUpdate::RemoveAll() {
+  if (!FForm.CheckFileList()) return;
+  if (!FForm.FID3v1 || !FForm.FID3v2) return;
+  const TFileList& list = FForm.FileList();
+  const int count = list.Count();
+  StartProgress(count);
+  // The platform's own question, not the message box's.
+  if (Dialogs().MessageDlg(mtConfirmation,
+                           QStringLiteral("Are you sure want to delete all tag data?"),
+                           Btn(mbYes) | Btn(mbNo), 0) != mrYes) {
+    EndProgress();
+    return;
+  }
+  bool yesToAll = false;
+  for (int i = 0; i < count; ++i) {
+    const QByteArray path = list.Path(i);
+    FForm.CurrentFileName = path;
+    if (!MayChange(path, yesToAll)) {
+      EndProgress();
+      return;
+    }
+    FForm.TagPanel().RemoveTags(path);
+    Progress(i, count, path);
+  }
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
+  EndProgress();
+}
+
+void TBatchUpdate::TitleClicked() {
+  const bool ticked = FUi.cbxTitle->isChecked();
+  FUi.cbxChangeTitleByTitleList->setEnabled(ticked);
+  FUi.cbxChangeTitleByTitleList->setChecked(ticked);
+}
+
+void TBatchUpdate::ValueChanged(QLineEdit* edit, QCheckBox* box) {
+  box->setChecked(!edit->text().isEmpty());
+}
+
+void TBatchUpdate::GenreChosen() {
+  FUi.cbxGenre->setChecked(FUi.cboGenre->currentIndex() > 0);
+}

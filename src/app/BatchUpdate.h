@@ -2,10 +2,16 @@
 // of every listed file.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 #include "Concern.h"
 
 class QCheckBox;
 class QLineEdit;
+namespace melotag::editor {
+struct TBatchChoices;
+}
 
 class TBatchUpdate : public TConcern {
  public:
@@ -16,7 +22,24 @@ class TBatchUpdate : public TConcern {
   void WriteAll();
   void RemoveAll();
   // The coupling of the page's boxes: the title box enables the title-list box; a value ticks
-  // its field's box, an empty one unticks it.
+  // its field's box, an empty one unticks it; so does a genre chosen in the box.
   void TitleClicked();
   void ValueChanged(QLineEdit* edit, QCheckBox* box);
+  void GenreChosen();
+
+ private:
+  // What the page's boxes and values ask of a write pass.
+  melotag::editor::TBatchChoices Choices() const;
+  void BatchWriteID3v1(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
+                       const QString& titleLine, int position);
+  void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
+                       const QString& titleLine, int position);
+  // Shows the progress bar for a pass over `count` files.
+  void StartProgress(int count);
+  // The read-only question for the file at a pass's position; false when the pass ends here.
+  bool MayChange(const QByteArray& path, bool& yesToAll);
+  // The status text and the progress after the file at `position` of `count`.
+  void Progress(int position, int count, const QByteArray& path);
+  // Hides the progress bar again, its position back at 0.
+  void EndProgress();
 };

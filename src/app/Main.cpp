@@ -17,6 +17,8 @@
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
 #include "PlayList.h"
 #include "Renaming.h"
 #include "Shell.h"
@@ -24,6 +26,7 @@
 #include "SingleInstance.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
+#include "TagText.h"
 #include "TitleList.h"
 #include "VornMultiDD.h"
 #include "ui_Main.h"
@@ -78,7 +81,10 @@ void TMainForm::FormCreate() {
                             13);
   FProgressBar->setVisible(false);
   // 4. The screen translation starts here.
-  // 5. The tag objects are made and the genre boxes filled here.
+  // 5. The tag objects, and between them the genre boxes.
+  FID3v1 = std::make_unique<TID3v1>();
+  FTagPanel->FillGenreBoxes();
+  FID3v2 = std::make_unique<TID3v2>();
   // 6. The title list's undo copy.
   UndoList.clear();
   // 7. The tag panel starts empty; the Unicode options as the last run left them.
@@ -100,7 +106,8 @@ void TMainForm::FormClose() {
   setAcceptDrops(false);
   if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
   UndoList.clear();
-  // The tag objects are freed here, the ID3v1 one first.
+  FID3v1.reset();
+  FID3v2.reset();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -186,6 +193,20 @@ void TMainForm::ShowMsg(const QString& msg) {
 
 int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
   return VornMsgBox1->MsgDlg(EncodeText(msg), type, buttons, 0, "0");
+}
+
+void TMainForm::ShowMsgFmt(const QString& msg, const QByteArray& path) {
+  VornMsgBox1->ShowMsgFmt(EncodeText(msg), {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+}
+
+int TMainForm::MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                         const QByteArray& path) {
+  return VornMsgBox1->MsgDlgFmt(EncodeText(msg), type, buttons, 0,
+                                {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+}
+
+bool TMainForm::IsReadOnlyFile(const QByteArray& path) {
+  return melotag::editor::IsReadOnlyFile(path);
 }
 
 void TMainForm::Guarded(void (TMainForm::*handler)()) {
@@ -403,6 +424,10 @@ void TMainForm::edtYearChange() {
 
 void TMainForm::edtCommentChange() {
   FBatchUpdate->ValueChanged(FUi->edtComment, FUi->cbxComment);
+}
+
+void TMainForm::edtGenreChange() {
+  FBatchUpdate->GenreChosen();
 }
 
 void TMainForm::SpeedButton5Click() {

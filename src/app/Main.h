@@ -32,6 +32,8 @@ class TBatchUpdate;
 class TRenaming;
 class TPlayList;
 class TShellEntry;
+class TID3v1;
+class TID3v2;
 
 class TMainForm : public QWidget {
   Q_OBJECT
@@ -78,9 +80,17 @@ class TMainForm : public QWidget {
   void ScanFolder(const QByteArray& folder);
   void UpdateTotals();
 
-  // --- Messages: the window's message box (translated, sequence number "0").
+  // --- The tag panel's operation that the batch passes use: no owner write permission, or a
+  // path whose status cannot be read.
+  static bool IsReadOnlyFile(const QByteArray& path);
+
+  // --- Messages: the window's message box (translated, sequence number "0"). The Fmt forms
+  // take a file's path as their one argument, shown as its name's text.
   void ShowMsg(const QString& msg);
   int MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons);
+  void ShowMsgFmt(const QString& msg, const QByteArray& path);
+  int MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                const QByteArray& path);
 
   // Runs a handler; an error that escapes it ends the command with its message in a dialog.
   void Guarded(void (TMainForm::*handler)());
@@ -97,6 +107,10 @@ class TMainForm : public QWidget {
 
   // The message box of the window's messages and questions.
   TVornMsgBox* VornMsgBox1 = nullptr;
+
+  // The tag objects every tag access goes through; made at creation, freed at closing.
+  std::unique_ptr<TID3v1> FID3v1;
+  std::unique_ptr<TID3v2> FID3v2;
 
   // State shared by the window's operations. Paths are the exact bytes of the file system.
   QProgressBar* FProgressBar = nullptr;
@@ -145,6 +159,7 @@ class TMainForm : public QWidget {
   void edtAlbumChange();
   void edtYearChange();
   void edtCommentChange();
+  void edtGenreChange();
   void SpeedButton5Click();
   void Button2Click();
   void Button3Click();

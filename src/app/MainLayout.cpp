@@ -214,6 +214,9 @@ void TMainForm::BindControls() {
           [this] { Guarded(&TMainForm::edtYearChange); });
   connect(FUi->edtComment, &QLineEdit::textChanged, this,
           [this] { Guarded(&TMainForm::edtCommentChange); });
+  // A genre the user chooses ticks its box as a typed value does.
+  connect(FUi->cboGenre, &QComboBox::activated, this,
+          [this] { Guarded(&TMainForm::edtGenreChange); });
   connect(FUi->SpeedButton5, &QToolButton::clicked, this,
           [this] { Guarded(&TMainForm::SpeedButton5Click); });
   connect(FUi->Button2, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button2Click); });

@@ -1,6 +1,64 @@
 #include "TagPanel.h"
 
+#include "FileList.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "Main.h"
+#include "Shell.h"
+#include "TagText.h"
 #include "ui_Main.h"
+
+using namespace melotag::editor;
+
+namespace {
+
+template <class TTag>
+void WriteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+  if (!FileExists(path) || !tag.WriteToFile(TagPath(path)))
+    form.ShowMsgFmt("Can not save tag to the file", path);
+}
+
+template <class TTag>
+void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+  if (FileExists(path) && tag.DeleteFromFile(TagPath(path)))
+    form.ClearTagPanel();
+  else
+    form.ShowMsgFmt("Can not remove tag from the file", path);
+}
+
+}  // namespace
+
+bool TTagPanel::WritesID3v1() const {
+  const int preference = FUi.rgrpWritingTags->ItemIndex();
+  return preference == 0 || preference == 2;
+}
+
+bool TTagPanel::WritesID3v2() const {
+  const int preference = FUi.rgrpWritingTags->ItemIndex();
+  return preference == 1 || preference == 2;
+}
+
+void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
+  WriteOne(FForm, tag, path);
+}
+
+void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
+  WriteOne(FForm, tag, path);
+}
+
+void TTagPanel::RemoveTags(const QByteArray& path) {
+  if (WritesID3v1()) DeleteOne(FForm, *FForm.FID3v1, path);
+  if (WritesID3v2()) DeleteOne(FForm, *FForm.FID3v2, path);
+}
+
+void TTagPanel::FillGenreBoxes() {
+  const QStringList choices = GenreChoices();
+  FUi.GenreComboBox->clear();
+  FUi.GenreComboBox->addItems(choices);
+  FUi.cboGenre->clear();
+  FUi.cboGenre->addItems(choices);
+  FUi.cboGenre->setCurrentIndex(-1);
+}
 
 void TTagPanel::Clear() {
   for (QLineEdit* edit : {FUi.TagExistsValue, FUi.VersionValue, FUi.SizeValue, FUi.TitleEdit,
@@ -11,8 +69,128 @@ void TTagPanel::Clear() {
   FUi.edtAlbumTitle->clear();
 }
 
-void TTagPanel::ShowSelected() {}
+void TTagPanel::ShowSelected() {
+  FForm.ClearTagPanel();
+  if (!FForm.FID3v1 || !FForm.FID3v2) return;  // the window is closing
+  const QByteArray path = SelectedPath();
+  if (path.isEmpty()) return;
+  FForm.CurrentFileName = path;
+  if (!FileExists(path)) {
+    FForm.ShowMsgFmt("The file does not exist", path);
+    return;
+  }
+  // Items 2 and 3 show the preferred tag alone, as items 0 and 1 do.
+  switch (FUi.rgrpReadingTags->ItemIndex()) {
+    case 0:
+    case 2:
+      ShowID3v1Tag(path);
+      break;
+    case 1:
+    case 3:
+      ShowID3v2Tag(path);
+      break;
+  }
+}
 
-void TTagPanel::Write() {}
+void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
+  if (!FForm.FID3v1->LoadFromFile(TagPath(path))) {
+    FForm.ShowMsgFmt("Can not read tag from the file", path);
+    return;
+  }
+  Show(ViewOf(*FForm.FID3v1));
+}
 
-void TTagPanel::Remove() {}
+void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
+  if (!FForm.FID3v2->LoadFromFile(TagPath(path))) {
+    FForm.ShowMsgFmt("Can not read tag from the file", path);
+    return;
+  }
+  Show(ViewOf(*FForm.FID3v2));
+}
+
+void TTagPanel::Show(const TTagView& view) {
+  FUi.TagExistsValue->setText(view.ExistsText);
+  if (!view.Exists) return;
+  FUi.VersionValue->setText(view.VersionText);
+  FUi.SizeValue->setText(view.SizeText);
+  const TTagFields& f = view.Fields;
+  FUi.TitleEdit->setText(f.Title);
+  FUi.ArtistEdit->setText(f.Artist);
+  FUi.AlbumEdit->setText(f.Album);
+  FUi.YearEdit->setText(f.Year);
+  FUi.CommentEdit->setText(f.Comment);
+  FUi.TrackEdit->setText(f.Track);
+  // A genre outside the list leaves the box as the panel was cleared.
+  if (f.GenrePosition >= 0) FUi.GenreComboBox->setCurrentIndex(f.GenrePosition);
+  FUi.PageControl1->setCurrentIndex(0);
+  const QString albumTitle = AlbumTitleOf(FUi.ArtistEdit->text(), FUi.AlbumEdit->text());
+  if (!albumTitle.isEmpty()) FUi.edtAlbumTitle->setText(albumTitle);
+}
+
+TTagFields TTagPanel::Fields() const {
+  TTagFields f;
+  f.Title = FUi.TitleEdit->text();
+  f.Artist = FUi.ArtistEdit->text();
+  f.Album = FUi.AlbumEdit->text();
+  f.Track = FUi.TrackEdit->text();
+  f.Year = FUi.YearEdit->text();
+  f.Comment = FUi.CommentEdit->text();
+  f.GenrePosition = FUi.GenreComboBox->currentIndex();
+  return f;
+}
+
+QByteArray TTagPanel::SelectedPath() const {
+  const TFileList& list = FForm.FileList();
+  const int index = list.SelectedIndex();
+  return list.Count() > 0 && index >= 0 ? list.Path(index) : QByteArray();
+}
+
+bool TTagPanel::MayChange(const QByteArray& path) {
+  if (FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked() || !TMainForm::IsReadOnlyFile(path)) return true;
+  if (FForm.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?", mtConfirmation,
+                      Btn(mbYes) | Btn(mbNo), path) != mrYes) {
+    FForm.ShowMsg(
+        "The file is read-only. Applications can read the file but cannot write to it or delete "
+        "it.");
+    return false;
+  }
+  SetArchiveOnly(path);
+  return true;
+}
+
+void TTagPanel::Write() {
+  if (!FForm.CheckFileList()) return;
+  if (!FForm.FID3v1 || !FForm.FID3v2) return;
+  // With entries but none selected there is nothing to write to.
+  const QByteArray path = SelectedPath();
+  if (path.isEmpty()) return;
+  FForm.CurrentFileName = path;
+  if (!MayChange(path)) return;
+  if (WritesID3v1()) SaveID3v1FromPanel(path);
+  if (WritesID3v2()) SaveID3v2FromPanel(path);
+  FForm.lvIniFileListChange();
+}
+
+void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
+  SetFromFields(*FForm.FID3v1, Fields());
+  WriteTag(*FForm.FID3v1, path);
+}
+
+void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
+  SetFromFields(*FForm.FID3v2, Fields());
+  WriteTag(*FForm.FID3v2, path);
+}
+
+void TTagPanel::Remove() {
+  if (!FForm.CheckFileList()) return;
+  if (!FForm.FID3v1 || !FForm.FID3v2) return;
+  const QByteArray path = SelectedPath();
+  if (path.isEmpty()) return;
+  FForm.CurrentFileName = path;
+  if (!MayChange(path)) return;
+  if (FForm.MsgDlgFmt("Remove ID3 Tags From File : [%s] ?", mtConfirmation, Btn(mbYes) | Btn(mbNo),
+                      path) != mrYes)
+    return;
+  // The panel is not read again: after a removal it stays cleared.
+  RemoveTags(path);
+}

@@ -2,16 +2,53 @@
 // preference.
 #pragma once
 
+#include <QByteArray>
+
 #include "Concern.h"
+
+class TID3v1;
+class TID3v2;
+
+namespace melotag::editor {
+struct TTagFields;
+struct TTagView;
+}  // namespace melotag::editor
 
 class TTagPanel : public TConcern {
  public:
   using TConcern::TConcern;
 
+  // The genre boxes of the panel and of the batch page: an empty entry, then the genre names.
+  void FillGenreBoxes();
   // Empties the panel's fields and the album title.
   void Clear();
   // Shows the tag of the selected file by the reading preference.
   void ShowSelected();
+  // Writes the panel into the selected file by the writing preference, then shows it again.
   void Write();
+  // Removes the selected file's tags by the writing preference, after asking.
   void Remove();
+
+  // Shared with the batch passes.
+  // The writing preference: item 0 ID3v1, 1 ID3v2, 2 both (ID3v1 first).
+  bool WritesID3v1() const;
+  bool WritesID3v2() const;
+  // Writes the tag object's fields into the file; says so when it cannot.
+  void WriteTag(TID3v1& tag, const QByteArray& path);
+  void WriteTag(TID3v2& tag, const QByteArray& path);
+  // Removes the file's tags by the writing preference, each with its own success (the panel is
+  // cleared) or message.
+  void RemoveTags(const QByteArray& path);
+
+ private:
+  void ShowID3v1Tag(const QByteArray& path);
+  void ShowID3v2Tag(const QByteArray& path);
+  void Show(const melotag::editor::TTagView& view);
+  void SaveID3v1FromPanel(const QByteArray& path);
+  void SaveID3v2FromPanel(const QByteArray& path);
+  melotag::editor::TTagFields Fields() const;
+  // The path of the selected file of a list that is not empty; empty when there is none.
+  QByteArray SelectedPath() const;
+  // The read-only question before writing or removing; true when the file may be changed.
+  bool MayChange(const QByteArray& path);
 };

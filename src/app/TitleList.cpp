@@ -12,6 +12,11 @@ int TTitleList::LineCount() const {
   return document->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
 }
 
+QString TTitleList::Line(int index) const {
+  const QTextBlock block = FUi.Memo1->document()->findBlockByNumber(index);
+  return index >= 0 && index < LineCount() && block.isValid() ? block.text() : QString();
+}
+
 void TTitleList::AppendLine(const QString& line) {
   // A text that ends in a line break already has its empty last line.
   QTextDocument* document = FUi.Memo1->document();

@@ -12,6 +12,8 @@ class TTitleList : public TConcern {
 
   // The lines as the box shows them; a last empty line does not count.
   int LineCount() const;
+  // Line `index` (from 0) as the box shows it; empty past the last line.
+  QString Line(int index) const;
   void AppendLine(const QString& line);
 
   void AddFromFile();

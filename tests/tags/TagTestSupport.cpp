@@ -110,4 +110,36 @@ std::string Hex(const std::string& bytes) {
   return hex;
 }
 
+std::string Mutagen(const std::string& args) {
+  int status = -1;
+  std::string out =
+      RunCommand("/usr/bin/python3 " + Quote(MUTAGEN_PEER) + " " + args + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << out;
+  return out;
+}
+
+TValues MutagenRead(const std::string& path, bool trailer) {
+  TValues values;
+  std::string out = Mutagen((trailer ? "readv1 " : "read ") + Quote(path));
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(at, end - at);
+    at = end + 1;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string bytes;
+    for (size_t i = eq + 1; i + 1 < line.size(); i += 2) {
+      bytes += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+    }
+    values[line.substr(0, eq)] = bytes;
+  }
+  return values;
+}
+
+std::string AudioMd5(const std::string& path) {
+  return Mutagen("md5 " + Quote(path));
+}
+
 }  // namespace tagtest

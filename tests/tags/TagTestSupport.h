@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,15 @@ std::string Trailer(const std::string& title, const std::string& comment, uint8_
 std::string RunCommand(const std::string& command, int* status = nullptr);
 std::string Quote(const std::string& text);
 std::string Hex(const std::string& bytes);
+
+// The mutagen helper (mutagen_peer.py) under /usr/bin/python3; a failed run fails the test.
+std::string Mutagen(const std::string& args);
+// What mutagen reads of the file: "version", "size", "title", "artist", "album", "track",
+// "year", "genre", "comment", each as the bytes of the value. `trailer`: the ID3v1 trailer alone,
+// whether or not the file starts with an ID3v2 tag.
+using TValues = std::map<std::string, std::string>;
+TValues MutagenRead(const std::string& path, bool trailer = false);
+// The MD5 of the audio: the bytes between an ID3v2 tag and an ID3v1 trailer.
+std::string AudioMd5(const std::string& path);
 
 }  // namespace tagtest

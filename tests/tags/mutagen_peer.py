@@ -4,12 +4,14 @@ Values travel as hex of their Latin-1 bytes, so the C++ side compares bytes.
 
   write23|write24|writev1 PATH TITLE ARTIST ALBUM TRACK YEAR GENRE COMMENT
   read PATH      one "KEY=HEX" line per value of the tag mutagen finds
+  readv1 PATH    the same for the ID3v1 trailer alone, whatever stands in front
   md5 PATH       the MD5 of the audio: the bytes between an ID3v2 tag and an ID3v1 trailer
 """
 import hashlib
 import sys
 
 import mutagen.id3 as id3
+from mutagen.id3._id3v1 import ParseID3v1
 
 
 def text(hex_value):
@@ -43,7 +45,20 @@ def read(path):
         has_v2 = f.read(3) == b"ID3"
     # A file with an ID3v2 tag is read without its trailer; one without is read from it.
     tag = id3.ID3(path, translate=False, load_v1=not has_v2)
-    out = {"version": "%d.%d" % tag.version[:2], "size": str(tag.size)}
+    show(tag, {"version": "%d.%d" % tag.version[:2], "size": str(tag.size)})
+
+
+def read_v1(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    frames = ParseID3v1(data[-128:], v2_version=3) if len(data) >= 128 else None
+    tag = id3.ID3()
+    for frame in (frames or {}).values():
+        tag.add(frame)
+    show(tag, {"version": "1.1" if "TRCK" in tag else "1.0"} if frames is not None else {})
+
+
+def show(tag, out):
     for key, frame_id in [("title", "TIT2"), ("artist", "TPE1"), ("album", "TALB"),
                           ("track", "TRCK"), ("year", "TYER"), ("year", "TDRC")]:
         if frame_id in tag:
@@ -73,6 +88,8 @@ def main():
         write(mode, path, sys.argv[3:10])
     elif mode == "read":
         read(path)
+    elif mode == "readv1":
+        read_v1(path)
     else:
         md5(path)
 

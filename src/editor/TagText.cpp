@@ -1,0 +1,207 @@
+#include "TagText.h"
+
+#include "CodePage.h"
+#include "FilePath.h"
+#include "Shell.h"
+
+namespace melotag::editor {
+
+namespace {
+
+QString Text(const std::string& bytes) {
+  return DecodeText(bytes);
+}
+
+std::string Bytes(const QString& text) {
+  return EncodeText(text);
+}
+
+using TV1Setter = void (TID3v1::*)(const std::string&);
+
+// Code-page bytes of the text, cut at the last whole character within the field.
+void SetV1Text(TID3v1& tag, TV1Setter setter, const std::string& bytes, int width) {
+  (tag.*setter)(CutAtCharacter(bytes, width, GetACP()));
+}
+
+// With a track number the trailer has room for 28 bytes of comment only.
+void FitV1Comment(TID3v1& tag) {
+  if (tag.Track() > 0) SetV1Text(tag, &TID3v1::SetComment, tag.Comment(), kV1ShortCommentWidth);
+}
+
+bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Bytes in a UTF-8 sequence starting at `at`: its full length when the lead byte and its
+// continuation bytes are all there, otherwise 1.
+int Utf8Length(const std::string& bytes, size_t at) {
+  const auto lead = static_cast<unsigned char>(bytes[at]);
+  const int length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 1;
+  if (at + length > bytes.size()) return 1;
+  for (int i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(bytes[at + i]) & 0xC0) != 0x80) return 1;
+  return length;
+}
+
+}  // namespace
+
+bool FileExists(const QByteArray& path) {
+  const auto status = PathStatus(path);
+  return status && !S_ISDIR(status->st_mode);
+}
+
+bool IsReadOnlyFile(const QByteArray& path) {
+  return !PathStatus(path) || IsReadOnlyPath(path);
+}
+
+std::string CutAtCharacter(const std::string& bytes, int width, int codePage) {
+  const size_t limit = width > 0 ? static_cast<size_t>(width) : 0;
+  if (bytes.size() <= limit) return bytes;
+  size_t end = 0;
+  while (end < bytes.size()) {
+    size_t length = 1;
+    if (codePage == 65001)
+      length = Utf8Length(bytes, end);
+    else if (IsDBCSLeadByteEx(codePage, static_cast<unsigned char>(bytes[end])) &&
+             end + 1 < bytes.size())
+      length = 2;
+    if (end + length > limit) break;
+    end += length;
+  }
+  return bytes.substr(0, end);
+}
+
+QStringList GenreChoices() {
+  QStringList choices{QString()};
+  for (std::string_view name : GenreNames) choices << Text(std::string(name));
+  return choices;
+}
+
+int GenrePositionOfIndex(uint8_t index) {
+  return index < kGenreCount ? index + 1 : -1;
+}
+
+int GenrePositionOfName(const std::string& genre) {
+  if (genre.empty()) return 0;
+  for (int i = 0; i < kGenreCount; ++i)
+    if (AsciiEqualNoCase(GenreNames[i], genre)) return i + 1;
+  return 0;
+}
+
+uint8_t GenreIndexOfPosition(int position) {
+  return position >= 1 && position <= kGenreCount ? static_cast<uint8_t>(position - 1) : 255;
+}
+
+std::string GenreNameOfPosition(int position) {
+  return position >= 1 && position <= kGenreCount ? std::string(GenreNames[position - 1])
+                                                  : std::string();
+}
+
+uint8_t TrackOfText(const QString& text) {
+  bool ok = false;
+  const qlonglong number = text.trimmed().toLongLong(&ok, 10);
+  if (!ok || number <= 0) return 0;
+  return static_cast<uint8_t>(number & 0xFF);
+}
+
+TTagView ViewOf(const TID3v1& tag) {
+  TTagView view;
+  view.Exists = tag.Exists();
+  view.ExistsText = tag.Exists() ? QStringLiteral("Yes") : QStringLiteral("No");
+  if (!tag.Exists()) return view;
+  view.VersionText = tag.Version() == 1 ? QStringLiteral("1.0") : QStringLiteral("1.1");
+  TTagFields& f = view.Fields;
+  f.Title = Text(tag.Title());
+  f.Artist = Text(tag.Artist());
+  f.Album = Text(tag.Album());
+  f.Track = QString::number(tag.Track());
+  f.Year = Text(tag.Year());
+  f.Comment = Text(tag.Comment());
+  f.GenrePosition = GenrePositionOfIndex(tag.GenreIndex());
+  return view;
+}
+
+TTagView ViewOf(const TID3v2& tag) {
+  TTagView view;
+  view.Exists = tag.Exists();
+  view.ExistsText = tag.Exists() ? QStringLiteral("Yes") : QStringLiteral("No");
+  if (!tag.Exists()) return view;
+  view.VersionText = QStringLiteral("2.") + QString::number(tag.Version());
+  view.SizeText = QString::number(tag.Size()) + QStringLiteral(" bytes");
+  TTagFields& f = view.Fields;
+  f.Title = Text(tag.Title());
+  f.Artist = Text(tag.Artist());
+  f.Album = Text(tag.Album());
+  if (tag.Track() > 0) f.Track = QString::number(tag.Track());
+  f.Year = Text(tag.Year());
+  f.Comment = Text(tag.Comment());
+  f.GenrePosition = GenrePositionOfName(tag.Genre());
+  return view;
+}
+
+QString AlbumTitleOf(const QString& artist, const QString& album) {
+  if (artist.isEmpty() || album.isEmpty()) return QString();
+  return QStringLiteral("\u3010") + artist + QStringLiteral("\u3011") + album;
+}
+
+void SetFromFields(TID3v1& tag, const TTagFields& fields) {
+  SetV1Text(tag, &TID3v1::SetTitle, Bytes(fields.Title), kV1TextWidth);
+  SetV1Text(tag, &TID3v1::SetArtist, Bytes(fields.Artist), kV1TextWidth);
+  SetV1Text(tag, &TID3v1::SetAlbum, Bytes(fields.Album), kV1TextWidth);
+  SetV1Text(tag, &TID3v1::SetYear, Bytes(fields.Year), kV1YearWidth);
+  tag.SetTrack(TrackOfText(fields.Track));
+  tag.SetGenreIndex(GenreIndexOfPosition(fields.GenrePosition));
+  SetV1Text(tag, &TID3v1::SetComment, Bytes(fields.Comment), kV1TextWidth);
+  FitV1Comment(tag);
+}
+
+void SetFromFields(TID3v2& tag, const TTagFields& fields) {
+  tag.SetTitle(Bytes(fields.Title));
+  tag.SetArtist(Bytes(fields.Artist));
+  tag.SetAlbum(Bytes(fields.Album));
+  tag.SetTrack(TrackOfText(fields.Track));
+  tag.SetYear(Bytes(fields.Year));
+  tag.SetGenre(GenreNameOfPosition(fields.GenrePosition));
+  tag.SetComment(Bytes(fields.Comment));
+}
+
+uint8_t BatchTrack(int position) {
+  return static_cast<uint8_t>((position + 1) & 0xFF);
+}
+
+void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
+                    const QString& titleLine, int position) {
+  // The old values stay in the tag; a failed read or a file without a trailer leaves it empty.
+  if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  if (choices.TitleFromList) SetV1Text(tag, &TID3v1::SetTitle, Bytes(titleLine), kV1TextWidth);
+  if (choices.Artist) SetV1Text(tag, &TID3v1::SetArtist, Bytes(*choices.Artist), kV1TextWidth);
+  if (choices.Album) SetV1Text(tag, &TID3v1::SetAlbum, Bytes(*choices.Album), kV1TextWidth);
+  if (choices.NumberTracks) tag.SetTrack(BatchTrack(position));
+  if (choices.Year) SetV1Text(tag, &TID3v1::SetYear, Bytes(*choices.Year), kV1YearWidth);
+  if (choices.GenrePosition) tag.SetGenreIndex(GenreIndexOfPosition(*choices.GenrePosition));
+  if (choices.Comment) SetV1Text(tag, &TID3v1::SetComment, Bytes(*choices.Comment), kV1TextWidth);
+  FitV1Comment(tag);
+}
+
+void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
+                    const QString& titleLine, int position) {
+  // A tag of another version than 2.3 loads with empty values.
+  if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  if (choices.TitleFromList) tag.SetTitle(Bytes(titleLine));
+  if (choices.Artist) tag.SetArtist(Bytes(*choices.Artist));
+  if (choices.Album) tag.SetAlbum(Bytes(*choices.Album));
+  if (choices.NumberTracks) tag.SetTrack(BatchTrack(position));
+  if (choices.Year) tag.SetYear(Bytes(*choices.Year));
+  if (choices.GenrePosition) tag.SetGenre(GenreNameOfPosition(*choices.GenrePosition));
+  if (choices.Comment) tag.SetComment(Bytes(*choices.Comment));
+}
+
+}  // namespace melotag::editor
