@@ -42,4 +42,6 @@ class TBatchUpdate : public TConcern {
   void Progress(int position, int count, const QByteArray& path);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
+  // 2.4 frames the write pass dropped so far (with the Unicode options).
+  int FDropped = 0;
 };

@@ -23,9 +23,17 @@ melotag::editor::TUnicodeOptions TTagOptions::Options() const {
           FUi.cbxKeepOtherFrames->isChecked()};
 }
 
+bool TTagOptions::Any() const {
+  const melotag::editor::TUnicodeOptions options = Options();
+  return options.ReadUnicode || options.WriteUnicode || options.KeepOtherFrames;
+}
+
+QString TTagOptions::DroppedText(int count) const {
+  if (count <= 0) return QString();
+  return FForm.LookupText(QStringLiteral("ID3v2.4 frames without a place in ID3v2.3 dropped: ")) +
+         QString::number(count);
+}
+
 void TTagOptions::ReportDropped(int count) {
-  if (count <= 0) return;
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("ID3v2.4 frames without a place in ID3v2.3 "
-                                                   "dropped: ")) +
-                   QString::number(count));
+  if (count > 0) FForm.ShowStatus(DroppedText(count));
 }

@@ -13,7 +13,12 @@ class TTagOptions : public TConcern {
   // Ticks the boxes as the last run left them and remembers every change from now on.
   void Load();
   melotag::editor::TUnicodeOptions Options() const;
-  // Says in the status bar how many frames of a 2.4 tag had no place in the 2.3 tag written
-  // (nothing when there were none).
+  // True when one of the options is ticked: tags are then read and written as text here
+  // rather than by the tag class (with all three unticked the bytes would be the same).
+  bool Any() const;
+  // The status-bar words for frames of a 2.4 tag that had no place in the 2.3 tag written;
+  // empty when there were none.
+  QString DroppedText(int count) const;
+  // Shows DroppedText in the status bar (nothing when there were none).
   void ReportDropped(int count);
 };

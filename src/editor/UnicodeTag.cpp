@@ -5,6 +5,7 @@
 #include <array>
 
 #include "CodePage.h"
+#include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagFile.h"
@@ -319,6 +320,66 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
     outcome.Ok = false;
   }
   return outcome;
+}
+
+TTagView ViewOf(const TID3v2Text& text) {
+  TTagView view;
+  view.Exists = text.Exists;
+  view.ExistsText = text.Exists ? QStringLiteral("Yes") : QStringLiteral("No");
+  if (!text.Exists) return view;
+  view.VersionText = QStringLiteral("2.") + QString::number(text.Version);
+  view.SizeText = QString::number(text.Size) + QStringLiteral(" bytes");
+  TTagFields& f = view.Fields;
+  f.Title = text.Title;
+  f.Artist = text.Artist;
+  f.Album = text.Album;
+  if (text.Track > 0) f.Track = QString::number(text.Track);
+  f.Year = text.Year;
+  f.Comment = text.Comment;
+  f.GenrePosition = GenrePositionOfName(EncodeText(text.Genre));
+  return view;
+}
+
+TID3v2Text TextOfFields(const TTagFields& fields) {
+  TID3v2Text text;
+  text.Title = fields.Title;
+  text.Artist = fields.Artist;
+  text.Album = fields.Album;
+  text.Track = TrackOfText(fields.Track);
+  text.Year = fields.Year;
+  text.Genre = DecodeText(GenreNameOfPosition(fields.GenrePosition));
+  text.Comment = fields.Comment;
+  return text;
+}
+
+TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position, bool readUnicode) {
+  TID3v2Text text;
+  if (IsUsablePath(path)) {
+    if (readUnicode) {
+      if (!LoadID3v2Text(TagPath(path), text) || !text.Exists) text = TID3v2Text();
+    } else {
+      // The tag class's values (2.3 only), as the panel shows them.
+      TID3v2 tag;
+      if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) {
+        text.Title = DecodeText(tag.Title());
+        text.Artist = DecodeText(tag.Artist());
+        text.Album = DecodeText(tag.Album());
+        text.Track = tag.Track();
+        text.Year = DecodeText(tag.Year());
+        text.Genre = DecodeText(tag.Genre());
+        text.Comment = DecodeText(tag.Comment());
+      }
+    }
+  }
+  if (choices.TitleFromList) text.Title = titleLine;
+  if (choices.Artist) text.Artist = *choices.Artist;
+  if (choices.Album) text.Album = *choices.Album;
+  if (choices.NumberTracks) text.Track = BatchTrack(position);
+  if (choices.Year) text.Year = *choices.Year;
+  if (choices.GenrePosition) text.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
+  if (choices.Comment) text.Comment = *choices.Comment;
+  return text;
 }
 
 }  // namespace melotag::editor

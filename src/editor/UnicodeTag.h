@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "ID3v2Frames.h"
+#include "TagText.h"
 
 namespace melotag::editor {
 
@@ -77,5 +78,17 @@ struct TWriteOutcome {
 // asks for it. Ok false when the file cannot be read or rewritten; the file is then as it was.
 TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
                              const TUnicodeOptions& options);
+
+// --- With the tag panel and the batch passes
+
+// What the panel shows of values read with Unicode reading, as it shows the tag class's.
+TTagView ViewOf(const TID3v2Text& text);
+// The panel's values, ready for WriteID3v2Text.
+TID3v2Text TextOfFields(const TTagFields& fields);
+// The values a batch pass writes into the file with the Unicode options: the file's old values
+// (decoded when readUnicode is set, otherwise as the tag class reads them) with the pass's
+// choices over them.
+TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position, bool readUnicode);
 
 }  // namespace melotag::editor
