@@ -315,25 +315,7 @@ TEST(FrameReaderBadInput, RandomDamageIsReadAsFarAsItIsSound) {
   };
   std::mt19937 random(20261210);
   for (int round = 0; round < 20000; ++round) {
-    std::string bytes = seeds[round % std::size(seeds)];
-    const int edits = 1 + static_cast<int>(random() % 6);
-    for (int e = 0; e < edits; ++e) {
-      const size_t at = random() % bytes.size();
-      switch (random() % 4) {
-        case 0:
-          bytes[at] = static_cast<char>(random());
-          break;
-        case 1:
-          bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
-          break;
-        case 2:
-          bytes.erase(at, random() % 8);
-          break;
-        default:
-          bytes.insert(at, std::string(random() % 4, static_cast<char>(random())));
-      }
-      if (bytes.empty()) bytes = "I";
-    }
+    const std::string bytes = Damaged(seeds[round % std::size(seeds)], random);
     TFrameTag tag;
     ParseFrameTag(bytes, tag);
     ASSERT_LE(tag.Size, static_cast<int64_t>(bytes.size()));
