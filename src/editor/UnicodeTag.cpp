@@ -261,8 +261,7 @@ bool CodePageCanEncode(const QString& text) {
   return true;
 }
 
-TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options,
-                        const TFrameTag& old) {
+TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options, TFrameTag old) {
   const bool unicode = options.WriteUnicode;
   std::vector<TFrame> frames;
   auto add = [&](std::string_view id, const TEncodedValue& value) {
@@ -291,10 +290,10 @@ TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options
   if (options.KeepOtherFrames && (old.Version == 3 || old.Version == 4)) {
     const int comment = ChosenComment(old);
     for (int i = 0; i < static_cast<int>(old.Frames.size()); ++i) {
-      const TFrame& frame = old.Frames[i];
+      TFrame& frame = old.Frames[i];
       if (i == comment || IsValueFrame(frame, old.Version)) continue;
       if (old.Version == 3) {
-        frames.push_back(frame);
+        frames.push_back(std::move(frame));
       } else if (std::optional<TFrame> converted = tags::FrameFor23(frame)) {
         frames.push_back(std::move(*converted));
       } else {
@@ -312,7 +311,7 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
   try {
     TFrameTag old;
     if (options.KeepOtherFrames && !tags::ReadFrameTag(path, old)) return outcome;
-    const TBuiltTag built = BuildID3v2Tag(values, options, old);
+    const TBuiltTag built = BuildID3v2Tag(values, options, std::move(old));
     if (!built.Bytes) return outcome;
     outcome.Ok = RebuildFile(path, built.Bytes);
     outcome.Dropped = outcome.Ok ? built.Dropped : 0;

@@ -67,8 +67,9 @@ struct TBuiltTag {
 // (trailing blanks and control characters dropped, empty values left out), with UTF-16 for a
 // value the code page cannot encode when WriteUnicode is set; with KeepOtherFrames the old tag's
 // other frames follow in their order (2.3 byte for byte, 2.4 converted or dropped and counted).
+// The old tag is taken over, so a large cover is not copied once more.
 TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options,
-                        const tags::TFrameTag& old);
+                        tags::TFrameTag old);
 
 struct TWriteOutcome {
   bool Ok = false;
