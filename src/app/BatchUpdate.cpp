@@ -105,11 +105,15 @@ void TBatchUpdate::WriteAll() {
     }
   }
   const TTagPanel& panel = FForm.TagPanel();
+  const QString failure = QStringLiteral("Can not save tag to the file");
+  // The files of the pass reach the disk together: one flush for many files, not one each.
+  tagfile::TCommitGroup group;
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray path = list.Path(i);
     FForm.CurrentFileName = path;
     if (!MayChange(path, yesToAll)) {
+      Commit(group, failure);
       EndProgress();
       return;
     }
@@ -118,6 +122,7 @@ void TBatchUpdate::WriteAll() {
     if (panel.WritesID3v2()) BatchWriteID3v2(choices, path, titleLine, i);
     Progress(i, count, path);
   }
+  Commit(group, failure);
   FForm.lvIniFileListChange();
   const QString dropped = FForm.TagOptions().DroppedText(FDropped);
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")) +
@@ -156,19 +161,28 @@ void TBatchUpdate::RemoveAll() {
     EndProgress();
     return;
   }
+  const QString failure = QStringLiteral("Can not remove tag from the file");
+  tagfile::TCommitGroup group;
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray path = list.Path(i);
     FForm.CurrentFileName = path;
     if (!MayChange(path, yesToAll)) {
+      Commit(group, failure);
       EndProgress();
       return;
     }
     FForm.TagPanel().RemoveTags(path);
     Progress(i, count, path);
   }
+  Commit(group, failure);
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
   EndProgress();
+}
+
+void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) {
+  for (const std::string& path : group.Flush())
+    FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path));
 }
 
 void TBatchUpdate::TitleClicked() {

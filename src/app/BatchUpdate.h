@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "Concern.h"
+#include "TagFile.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -42,6 +43,9 @@ class TBatchUpdate : public TConcern {
   void Progress(int position, int count, const QByteArray& path);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
+  // Commits the files the pass has rebuilt so far and names each one that could not be.
+  void Commit(tagfile::TCommitGroup& group, const QString& failure);
+
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
 };

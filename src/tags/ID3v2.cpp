@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "TagFile.h"
@@ -166,17 +167,24 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
   if (target.empty() || !tagfile::MakeWritable(target)) return false;
   // Locked from reading the old tag to the rename: a second writer waits, then rebuilds from
   // this one's result.
-  TFile source;
+  auto source = std::make_unique<TFile>();
   TagInfo info;
-  if (!source.OpenLocked(target) || !ReadTagInfo(source, info)) return false;
+  if (!source->OpenLocked(target) || !ReadTagInfo(*source, info)) return false;
   if (!tag && !HasMagic(info)) return false;
   const int64_t skip = HasMagic(info) ? TotalTagSize(info) : 0;
 
-  tagfile::TReplacement out;
+  auto out = std::make_unique<tagfile::TReplacement>();
   const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;
-  return out.Create(target, source) &&
-         (!tag || tagfile::WriteAll(out.Fd(), tag->data(), tag->size())) &&
-         CopyRest(source.Fd(), skip, out.Fd(), tagSize) && out.Commit();
+  if (!out->Create(target, *source) ||
+      (tag && !tagfile::WriteAll(out->Fd(), tag->data(), tag->size())) ||
+      !CopyRest(source->Fd(), skip, out->Fd(), tagSize))
+    return false;
+  // In a group of writes the commit comes with the others'.
+  if (tagfile::TCommitGroup* group = tagfile::TCommitGroup::Current()) {
+    group->Add(std::move(out), std::move(source), path);
+    return true;
+  }
+  return out->Commit();
 }
 
 void TID3v2::Clear() {

@@ -49,6 +49,7 @@ bool FillHeader(TagInfo& info);
 // Writes the file anew with the given tag (or none) in front of its audio. The new file is
 // complete on disk before it replaces the old one; on failure the old one is left as it was.
 // Writers of one file take turns: each rebuilds from what the one before it left.
+// Inside a tagfile::TCommitGroup the new file waits for the group's commit.
 bool RebuildFile(const std::string& path, const std::optional<std::string>& tag);
 
 class TID3v2 {

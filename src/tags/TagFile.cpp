@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 namespace tagfile {
 
@@ -88,6 +89,8 @@ bool TFile::Open(const std::string& path, bool writable) {
 bool TFile::OpenLocked(const std::string& path) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     if (!Open(path, true)) return false;
+    // A new content of this file waiting in this thread's group would wait for this lock forever.
+    if (TCommitGroup* group = TCommitGroup::Current()) group->FlushIfHolding(FDevice, FInode);
     int locked;
     do {
       locked = flock(FFd, LOCK_EX);
@@ -279,8 +282,8 @@ bool TReplacement::LinkToUniqueName() {
   return false;
 }
 
-bool TReplacement::Commit() {
-  if (FFd < 0 || fsync(FFd) != 0 || (FName.empty() && !LinkToUniqueName())) {
+bool TReplacement::Commit(bool flushed) {
+  if (FFd < 0 || (!flushed && fsync(FFd) != 0) || (FName.empty() && !LinkToUniqueName())) {
     Abandon();
     return false;
   }
@@ -292,7 +295,7 @@ bool TReplacement::Commit() {
   }
   FName.clear();
   // The rename has happened and stays; a folder that cannot be synced changes nothing of it.
-  if (fsync(FFolder) != 0) {
+  if (!flushed && fsync(FFolder) != 0) {
   }
   Abandon();
   return true;
@@ -306,6 +309,80 @@ void TReplacement::Abandon() {
   FName.clear();
   if (FFolder >= 0) close(FFolder);
   FFolder = -1;
+}
+
+namespace {
+
+thread_local TCommitGroup* tCurrentGroup = nullptr;
+
+}  // namespace
+
+TCommitGroup::TCommitGroup() : FOuter(tCurrentGroup) {
+  tCurrentGroup = this;
+}
+
+TCommitGroup::~TCommitGroup() {
+  Commit();
+  tCurrentGroup = FOuter;
+}
+
+TCommitGroup* TCommitGroup::Current() {
+  return tCurrentGroup;
+}
+
+void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source,
+                       std::string path) {
+  FPending.push_back({std::move(out), std::move(source), std::move(path)});
+  if (FPending.size() >= kPending) Commit();
+}
+
+void TCommitGroup::FlushIfHolding(dev_t device, ino_t inode) {
+  for (const TPending& pending : FPending)
+    if (pending.Source->Device() == device && pending.Source->Inode() == inode) return Commit();
+}
+
+std::vector<std::string> TCommitGroup::Flush() {
+  Commit();
+  return std::exchange(FFailed, {});
+}
+
+void TCommitGroup::Commit() {
+  if (FPending.empty()) return;
+  // One sync of each file system that holds a waiting file.
+  std::vector<std::pair<dev_t, bool>> devices;
+  for (const TPending& pending : FPending) {
+    const dev_t device = pending.Source->Device();
+    if (std::none_of(devices.begin(), devices.end(),
+                     [&](const auto& known) { return known.first == device; }))
+      devices.emplace_back(device, syncfs(pending.Out->Fd()) == 0);
+  }
+  // Every rename, the folders kept open to be flushed once each afterwards.
+  std::vector<std::pair<dev_t, ino_t>> folders;
+  std::vector<int> folderFds;
+  for (TPending& pending : FPending) {
+    struct stat folder;
+    if (fstat(pending.Out->Folder(), &folder) == 0 &&
+        std::find(folders.begin(), folders.end(), std::pair(folder.st_dev, folder.st_ino)) ==
+            folders.end()) {
+      const int fd = fcntl(pending.Out->Folder(), F_DUPFD_CLOEXEC, 0);
+      if (fd >= 0) {
+        folders.emplace_back(folder.st_dev, folder.st_ino);
+        folderFds.push_back(fd);
+      }
+    }
+    const dev_t device = pending.Source->Device();
+    const bool synced = std::find_if(devices.begin(), devices.end(), [&](const auto& known) {
+                          return known.first == device;
+                        })->second;
+    // Where the file system could not be synced, the file is flushed alone.
+    if (!pending.Out->Commit(synced)) FFailed.push_back(pending.Path);
+  }
+  FPending.clear();  // the writer locks go with the old files
+  for (const int fd : folderFds) {
+    if (fsync(fd) != 0) {
+    }
+    close(fd);
+  }
 }
 
 }  // namespace tagfile

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -45,6 +47,8 @@ class TFile {
   unsigned Mode() const { return FMode; }
   uid_t Owner() const { return FOwner; }
   gid_t Group() const { return FGroup; }
+  dev_t Device() const { return FDevice; }
+  ino_t Inode() const { return FInode; }
 
   // Reads up to count bytes at offset; returns the number read (short only at the end of the
   // file), or -1 on an error.
@@ -92,9 +96,11 @@ class TReplacement {
   // refuses a new file.
   bool Create(const std::string& target, const TFile& original);
   int Fd() const { return FFd; }
+  int Folder() const { return FFolder; }
   // Flushes the new file to disk, renames it over the target and flushes the folder. False
-  // leaves the target as it was.
-  bool Commit();
+  // leaves the target as it was. `flushed`: the file system was synced since the content was
+  // written, and the caller flushes the folder.
+  bool Commit(bool flushed = false);
 
  private:
   bool CreateNamed();
@@ -104,6 +110,44 @@ class TReplacement {
   int FFd = -1;
   std::string FTargetName;  // the target's name in FFolder
   std::string FName;        // the new file's name in FFolder; empty while it has none
+};
+
+// Rebuilt files committed together. While a group lives on a thread, a rebuilt file is not
+// committed at once: its new content waits, the old file still under its writer lock, until the
+// group flushes: one sync of each file system instead of one flush per file, then every rename,
+// then each folder flushed once. That makes a pass over many files fast and keeps every promise
+// of a single commit: the new content is on disk before it takes the name. A group flushes by
+// itself when it holds kPending files, when the file of a waiting one is opened for writing
+// again on its thread, and at its end. A file read meanwhile still shows its old content.
+class TCommitGroup {
+ public:
+  static constexpr size_t kPending = 64;
+
+  TCommitGroup();
+  ~TCommitGroup();
+  TCommitGroup(const TCommitGroup&) = delete;
+  TCommitGroup& operator=(const TCommitGroup&) = delete;
+
+  // The group of this thread, if any.
+  static TCommitGroup* Current();
+  // Takes a file's written replacement with the locked original; `path` names it in failures.
+  void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
+  // Commits what waits for a commit, at once if it holds the file (device, inode).
+  void FlushIfHolding(dev_t device, ino_t inode);
+  // Commits what waits. The paths whose files could not be committed (they stay as they were)
+  // since the last call are handed over.
+  std::vector<std::string> Flush();
+
+ private:
+  struct TPending {
+    std::unique_ptr<TReplacement> Out;
+    std::unique_ptr<TFile> Source;
+    std::string Path;
+  };
+  void Commit();
+  std::vector<TPending> FPending;
+  std::vector<std::string> FFailed;
+  TCommitGroup* FOuter;
 };
 
 }  // namespace tagfile

@@ -15,6 +15,7 @@
 
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "TagFile.h"
 #include "TagTestSupport.h"
 
 using namespace tagtest;
@@ -383,6 +384,31 @@ TEST_F(FileSafetyTest, RebuiltFileKeepsItsOwnerWhenPermitted) {
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 4321u);
   EXPECT_EQ(st.st_gid, 4322u);
+}
+
+TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
+  // More files than a group keeps waiting, so that it also commits by itself on the way.
+  const int count = int(tagfile::TCommitGroup::kPending) + 6;
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; ++i) paths.push_back(MakeFile(oldTag + audio, std::to_string(i)));
+  {
+    tagfile::TCommitGroup group;
+    for (const std::string& path : paths) ASSERT_TRUE(WriteV2Title(path, "New"));
+    // The last ones still wait: a reader sees the old file whole.
+    EXPECT_EQ(ReadBytes(paths.back()), oldTag + audio);
+    // The same file again: the waiting content is committed first, never waited for forever.
+    ASSERT_TRUE(WriteV1Title(paths.back(), "Trailer"));
+    ASSERT_TRUE(WriteV2Title(paths.back(), "Newer"));
+    EXPECT_TRUE(group.Flush().empty());
+  }
+  for (int i = 0; i + 1 < count; ++i) EXPECT_EQ(ReadBytes(paths[i]), TitleTag("New") + audio) << i;
+  const std::string last = ReadBytes(paths.back());
+  EXPECT_EQ(last.substr(0, TitleTag("Newer").size() + audio.size()), TitleTag("Newer") + audio);
+  TID3v1 trailer;
+  ASSERT_TRUE(trailer.LoadFromFile(paths.back()));
+  EXPECT_EQ(trailer.Title(), "Trailer");
+  // Only the files themselves: no temporary file is left.
+  EXPECT_EQ(Names(dir.Path("")).size(), size_t(count));
 }
 
 }  // namespace
