@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "FileList.h"
 #include "Main.h"
 
 namespace {
@@ -94,8 +95,7 @@ int main(int argc, char** argv) {
   form.show();
   QCoreApplication::processEvents();
   const double scan = Median([&] {
-    form.findChild<QTreeWidget*>("lvIniFileList")->clear();
-    form.TotalSize = 0;
+    form.FileList().Clear();
     form.ScanFolder(QFile::encodeName(dir.path()));
     QCoreApplication::processEvents();
   });

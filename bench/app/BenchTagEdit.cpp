@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
   const double ratio = melotag / mutagen;
   std::printf(
       "batch write pass, 1,000 files, Artist into both tags: melotag %.1f ms, mutagen + sync "
-      "%.1f ms, ratio %.2f (target <= %.1f) %s\n",
-      melotag, mutagen, ratio, kTarget, ratio <= kTarget ? "ok" : "MISS");
+      "%.1f ms, ratio %.2f (target <= %.1f)\n",
+      melotag, mutagen, ratio, kTarget);
 
   // Selecting a file to the panel filled (both reads are synchronous in the selection change).
   auto* list = form.findChild<QTreeWidget*>("lvIniFileList");

@@ -8,9 +8,11 @@
 #include "ID3v2.h"
 #include "Main.h"
 #include "Shell.h"
+#include "TagOptions.h"
 #include "TagPanel.h"
 #include "TagText.h"
 #include "TitleList.h"
+#include "UnicodeTag.h"
 #include "ui_Main.h"
 
 using namespace melotag::editor;
@@ -88,6 +90,7 @@ void TBatchUpdate::WriteAll() {
   const TTitleList& titles = FForm.TitleList();
   const int count = list.Count();
   StartProgress(count);
+  FDropped = 0;
   const TBatchChoices choices = Choices();
   if (choices.TitleFromList) {
     if (titles.LineCount() == 0) {
@@ -121,7 +124,9 @@ void TBatchUpdate::WriteAll() {
   }
   Commit(group, failure);
   FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
+  const QString dropped = FForm.TagOptions().DroppedText(FDropped);
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")) +
+                   (dropped.isEmpty() ? QString() : QStringLiteral("  ") + dropped));
   EndProgress();
 }
 
@@ -133,6 +138,12 @@ void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArra
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
+  const TTagOptions& options = FForm.TagOptions();
+  if (options.Any()) {
+    FDropped += FForm.TagPanel().WriteTag(
+        BatchText(path, choices, titleLine, position, options.Options().ReadUnicode), path);
+    return;
+  }
   SetBatchValues(*FForm.FID3v2, path, choices, titleLine, position);
   FForm.TagPanel().WriteTag(*FForm.FID3v2, path);
 }

@@ -45,4 +45,7 @@ class TBatchUpdate : public TConcern {
   void EndProgress();
   // Commits the files the pass has rebuilt so far and names each one that could not be.
   void Commit(tagfile::TCommitGroup& group, const QString& failure);
+
+  // 2.4 frames the write pass dropped so far (with the Unicode options).
+  int FDropped = 0;
 };

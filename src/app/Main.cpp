@@ -15,6 +15,7 @@
 
 #include "BatchUpdate.h"
 #include "CodePage.h"
+#include "CodeTables.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
@@ -26,6 +27,7 @@
 #include "ShellEntry.h"
 #include "SingleInstance.h"
 #include "StatusBar.h"
+#include "TagOptions.h"
 #include "TagPanel.h"
 #include "TagText.h"
 #include "TitleList.h"
@@ -63,6 +65,7 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   FFolderTree = std::make_unique<TFolderTree>(*this, *FUi);
   FTitleList = std::make_unique<TTitleList>(*this, *FUi);
   FTagPanel = std::make_unique<TTagPanel>(*this, *FUi);
+  FTagOptions = std::make_unique<TTagOptions>(*this, *FUi);
   FBatchUpdate = std::make_unique<TBatchUpdate>(*this, *FUi);
   FRenaming = std::make_unique<TRenaming>(*this, *FUi);
   FPlayList = std::make_unique<TPlayList>(*this, *FUi);
@@ -105,9 +108,12 @@ void TMainForm::FormCreate() {
   FID3v2 = std::make_unique<TID3v2>();
   // 6. The title list's undo copy.
   UndoList.clear();
-  // 7. The tag panel starts empty.
+  // 7. The tag panel starts empty; the Unicode options as the last run left them.
   ClearTagPanel();
-  // 8. The GBK/Big5 code tables are filled here.
+  // The options of Unicode tags, as the last run left them.
+  FTagOptions->Load();
+  // 8. The GBK/Big5 code tables.
+  FillCodeTables();
   // 9. Later starts hand their command lines over from now on.
   if (FInstance) {
     connect(FInstance, &TSingleInstance::HandOver, this, &TMainForm::ReceiveHandOver);

@@ -29,6 +29,7 @@ class TFileList;
 class TFolderTree;
 class TTitleList;
 class TTagPanel;
+class TTagOptions;
 class TBatchUpdate;
 class TRenaming;
 class TPlayList;
@@ -55,6 +56,7 @@ class TMainForm : public QWidget {
   TFolderTree& FolderTree() const { return *FFolderTree; }
   TTitleList& TitleList() const { return *FTitleList; }
   TTagPanel& TagPanel() const { return *FTagPanel; }
+  TTagOptions& TagOptions() const { return *FTagOptions; }
   TBatchUpdate& BatchUpdate() const { return *FBatchUpdate; }
   TRenaming& Renaming() const { return *FRenaming; }
   TPlayList& PlayList() const { return *FPlayList; }
@@ -198,6 +200,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TFolderTree> FFolderTree;
   std::unique_ptr<TTitleList> FTitleList;
   std::unique_ptr<TTagPanel> FTagPanel;
+  std::unique_ptr<TTagOptions> FTagOptions;
   std::unique_ptr<TBatchUpdate> FBatchUpdate;
   std::unique_ptr<TRenaming> FRenaming;
   std::unique_ptr<TPlayList> FPlayList;

@@ -5,7 +5,9 @@
 #include "ID3v2.h"
 #include "Main.h"
 #include "Shell.h"
+#include "TagOptions.h"
 #include "TagText.h"
+#include "UnicodeTag.h"
 #include "ui_Main.h"
 
 using namespace melotag::editor;
@@ -44,6 +46,13 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
 
 void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
   WriteOne(FForm, tag, path);
+}
+
+int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
+  TWriteOutcome outcome;
+  if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FForm.TagOptions().Options());
+  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  return outcome.Dropped;
 }
 
 void TTagPanel::RemoveTags(const QByteArray& path) {
@@ -101,6 +110,14 @@ void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
 }
 
 void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
+  if (FForm.TagOptions().Options().ReadUnicode) {
+    TID3v2Text text;
+    if (LoadID3v2Text(TagPath(path), text))
+      Show(ViewOf(text));
+    else
+      FForm.ShowMsgFmt("Can not read tag from the file", path);
+    return;
+  }
   if (!FForm.FID3v2->LoadFromFile(TagPath(path))) {
     FForm.ShowMsgFmt("Can not read tag from the file", path);
     return;
@@ -177,6 +194,10 @@ void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
 }
 
 void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
+  if (FForm.TagOptions().Any()) {
+    FForm.TagOptions().ReportDropped(WriteTag(TextOfFields(Fields()), path));
+    return;
+  }
   SetFromFields(*FForm.FID3v2, Fields());
   WriteTag(*FForm.FID3v2, path);
 }

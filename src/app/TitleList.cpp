@@ -4,7 +4,22 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "CodePage.h"
+#include "FileList.h"
+#include "FileNames.h"
+#include "Main.h"
+#include "RenamePlan.h"
+#include "TitleTools.h"
 #include "ui_Main.h"
+
+namespace editor = melotag::editor;
+
+namespace {
+
+const QString kTitleFileFilter =
+    QStringLiteral("Text files (*.txt)|*.txt;|m3u files (*.m3u)|*.m3u;|All files (*.*)|*.*");
+
+}  // namespace
 
 int TTitleList::LineCount() const {
   const QTextDocument* document = FUi.Memo1->document();
@@ -17,6 +32,22 @@ QString TTitleList::Line(int index) const {
   return index >= 0 && index < LineCount() && block.isValid() ? block.text() : QString();
 }
 
+QStringList TTitleList::Lines() const {
+  // The raw text in one pass, the blocks apart by U+2029 (a block never holds one); asking each
+  // block for its text searches the document's trees once per line. The raw text keeps every
+  // character as it is (the plain text would turn a no-break space into a blank).
+  QStringList lines = FUi.Memo1->document()->toRawText().split(QChar::ParagraphSeparator);
+  if (lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+void TTitleList::SetLines(const QStringList& lines) {
+  // An empty last line needs the line break after it, as the box counts lines.
+  QString text = lines.join(u'\n');
+  if (!lines.isEmpty() && lines.last().isEmpty()) text += u'\n';
+  FUi.Memo1->setPlainText(text);
+}
+
 void TTitleList::AppendLine(const QString& line) {
   // A text that ends in a line break already has its empty last line.
   QTextDocument* document = FUi.Memo1->document();
@@ -26,22 +57,76 @@ void TTitleList::AppendLine(const QString& line) {
   cursor.insertText(line);
 }
 
-void TTitleList::AddFromFile() {}
+void TTitleList::RunSavingTool(const std::function<QStringList(const QStringList&)>& tool) {
+  const QStringList lines = Lines();
+  FForm.UndoList = lines;
+  SetLines(tool(lines));
+}
 
-void TTitleList::Clear() {}
+void TTitleList::AddFromFile() {
+  FForm.OpenDialog1.Filter = kTitleFileFilter;
+  if (!FForm.OpenDialog1.Execute() || FForm.OpenDialog1.Files.isEmpty()) return;
+  const QString chosen = FForm.OpenDialog1.Files.first();
+  const std::optional<QByteArray> path = editor::PathOfText(chosen);
+  const editor::TTitleFile file =
+      path ? editor::ReadTitleFile(*path) : editor::TTitleFile{{}, ENOENT};
+  if (file.Error) {
+    const QString reason = file.Error == EFBIG
+                               ? QStringLiteral("The file is too large for a title list.")
+                               : editor::ErrorText(file.Error) + '.';
+    Dialogs().MessageDlg(mtError, "Cannot open file \"" + chosen + "\". " + reason, Btn(mbOK), 0);
+    return;
+  }
+  SetLines(file.Lines);
+}
 
-void TTitleList::CreateByFilename() {}
+void TTitleList::Clear() {
+  RunSavingTool([](const QStringList&) { return QStringList(); });
+}
 
-void TTitleList::DelCharacter() {}
+void TTitleList::CreateByFilename() {
+  if (!FForm.CheckFileList()) return;
+  const TFileList& list = FForm.FileList();
+  QStringList captions;
+  captions.reserve(list.Count());
+  for (int i = 0; i < list.Count(); ++i) captions.append(list.Caption(i));
+  SetLines(editor::TitlesOfCaptions(captions));
+}
 
-void TTitleList::DelCharacterRight() {}
+void TTitleList::DelCharacter() {
+  RunSavingTool(editor::DeleteFirstCharacter);
+}
 
-void TTitleList::Undo() {}
+void TTitleList::DelCharacterRight() {
+  RunSavingTool(editor::DeleteLastCharacter);
+}
 
-void TTitleList::ItemNo() {}
+void TTitleList::Undo() {
+  SetLines(FForm.UndoList);
+  FForm.UndoList.clear();
+}
 
-void TTitleList::Mark() {}
+void TTitleList::ItemNo() {
+  RunSavingTool(editor::AddItemNumbers);
+}
 
-void TTitleList::Gb2Big5() {}
+void TTitleList::Mark() {
+  FForm.UndoList = Lines();
+  QString mark;
+  if (!Dialogs().InputQuery(FForm.windowTitle(), QStringLiteral("Please Input Punctuation Mark"),
+                            mark))
+    return;
+  SetLines(editor::AddMark(FForm.UndoList, mark));
+}
 
-void TTitleList::Big52GB() {}
+void TTitleList::Gb2Big5() {
+  RunSavingTool([](const QStringList& lines) {
+    return editor::ConvertLines(lines, editor::TChineseConversion::GbkToBig5, GetACP());
+  });
+}
+
+void TTitleList::Big52GB() {
+  RunSavingTool([](const QStringList& lines) {
+    return editor::ConvertLines(lines, editor::TChineseConversion::Big5ToGbk, GetACP());
+  });
+}

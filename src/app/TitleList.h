@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include "Concern.h"
 
@@ -14,6 +17,9 @@ class TTitleList : public TConcern {
   int LineCount() const;
   // Line `index` (from 0) as the box shows it; empty past the last line.
   QString Line(int index) const;
+  QStringList Lines() const;
+  // Replaces the whole text by the lines.
+  void SetLines(const QStringList& lines);
   void AppendLine(const QString& line);
 
   void AddFromFile();
@@ -26,4 +32,8 @@ class TTitleList : public TConcern {
   void Mark();
   void Gb2Big5();
   void Big52GB();
+
+ private:
+  // Saves the undo copy, then replaces the lines by what `tool` makes of them.
+  void RunSavingTool(const std::function<QStringList(const QStringList&)>& tool);
 };

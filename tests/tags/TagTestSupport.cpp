@@ -100,6 +100,28 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
+std::string Damaged(std::string bytes, std::mt19937& random) {
+  const int edits = 1 + static_cast<int>(random() % 6);
+  for (int e = 0; e < edits; ++e) {
+    if (bytes.empty()) bytes = "I";
+    const size_t at = random() % bytes.size();
+    switch (random() % 4) {
+      case 0:
+        bytes[at] = static_cast<char>(random());
+        break;
+      case 1:
+        bytes[at] = static_cast<char>(bytes[at] ^ (1 << (random() % 8)));
+        break;
+      case 2:
+        bytes.erase(at, random() % 8);
+        break;
+      default:
+        bytes.insert(at, std::string(random() % 4, static_cast<char>(random())));
+    }
+  }
+  return bytes.empty() ? std::string("I") : bytes;
+}
+
 std::string Hex(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;

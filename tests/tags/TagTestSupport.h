@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ std::string Trailer(const std::string& title, const std::string& comment, uint8_
 std::string RunCommand(const std::string& command, int* status = nullptr);
 std::string Quote(const std::string& text);
 std::string Hex(const std::string& bytes);
+
+// The bytes with one to six random changes: a byte set or a bit flipped, bytes cut out or put
+// in. Never empty.
+std::string Damaged(std::string bytes, std::mt19937& random);
 
 // The mutagen helper (mutagen_peer.py) under /usr/bin/python3; a failed run fails the test.
 std::string Mutagen(const std::string& args);

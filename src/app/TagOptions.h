@@ -1,0 +1,24 @@
+// The Unicode options of the "Read" and "Write" pages: decoding UTF-16, UTF-8 and 2.4 tags,
+// writing UTF-16 where the code page falls short, keeping the frames the user did not touch.
+// Unlike the window's other choices they are remembered between runs; unticked at first.
+#pragma once
+
+#include "Concern.h"
+#include "UnicodeTag.h"
+
+class TTagOptions : public TConcern {
+ public:
+  using TConcern::TConcern;
+
+  // Ticks the boxes as the last run left them and remembers every change from now on.
+  void Load();
+  melotag::editor::TUnicodeOptions Options() const;
+  // True when one of the options is ticked: tags are then read and written as text here
+  // rather than by the tag class (with all three unticked the bytes would be the same).
+  bool Any() const;
+  // The status-bar words for frames of a 2.4 tag that had no place in the 2.3 tag written;
+  // empty when there were none.
+  QString DroppedText(int count) const;
+  // Shows DroppedText in the status bar (nothing when there were none).
+  void ReportDropped(int count);
+};

@@ -1,0 +1,95 @@
+// ID3v2 text beyond the code page: text and comment frames of 2.3 and 2.4 tags decoded to
+// QString, and a 2.3 tag written with UTF-16 text where the code page falls short and with the
+// frames the user did not touch (cover art, lyrics ...) kept. Each of the three is an option;
+// without them the tag class's own reading and writing apply.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ID3v2Frames.h"
+#include "TagText.h"
+
+namespace melotag::editor {
+
+struct TUnicodeOptions {
+  bool ReadUnicode = false;      // 2.3 UTF-16 text and 2.4 tags are decoded
+  bool WriteUnicode = false;     // text the code page cannot encode goes as UTF-16
+  bool KeepOtherFrames = false;  // the old tag's other frames are carried over
+};
+
+// The text of encoded string bytes (no encoding byte): 0 through the code page (escapes
+// included), 1 UTF-16 with a byte-order mark (without one, the byte order the zero bytes show),
+// 2 UTF-16BE, 3 UTF-8. An invalid sequence, a lone surrogate or an odd last byte becomes U+FFFD.
+QString DecodeFrameString(uint8_t encoding, std::string_view bytes);
+// The text of a text frame's content (encoding byte first): its strings joined by "/".
+QString TextOfTextFrame(std::string_view content);
+
+// The seven values of an ID3v2 tag as text, with its existence, version and size as the tag
+// class gives them.
+struct TID3v2Text {
+  bool Exists = false;
+  uint8_t Version = 0;
+  int32_t Size = 0;
+  QString Title;
+  QString Artist;
+  QString Album;
+  uint8_t Track = 0;
+  QString Year;
+  QString Genre;
+  QString Comment;
+};
+
+// The values of a 2.3 or 2.4 tag, trimmed as the tag class trims: the year of 2.4 is TDRC (or
+// TYER), a 2.4 genre number names its genre, the comment is that of the last COMM frame without
+// a description (or else of the last COMM frame). Tags of other versions give existence,
+// version and size only.
+TID3v2Text TextOf(const tags::TFrameTag& tag);
+// False only when the first 10 bytes of the file cannot be read.
+bool LoadID3v2Text(const std::string& path, TID3v2Text& text);
+
+// The COMM frame the comment is read from and replaced by a write; -1 when there is none.
+int ChosenComment(const tags::TFrameTag& tag);
+
+// True when the code page holds every character of the text (escapes hold their byte).
+bool CodePageCanEncode(const QString& text);
+
+struct TBuiltTag {
+  std::optional<std::string> Bytes;  // none when the frames are too large for a tag
+  int Dropped = 0;                   // 2.4 frames that have no place in 2.3
+};
+
+// The 2.3 tag a write puts in front of the audio: the seven frames as the tag class writes them
+// (trailing blanks and control characters dropped, empty values left out), with UTF-16 for a
+// value the code page cannot encode when WriteUnicode is set; with KeepOtherFrames the old tag's
+// other frames follow in their order (2.3 byte for byte, 2.4 converted or dropped and counted).
+// The old tag is taken over, so a large cover is not copied once more.
+TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options,
+                        tags::TFrameTag old);
+
+struct TWriteOutcome {
+  bool Ok = false;
+  int Dropped = 0;  // as TBuiltTag
+};
+// Replaces the file's tag by BuildID3v2Tag's, reading the old tag first when KeepOtherFrames
+// asks for it. Ok false when the file cannot be read or rewritten; the file is then as it was.
+TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
+                             const TUnicodeOptions& options);
+
+// --- With the tag panel and the batch passes
+
+// What the panel shows of values read with Unicode reading, as it shows the tag class's.
+TTagView ViewOf(const TID3v2Text& text);
+// The panel's values, ready for WriteID3v2Text.
+TID3v2Text TextOfFields(const TTagFields& fields);
+// The values a batch pass writes into the file with the Unicode options: the file's old values
+// (decoded when readUnicode is set, otherwise as the tag class reads them) with the pass's
+// choices over them.
+TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position, bool readUnicode);
+
+}  // namespace melotag::editor
