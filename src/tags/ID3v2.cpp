@@ -171,7 +171,11 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
   TagInfo info;
   if (!source->OpenLocked(target) || !ReadTagInfo(*source, info)) return false;
   if (!tag && !HasMagic(info)) return false;
-  const int64_t skip = HasMagic(info) ? TotalTagSize(info) : 0;
+  // A 2.4 tag may end in a 10-byte footer after its declared size: it goes with the tag.
+  const bool footer = info.Version == 4 && (info.Flags & 0x10) != 0;
+  const int64_t declared = HasMagic(info) ? TotalTagSize(info) : 0;
+  const int64_t skip =
+      declared > 0 && footer && declared + 10 <= source->Size() ? declared + 10 : declared;
 
   auto out = std::make_unique<tagfile::TReplacement>();
   const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;

@@ -270,12 +270,17 @@ TEST_F(ID3v2Test, WriteReplacesAnyTagAndKeepsAudioAndTrailer) {
   const std::string z(1, '\0');
   const std::string trailer = Trailer("v1", "", 0, 1, 2);
   std::string newTag = Tag(Frame("TALB", z + "New"));
+  // A 2.4 tag with a footer: flag 0x10, then "3DI" and the header's other bytes after the frames.
+  std::string footed = Tag(Frame("TIT2", z + "Old"), 4);
+  footed[5] = '\x10';
+  footed += "3DI" + footed.substr(3, 7);
   struct Case {
     const char* name;
     std::string old;
   } cases[] = {
       {"2.3 with padding", Tag(Frame("TIT2", z + "Old") + std::string(500, '\0'))},
       {"2.4", Tag(Frame("TIT2", z + "Old"), 4)},
+      {"2.4 with a footer", footed},
       {"other frames", Tag(Frame("APIC", std::string(3000, 'p')) + Frame("TXXX", z + "x"))},
   };
   for (const Case& c : cases) {
