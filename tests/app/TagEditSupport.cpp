@@ -4,25 +4,24 @@ using namespace tagtest;
 
 void TagEditTest::Song(const QString& name, const TSong& song, bool v1, bool v2) {
   WriteBytes(P(name), Audio);
-  if (v1) {
-    TID3v1 tag;
+  // The values every tag version holds.
+  auto fill = [&](auto& tag) {
     tag.SetTitle(song.Title);
     tag.SetArtist(song.Artist);
     tag.SetAlbum(song.Album);
     tag.SetYear(song.Year);
     tag.SetComment(song.Comment);
     tag.SetTrack(song.Track);
+  };
+  if (v1) {
+    TID3v1 tag;
+    fill(tag);
     tag.SetGenreIndex(song.GenreIndex);
     ASSERT_TRUE(tag.WriteToFile(P(name)));
   }
   if (v2) {
     TID3v2 tag;
-    tag.SetTitle(song.Title);
-    tag.SetArtist(song.Artist);
-    tag.SetAlbum(song.Album);
-    tag.SetYear(song.Year);
-    tag.SetComment(song.Comment);
-    tag.SetTrack(song.Track);
+    fill(tag);
     tag.SetGenre(song.Genre);
     ASSERT_TRUE(tag.WriteToFile(P(name)));
   }

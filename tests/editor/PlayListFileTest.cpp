@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "EnvScope.h"
 #include "ID3v2.h"
@@ -20,24 +21,6 @@
 using namespace melotag::editor;
 
 namespace {
-
-void WriteFile(const QByteArray& path, const QByteArray& data) {
-  FILE* out = fopen(path.constData(), "wb");
-  ASSERT_NE(out, nullptr) << path.toHex().constData();
-  ASSERT_EQ(fwrite(data.constData(), 1, size_t(data.size()), out), size_t(data.size()));
-  fclose(out);
-}
-
-QByteArray ReadFile(const QByteArray& path) {
-  QByteArray data;
-  if (FILE* in = fopen(path.constData(), "rb")) {
-    char buffer[256];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;)
-      data.append(buffer, qsizetype(n));
-    fclose(in);
-  }
-  return data;
-}
 
 // The names a folder holds.
 QList<QByteArray> Names(const QByteArray& folder) {

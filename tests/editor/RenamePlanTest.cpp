@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "EnvScope.h"
 #include "ID3v1.h"
@@ -22,24 +23,6 @@ namespace {
 
 QString U(const char* utf8) {
   return QString::fromUtf8(utf8);
-}
-
-void WriteFile(const QByteArray& path, const QByteArray& data = "data") {
-  FILE* out = fopen(path.constData(), "wb");
-  ASSERT_NE(out, nullptr) << path.toHex().constData();
-  ASSERT_EQ(fwrite(data.constData(), 1, size_t(data.size()), out), size_t(data.size()));
-  fclose(out);
-}
-
-QByteArray ReadFile(const QByteArray& path) {
-  QByteArray data;
-  if (FILE* in = fopen(path.constData(), "rb")) {
-    char buffer[256];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;)
-      data.append(buffer, qsizetype(n));
-    fclose(in);
-  }
-  return data;
 }
 
 bool Exists(const QByteArray& path) {
