@@ -39,6 +39,21 @@ double Milliseconds(const std::function<void()>& work) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+double Median(std::vector<double> values);
+
+// The median times of two readers, the page cache warmed for both, their rounds taken in turn.
+std::pair<double, double> Alternating(const std::function<void()>& ours,
+                                      const std::function<void()>& theirs, int rounds) {
+  ours();
+  theirs();
+  std::vector<double> a, b;
+  for (int round = 0; round < rounds; ++round) {
+    a.push_back(Milliseconds(ours));
+    b.push_back(Milliseconds(theirs));
+  }
+  return {Median(a), Median(b)};
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -168,17 +183,11 @@ void ReadFigure(const fs::path& folder, int files, int rounds) {
       }
     }
   };
-  melotag();  // warm the page cache for both
-  taglib();
-  std::vector<double> m, t;
-  for (int round = 0; round < rounds; ++round) {
-    m.push_back(Milliseconds(melotag));
-    t.push_back(Milliseconds(taglib));
-  }
+  const auto [m, t] = Alternating(melotag, taglib, rounds);
   std::printf(
       "Read both tags of %d small files: melotag %.1f ms, TagLib %.1f ms, ratio %.2f "
       "(target <= 1.0)\n",
-      files, Median(m), Median(t), Median(m) / Median(t));
+      files, m, t, m / t);
   if (sink == 0) std::printf("(nothing read)\n");
 }
 
@@ -256,17 +265,11 @@ void UnicodeReadFigure(const fs::path& folder, int files, int rounds) {
               tag->comment().size() + tag->track() + tag->genre().size();
     }
   };
-  melotag();  // warm the page cache for both
-  taglib();
-  std::vector<double> m, t;
-  for (int round = 0; round < rounds; ++round) {
-    m.push_back(Milliseconds(melotag));
-    t.push_back(Milliseconds(taglib));
-  }
+  const auto [m, t] = Alternating(melotag, taglib, rounds);
   std::printf(
       "Read the ID3v2 tags of %d files (2.3 UTF-16, 2.4 UTF-8) with Unicode reading: melotag "
       "%.1f ms, TagLib %.1f ms, ratio %.2f (target <= 1.0)\n",
-      files, Median(m), Median(t), Median(m) / Median(t));
+      files, m, t, m / t);
   if (sink == 0) std::printf("(nothing read)\n");
   std::fflush(stdout);
   for (const std::string& path : paths) fs::remove(path);

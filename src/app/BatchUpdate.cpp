@@ -105,24 +105,13 @@ void TBatchUpdate::WriteAll() {
     }
   }
   const TTagPanel& panel = FForm.TagPanel();
-  const QString failure = QStringLiteral("Can not save tag to the file");
-  // The files of the pass reach the disk together: one flush for many files, not one each.
-  tagfile::TCommitGroup group;
-  bool yesToAll = false;
-  for (int i = 0; i < count; ++i) {
-    const QByteArray path = list.Path(i);
-    FForm.CurrentFileName = path;
-    if (!MayChange(path, yesToAll)) {
-      Commit(group, failure);
-      EndProgress();
-      return;
-    }
-    const QString titleLine = choices.TitleFromList ? titles.Line(i) : QString();
-    if (panel.WritesID3v1()) BatchWriteID3v1(choices, path, titleLine, i);
-    if (panel.WritesID3v2()) BatchWriteID3v2(choices, path, titleLine, i);
-    Progress(i, count, path);
-  }
-  Commit(group, failure);
+  const bool ended = EachFile(
+      count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
+        const QString titleLine = choices.TitleFromList ? titles.Line(i) : QString();
+        if (panel.WritesID3v1()) BatchWriteID3v1(choices, path, titleLine, i);
+        if (panel.WritesID3v2()) BatchWriteID3v2(choices, path, titleLine, i);
+      });
+  if (!ended) return;
   FForm.lvIniFileListChange();
   const QString dropped = FForm.TagOptions().DroppedText(FDropped);
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")) +
@@ -151,8 +140,8 @@ void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArra
 void TBatchUpdate::RemoveAll() {
   if (!FForm.CheckFileList()) return;
   if (!FForm.FID3v1 || !FForm.FID3v2) return;
-  const TFileList& list = FForm.FileList();
-  const int count = list.Count();
+  TTagPanel& panel = FForm.TagPanel();
+  const int count = FForm.FileList().Count();
   StartProgress(count);
   // The platform's own question, not the message box's.
   if (Dialogs().MessageDlg(mtConfirmation,
@@ -161,7 +150,17 @@ void TBatchUpdate::RemoveAll() {
     EndProgress();
     return;
   }
-  const QString failure = QStringLiteral("Can not remove tag from the file");
+  const bool ended = EachFile(count, QStringLiteral("Can not remove tag from the file"),
+                              [&](int, const QByteArray& path) { panel.RemoveTags(path); });
+  if (!ended) return;
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
+  EndProgress();
+}
+
+bool TBatchUpdate::EachFile(int count, const QString& failure,
+                            const std::function<void(int, const QByteArray&)>& work) {
+  const TFileList& list = FForm.FileList();
+  // The files of the pass reach the disk together: one flush for many files, not one each.
   tagfile::TCommitGroup group;
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
@@ -170,14 +169,13 @@ void TBatchUpdate::RemoveAll() {
     if (!MayChange(path, yesToAll)) {
       Commit(group, failure);
       EndProgress();
-      return;
+      return false;
     }
-    FForm.TagPanel().RemoveTags(path);
+    work(i, path);
     Progress(i, count, path);
   }
   Commit(group, failure);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
-  EndProgress();
+  return true;
 }
 
 void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) {

@@ -2,6 +2,8 @@
 // of every listed file.
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QString>
 
@@ -43,6 +45,11 @@ class TBatchUpdate : public TConcern {
   void Progress(int position, int count, const QByteArray& path);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
+  // Runs `work` on every listed file in list order, after the read-only question, with the
+  // progress shown; false when the pass ended early (the progress bar is then hidden). The
+  // rebuilt files are committed together; `failure` names each that could not be.
+  bool EachFile(int count, const QString& failure,
+                const std::function<void(int, const QByteArray&)>& work);
   // Commits the files the pass has rebuilt so far and names each one that could not be.
   void Commit(tagfile::TCommitGroup& group, const QString& failure);
 

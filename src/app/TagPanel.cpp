@@ -175,14 +175,19 @@ bool TTagPanel::MayChange(const QByteArray& path) {
   return true;
 }
 
-void TTagPanel::Write() {
-  if (!FForm.CheckFileList()) return;
-  if (!FForm.FID3v1 || !FForm.FID3v2) return;
-  // With entries but none selected there is nothing to write to.
+QByteArray TTagPanel::PathToChange() {
+  if (!FForm.CheckFileList()) return {};
+  if (!FForm.FID3v1 || !FForm.FID3v2) return {};  // the window is closing
+  // With entries but none selected there is nothing to change.
   const QByteArray path = SelectedPath();
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return {};
   FForm.CurrentFileName = path;
-  if (!MayChange(path)) return;
+  return MayChange(path) ? path : QByteArray();
+}
+
+void TTagPanel::Write() {
+  const QByteArray path = PathToChange();
+  if (path.isEmpty()) return;
   if (WritesID3v1()) SaveID3v1FromPanel(path);
   if (WritesID3v2()) SaveID3v2FromPanel(path);
   FForm.lvIniFileListChange();
@@ -203,12 +208,8 @@ void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
 }
 
 void TTagPanel::Remove() {
-  if (!FForm.CheckFileList()) return;
-  if (!FForm.FID3v1 || !FForm.FID3v2) return;
-  const QByteArray path = SelectedPath();
+  const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
-  FForm.CurrentFileName = path;
-  if (!MayChange(path)) return;
   if (FForm.MsgDlgFmt("Remove ID3 Tags From File : [%s] ?", mtConfirmation, Btn(mbYes) | Btn(mbNo),
                       path) != mrYes)
     return;

@@ -55,4 +55,7 @@ class TTagPanel : public TConcern {
   QByteArray SelectedPath() const;
   // The read-only question before writing or removing; true when the file may be changed.
   bool MayChange(const QByteArray& path);
+  // The selected file, once the list check and the read-only question let it be changed (it is
+  // then CurrentFileName); empty otherwise.
+  QByteArray PathToChange();
 };
