@@ -121,20 +121,16 @@ void TBatchUpdate::WriteAll() {
 
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
-  SetBatchValues(*FForm.FID3v1, path, choices, titleLine, position);
-  FForm.TagPanel().WriteTag(*FForm.FID3v1, path);
+  if (!WriteBatchID3v1(path, choices, titleLine, position))
+    FForm.ShowMsgFmt("Can not save tag to the file", path);
 }
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
-  const TTagOptions& options = FForm.TagOptions();
-  if (options.Any()) {
-    FDropped += FForm.TagPanel().WriteTag(
-        BatchText(path, choices, titleLine, position, options.Options().ReadUnicode), path);
-    return;
-  }
-  SetBatchValues(*FForm.FID3v2, path, choices, titleLine, position);
-  FForm.TagPanel().WriteTag(*FForm.FID3v2, path);
+  const TWriteOutcome outcome =
+      WriteBatchID3v2(path, choices, titleLine, position, FForm.TagOptions().Options());
+  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  FDropped += outcome.Dropped;
 }
 
 void TBatchUpdate::RemoveAll() {

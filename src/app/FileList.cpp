@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTreeWidget>
 
 #include "FolderTree.h"
@@ -21,21 +20,6 @@ namespace {
 constexpr int kSizeRole = Qt::UserRole;
 constexpr int kPathRole = Qt::UserRole + 1;
 
-// The list's order: the locale's case-sensitive comparison of the captions (the locale of the
-// moment). Each item keeps the collation key of its caption, so sorting compares keys only.
-const QCollator& CaptionCollator() {
-  static QCollator collator;
-  static QString localeName;
-  const QLocale locale;
-  if (localeName.isEmpty() || locale.name() != localeName) {
-    localeName = locale.name();
-    collator = QCollator(locale);
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    collator.setNumericMode(false);
-  }
-  return collator;
-}
-
 class TFileListItem : public QTreeWidgetItem {
  public:
   TFileListItem(const TFileEntry& entry, const QCollator& collator)
@@ -47,6 +31,8 @@ class TFileListItem : public QTreeWidgetItem {
     setIcon(0, TMainForm::ImageList1(0));
   }
 
+  // The list's order is editor::CaptionCollator's; each item keeps its caption's key, so sorting
+  // compares keys only.
   bool operator<(const QTreeWidgetItem& other) const override {
     if (other.type() != UserType) return QTreeWidgetItem::operator<(other);
     return FKey.compare(static_cast<const TFileListItem&>(other).FKey) < 0;
@@ -103,7 +89,7 @@ bool TFileList::ArchiveTicked() const {
 
 void TFileList::Add(const QList<TFileEntry>& entries) {
   if (entries.isEmpty()) return;
-  const QCollator& collator = CaptionCollator();
+  const QCollator& collator = editor::CaptionCollator();
   QList<QTreeWidgetItem*> items;
   items.reserve(entries.size());
   for (const TFileEntry& entry : entries) {

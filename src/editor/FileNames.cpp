@@ -1,11 +1,13 @@
 #include "FileNames.h"
 
+#include <QLocale>
 #include <QString>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -127,6 +129,34 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
     result.Files.append({JoinPath(folder, name), NameCaption(name), qint64(status.st_size)});
   }
   return result;
+}
+
+const QCollator& CaptionCollator() {
+  static QCollator collator;
+  static QString localeName;
+  const QLocale locale;
+  if (localeName.isEmpty() || locale.name() != localeName) {
+    localeName = locale.name();
+    collator = QCollator(locale);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    collator.setNumericMode(false);
+  }
+  return collator;
+}
+
+void SortByCaption(QList<TFileEntry>& entries) {
+  const QCollator& collator = CaptionCollator();
+  // One key per entry, so sorting compares keys only.
+  QList<std::pair<QCollatorSortKey, qsizetype>> keys;
+  keys.reserve(entries.size());
+  for (qsizetype i = 0; i < entries.size(); ++i)
+    keys.append({collator.sortKey(entries[i].Caption), i});
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+  QList<TFileEntry> sorted;
+  sorted.reserve(entries.size());
+  for (const auto& key : keys) sorted.append(std::move(entries[key.second]));
+  entries = std::move(sorted);
 }
 
 QList<QByteArray> SubFolders(const QByteArray& folder) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCollator>
 #include <QList>
 #include <QString>
 
@@ -70,6 +71,12 @@ struct TScanResult {
 // permission ("archive alone") when it lacks it, nothing else changes; a file whose permission
 // cannot be changed is listed all the same.
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable = false);
+
+// The file list's order: the locale's case-sensitive collation of the captions (the locale of the
+// moment; digits compare as characters, not as numbers). Made again when the locale changes.
+const QCollator& CaptionCollator();
+// Sorts the entries as the file list shows them; entries of equal captions keep their order.
+void SortByCaption(QList<TFileEntry>& entries);
 
 // The names of the folders in a folder (links to folders included, hidden ones and "." and ".."
 // left out), as the file system gives them; empty when it cannot be read.

@@ -184,7 +184,10 @@ void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& ch
   if (choices.TitleFromList) SetV1Text(tag, &TID3v1::SetTitle, Bytes(titleLine), kV1TextWidth);
   if (choices.Artist) SetV1Text(tag, &TID3v1::SetArtist, Bytes(*choices.Artist), kV1TextWidth);
   if (choices.Album) SetV1Text(tag, &TID3v1::SetAlbum, Bytes(*choices.Album), kV1TextWidth);
-  if (choices.NumberTracks) tag.SetTrack(BatchTrack(position));
+  if (choices.NumberTracks)
+    tag.SetTrack(BatchTrack(position));
+  else if (choices.Track)
+    tag.SetTrack(*choices.Track);
   if (choices.Year) SetV1Text(tag, &TID3v1::SetYear, Bytes(*choices.Year), kV1YearWidth);
   if (choices.GenrePosition) tag.SetGenreIndex(GenreIndexOfPosition(*choices.GenrePosition));
   if (choices.Comment) SetV1Text(tag, &TID3v1::SetComment, Bytes(*choices.Comment), kV1TextWidth);
@@ -198,7 +201,10 @@ void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& ch
   if (choices.TitleFromList) tag.SetTitle(Bytes(titleLine));
   if (choices.Artist) tag.SetArtist(Bytes(*choices.Artist));
   if (choices.Album) tag.SetAlbum(Bytes(*choices.Album));
-  if (choices.NumberTracks) tag.SetTrack(BatchTrack(position));
+  if (choices.NumberTracks)
+    tag.SetTrack(BatchTrack(position));
+  else if (choices.Track)
+    tag.SetTrack(*choices.Track);
   if (choices.Year) tag.SetYear(Bytes(*choices.Year));
   if (choices.GenrePosition) tag.SetGenre(GenreNameOfPosition(*choices.GenrePosition));
   if (choices.Comment) tag.SetComment(Bytes(*choices.Comment));

@@ -108,7 +108,8 @@ struct TBatchChoices {
   bool TitleFromList = false;  // the title list gives file i its line i
   std::optional<QString> Artist;
   std::optional<QString> Album;
-  bool NumberTracks = false;  // file i gets track i + 1
+  bool NumberTracks = false;     // file i gets track i + 1
+  std::optional<uint8_t> Track;  // every file gets this track (0: none) unless NumberTracks
   std::optional<QString> Year;
   std::optional<int> GenrePosition;  // in the genre choice list
   std::optional<QString> Comment;

@@ -374,11 +374,34 @@ TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const
   if (choices.TitleFromList) text.Title = titleLine;
   if (choices.Artist) text.Artist = *choices.Artist;
   if (choices.Album) text.Album = *choices.Album;
-  if (choices.NumberTracks) text.Track = BatchTrack(position);
+  if (choices.NumberTracks)
+    text.Track = BatchTrack(position);
+  else if (choices.Track)
+    text.Track = *choices.Track;
   if (choices.Year) text.Year = *choices.Year;
   if (choices.GenrePosition) text.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
   if (choices.Comment) text.Comment = *choices.Comment;
   return text;
+}
+
+bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position) {
+  if (!IsUsablePath(path) || !FileExists(path)) return false;
+  TID3v1 tag;
+  SetBatchValues(tag, path, choices, titleLine, position);
+  return tag.WriteToFile(TagPath(path));
+}
+
+TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
+                              const QString& titleLine, int position,
+                              const TUnicodeOptions& options) {
+  if (!IsUsablePath(path) || !FileExists(path)) return {};
+  if (options.ReadUnicode || options.WriteUnicode || options.KeepOtherFrames)
+    return WriteID3v2Text(
+        TagPath(path), BatchText(path, choices, titleLine, position, options.ReadUnicode), options);
+  TID3v2 tag;
+  SetBatchValues(tag, path, choices, titleLine, position);
+  return {tag.WriteToFile(TagPath(path)), 0};
 }
 
 }  // namespace melotag::editor

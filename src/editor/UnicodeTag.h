@@ -92,4 +92,14 @@ TID3v2Text TextOfFields(const TTagFields& fields);
 TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position, bool readUnicode);
 
+// One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
+// trailer, respectively its ID3v2 tag (as text by the Unicode options when any is set, otherwise
+// by the tag class). False / Ok false when the file is missing or cannot be written; it is then
+// as it was. A rebuilt file waits in the thread's tagfile::TCommitGroup, if there is one.
+bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position);
+TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
+                              const QString& titleLine, int position,
+                              const TUnicodeOptions& options);
+
 }  // namespace melotag::editor

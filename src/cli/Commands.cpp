@@ -1,0 +1,271 @@
+// The command table, the help texts and the way from a command line to a command.
+#include <QStringList>
+
+#include <cstdlib>
+
+#include "Cli.h"
+#include "CodePage.h"
+#include "Exception.h"
+
+#ifndef MELOTAG_VERSION
+#define MELOTAG_VERSION "0"
+#endif
+
+namespace melotag::cli {
+
+namespace {
+
+// The options every command takes.
+const std::vector<TOption> kShared = {
+    {"--codepage", 0, "N",
+     "the code page of tag texts and title lists, a Windows code page number (950 Big5, 936 GBK, "
+     "1252, 65001 UTF-8 ...); by default MELOTAG_CODEPAGE, else the one of the locale"},
+    {"--read-unicode", 0, nullptr, "read UTF-16 and UTF-8 texts of ID3v2.3 tags, and ID3v2.4 tags"},
+    {"--write-unicode", 0, nullptr, "write an ID3v2 text that the code page cannot hold as UTF-16"},
+    {"--keep-frames", 0, nullptr,
+     "keep the other frames of the old ID3v2 tag (cover art, lyrics ...) when writing one"},
+    {"--help", 'h', nullptr, "show the help and end"},
+};
+
+// Taken by the commands of FILE operands.
+const TOption kRecursive = {"--recursive", 'r', nullptr,
+                            "a folder also stands for the MP3 files of its subfolders"};
+
+const TOption kV1 = {"--v1", 0, nullptr, "the ID3v1 tag alone"};
+const TOption kV2 = {"--v2", 0, nullptr, "the ID3v2 tag alone"};
+const TOption kBoth = {"--both", 0, nullptr, "both tags, ID3v1 first (the default)"};
+const TOption kDryRun = {"--dry-run", 0, nullptr, "show what would be done, change nothing"};
+
+constexpr int kHelpColumn = 26;
+constexpr int kLineWidth = 79;
+
+// `text` wrapped at blanks into lines of at most kLineWidth (a longer word stands alone), each
+// line after `indent` blanks; the first one after `lead` when that is shorter than the indent.
+QString Wrapped(const QString& lead, const QString& text, int indent) {
+  QStringList lines;
+  QString line;
+  for (const QString& word : text.simplified().split(' ', Qt::SkipEmptyParts)) {
+    if (!line.isEmpty() && indent + line.size() + 1 + word.size() > kLineWidth) {
+      lines.append(line);
+      line.clear();
+    }
+    line += (line.isEmpty() ? "" : " ") + word;
+  }
+  if (!line.isEmpty()) lines.append(line);
+  const QString margin(indent, ' ');
+  const QString start =
+      lead.isEmpty() || lead.size() < indent ? lead.leftJustified(indent) : lead + '\n' + margin;
+  return start + lines.join('\n' + margin) + '\n';
+}
+
+QString OptionHelp(const TOption& option) {
+  QString lead =
+      option.Short ? QStringLiteral("  -%1, ").arg(QChar(option.Short)) : QStringLiteral("      ");
+  lead += option.Long;
+  if (option.Value) lead += QStringLiteral(" ") + option.Value;
+  return Wrapped(lead, option.Help, kHelpColumn);
+}
+
+// Paragraphs apart by blank lines, each wrapped.
+QString Paragraphs(const QString& text) {
+  QString out;
+  for (const QString& paragraph : text.split(QStringLiteral("\n\n")))
+    out += (out.isEmpty() ? "" : "\n") + Wrapped(QString(), paragraph, 0);
+  return out;
+}
+
+std::vector<TOption> OptionsOf(const TCommand& command) {
+  std::vector<TOption> options = command.Options;
+  if (command.TakesFiles) options.push_back(kRecursive);
+  options.insert(options.end(), kShared.begin(), kShared.end());
+  return options;
+}
+
+QString ToolHelp() {
+  QString text = QStringLiteral("Usage: %1 COMMAND [OPTION]... [FILE]...\n").arg(kProgram);
+  text += Paragraphs(
+      "Reads, writes and removes the ID3v1 and ID3v2 tags of MP3 files, renames files after a "
+      "title list and writes play lists, with the rules of the Melotag editor: tag texts in the "
+      "code page (Big5, GBK ...), file names as their exact bytes, and no file ever left "
+      "half-written.");
+  text += QStringLiteral("\nCommands:\n");
+  for (const TCommand& command : Commands()) {
+    text += QStringLiteral("  ") + command.Synopsis + '\n';
+    text += Wrapped(QString(), command.Summary, 8);
+  }
+  text += QStringLiteral("\nOptions:\n");
+  text += OptionHelp(kRecursive);
+  for (const TOption& option : kShared) text += OptionHelp(option);
+  text += OptionHelp({"--version", 0, nullptr, "show the version and end"});
+  text += '\n';
+  text += Paragraphs(
+      "A FILE that is a folder stands for its MP3 files, sorted by name as Melotag's file list "
+      "sorts them; the files named one by one keep their order. Texts given on the command line "
+      "are read as UTF-8, or through the code page when they are not UTF-8.");
+  text += QStringLiteral("\nExit status:\n");
+  text += Wrapped(QStringLiteral("  0"), "every file succeeded", 8);
+  text += Wrapped(QStringLiteral("  1"), "some failed; each is named on stderr with its reason", 8);
+  text += Wrapped(QStringLiteral("  2"), "the command line is wrong; nothing was done", 8);
+  text += QStringLiteral("\nRun '%1 COMMAND --help' for the options of a command.\n").arg(kProgram);
+  return text;
+}
+
+QString CommandHelp(const TCommand& command) {
+  QString text = QStringLiteral("Usage: %1 %2\n").arg(kProgram, QString(command.Synopsis));
+  text += Paragraphs(command.Help);
+  text += QStringLiteral("\nOptions:\n");
+  for (const TOption& option : OptionsOf(command)) text += OptionHelp(option);
+  return text;
+}
+
+const TCommand* FindCommand(const QByteArray& name) {
+  for (const TCommand& command : Commands())
+    if (name == command.Name) return &command;
+  return nullptr;
+}
+
+// Makes --codepage the code page of the run; EUsage for a code page without a converter.
+void UseCodePage(const std::optional<QByteArray>& value) {
+  if (value) {
+    bool number = false;
+    const int codePage = value->toInt(&number);
+    if (!number || codePage <= 0)
+      throw EUsage("--codepage needs a code page number, not '" +
+                   ArgumentText(*value).toStdString() + "'");
+    ::setenv("MELOTAG_CODEPAGE", QByteArray::number(codePage).constData(), 1);
+  }
+  try {
+    CheckCodePage();
+  } catch (const Exception& e) {
+    throw EUsage(e.what());
+  }
+}
+
+}  // namespace
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"show",
+       "show [--v1|--v2] [--json] [OPTION]... FILE...",
+       "print both tags of each file: the seven fields, tag version and size",
+       "Prints the ID3v1 and the ID3v2 tag of each FILE: the tag version and size, then title, "
+       "artist, album, year, track, genre and comment, decoded through the code page.\n\n"
+       "With --json each file is one line holding a JSON object: \"file\", then \"v1\" and \"v2\" "
+       "with \"exists\", \"version\", \"size\" and the fields; \"hex\" holds the bytes of each "
+       "text field that are not ASCII, and \"file_hex\" those of a file name that is not UTF-8. "
+       "A file that cannot be read gives \"error\".",
+       {kV1, kV2, {"--json", 0, nullptr, "one JSON object a line"}},
+       true,
+       RunShow},
+      {"set",
+       "set [--v1|--v2|--both] [--title T] [--artist A] [--album L] [--year Y] "
+       "[--track N|--track-auto] [--genre G] [--comment C] [OPTION]... FILE...",
+       "write the given fields into every file; the others keep their values",
+       "Writes the given fields into the tags of every FILE, as Melotag's batch page does: a "
+       "field not given keeps each file's old value, an empty value empties the field. ID3v1 "
+       "texts are cut at the last whole character that fits.",
+       {kV1,
+        kV2,
+        kBoth,
+        {"--title", 0, "T", "the title"},
+        {"--artist", 0, "A", "the artist"},
+        {"--album", 0, "L", "the album"},
+        {"--year", 0, "Y", "the year"},
+        {"--track", 0, "N", "the track number (0 or no number: none)"},
+        {"--track-auto", 0, nullptr,
+         "number the files 1, 2, 3 ... in the order of the arguments (the 256th gets none)"},
+        {"--genre", 0, "G",
+         "a genre of the ID3v1 list, by name (letter case ignored) or by number; empty for none"},
+        {"--comment", 0, "C", "the comment"}},
+       true,
+       RunSet},
+      {"remove",
+       "remove [--v1|--v2|--both] [OPTION]... FILE...",
+       "remove the tags of every file",
+       "Removes the ID3v1 trailer, the ID3v2 tag, or both, from every FILE.",
+       {kV1, kV2, kBoth},
+       true,
+       RunRemove},
+      {"titles",
+       "titles --from-names [OPTION]... FILE...",
+       "print the title lines the file names give",
+       "Prints one title line for each FILE whose name holds \".mp3\": the name before it, as "
+       "Melotag's title list makes it from the file list. The lines are code-page text (a name "
+       "the code page cannot hold keeps its bytes), so that rename --titles gives every unchanged "
+       "line's file its exact old name.",
+       {{"--from-names", 0, nullptr, "the titles of the file names"}},
+       true,
+       RunTitles},
+      {"rename",
+       "rename --titles LIST.txt [--dry-run] [OPTION]... FILE...",
+       "rename the files after the lines of a title list",
+       "Renames the FILEs after the lines of LIST.txt, a text in the code page: file i gets line "
+       "i + \".mp3\" in its own folder, as Melotag's renaming does. An empty line leaves its file "
+       "alone; a line that names no file (holds \"/\", is \".\" or \"..\") fails for its file; "
+       "an existing file is never replaced. The list must have as many lines as there are files.",
+       {{"--titles", 0, "LIST.txt", "the title list"}, kDryRun},
+       true,
+       RunRename},
+      {"playlist",
+       "playlist [OPTION]... OUT.m3u FILE...",
+       "write an M3U play list of the files",
+       "Writes OUT.m3u, one line per FILE in order, each ended by CR LF: the exact bytes of the "
+       "file's name when it is in the play list's folder, of its absolute path otherwise. An "
+       "existing OUT.m3u is replaced whole.",
+       {},
+       true,
+       RunPlayList},
+      {"convert",
+       "convert --big5-to-gbk|--gbk-to-big5 [OPTION]... [FILE]",
+       "convert a text between Big5 and GBK",
+       "Converts the text of FILE (standard input without one, or for \"-\") line by line and "
+       "writes it to standard output, as Melotag's title list converts its lines: under code "
+       "page 950 or 936 the bytes are converted code by code; under any other code page each "
+       "character the table knows becomes its partner.",
+       {{"--big5-to-gbk", 0, nullptr, "Big5 (traditional) to GBK (simplified)"},
+        {"--gbk-to-big5", 0, nullptr, "GBK (simplified) to Big5 (traditional)"}},
+       false,
+       RunConvert},
+  };
+  return commands;
+}
+
+int Main(const QList<QByteArray>& arguments) {
+  try {
+    // The tool's options and the shared ones may come before the command.
+    qsizetype at = 1;
+    for (; at < arguments.size(); ++at) {
+      const QByteArray& argument = arguments[at];
+      if (argument == "--help" || argument == "-h") {
+        Print(stdout, ToolHelp());
+        return kExitOk;
+      }
+      if (argument == "--version") {
+        std::printf("%s %s\n", kProgram, MELOTAG_VERSION);
+        return kExitOk;
+      }
+      if (!argument.startsWith('-')) break;
+      if (argument == "--codepage") ++at;  // its value
+    }
+    if (at >= arguments.size()) throw EUsage("no COMMAND given");
+    const TCommand* command = FindCommand(arguments[at]);
+    if (!command)
+      throw EUsage("unknown command '" + ArgumentText(arguments[at]).toStdString() + "'");
+    QList<QByteArray> rest = arguments.mid(1);
+    rest.removeAt(at - 1);
+    TArguments args(rest, OptionsOf(*command));
+    if (args.Has("--help")) {
+      Print(stdout, CommandHelp(*command));
+      return kExitOk;
+    }
+    UseCodePage(args.Value("--codepage"));
+    TContext context(std::move(args));
+    return command->Run(context);
+  } catch (const EUsage& e) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, e.what(),
+                 kProgram);
+    return kExitUsage;
+  }
+}
+
+}  // namespace melotag::cli

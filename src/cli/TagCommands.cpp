@@ -1,0 +1,280 @@
+// show, set and remove: the tags of many files, read and written by the editor's rules.
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+
+#include "Cli.h"
+#include "CodePage.h"
+#include "FileNames.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "RenamePlan.h"
+#include "TagFile.h"
+#include "TagText.h"
+#include "UnicodeTag.h"
+
+namespace melotag::cli {
+
+using namespace editor;
+
+namespace {
+
+// The seven fields in the order they are shown.
+constexpr const char* kFieldNames[] = {"title", "artist", "album",  "year",
+                                       "track", "genre",  "comment"};
+constexpr const char* kFieldLabels[] = {"Title", "Artist", "Album",  "Year",
+                                        "Track", "Genre",  "Comment"};
+constexpr int kFields = 7;
+constexpr int kTrackField = 4;
+
+// One tag as show prints it.
+struct TShownTag {
+  bool Exists = false;
+  QString Version;
+  int Size = 0;
+  QString Fields[kFields];
+  int Track = 0;
+  int GenreIndex = -1;         // ID3v1 only
+  bool HasBytes = false;       // the texts were read as code-page bytes
+  std::string Bytes[kFields];  // those bytes (track: none)
+};
+
+QString GenreOfIndex(uint8_t index) {
+  const int position = GenrePositionOfIndex(index);
+  return position > 0 ? GenreChoices().value(position) : QString();
+}
+
+std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
+  TID3v1 tag;
+  if (!IsFile(path) || !tag.LoadFromFile(TagPath(path))) return std::nullopt;
+  TShownTag shown;
+  shown.Exists = tag.Exists();
+  if (!shown.Exists) return shown;
+  const TTagView view = ViewOf(tag);
+  shown.Version = view.VersionText;
+  shown.Size = 128;
+  shown.Track = tag.Track();
+  shown.GenreIndex = tag.GenreIndex();
+  shown.HasBytes = true;
+  const std::string bytes[kFields] = {tag.Title(), tag.Artist(), tag.Album(),  tag.Year(),
+                                      {},          {},           tag.Comment()};
+  for (int i = 0; i < kFields; ++i) {
+    shown.Bytes[i] = bytes[i];
+    shown.Fields[i] = DecodeText(bytes[i]);
+  }
+  shown.Fields[kTrackField] = view.Fields.Track;
+  shown.Fields[5] = GenreOfIndex(tag.GenreIndex());
+  return shown;
+}
+
+std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
+  if (!IsFile(path)) return std::nullopt;
+  TShownTag shown;
+  if (readUnicode) {
+    TID3v2Text text;
+    if (!LoadID3v2Text(TagPath(path), text)) return std::nullopt;
+    shown.Exists = text.Exists;
+    if (!shown.Exists) return shown;
+    const TTagView view = ViewOf(text);
+    shown.Version = view.VersionText;
+    shown.Size = text.Size;
+    shown.Track = text.Track;
+    const QString fields[kFields] = {text.Title,        text.Artist, text.Album,  text.Year,
+                                     view.Fields.Track, text.Genre,  text.Comment};
+    std::copy(std::begin(fields), std::end(fields), shown.Fields);
+    return shown;
+  }
+  TID3v2 tag;
+  if (!tag.LoadFromFile(TagPath(path))) return std::nullopt;
+  shown.Exists = tag.Exists();
+  if (!shown.Exists) return shown;
+  const TTagView view = ViewOf(tag);
+  shown.Version = view.VersionText;
+  shown.Size = tag.Size();
+  shown.Track = tag.Track();
+  shown.HasBytes = true;
+  const std::string bytes[kFields] = {tag.Title(), tag.Artist(), tag.Album(),  tag.Year(),
+                                      {},          tag.Genre(),  tag.Comment()};
+  for (int i = 0; i < kFields; ++i) {
+    shown.Bytes[i] = bytes[i];
+    shown.Fields[i] = DecodeText(bytes[i]);
+  }
+  shown.Fields[kTrackField] = view.Fields.Track;
+  return shown;
+}
+
+// Well-formed UTF-8: the name's caption is its UTF-8 decoding.
+bool IsUtf8(const QByteArray& name) {
+  return NameCaption(name).toUtf8() == name;
+}
+
+bool IsAscii(const std::string& bytes) {
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+QString TagText(const char* name, const TShownTag& tag) {
+  QString text = QString::fromLatin1(name) + ": ";
+  if (!tag.Exists) return text + "none\n";
+  text += tag.Version + ", " + QString::number(tag.Size) + " bytes\n";
+  for (int i = 0; i < kFields; ++i)
+    text += QStringLiteral("  ") + kFieldLabels[i] + ": " + tag.Fields[i] + '\n';
+  return text;
+}
+
+QJsonObject TagJson(const TShownTag& tag) {
+  QJsonObject object{{"exists", tag.Exists}};
+  if (!tag.Exists) return object;
+  object["version"] = tag.Version;
+  object["size"] = tag.Size;
+  QJsonObject hex;
+  for (int i = 0; i < kFields; ++i) {
+    if (i == kTrackField) continue;
+    object[kFieldNames[i]] = tag.Fields[i];
+    if (tag.HasBytes && !IsAscii(tag.Bytes[i]))
+      hex[kFieldNames[i]] = QString::fromLatin1(QByteArray::fromStdString(tag.Bytes[i]).toHex());
+  }
+  object["track"] = tag.Track;
+  if (tag.GenreIndex >= 0) object["genre_index"] = tag.GenreIndex;
+  if (!hex.isEmpty()) object["hex"] = hex;
+  return object;
+}
+
+// Why a file could not be changed, as far as can be told.
+QString WriteFailure(const QByteArray& path, const QString& what) {
+  if (!FileExists(path)) return ErrorText(ENOENT);
+  if (IsReadOnlyFile(path)) return QStringLiteral("the file is read-only");
+  return what + QStringLiteral(" cannot be written");
+}
+
+// Which tags a changing command works on.
+struct TTagChoice {
+  bool V1;
+  bool V2;
+};
+TTagChoice ChosenTags(const TArguments& args) {
+  const QByteArray chosen = args.OneOf({"--v1", "--v2", "--both"}, "--both");
+  return {chosen != "--v2", chosen != "--v1"};
+}
+
+// Runs `work` on every file, the rebuilt ones committed together at the end (one flush for many
+// files); a file whose commit fails is named.
+template <class TWork>
+void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what, TWork work) {
+  tagfile::TCommitGroup group;
+  for (int i = 0; i < files.size(); ++i) work(i, files[i]);
+  for (const std::string& path : group.Flush())
+    context.Fail(QByteArray::fromStdString(path), what + QStringLiteral(" cannot be written"));
+}
+
+// The genre choice of --genre: a name of the list (letter case ignored), a number of the ID3v1
+// list, or empty for none.
+int GenrePosition(const QByteArray& value) {
+  if (value.isEmpty()) return 0;
+  const int named = GenrePositionOfName(EncodeText(ArgumentText(value)));
+  if (named > 0) return named;
+  bool number = false;
+  const int index = value.toInt(&number);
+  if (number && index >= 0 && GenrePositionOfIndex(uint8_t(index)) > 0 && index < 255)
+    return GenrePositionOfIndex(uint8_t(index));
+  throw EUsage("no genre '" + ArgumentText(value).toStdString() + "' in the genre list");
+}
+
+}  // namespace
+
+int RunShow(TContext& context) {
+  const TArguments& args = context.Args();
+  const QByteArray chosen = args.OneOf({"--v1", "--v2"}, "");
+  const bool v1 = chosen != "--v2", v2 = chosen != "--v1";
+  const bool json = args.Has("--json");
+  bool first = true;
+  for (const QByteArray& path : context.Files(args.Operands())) {
+    std::optional<TShownTag> tag1, tag2;
+    if (v1) tag1 = ReadID3v1(path);
+    if (v2) tag2 = ReadID3v2(path, context.Unicode().ReadUnicode);
+    const bool failed = (v1 && !tag1) || (v2 && !tag2);
+    const QString reason = QStringLiteral("the tags cannot be read");
+    if (failed) context.Fail(path, reason);
+    if (json) {
+      QJsonObject object{{"file", NameCaption(path)}};
+      if (!IsUtf8(path)) object["file_hex"] = QString::fromLatin1(path.toHex());
+      if (failed) {
+        object["error"] = reason;
+      } else {
+        if (tag1) object["v1"] = TagJson(*tag1);
+        if (tag2) object["v2"] = TagJson(*tag2);
+      }
+      PrintBytes(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+      continue;
+    }
+    if (failed) continue;
+    QString text = first ? QString() : QStringLiteral("\n");
+    first = false;
+    text += NameCaption(path) + '\n';
+    if (tag1) text += TagText("ID3v1", *tag1);
+    if (tag2) text += TagText("ID3v2", *tag2);
+    Print(stdout, text);
+  }
+  return context.ExitStatus();
+}
+
+int RunSet(TContext& context) {
+  const TArguments& args = context.Args();
+  const TTagChoice tags = ChosenTags(args);
+  TBatchChoices choices;
+  auto text = [&](const char* name) -> std::optional<QString> {
+    if (const std::optional<QByteArray> value = args.Value(name)) return ArgumentText(*value);
+    return std::nullopt;
+  };
+  const std::optional<QString> title = text("--title");
+  choices.TitleFromList = title.has_value();
+  choices.Artist = text("--artist");
+  choices.Album = text("--album");
+  choices.Year = text("--year");
+  choices.Comment = text("--comment");
+  if (args.OneOf({"--track", "--track-auto"}, "") == QByteArray("--track-auto"))
+    choices.NumberTracks = true;
+  else if (const std::optional<QString> track = text("--track"))
+    choices.Track = TrackOfText(*track);
+  if (const std::optional<QByteArray> genre = args.Value("--genre"))
+    choices.GenrePosition = GenrePosition(*genre);
+  if (!choices.TitleFromList && !choices.Artist && !choices.Album && !choices.Year &&
+      !choices.Comment && !choices.NumberTracks && !choices.Track && !choices.GenrePosition)
+    throw EUsage("no field to set");
+
+  const QList<QByteArray> files = context.Files(args.Operands());
+  int dropped = 0;
+  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
+    const QString line = title.value_or(QString());
+    if (tags.V1 && !WriteBatchID3v1(path, choices, line, i)) {
+      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
+      return;
+    }
+    if (!tags.V2) return;
+    const TWriteOutcome outcome = WriteBatchID3v2(path, choices, line, i, context.Unicode());
+    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+    dropped += outcome.Dropped;
+  });
+  if (dropped > 0)
+    context.Note(QString::number(dropped) +
+                 " frame(s) of ID3v2.4 tags had no place in ID3v2.3 and were dropped");
+  return context.ExitStatus();
+}
+
+int RunRemove(TContext& context) {
+  const TTagChoice tags = ChosenTags(context.Args());
+  const QList<QByteArray> files = context.Files(context.Args().Operands());
+  EachFile(context, files, QStringLiteral("the file"), [&](int, const QByteArray& path) {
+    if (tags.V1 && !(FileExists(path) && TID3v1().DeleteFromFile(TagPath(path)))) {
+      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
+      return;
+    }
+    if (tags.V2 && !(FileExists(path) && TID3v2().DeleteFromFile(TagPath(path))))
+      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+  });
+  return context.ExitStatus();
+}
+
+}  // namespace melotag::cli
