@@ -1,0 +1,19 @@
+// Runs the built melotag-cli as a process: its arguments as exact bytes (names need not be UTF-8),
+// a code page in its environment, what it reads on stdin; answers its exit status and output.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+struct TCliResult {
+  int Status = -1;  // the exit status; -1 when it did not exit normally
+  QByteArray Out;
+  QByteArray Err;
+};
+
+// `codePage` becomes MELOTAG_CODEPAGE (nullptr: unset, the locale decides); `folder` is the
+// working folder (empty: the test's).
+TCliResult RunCli(const QList<QByteArray>& arguments, const char* codePage = "1252",
+                  const QByteArray& input = {}, const QByteArray& folder = {});
+// The program's path.
+QByteArray CliPath();

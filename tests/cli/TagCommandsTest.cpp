@@ -1,0 +1,352 @@
+// show, set and remove on real files: texts and names in Big5 under 950 and in GBK under 936, the
+// JSON lines parsed, the exit statuses, and mutagen reading back what was written.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/stat.h>
+
+#include "ByteFiles.h"
+#include "ByteTempDir.h"
+#include "CliRun.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "TagTestSupport.h"
+
+using namespace tagtest;
+
+namespace {
+
+// 晴天 and the artist (traditional 周杰倫 in Big5, simplified 周杰伦 in GBK) in each code page.
+struct TLegacy {
+  const char* CodePage;
+  std::string Title;
+  std::string Artist;
+  const char* ArtistText;  // UTF-8
+};
+const TLegacy kBig5 = {"950", "\xB4\xB8\xA4\xD1", "\xA9\x50\xAA\x4E\xAD\xDB", "周杰倫"};
+const TLegacy kGbk = {"936", "\xC7\xE7\xCC\xEC", "\xD6\xDC\xBD\xDC\xC2\xD7", "周杰伦"};
+
+class CliTagTest : public ::testing::Test {
+ protected:
+  // `name` in the folder: the audio, with an ID3v2.3 tag and an ID3v1 trailer of the values.
+  QByteArray Song(const QByteArray& name, const std::string& title, const std::string& artist,
+                  bool v1 = true, bool v2 = true) {
+    const QByteArray path = dir.Path(name);
+    WriteBytes(path.toStdString(), audio);
+    auto fill = [&](auto& tag) {
+      tag.SetTitle(title);
+      tag.SetArtist(artist);
+      tag.SetAlbum("Album");
+      tag.SetYear("2003");
+      tag.SetComment("Note");
+      tag.SetTrack(7);
+    };
+    if (v1) {
+      TID3v1 tag;
+      fill(tag);
+      tag.SetGenreIndex(13);
+      EXPECT_TRUE(tag.WriteToFile(path.toStdString()));
+    }
+    if (v2) {
+      TID3v2 tag;
+      fill(tag);
+      tag.SetGenre("Pop");
+      EXPECT_TRUE(tag.WriteToFile(path.toStdString()));
+    }
+    return path;
+  }
+  static QJsonObject Json(const QByteArray& line) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.constData();
+    return document.object();
+  }
+  static TID3v2 V2(const QByteArray& path) {
+    TID3v2 tag;
+    EXPECT_TRUE(tag.LoadFromFile(path.toStdString()));
+    return tag;
+  }
+  static TID3v1 V1(const QByteArray& path) {
+    TID3v1 tag;
+    EXPECT_TRUE(tag.LoadFromFile(path.toStdString()));
+    return tag;
+  }
+
+  TByteTempDir dir;
+  const std::string audio = MpegAudio(2);
+};
+
+// A text decoded from Big5 or GBK, as the program prints it.
+QString U(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+TEST_F(CliTagTest, ShowDecodesBothTagsAndNamesThroughTheCodePage) {
+  for (const TLegacy& legacy : {kBig5, kGbk}) {
+    SCOPED_TRACE(legacy.CodePage);
+    // The file is named by the title's legacy bytes: no UTF-8.
+    const QByteArray name = QByteArray::fromStdString(legacy.Title) + ".mp3";
+    const QByteArray path = Song(name, legacy.Title, legacy.Artist);
+
+    const TCliResult text = RunCli({"show", path}, legacy.CodePage);
+    EXPECT_EQ(text.Status, 0) << text.Err.constData();
+    const QString shown = QString::fromUtf8(text.Out);
+    EXPECT_TRUE(shown.contains(U("晴天.mp3\n"))) << text.Out.constData();
+    EXPECT_TRUE(shown.contains(U("ID3v1: 1.1, 128 bytes\n  Title: 晴天\n  Artist: ") +
+                               U(legacy.ArtistText) +
+                               U("\n  Album: Album\n  Year: 2003\n  Track: 7\n  Genre: Pop\n"
+                                 "  Comment: Note\n")))
+        << text.Out.constData();
+    EXPECT_TRUE(shown.contains(U("\nID3v2: 2.3, ")));
+    EXPECT_EQ(shown.count(U("Artist: ") + U(legacy.ArtistText)), 2);
+
+    const TCliResult json = RunCli({"show", "--json", path}, legacy.CodePage);
+    EXPECT_EQ(json.Status, 0);
+    ASSERT_EQ(json.Out.count('\n'), 1);
+    const QJsonObject object = Json(json.Out);
+    EXPECT_EQ(object["file"].toString(), QString::fromUtf8(dir.Path("")) + U("晴天.mp3"));
+    EXPECT_EQ(object["file_hex"].toString().toLatin1(), path.toHex());
+    for (const char* version : {"v1", "v2"}) {
+      SCOPED_TRACE(version);
+      const QJsonObject tag = object[version].toObject();
+      EXPECT_TRUE(tag["exists"].toBool());
+      EXPECT_EQ(tag["title"].toString(), U("晴天"));
+      EXPECT_EQ(tag["artist"].toString(), U(legacy.ArtistText));
+      EXPECT_EQ(tag["album"].toString(), "Album");
+      EXPECT_EQ(tag["track"].toInt(), 7);
+      EXPECT_EQ(tag["genre"].toString(), "Pop");
+      const QJsonObject hex = tag["hex"].toObject();
+      EXPECT_EQ(hex["title"].toString().toStdString(), Hex(legacy.Title));
+      EXPECT_EQ(hex["artist"].toString().toStdString(), Hex(legacy.Artist));
+      EXPECT_FALSE(hex.contains("album")) << "ASCII has no hex";
+    }
+    EXPECT_EQ(object["v1"].toObject()["version"].toString(), "1.1");
+    EXPECT_EQ(object["v1"].toObject()["size"].toInt(), 128);
+    EXPECT_EQ(object["v1"].toObject()["genre_index"].toInt(), 13);
+    EXPECT_EQ(object["v2"].toObject()["version"].toString(), "2.3");
+    EXPECT_EQ(object["v2"].toObject()["size"].toInt(), V2(path).Size());
+  }
+}
+
+TEST_F(CliTagTest, ShowOneVersionFilesWithoutTagsAndFailures) {
+  const QByteArray none = dir.Path("none.mp3");
+  WriteBytes(none.toStdString(), audio);
+  const QByteArray tagged = Song("tagged.mp3", "T", "A", true, false);
+  const QByteArray missing = dir.Path("missing.mp3");
+
+  struct TCase {
+    const char* Choice;
+    bool V1, V2;
+  } cases[] = {{"--v1", true, false}, {"--v2", false, true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Choice);
+    const TCliResult run = RunCli({"show", "--json", c.Choice, none, tagged});
+    EXPECT_EQ(run.Status, 0);
+    const QList<QByteArray> lines = run.Out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    for (const QByteArray& line : lines) {
+      const QJsonObject object = Json(line);
+      EXPECT_EQ(object.contains("v1"), c.V1);
+      EXPECT_EQ(object.contains("v2"), c.V2);
+      EXPECT_FALSE(object.contains("file_hex")) << "a UTF-8 name";
+    }
+    EXPECT_FALSE(Json(lines[0])[c.V1 ? "v1" : "v2"].toObject()["exists"].toBool());
+    EXPECT_EQ(Json(lines[1])["v1"].toObject()["exists"].toBool(), c.V1);
+  }
+
+  // A file that fails is named on stderr and marked in its line; the others are shown.
+  const TCliResult run = RunCli({"show", "--json", missing, tagged});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(run.Err.contains("missing.mp3: No such file or directory")) << run.Err.constData();
+  const QList<QByteArray> lines = run.Out.trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_TRUE(Json(lines[0])["v1"].toObject()["exists"].toBool());
+  const TCliResult text = RunCli({"show", none});
+  EXPECT_EQ(text.Status, 0);
+  EXPECT_TRUE(text.Out.contains("ID3v1: none\nID3v2: none\n")) << text.Out.constData();
+}
+
+TEST_F(CliTagTest, SetWritesTheGivenFieldsIntoTheChosenTagsTheRestKeepTheirBytes) {
+  struct TCase {
+    const char* Choice;  // nullptr: the default, both
+    bool V1, V2;
+  } cases[] = {
+      {"--v1", true, false}, {"--v2", false, true}, {"--both", true, true}, {nullptr, true, true}};
+  for (const TLegacy& legacy : {kBig5, kGbk}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(legacy.CodePage) + " " + (c.Choice ? c.Choice : "default"));
+      const QByteArray path = Song("song.mp3", legacy.Title, "Old");
+      const std::string before = ReadBytes(path.toStdString());
+      const TID3v1 oldV1 = V1(path);
+      const TID3v2 oldV2 = V2(path);
+      const std::string md5 = AudioMd5(path.toStdString());
+      QList<QByteArray> args = {"set",     "--artist", legacy.ArtistText, "--year", "1999",
+                                "--genre", "rock"};
+      if (c.Choice) args.append(c.Choice);
+      args.append(path);
+      const TCliResult run = RunCli(args, legacy.CodePage);
+      EXPECT_EQ(run.Status, 0) << run.Err.constData();
+      EXPECT_EQ(run.Err, "");
+      EXPECT_EQ(AudioMd5(path.toStdString()), md5);
+      const TValues v2 = MutagenRead(path.toStdString());
+      const TValues v1 = MutagenRead(path.toStdString(), true);
+      if (c.V2) {
+        EXPECT_EQ(Hex(v2.at("artist")), Hex(legacy.Artist));
+        EXPECT_EQ(Hex(v2.at("title")), Hex(legacy.Title));  // kept byte for byte
+        EXPECT_EQ(v2.at("year"), "1999");
+        EXPECT_EQ(v2.at("genre"), "Rock");
+        EXPECT_EQ(v2.at("track"), "7");
+        EXPECT_EQ(v2.at("comment"), "Note");
+      } else {
+        EXPECT_EQ(V2(path).Artist(), oldV2.Artist());
+        EXPECT_EQ(ReadBytes(path.toStdString()).substr(0, 10 + size_t(oldV2.Size())),
+                  before.substr(0, 10 + size_t(oldV2.Size())));
+      }
+      if (c.V1) {
+        EXPECT_EQ(Hex(v1.at("artist")), Hex(legacy.Artist));
+        EXPECT_EQ(Hex(v1.at("title")), Hex(legacy.Title));
+        EXPECT_EQ(v1.at("year"), "1999");
+        EXPECT_EQ(v1.at("genre"), "Rock");
+        EXPECT_EQ(v1.at("track"), "7");
+      } else {
+        EXPECT_EQ(V1(path).Artist(), oldV1.Artist());
+        const std::string after = ReadBytes(path.toStdString());
+        EXPECT_EQ(after.substr(after.size() - 128), before.substr(before.size() - 128));
+      }
+    }
+  }
+}
+
+TEST_F(CliTagTest, TracksNumberTheFilesInArgumentOrderAndFoldersBeforeTheirSubfolders) {
+  // Given one by one, the files keep the order of the arguments.
+  const QByteArray c = Song("c.mp3", "C", "A"), a = Song("a.mp3", "A", "A");
+  ASSERT_EQ(RunCli({"set", "--v2", "--track-auto", c, a}).Status, 0);
+  EXPECT_EQ(V2(c).Track(), 1);
+  EXPECT_EQ(V2(a).Track(), 2);
+  // A fixed track reaches every file.
+  ASSERT_EQ(RunCli({"set", "--track", "12", c, a}).Status, 0);
+  for (const QByteArray& path : {c, a}) {
+    EXPECT_EQ(V2(path).Track(), 12);
+    EXPECT_EQ(V1(path).Track(), 12);
+  }
+
+  // A folder: its files, then with -r each subfolder's; other files are left out.
+  ASSERT_EQ(::mkdir(dir.Path("album").constData(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.Path("album/cd2").constData(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.Path("album/cd1").constData(), 0755), 0);
+  const QByteArray cd2 = Song("album/cd2/x.mp3", "X", "A");
+  const QByteArray cd1 = Song("album/cd1/y.MP3", "Y", "A");
+  const QByteArray second = Song("album/2.mp3", "2", "A");
+  const QByteArray first = Song("album/1.mp3", "1", "A");
+  WriteFile(dir.Path("album/cover.jpg"));
+  ASSERT_EQ(RunCli({"set", "--v2", "--track-auto", dir.Path("album")}).Status, 0);
+  EXPECT_EQ(V2(first).Track(), 1);
+  EXPECT_EQ(V2(second).Track(), 2);
+  EXPECT_EQ(V2(cd1).Track(), 7) << "no -r: the subfolders stay as they were";
+  ASSERT_EQ(RunCli({"set", "--v2", "-r", "--track-auto", dir.Path("album")}).Status, 0);
+  EXPECT_EQ(V2(first).Track(), 1);
+  EXPECT_EQ(V2(second).Track(), 2);
+  EXPECT_EQ(V2(cd1).Track(), 3);
+  EXPECT_EQ(V2(cd2).Track(), 4);
+  const TCliResult listed = RunCli({"titles", "--from-names", "--recursive", dir.Path("album")});
+  EXPECT_EQ(listed.Out, "1\n2\ny\nx\n");
+}
+
+TEST_F(CliTagTest, UnicodeOptionsWriteWhatTheCodePageLacksAndReadItBack) {
+  // 伦 is no Big5 character: under 950 it needs UTF-16.
+  const QByteArray path = Song("song.mp3", kBig5.Title, "Old");
+  const TCliResult run =
+      RunCli({"set", "--v2", "--write-unicode", "--artist", "周杰伦", path}, "950");
+  EXPECT_EQ(run.Status, 0) << run.Err.constData();
+  int status = 0;
+  const std::string artist = RunCommand(
+      "/usr/bin/python3 -c 'import sys, mutagen.id3 as i; t = i.ID3(sys.argv[1]); "
+      "sys.stdout.buffer.write(t[\"TPE1\"].text[0].encode() + b\"|\" + "
+      "t[\"TIT2\"].text[0].encode(\"latin-1\"))' " +
+          Quote(path.toStdString()),
+      &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(artist, "周杰伦|" + kBig5.Title) << "UTF-16 where needed, the code page elsewhere";
+  const TCliResult shown = RunCli({"show", "--v2", "--read-unicode", "--json", path}, "950");
+  const QJsonObject v2 = Json(shown.Out)["v2"].toObject();
+  EXPECT_EQ(v2["artist"].toString(), U("周杰伦"));
+  EXPECT_EQ(v2["title"].toString(), U("晴天"));
+  // Without the option the code page writes "?" for what it lacks.
+  ASSERT_EQ(RunCli({"set", "--v2", "--artist", "周杰伦", path}, "950").Status, 0);
+  EXPECT_EQ(Hex(V2(path).Artist()), Hex("\xA9\x50\xAA\x4E?"));
+}
+
+TEST_F(CliTagTest, RemoveStripsTheChosenTagsAndKeepsTheAudio) {
+  struct TCase {
+    const char* Choice;
+    bool V1Gone, V2Gone;
+  } cases[] = {
+      {"--v1", true, false}, {"--v2", false, true}, {"--both", true, true}, {nullptr, true, true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Choice ? c.Choice : "default");
+    const QByteArray path = Song(QByteArray::fromStdString(kBig5.Title) + ".mp3", "T", "A");
+    const std::string md5 = AudioMd5(path.toStdString());
+    QList<QByteArray> args = {"remove"};
+    if (c.Choice) args.append(c.Choice);
+    args.append(path);
+    const TCliResult run = RunCli(args, "950");
+    EXPECT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(V1(path).Exists(), !c.V1Gone);
+    EXPECT_EQ(V2(path).Exists(), !c.V2Gone);
+    EXPECT_EQ(AudioMd5(path.toStdString()), md5);
+    EXPECT_EQ(MutagenRead(path.toStdString(), true).count("title"), c.V1Gone ? 0u : 1u);
+    if (!c.V2Gone) EXPECT_EQ(MutagenRead(path.toStdString()).at("title"), "T");
+  }
+}
+
+TEST_F(CliTagTest, AFailedFileIsNamedWithItsReasonTheOthersAreDone) {
+  const QByteArray good = Song("good.mp3", "T", "A");
+  const QByteArray missing = dir.Path("missing.mp3");
+  const QByteArray pipe = dir.Path("pipe.mp3");
+  ASSERT_EQ(::mkfifo(pipe.constData(), 0644), 0);
+  const QList<QByteArray> commands[] = {{"set", "--artist", "B"}, {"remove", "--v2"}};
+  for (const QList<QByteArray>& command : commands) {
+    SCOPED_TRACE(command.first().constData());
+    const TCliResult run = RunCli(command + QList<QByteArray>{missing, good, pipe});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Err.contains("missing.mp3: No such file or directory")) << run.Err.constData();
+    EXPECT_TRUE(run.Err.contains("pipe.mp3: not a regular file or folder")) << run.Err.constData();
+    EXPECT_EQ(run.Err.count('\n'), 2);
+  }
+  EXPECT_EQ(V2(good).Exists(), false);
+  EXPECT_EQ(V1(good).Artist(), "B");
+}
+
+TEST_F(CliTagTest, UsageErrorsChangeNothing) {
+  const QByteArray path = Song("song.mp3", "T", "A");
+  const std::string before = ReadBytes(path.toStdString());
+  struct TCase {
+    QList<QByteArray> Args;
+    const char* Says;
+  } cases[] = {
+      {{"set", path}, "no field to set"},
+      {{"set", "--genre", "Nonesuch", path}, "no genre 'Nonesuch'"},
+      {{"set", "--track", "3", "--track-auto", path}, "--track and --track-auto exclude"},
+      {{"set", "--v1", "--v2", "--artist", "B", path}, "--v1 and --v2 exclude"},
+      {{"set", "--artist"}, "--artist needs a value"},
+      {{"set", "--artist", "B"}, "no FILE given"},
+      {{"set", "--colour", "B", path}, "unknown option '--colour'"},
+      {{"set", "--track-auto=3", path}, "--track-auto takes no value"},
+      {{"remove", "--json", path}, "unknown option '--json'"},
+      {{"show", "--codepage", "abc", path}, "--codepage needs a code page number"},
+      {{"show", "--codepage", "12345", path}, "12345"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Says);
+    const TCliResult run = RunCli(c.Args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_TRUE(run.Err.contains(c.Says)) << run.Err.constData();
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(ReadBytes(path.toStdString()), before);
+  }
+}
+
+}  // namespace
