@@ -24,12 +24,21 @@ done
 dpkg -x "$deb" "$work/root"
 share=$work/root/usr/share
 for f in "$work/root/usr/bin/Melotag" "$share/melotag/Melotag.html" \
-         "$share/icons/hicolor/scalable/apps/melotag.svg"; do
+         "$share/icons/hicolor/scalable/apps/melotag.svg" "$work/root/usr/bin/melotag-cli" \
+         "$share/man/man1/melotag-cli.1" "$share/bash-completion/completions/melotag-cli"; do
   [ -e "$f" ] || fail "missing ${f#$work/root}"
 done
 desktop-file-validate "$share/applications/melotag.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$share/metainfo/io.github.melotag.Melotag.metainfo.xml" >/dev/null ||
   fail "AppStream description"
+
+# The installed command-line tool runs, its manual page reads, its completion loads.
+ASAN_OPTIONS=detect_leaks=0 "$work/root/usr/bin/melotag-cli" --help >"$work/cli.log" 2>&1 ||
+  { cat "$work/cli.log"; fail "melotag-cli --help failed"; }
+grep -q "^Usage: melotag-cli" "$work/cli.log" || fail "melotag-cli --help printed no usage"
+man -l "$share/man/man1/melotag-cli.1" >/dev/null 2>&1 || fail "the manual page of melotag-cli"
+bash -c "source '$share/bash-completion/completions/melotag-cli' && complete -p melotag-cli" \
+  >/dev/null 2>&1 || fail "the bash completion of melotag-cli"
 
 # The installed program: it opens its window, which then takes a later start's file.
 export XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -335,4 +336,21 @@ TEST(FileNames, LocalPathsOfUriList) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(LocalPathsOfUriList(c.UriList), c.Paths) << c.UriList.constData();
+}
+
+TEST(FileNames, SortByCaptionIsTheLocalesCaseSensitiveOrderAndStable) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+  // Two entries of one caption (the same name in two folders) keep their order.
+  QList<TFileEntry> entries;
+  for (const char* path : {"/1/b.mp3", "/1/A.mp3", "/2/a.mp3", "/1/10.mp3", "/1/a.mp3", "/1/9.mp3",
+                           "/1/\xC3\xA9.mp3", "/1/e.mp3", "/1/f.mp3"})
+    entries.append({path, NameCaption(FileNamePart(path)), 0});
+  SortByCaption(entries);
+  QList<QByteArray> paths;
+  for (const TFileEntry& entry : entries) paths.append(entry.Path);
+  // Digits are characters ("10" before "9"), letter case comes after the letter, é beside e.
+  EXPECT_EQ(paths, (QList<QByteArray>{"/1/10.mp3", "/1/9.mp3", "/2/a.mp3", "/1/a.mp3", "/1/A.mp3",
+                                      "/1/b.mp3", "/1/e.mp3", "/1/\xC3\xA9.mp3", "/1/f.mp3"}));
+  QLocale::setDefault(before);
 }

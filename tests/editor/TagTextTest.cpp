@@ -12,6 +12,7 @@
 #include "EnvScope.h"
 #include "TagTestSupport.h"
 #include "TagText.h"
+#include "UnicodeTag.h"
 
 using namespace melotag::editor;
 using namespace tagtest;
@@ -536,3 +537,27 @@ TEST_F(TagTextTest, ReadOnlyMeansNoOwnerWritePermission) {
 }
 
 }  // namespace
+
+TEST_F(BatchValuesTest, AFixedTrackReachesEveryFileUnlessTracksAreNumbered) {
+  OldTags("old.mp3", "T", "C");
+  struct TCase {
+    bool Number;
+    std::optional<uint8_t> Track;
+    int Position;
+    uint8_t Expected;
+  } cases[] = {{false, 12, 5, 12}, {false, 0, 5, 0}, {true, 12, 5, 6}, {false, {}, 5, 4}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Expected);
+    TBatchChoices choices;
+    choices.NumberTracks = c.Number;
+    choices.Track = c.Track;
+    TID3v1 v1;
+    TID3v2 v2;
+    SetBatchValues(v1, PathOf("old.mp3"), choices, QString(), c.Position);
+    SetBatchValues(v2, PathOf("old.mp3"), choices, QString(), c.Position);
+    EXPECT_EQ(v2.Track(), c.Expected);
+    EXPECT_EQ(BatchText(PathOf("old.mp3"), choices, QString(), c.Position, true).Track, c.Expected);
+    // The old trailer has no track: it is 0 there when none is given.
+    EXPECT_EQ(v1.Track(), c.Track || c.Number ? c.Expected : 0);
+  }
+}
