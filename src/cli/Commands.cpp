@@ -90,7 +90,8 @@ QString ToolHelp() {
       "half-written.");
   text += QStringLiteral("\nCommands:\n");
   for (const TCommand& command : Commands()) {
-    text += QStringLiteral("  ") + command.Synopsis + '\n';
+    // The synopsis from column 2, its further lines from column 4.
+    text += Wrapped(QString(), command.Synopsis, 4).mid(2);
     text += Wrapped(QString(), command.Summary, 8);
   }
   text += QStringLiteral("\nOptions:\n");
@@ -111,7 +112,9 @@ QString ToolHelp() {
 }
 
 QString CommandHelp(const TCommand& command) {
-  QString text = QStringLiteral("Usage: %1 %2\n").arg(kProgram, QString(command.Synopsis));
+  QString text =
+      Wrapped(QString(), QStringLiteral("Usage: %1 %2").arg(kProgram, QString(command.Synopsis)), 6)
+          .mid(6);
   text += Paragraphs(command.Help);
   text += QStringLiteral("\nOptions:\n");
   for (const TOption& option : OptionsOf(command)) text += OptionHelp(option);

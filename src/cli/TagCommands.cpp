@@ -2,6 +2,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cerrno>
 
 #include "Cli.h"
@@ -41,13 +44,15 @@ struct TShownTag {
 };
 
 QString GenreOfIndex(uint8_t index) {
+  static const QStringList choices = GenreChoices();  // the code page is fixed for a run
   const int position = GenrePositionOfIndex(index);
-  return position > 0 ? GenreChoices().value(position) : QString();
+  return position > 0 ? choices.value(position) : QString();
 }
 
 std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
+  // The tag classes refuse what is no regular file.
   TID3v1 tag;
-  if (!IsFile(path) || !tag.LoadFromFile(TagPath(path))) return std::nullopt;
+  if (!tag.LoadFromFile(TagPath(path))) return std::nullopt;
   TShownTag shown;
   shown.Exists = tag.Exists();
   if (!shown.Exists) return shown;
@@ -69,7 +74,6 @@ std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
 }
 
 std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
-  if (!IsFile(path)) return std::nullopt;
   TShownTag shown;
   if (readUnicode) {
     TID3v2Text text;
@@ -159,11 +163,30 @@ TTagChoice ChosenTags(const TArguments& args) {
   return {chosen != "--v2", chosen != "--v1"};
 }
 
-// Runs `work` on every file, the rebuilt ones committed together at the end (one flush for many
-// files); a file whose commit fails is named.
+// How many rebuilt files wait for one commit: all of a pass, so that the disk is synced once, as
+// far as the file descriptors (three a file, the soft limit raised to the hard one) and a memory
+// bound allow.
+size_t GroupCapacity(qsizetype files) {
+  constexpr size_t kMostWaiting = 4096;  // each waiting file also keeps a 4 KiB block
+  constexpr rlim_t kReserved = 64;       // descriptors for everything else
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return tagfile::TCommitGroup::kPending;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  const size_t spare = limit.rlim_cur == RLIM_INFINITY ? kMostWaiting
+                       : limit.rlim_cur > kReserved    ? size_t((limit.rlim_cur - kReserved) / 3)
+                                                       : 1;
+  return std::clamp<size_t>(size_t(files), 1, std::min(spare, kMostWaiting));
+}
+
+// Runs `work` on every file, the rebuilt ones committed together (one flush for many files); a
+// file whose commit fails is named.
 template <class TWork>
 void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what, TWork work) {
-  tagfile::TCommitGroup group;
+  tagfile::TCommitGroup group(GroupCapacity(files.size()));
   for (int i = 0; i < files.size(); ++i) work(i, files[i]);
   for (const std::string& path : group.Flush())
     context.Fail(QByteArray::fromStdString(path), what + QStringLiteral(" cannot be written"));

@@ -2,7 +2,6 @@
 
 #include "CodePage.h"
 #include "FilePath.h"
-#include "Shell.h"
 
 namespace melotag::editor {
 

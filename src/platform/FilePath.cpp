@@ -1,5 +1,6 @@
 #include "FilePath.h"
 
+#include <QFile>
 #include <QList>
 
 #include <fcntl.h>
@@ -85,4 +86,24 @@ QString MakeFolders(const QByteArray& path) {
   if (::stat(path.constData(), &status) != 0) return Reason(path, errno);
   if (!S_ISDIR(status.st_mode)) return Reason(path, ENOTDIR);
   return QString();
+}
+
+bool SetArchiveOnly(const QByteArray& path) {
+  const auto status = PathStatus(path);
+  if (!status) return false;
+  if (status->st_mode & S_IWUSR) return true;
+  return chmod(path.constData(), (status->st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool SetArchiveOnly(const QString& path) {
+  return SetArchiveOnly(QFile::encodeName(path));
+}
+
+bool IsReadOnlyPath(const QByteArray& path) {
+  const auto status = PathStatus(path);
+  return status && !(status->st_mode & S_IWUSR);
+}
+
+bool IsReadOnlyPath(const QString& path) {
+  return IsReadOnlyPath(QFile::encodeName(path));
 }

@@ -20,6 +20,15 @@ bool IsUsablePath(const QByteArray& path);
 // not usable.
 std::optional<struct stat> PathStatus(const QByteArray& path);
 
+// "Archive alone": gives the owner write permission and changes nothing else. False when the
+// permissions could not be changed.
+bool SetArchiveOnly(const QByteArray& path);
+bool SetArchiveOnly(const QString& path);
+
+// The file exists without the owner's write permission (what "archive alone" gives back).
+bool IsReadOnlyPath(const QByteArray& path);
+bool IsReadOnlyPath(const QString& path);
+
 // Writes a whole file under a temporary name in its folder and renames it over `path` when it is
 // complete, so that the old file stays as it was when any step fails. `mode`: the permission bits
 // of a new file. Empty when written, otherwise the reason (strerror text).

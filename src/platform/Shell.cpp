@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLocale>
@@ -40,26 +40,6 @@ bool ShellOpen(const QByteArray& path) {
 
 bool ShellOpen(const QString& path) {
   return ShellOpen(QFile::encodeName(path));
-}
-
-bool SetArchiveOnly(const QByteArray& path) {
-  const auto status = PathStatus(path);
-  if (!status) return false;
-  if (status->st_mode & S_IWUSR) return true;
-  return chmod(path.constData(), (status->st_mode & 07777) | S_IWUSR) == 0;
-}
-
-bool SetArchiveOnly(const QString& path) {
-  return SetArchiveOnly(QFile::encodeName(path));
-}
-
-bool IsReadOnlyPath(const QByteArray& path) {
-  const auto status = PathStatus(path);
-  return status && !(status->st_mode & S_IWUSR);
-}
-
-bool IsReadOnlyPath(const QString& path) {
-  return IsReadOnlyPath(QFile::encodeName(path));
 }
 
 namespace {

@@ -1,5 +1,5 @@
 // What the desktop shell does for the program: open a file in its associated program, show a
-// file's properties, and the one file attribute the program changes.
+// file's properties. (The one file attribute the program changes is in FilePath.h.)
 //
 // File names are bytes: the QByteArray versions take the exact path bytes of a file (a listed
 // file whose name is not UTF-8); the QString versions take a path as Qt gives it and forward to
@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+
+#include "FilePath.h"
 
 class QDialog;
 class QWidget;
@@ -23,15 +25,6 @@ QUrl LocalFileUrl(const QByteArray& path);
 // refused or the path is empty.
 bool ShellOpen(const QByteArray& path);
 bool ShellOpen(const QString& path);
-
-// "Archive alone": gives the owner write permission and changes nothing else. False when the
-// permissions could not be changed.
-bool SetArchiveOnly(const QByteArray& path);
-bool SetArchiveOnly(const QString& path);
-
-// The file exists without the owner's write permission (what "archive alone" gives back).
-bool IsReadOnlyPath(const QByteArray& path);
-bool IsReadOnlyPath(const QString& path);
 
 // Shows the properties of a file (path, size, dates, permissions) in a window of its own that
 // deletes itself when closed; not modal. A file that does not exist is said so in the window.

@@ -140,10 +140,14 @@ int64_t TFile::ReadAt(int64_t offset, void* dest, size_t count) {
   if (FFd < 0 || offset < 0) return -1;
   char* out = static_cast<char*>(dest);
   if (FBlockLength < 0 && offset < static_cast<int64_t>(kBlockSize)) {
-    // Keep the first block: the header and the frames of a small tag all come from it.
+    // Keep the first block: the header and the frames of a small tag all come from it. A file
+    // shorter than a block is read up to its size as of opening: one call, no read at its end.
+    const size_t want = FSize >= 0 && FSize < static_cast<int64_t>(kBlockSize)
+                            ? static_cast<size_t>(FSize)
+                            : kBlockSize;
     size_t got = 0;
-    while (got < kBlockSize) {
-      ssize_t n = pread(FFd, FBlock + got, kBlockSize - got, static_cast<off_t>(got));
+    while (got < want) {
+      ssize_t n = pread(FFd, FBlock + got, want - got, static_cast<off_t>(got));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return -1;
       if (n == 0) break;
@@ -317,7 +321,8 @@ thread_local TCommitGroup* tCurrentGroup = nullptr;
 
 }  // namespace
 
-TCommitGroup::TCommitGroup() : FOuter(tCurrentGroup) {
+TCommitGroup::TCommitGroup(size_t capacity)
+    : FCapacity(std::max<size_t>(capacity, 1)), FOuter(tCurrentGroup) {
   tCurrentGroup = this;
 }
 
@@ -333,7 +338,7 @@ TCommitGroup* TCommitGroup::Current() {
 void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source,
                        std::string path) {
   FPending.push_back({std::move(out), std::move(source), std::move(path)});
-  if (FPending.size() >= kPending) Commit();
+  if (FPending.size() >= FCapacity) Commit();
 }
 
 void TCommitGroup::FlushIfHolding(dev_t device, ino_t inode) {

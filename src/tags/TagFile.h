@@ -117,13 +117,14 @@ class TReplacement {
 // group flushes: one sync of each file system instead of one flush per file, then every rename,
 // then each folder flushed once. That makes a pass over many files fast and keeps every promise
 // of a single commit: the new content is on disk before it takes the name. A group flushes by
-// itself when it holds kPending files, when the file of a waiting one is opened for writing
+// itself when it holds its capacity of files (kPending unless given; each waiting file holds three
+// file descriptors), when the file of a waiting one is opened for writing
 // again on its thread, and at its end. A file read meanwhile still shows its old content.
 class TCommitGroup {
  public:
   static constexpr size_t kPending = 64;
 
-  TCommitGroup();
+  explicit TCommitGroup(size_t capacity = kPending);
   ~TCommitGroup();
   TCommitGroup(const TCommitGroup&) = delete;
   TCommitGroup& operator=(const TCommitGroup&) = delete;
@@ -147,6 +148,7 @@ class TCommitGroup {
   void Commit();
   std::vector<TPending> FPending;
   std::vector<std::string> FFailed;
+  size_t FCapacity;
   TCommitGroup* FOuter;
 };
 
