@@ -27,9 +27,9 @@ struct TPass {
   const char* Label;
   const char* CodePage;
   int Writing;  // 0 ID3v1, 1 ID3v2, 2 both
-  std::optional<QString> Title, Artist, Album, Year, Comment;
+  std::optional<QString> Title{}, Artist{}, Album{}, Year{}, Comment{};
   bool TrackAuto = false;
-  std::optional<int> GenrePosition;
+  std::optional<int> GenrePosition{};
   bool ReadUnicode = false, WriteUnicode = false, KeepFrames = false;
 };
 
@@ -148,7 +148,7 @@ TEST_F(CliParityTest, TheWindowsBatchPassAndTheToolsSetMakeTheSameFiles) {
   };
   const QList<QByteArray> names = {"b.mp3", "A.mp3",      "a.mp3",   "10.mp3",
                                    "9.mp3", "lyrics.mp3", "v24.mp3", "\xB4\xB8\xA4\xD1.mp3"};
-  for (qsizetype k = 0; k < std::size(passes); ++k) {
+  for (size_t k = 0; k < std::size(passes); ++k) {
     const TPass& pass = passes[k];
     SCOPED_TRACE(pass.Label);
     const TEnvScope codePage("MELOTAG_CODEPAGE", pass.CodePage);
@@ -165,7 +165,9 @@ TEST_F(CliParityTest, TheWindowsBatchPassAndTheToolsSetMakeTheSameFiles) {
       const std::string toolFile = P(tool) + "/" + name.toStdString();
       const std::string bytes = ReadBytes(windowFile);
       EXPECT_FALSE(bytes.empty());
-      if (name == "b.mp3") EXPECT_NE(Hex(bytes), Hex(before)) << "the pass changed nothing";
+      if (name == "b.mp3") {
+        EXPECT_NE(Hex(bytes), Hex(before)) << "the pass changed nothing";
+      }
       EXPECT_EQ(Hex(bytes), Hex(ReadBytes(toolFile))) << name.toHex().constData();
       // The temporary folder cannot remove a name that is not UTF-8.
       ::unlink(windowFile.c_str());

@@ -89,7 +89,7 @@ TEST_F(CliListTest, RenameAfterTheTitlesOfTheNamesKeepsThemAndAnEditedListRename
     EXPECT_FALSE(Exists(legacy + ".mp3"));
     EXPECT_TRUE(Exists("周杰伦.mp3"));
     EXPECT_TRUE(Exists("c.mp3"));
-    for (const QByteArray& name : {"晴天-2.mp3", "周杰伦.mp3", "c.mp3"})
+    for (const char* name : {"晴天-2.mp3", "周杰伦.mp3", "c.mp3"})
       ::unlink(dir.Path(name).constData());
   }
 }

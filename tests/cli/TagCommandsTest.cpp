@@ -298,7 +298,9 @@ TEST_F(CliTagTest, RemoveStripsTheChosenTagsAndKeepsTheAudio) {
     EXPECT_EQ(V2(path).Exists(), !c.V2Gone);
     EXPECT_EQ(AudioMd5(path.toStdString()), md5);
     EXPECT_EQ(MutagenRead(path.toStdString(), true).count("title"), c.V1Gone ? 0u : 1u);
-    if (!c.V2Gone) EXPECT_EQ(MutagenRead(path.toStdString()).at("title"), "T");
+    if (!c.V2Gone) {
+      EXPECT_EQ(MutagenRead(path.toStdString()).at("title"), "T");
+    }
   }
 }
 

@@ -387,28 +387,37 @@ TEST_F(FileSafetyTest, RebuiltFileKeepsItsOwnerWhenPermitted) {
 }
 
 TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
-  // More files than a group keeps waiting, so that it also commits by itself on the way.
-  const int count = int(tagfile::TCommitGroup::kPending) + 6;
-  std::vector<std::string> paths;
-  for (int i = 0; i < count; ++i) paths.push_back(MakeFile(oldTag + audio, std::to_string(i)));
-  {
-    tagfile::TCommitGroup group;
-    for (const std::string& path : paths) ASSERT_TRUE(WriteV2Title(path, "New"));
-    // The last ones still wait: a reader sees the old file whole.
-    EXPECT_EQ(ReadBytes(paths.back()), oldTag + audio);
-    // The same file again: the waiting content is committed first, never waited for forever.
-    ASSERT_TRUE(WriteV1Title(paths.back(), "Trailer"));
-    ASSERT_TRUE(WriteV2Title(paths.back(), "Newer"));
-    EXPECT_TRUE(group.Flush().empty());
+  for (const size_t capacity : {tagfile::TCommitGroup::kPending, size_t(3)}) {
+    SCOPED_TRACE(capacity);
+    // More files than the group keeps waiting (fewer than twice as many), so that it also commits
+    // by itself on the way, once.
+    const int count = int(capacity) + std::min(int(capacity) - 1, 6);
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i)
+      paths.push_back(MakeFile(oldTag + audio, std::to_string(capacity) + "-" + std::to_string(i)));
+    {
+      tagfile::TCommitGroup group(capacity);
+      for (const std::string& path : paths) ASSERT_TRUE(WriteV2Title(path, "New"));
+      // The first `capacity` went together; the last ones still wait: a reader sees the old
+      // file whole.
+      EXPECT_EQ(ReadBytes(paths[capacity - 1]), TitleTag("New") + audio);
+      EXPECT_EQ(ReadBytes(paths[capacity]), oldTag + audio);
+      EXPECT_EQ(ReadBytes(paths.back()), oldTag + audio);
+      // The same file again: the waiting content is committed first, never waited for forever.
+      ASSERT_TRUE(WriteV1Title(paths.back(), "Trailer"));
+      ASSERT_TRUE(WriteV2Title(paths.back(), "Newer"));
+      EXPECT_TRUE(group.Flush().empty());
+    }
+    for (int i = 0; i + 1 < count; ++i)
+      EXPECT_EQ(ReadBytes(paths[i]), TitleTag("New") + audio) << i;
+    const std::string last = ReadBytes(paths.back());
+    EXPECT_EQ(last.substr(0, TitleTag("Newer").size() + audio.size()), TitleTag("Newer") + audio);
+    TID3v1 trailer;
+    ASSERT_TRUE(trailer.LoadFromFile(paths.back()));
+    EXPECT_EQ(trailer.Title(), "Trailer");
   }
-  for (int i = 0; i + 1 < count; ++i) EXPECT_EQ(ReadBytes(paths[i]), TitleTag("New") + audio) << i;
-  const std::string last = ReadBytes(paths.back());
-  EXPECT_EQ(last.substr(0, TitleTag("Newer").size() + audio.size()), TitleTag("Newer") + audio);
-  TID3v1 trailer;
-  ASSERT_TRUE(trailer.LoadFromFile(paths.back()));
-  EXPECT_EQ(trailer.Title(), "Trailer");
   // Only the files themselves: no temporary file is left.
-  EXPECT_EQ(Names(dir.Path("")).size(), size_t(count));
+  EXPECT_EQ(Names(dir.Path("")).size(), size_t(tagfile::TCommitGroup::kPending + 6 + 3 + 2));
 }
 
 }  // namespace
