@@ -43,6 +43,13 @@ struct TShownTag {
   std::string Bytes[kFields];  // those bytes (track: none)
 };
 
+// Code-page bytes as text. The code page is fixed for a run: the codec is looked up once, not
+// once a field (which asks the environment each time).
+QString Decode(const std::string& bytes) {
+  static const TCodePageCodec& codec = CurrentCodec();
+  return codec.Decode(bytes);
+}
+
 QString GenreOfIndex(uint8_t index) {
   static const QStringList choices = GenreChoices();  // the code page is fixed for a run
   const int position = GenrePositionOfIndex(index);
@@ -66,7 +73,7 @@ std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
                                       {},          {},           tag.Comment()};
   for (int i = 0; i < kFields; ++i) {
     shown.Bytes[i] = bytes[i];
-    shown.Fields[i] = DecodeText(bytes[i]);
+    shown.Fields[i] = Decode(bytes[i]);
   }
   shown.Fields[kTrackField] = view.Fields.Track;
   shown.Fields[5] = GenreOfIndex(tag.GenreIndex());
@@ -102,7 +109,7 @@ std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
                                       {},          tag.Genre(),  tag.Comment()};
   for (int i = 0; i < kFields; ++i) {
     shown.Bytes[i] = bytes[i];
-    shown.Fields[i] = DecodeText(bytes[i]);
+    shown.Fields[i] = Decode(bytes[i]);
   }
   shown.Fields[kTrackField] = view.Fields.Track;
   return shown;
