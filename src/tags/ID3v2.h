@@ -55,8 +55,8 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
 
 // The change a rebuild makes, decided from the old tag under the writers' lock.
 struct TTagChange {
-  bool Change = false;              // false: the file stays as it is
-  std::optional<std::string> Tag;   // the new tag, or none to remove the old one
+  bool Change = false;             // false: the file stays as it is
+  std::optional<std::string> Tag;  // the new tag, or none to remove the old one
 };
 // Everything a rebuild replaces: header, frames, padding and a 2.4 footer; empty without a tag.
 using TTagEdit = std::function<TTagChange(std::string_view oldTag)>;

@@ -65,7 +65,8 @@ TEST(LegacyText, GuessesTheCodePageOfSongTexts) {
       for (const QString& text : c.texts) bytes.push_back(Encoded(text, c.codePage));
       std::vector<std::string_view> views(bytes.begin(), bytes.end());
       const TReading reading = GuessCodePage(views);
-      EXPECT_EQ(reading.CodePage, c.codePage) << c.texts.front().toStdString() << " under " << system;
+      EXPECT_EQ(reading.CodePage, c.codePage)
+          << c.texts.front().toStdString() << " under " << system;
       EXPECT_EQ(reading.Failed, 0);
     }
   }
