@@ -51,11 +51,11 @@ struct TDialogAnswer {
   // A dialog of the program's own: what the user does in it before it is accepted.
   std::function<void(QDialog&)> Use;
 
-  static TDialogAnswer Button(int result) { return {result, true, {}, {}, {}}; }
-  static TDialogAnswer Cancel() { return {mrCancel, false, {}, {}, {}}; }
-  static TDialogAnswer Text(const QString& value) { return {mrOk, true, {}, value, {}}; }
-  static TDialogAnswer Paths(const QStringList& files) { return {mrOk, true, files, {}, {}}; }
-  static TDialogAnswer WithFont(const QFont& font) { return {mrOk, true, {}, {}, font}; }
+  static TDialogAnswer Button(int result) { return {result, true, {}, {}, {}, {}}; }
+  static TDialogAnswer Cancel() { return {mrCancel, false, {}, {}, {}, {}}; }
+  static TDialogAnswer Text(const QString& value) { return {mrOk, true, {}, value, {}, {}}; }
+  static TDialogAnswer Paths(const QStringList& files) { return {mrOk, true, files, {}, {}, {}}; }
+  static TDialogAnswer WithFont(const QFont& font) { return {mrOk, true, {}, {}, font, {}}; }
   static TDialogAnswer Using(std::function<void(QDialog&)> use) {
     return {mrOk, true, {}, {}, {}, std::move(use)};
   }
