@@ -40,6 +40,16 @@ TLegacyRepair::TLegacyRepair(TMainForm& form, Ui::TMainForm& ui)
 
 TLegacyRepair::~TLegacyRepair() = default;
 
+TRepairPreview::TLookup TLegacyRepair::Lookup() const {
+  return [this](const QString& word) { return FForm.LookupText(word); };
+}
+
+QString TLegacyRepair::FieldText(const QString& field) const {
+  static const QString trailer = QStringLiteral(" (ID3v1)");
+  if (field.endsWith(trailer)) return FForm.LookupText(field.chopped(trailer.size())) + trailer;
+  return FForm.LookupText(field);
+}
+
 QList<QByteArray> TLegacyRepair::ListedPaths() const {
   const TFileList& list = FForm.FileList();
   QList<QByteArray> paths;
@@ -76,14 +86,14 @@ void TLegacyRepair::RepairTags() {
       const int codePage = editor::CodePageFor(file, choice);
       for (const editor::TRepairText& text : file.Texts) {
         const std::optional<QString> repaired = editor::RepairedText(text, codePage);
-        shown.append({name, FForm.LookupText(text.Field), repaired ? Shown(*repaired) : QString(),
+        shown.append({name, FieldText(text.Field), repaired ? Shown(*repaired) : QString(),
                       text.Legacy ? codePage : 0, repaired.has_value()});
       }
     }
     return shown;
   };
   TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair Legacy Tags")), rows, false,
-                         &FForm);
+                         Lookup(), &FForm);
   if (!Dialogs().ExecDialog(preview)) return;
   const int choice = preview.Choice();
 
@@ -158,7 +168,8 @@ void TLegacyRepair::RepairNames() {
                     editor::NewName(step), step.CodePage, !step.NewPath.isEmpty()});
     return shown;
   };
-  TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair File Names")), rows, true, &FForm);
+  TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair File Names")), rows, true,
+                         Lookup(), &FForm);
   if (!Dialogs().ExecDialog(preview)) return;
   const editor::TNameRepairResult result =
       editor::ApplyNameRepairs(editor::PlanNameRepairs(paths, preview.Choice(), preview.Folders()));

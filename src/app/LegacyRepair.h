@@ -9,6 +9,7 @@
 
 #include "Concern.h"
 #include "NameRepair.h"
+#include "RepairPreview.h"
 
 namespace melotag::editor {
 class TTagRepairUndo;
@@ -33,6 +34,10 @@ class TLegacyRepair : public TConcern {
 
  private:
   QList<QByteArray> ListedPaths() const;
+  // The window's lookup of its words in the language file, for the preview.
+  TRepairPreview::TLookup Lookup() const;
+  // The name of a tag field in the user's language.
+  QString FieldText(const QString& field) const;
   // Lists the files again under the paths they have after the renames.
   void Relist(const QList<melotag::editor::TNameRepair>& done);
   void ReportNameFailures(const melotag::editor::TNameRepairResult& result);

@@ -11,25 +11,28 @@
 
 #include "LegacyText.h"
 
-TRepairPreview::TRepairPreview(const QString& caption, TRows rows, bool folderBox, QWidget* parent)
-    : QDialog(parent), FMakeRows(std::move(rows)) {
+TRepairPreview::TRepairPreview(const QString& caption, TRows rows, bool folderBox,
+                               const TLookup& LookupText, QWidget* parent)
+    : QDialog(parent),
+      FMakeRows(std::move(rows)),
+      FUnreadable(LookupText("(can not be read in this code page: left as it is)")) {
   setObjectName(QStringLiteral("TRepairPreview"));
   setWindowTitle(caption);
   resize(760, 460);
   auto* layout = new QVBoxLayout(this);
   auto* choiceRow = new QHBoxLayout;
-  auto* label = new QLabel(QStringLiteral("Code page"), this);
+  auto* label = new QLabel(LookupText("Code page"), this);
   label->setObjectName(QStringLiteral("lblCodePage"));
   cbxCodePage = new QComboBox(this);
   cbxCodePage->setObjectName(QStringLiteral("cbxCodePage"));
-  cbxCodePage->addItem(QStringLiteral("Guess"), melotag::editor::kGuessCodePage);
+  cbxCodePage->addItem(LookupText("Guess"), melotag::editor::kGuessCodePage);
   for (int codePage : melotag::editor::LegacyCodePages())
     cbxCodePage->addItem(QString::number(codePage), codePage);
   label->setBuddy(cbxCodePage);
   choiceRow->addWidget(label);
   choiceRow->addWidget(cbxCodePage);
   if (folderBox) {
-    cbxFolders = new QCheckBox(QStringLiteral("Also repair the names of the folders"), this);
+    cbxFolders = new QCheckBox(LookupText("Also repair the names of the folders"), this);
     cbxFolders->setObjectName(QStringLiteral("cbxFolders"));
     choiceRow->addWidget(cbxFolders);
     connect(cbxFolders, &QCheckBox::toggled, this, [this] { Fill(); });
@@ -39,8 +42,8 @@ TRepairPreview::TRepairPreview(const QString& caption, TRows rows, bool folderBo
 
   tblPreview = new QTableWidget(0, 4, this);
   tblPreview->setObjectName(QStringLiteral("tblPreview"));
-  tblPreview->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Field"),
-                                         QStringLiteral("Text"), QStringLiteral("Code page")});
+  tblPreview->setHorizontalHeaderLabels(
+      {LookupText("File"), LookupText("Field"), LookupText("Text"), LookupText("Code page")});
   tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblPreview->verticalHeader()->setVisible(false);
@@ -72,10 +75,9 @@ bool TRepairPreview::Folders() const {
 void TRepairPreview::Fill() {
   FRows = FMakeRows(Choice(), Folders());
   tblPreview->setRowCount(static_cast<int>(FRows.size()));
-  const QString unreadable = QStringLiteral("(can not be read in this code page: left as it is)");
   for (int i = 0; i < FRows.size(); ++i) {
     const TPreviewRow& row = FRows[i];
-    const QString cells[] = {row.File, row.Field, row.Readable ? row.Text : unreadable,
+    const QString cells[] = {row.File, row.Field, row.Readable ? row.Text : FUnreadable,
                              row.CodePage > 0 ? QString::number(row.CodePage) : QString()};
     for (int column = 0; column < 4; ++column) {
       auto* item = new QTableWidgetItem(cells[column]);

@@ -28,8 +28,11 @@ class TRepairPreview : public QDialog {
   // The rows for a code-page choice (a code page, or 0 for a guess per file) and the state of
   // the folder box.
   using TRows = std::function<QList<TPreviewRow>(int choice, bool folders)>;
+  // The dialog's own words in the user's language.
+  using TLookup = std::function<QString(const QString&)>;
   // `folderBox`: the dialog offers "Also repair the names of the folders".
-  TRepairPreview(const QString& caption, TRows rows, bool folderBox, QWidget* parent = nullptr);
+  TRepairPreview(const QString& caption, TRows rows, bool folderBox, const TLookup& LookupText,
+                 QWidget* parent = nullptr);
 
   // The choice: a code page, or 0 for "Guess".
   int Choice() const;
@@ -42,6 +45,7 @@ class TRepairPreview : public QDialog {
   void Fill();
 
   TRows FMakeRows;
+  QString FUnreadable;
   QList<TPreviewRow> FRows;
   QComboBox* cbxCodePage;
   QCheckBox* cbxFolders = nullptr;
