@@ -3,11 +3,14 @@
 #include <QSet>
 
 #include <algorithm>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "CodePage.h"
 #include "FileNames.h"
 #include "LegacyText.h"
+#include "TagRepair.h"
 
 namespace melotag::editor {
 
@@ -17,13 +20,21 @@ std::string_view View(const QByteArray& bytes) {
   return std::string_view(bytes.constData(), size_t(bytes.size()));
 }
 
-// The step for one file or folder whose last component is not UTF-8.
-TNameRepair RepairOf(const QByteArray& path, int choice, bool folder) {
+// The step for one file or folder whose last component is not UTF-8. A guess reads the name
+// together with `evidence`, other texts written on the same system.
+TNameRepair RepairOf(const QByteArray& path, int choice, bool folder,
+                     const std::vector<std::string>& evidence = {}) {
   const QByteArray name = FileNamePart(path);
   TNameRepair step;
   step.OldPath = path;
   step.Folder = folder;
-  step.CodePage = choice == kGuessCodePage ? GuessCodePage({View(name)}).CodePage : choice;
+  if (choice == kGuessCodePage) {
+    std::vector<std::string_view> texts{View(name)};
+    texts.insert(texts.end(), evidence.begin(), evidence.end());
+    step.CodePage = GuessCodePage(texts).CodePage;
+  } else {
+    step.CodePage = choice;
+  }
   const std::optional<QString> text = DecodeLegacy(View(name), step.CodePage);
   if (!text) return step;
   step.Problem = NameProblem(*text);
@@ -60,7 +71,12 @@ QList<TNameRepair> PlanNameRepairs(const QList<QByteArray>& paths, int choice, b
   for (const QByteArray& path : paths) {
     if (!NeedsRepair(path) || seen.contains(path)) continue;
     seen.insert(path);
-    TNameRepair step = RepairOf(path, choice, false);
+    // The legacy texts of the file's tags tell more than a short name alone.
+    std::vector<std::string> evidence;
+    if (choice == kGuessCodePage)
+      for (const TRepairText& text : ReadLegacyTags(path).Texts)
+        if (text.Legacy) evidence.push_back(text.Bytes);
+    TNameRepair step = RepairOf(path, choice, false, evidence);
     if (step.NewPath != step.OldPath) plan.append(step);
   }
   if (!folders) return plan;
@@ -78,7 +94,12 @@ QList<TNameRepair> PlanNameRepairs(const QList<QByteArray>& paths, int choice, b
     return a.count('/') > b.count('/');
   });
   for (const QByteArray& folder : found) {
-    TNameRepair step = RepairOf(folder, choice, true);
+    // The legacy names of the listed files in the folder were written with it.
+    std::vector<std::string> evidence;
+    for (const QByteArray& path : paths)
+      if (FolderPart(path) == folder && NeedsRepair(path))
+        evidence.push_back(FileNamePart(path).toStdString());
+    TNameRepair step = RepairOf(folder, choice, true, evidence);
     if (step.NewPath != step.OldPath) plan.append(step);
   }
   return plan;

@@ -228,11 +228,12 @@ TTagRepairFile ReadLegacyTags(const QByteArray& path) {
   file.Path = path;
   TFrameTag tag;
   TID3v1 v1;
-  if (!FileExists(path) || !tags::ReadFrameTag(TagPath(path), tag) ||
-      !v1.LoadFromFile(TagPath(path))) {
+  // A file too short for a trailer has none: only the ID3v2 tag has to be readable.
+  if (!FileExists(path) || !tags::ReadFrameTag(TagPath(path), tag)) {
     file.Problem = QStringLiteral("Can not read tag from the file");
     return file;
   }
+  v1.LoadFromFile(TagPath(path));
   file.Problem = ProblemOf(tag);
   if (!file.Problem.isEmpty()) return file;
   for (TPlanned& p : Plan(tag, v1)) file.Texts.push_back(std::move(p.Text));
@@ -260,7 +261,8 @@ TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& u
     result.Outcome = TRepairOutcome::Nothing;
     if (file.Texts.empty()) return result;
     TID3v1 v1;
-    if (!v1.LoadFromFile(TagPath(path)) || !undo.Ready()) return {};
+    v1.LoadFromFile(TagPath(path));
+    if (!undo.Ready()) return {};
     std::string oldTag;
     TRepairedTag repaired;
     const auto edit = [&](std::string_view old) {

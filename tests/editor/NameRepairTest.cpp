@@ -240,3 +240,35 @@ TEST(NameRepair, PreviewsTheOldNameAsListedAndTheNewOne) {
     EXPECT_EQ(NewName(plan[0]), c.NewName);
   }
 }
+
+// A guess reads a short name with what was written on the same system: a file's legacy tag texts,
+// the legacy names of the files in a folder.
+TEST(NameRepair, GuessReadsANameWithTheFileTagsAndAFolderWithItsFiles) {
+  const TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  TByteTempDir dir;
+  const TCodePageCodec gbk(936);
+  const QByteArray folder = dir.Path(Named(u"刘若英", 936));
+  MakeFolder(folder);
+  // 后来 in GBK reads as common Big5 characters too; its artist and album do not.
+  const QByteArray song = folder + '/' + Named(u"后来", 936) + ".mp3";
+  const std::string frames = [&] {
+    std::string out;
+    for (const auto& [id, text] : {std::pair{"TPE1", u"刘若英"}, std::pair{"TALB", u"我等你"}}) {
+      const std::string data = '\0' + gbk.Encode(QString::fromUtf16(text));
+      const auto size = static_cast<uint32_t>(data.size());
+      out += std::string(id) + char(size >> 24) + char(size >> 16) + char(size >> 8) + char(size) +
+             std::string(2, '\0') + data;
+    }
+    return out;
+  }();
+  const auto size = static_cast<uint32_t>(frames.size());
+  WriteFile(song, QByteArray::fromStdString(std::string("ID3\x03\0\0", 6) +
+                                            char(size >> 21 & 0x7F) + char(size >> 14 & 0x7F) +
+                                            char(size >> 7 & 0x7F) + char(size & 0x7F) + frames));
+  const QList<TNameRepair> plan = PlanNameRepairs({song}, kGuessCodePage, true);
+  ASSERT_EQ(plan.size(), 2);
+  EXPECT_EQ(NewName(plan[0]), Q(u"后来.mp3"));
+  EXPECT_EQ(plan[0].CodePage, 936);
+  EXPECT_EQ(NewName(plan[1]), Q(u"刘若英"));
+  EXPECT_TRUE(plan[1].Folder);
+}
