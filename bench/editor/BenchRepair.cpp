@@ -61,13 +61,17 @@ QList<QByteArray> NamesIn(const QByteArray& folder) {
   return names;
 }
 
-// A fresh folder of empty files with the names; the paths of the files, in the names' order.
-QList<QByteArray> MakeFolder(const QByteArray& folder, const QList<QByteArray>& names) {
+// A fresh folder of files with the names (and the contents, if given; empty files otherwise); the
+// paths of the files, in the names' order.
+QList<QByteArray> WriteFolder(const QByteArray& folder, const QList<QByteArray>& names,
+                              const QList<QByteArray>& contents = {}) {
   QList<QByteArray> paths;
   if (::mkdir(folder.constData(), 0755) != 0) return paths;
-  for (const QByteArray& name : names) {
-    const QByteArray path = folder + '/' + name;
+  for (int i = 0; i < names.size(); ++i) {
+    const QByteArray path = folder + '/' + names[i];
     if (FILE* file = std::fopen(path.constData(), "wb")) {
+      if (i < contents.size())
+        std::fwrite(contents[i].constData(), 1, static_cast<size_t>(contents[i].size()), file);
       std::fclose(file);
       paths << path;
     }
@@ -75,13 +79,17 @@ QList<QByteArray> MakeFolder(const QByteArray& folder, const QList<QByteArray>& 
   return paths;
 }
 
+// The path of a peer program; empty (and said) when it is not installed.
+QString Peer(const char* name) {
+  const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+  if (path.isEmpty()) std::fprintf(stderr, "%s is not installed (scripts/install-deps)\n", name);
+  return path;
+}
+
 // 1,000 Big5 names against `convmv -f cp950 -t utf8 --notest`.
 int RepairNames(const QByteArray& work) {
-  const QString convmv = QStandardPaths::findExecutable("convmv");
-  if (convmv.isEmpty()) {
-    std::fprintf(stderr, "convmv is not installed (scripts/install-deps)\n");
-    return 1;
-  }
+  const QString convmv = Peer("convmv");
+  if (convmv.isEmpty()) return 1;
   const TCodePageCodec big5(950);
   const QString words = QString::fromUtf8("七里香晴天後來許功蓋愛在西元前周杰倫范特西夜曲稻香");
   QList<QByteArray> names;
@@ -96,10 +104,10 @@ int RepairNames(const QByteArray& work) {
   QList<QByteArray> paths;
   int failed = 0;
   const double melotag = Median(
-      [&] { paths = MakeFolder(ours = work + "/ours" + QByteArray::number(++round), names); },
+      [&] { paths = WriteFolder(ours = work + "/ours" + QByteArray::number(++round), names); },
       [&] { failed += ApplyNameRepairs(PlanNameRepairs(paths, 950, false)).Failed.size(); });
   const double peer = Median(
-      [&] { MakeFolder(theirs = work + "/convmv" + QByteArray::number(++round), names); },
+      [&] { WriteFolder(theirs = work + "/convmv" + QByteArray::number(++round), names); },
       [&] {
         QProcess run;  // its output, a line a name, is not shown
         run.setStandardOutputFile(QProcess::nullDevice());
@@ -153,37 +161,22 @@ QByteArray TaggedFile(const TCodePageCodec& big5, int i) {
   return tag + frames + audio;
 }
 
-// The files of a fresh folder, each with its content; their paths.
-QList<QByteArray> WriteFolder(const QByteArray& folder, const QList<QByteArray>& contents) {
-  QList<QByteArray> paths;
-  if (::mkdir(folder.constData(), 0755) != 0) return paths;
-  for (int i = 0; i < contents.size(); ++i) {
-    const QByteArray path = folder + '/' + QByteArray::number(i) + ".mp3";
-    if (FILE* file = std::fopen(path.constData(), "wb")) {
-      std::fwrite(contents[i].constData(), 1, static_cast<size_t>(contents[i].size()), file);
-      std::fclose(file);
-      paths << path;
-    }
-  }
-  return paths;
-}
-
 // The Big5 tags of 1,000 files against `mid3iconv -e cp950` over copies of the same files.
 int RepairTagFigure(const QByteArray& work) {
-  const QString mid3iconv = QStandardPaths::findExecutable("mid3iconv");
-  if (mid3iconv.isEmpty()) {
-    std::fprintf(stderr, "mid3iconv is not installed (scripts/install-deps)\n");
-    return 1;
-  }
+  const QString mid3iconv = Peer("mid3iconv");
+  if (mid3iconv.isEmpty()) return 1;
   const TCodePageCodec big5(950);
-  QList<QByteArray> contents;
-  for (int i = 0; i < kNames; ++i) contents << TaggedFile(big5, i);
+  QList<QByteArray> names, contents;
+  for (int i = 0; i < kNames; ++i) {
+    names << QByteArray::number(i) + ".mp3";
+    contents << TaggedFile(big5, i);
+  }
   constexpr int kTagRounds = 3;
   int round = 0, repaired = 0, failed = 0;
   QList<QByteArray> paths, peerPaths;
   const double melotag = Median(
       [&] {
-        paths = WriteFolder(work + "/ours" + QByteArray::number(++round), contents);
+        paths = WriteFolder(work + "/ours" + QByteArray::number(++round), names, contents);
         repaired = 0;
       },
       [&] {
@@ -195,7 +188,9 @@ int RepairTagFigure(const QByteArray& work) {
       },
       kTagRounds);
   const double peer = Median(
-      [&] { peerPaths = WriteFolder(work + "/peer" + QByteArray::number(++round), contents); },
+      [&] {
+        peerPaths = WriteFolder(work + "/peer" + QByteArray::number(++round), names, contents);
+      },
       [&] {
         QStringList args{"-q", "-e", "cp950"};
         for (const QByteArray& path : peerPaths) args << QString::fromLocal8Bit(path);
@@ -206,7 +201,9 @@ int RepairTagFigure(const QByteArray& work) {
       kTagRounds);
   // The same with its files on disk: followed by sync (informative, not a figure).
   const double peerSynced = Median(
-      [&] { peerPaths = WriteFolder(work + "/synced" + QByteArray::number(++round), contents); },
+      [&] {
+        peerPaths = WriteFolder(work + "/synced" + QByteArray::number(++round), names, contents);
+      },
       [&] {
         QStringList args{"-q", "-e", "cp950"};
         for (const QByteArray& path : peerPaths) args << QString::fromLocal8Bit(path);

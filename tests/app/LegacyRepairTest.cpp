@@ -11,6 +11,7 @@
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "RepairPreview.h"
 #include "TagEditSupport.h"
@@ -19,14 +20,6 @@
 using namespace tagtest;
 
 namespace {
-
-QString U(const char16_t* text) {
-  return QString::fromUtf16(text);
-}
-
-std::string Cp(const char16_t* text, int codePage) {
-  return TCodePageCodec(codePage).Encode(U(text));
-}
 
 std::string TextFrame(const std::string& id, const std::string& bytes) {
   return Frame(id, std::string(1, '\0') + bytes);

@@ -8,6 +8,7 @@
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "LegacyText.h"
 #include "NameRepair.h"
@@ -17,17 +18,13 @@ using namespace melotag::editor;
 
 namespace {
 
-QString Q(const char16_t* text) {
-  return QString::fromUtf16(text);
-}
-
 // The text written in a code page, as name bytes.
 QByteArray Named(const char16_t* text, int codePage) {
-  return QByteArray::fromStdString(TCodePageCodec(codePage).Encode(Q(text)));
+  return QByteArray::fromStdString(TCodePageCodec(codePage).Encode(U(text)));
 }
 
 QByteArray Utf8(const char16_t* text) {
-  return Q(text).toUtf8();
+  return U(text).toUtf8();
 }
 
 QList<QByteArray> Sorted(QList<QByteArray> names) {
@@ -220,16 +217,16 @@ TEST(NameRepair, PreviewsTheOldNameAsListedAndTheNewOne) {
     int Choice;
     QString OldName, NewName;
   } cases[] = {
-      {"950", Named(u"七里香", 950), kGuessCodePage, Q(u"七里香"), Q(u"七里香")},
+      {"950", Named(u"七里香", 950), kGuessCodePage, U(u"七里香"), U(u"七里香")},
       // Two common characters in Big5 and in GBK alike: the guess goes to the system's code page.
-      {"936", Named(u"后来", 936), kGuessCodePage, Q(u"后来"), Q(u"后来")},
-      {"950", Named(u"后来", 936), kGuessCodePage, Q(u"綴懂"), Q(u"綴懂")},
+      {"936", Named(u"后来", 936), kGuessCodePage, U(u"后来"), U(u"后来")},
+      {"950", Named(u"后来", 936), kGuessCodePage, U(u"綴懂"), U(u"綴懂")},
       // Big5 bytes under 936 do not decode: the list shows escapes.
       {"936", Named(u"七里香", 950), 950,
-       Q(u"\xDCA4"
+       U(u"\xDCA4"
          u"Cń\xDCAD\xDCBB"),
-       Q(u"七里香")},
-      {"950", Named(u"后来", 936), 936, Q(u"綴懂"), Q(u"后来")},
+       U(u"七里香")},
+      {"950", Named(u"后来", 936), 936, U(u"綴懂"), U(u"后来")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name.toHex().constData());
@@ -267,8 +264,8 @@ TEST(NameRepair, GuessReadsANameWithTheFileTagsAndAFolderWithItsFiles) {
                                             char(size >> 7 & 0x7F) + char(size & 0x7F) + frames));
   const QList<TNameRepair> plan = PlanNameRepairs({song}, kGuessCodePage, true);
   ASSERT_EQ(plan.size(), 2);
-  EXPECT_EQ(NewName(plan[0]), Q(u"后来.mp3"));
+  EXPECT_EQ(NewName(plan[0]), U(u"后来.mp3"));
   EXPECT_EQ(plan[0].CodePage, 936);
-  EXPECT_EQ(NewName(plan[1]), Q(u"刘若英"));
+  EXPECT_EQ(NewName(plan[1]), U(u"刘若英"));
   EXPECT_TRUE(plan[1].Folder);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "ID3v2Frames.h"
 #include "LegacyText.h"
@@ -17,14 +18,6 @@ using namespace melotag::tags;
 using namespace tagtest;
 
 namespace {
-
-QString U(const char16_t* text) {
-  return QString::fromUtf16(text);
-}
-
-std::string Cp(const char16_t* text, int codePage) {
-  return TCodePageCodec(codePage).Encode(U(text));
-}
 
 std::string Text(const std::string& bytes) {
   return std::string(1, '\0') + bytes;
