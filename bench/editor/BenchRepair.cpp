@@ -187,32 +187,24 @@ int RepairTagFigure(const QByteArray& work) {
         failed += static_cast<int>(group.Flush().size());
       },
       kTagRounds);
-  const double peer = Median(
-      [&] {
-        peerPaths = WriteFolder(work + "/peer" + QByteArray::number(++round), names, contents);
-      },
-      [&] {
-        QStringList args{"-q", "-e", "cp950"};
-        for (const QByteArray& path : peerPaths) args << QString::fromLocal8Bit(path);
-        QProcess run;
-        run.start(mid3iconv, args);
-        if (!run.waitForFinished(-1) || run.exitCode() != 0) ++failed;
-      },
-      kTagRounds);
-  // The same with its files on disk: followed by sync (informative, not a figure).
-  const double peerSynced = Median(
-      [&] {
-        peerPaths = WriteFolder(work + "/synced" + QByteArray::number(++round), names, contents);
-      },
-      [&] {
-        QStringList args{"-q", "-e", "cp950"};
-        for (const QByteArray& path : peerPaths) args << QString::fromLocal8Bit(path);
-        QProcess run;
-        run.start(mid3iconv, args);
-        if (!run.waitForFinished(-1) || run.exitCode() != 0) ++failed;
-        ::sync();
-      },
-      kTagRounds);
+  // mid3iconv over copies of the files; with `sync`, followed by sync (informative, not a figure).
+  const auto peerRun = [&](bool sync) {
+    return Median(
+        [&] {
+          peerPaths = WriteFolder(work + "/peer" + QByteArray::number(++round), names, contents);
+        },
+        [&] {
+          QStringList args{"-q", "-e", "cp950"};
+          for (const QByteArray& path : peerPaths) args << QString::fromLocal8Bit(path);
+          QProcess run;
+          run.start(mid3iconv, args);
+          if (!run.waitForFinished(-1) || run.exitCode() != 0) ++failed;
+          if (sync) ::sync();
+        },
+        kTagRounds);
+  };
+  const double peer = peerRun(false);
+  const double peerSynced = peerRun(true);
   if (repaired != kNames || failed != 0) {
     std::fprintf(stderr, "the tag repairs failed: %d repaired, %d failures\n", repaired, failed);
     return 1;
