@@ -30,19 +30,9 @@ class TBatchUpdate : public TConcern {
   void ValueChanged(QLineEdit* edit, QCheckBox* box);
   void GenreChosen();
 
- private:
-  // What the page's boxes and values ask of a write pass.
-  melotag::editor::TBatchChoices Choices() const;
-  void BatchWriteID3v1(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
-                       const QString& titleLine, int position);
-  void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
-                       const QString& titleLine, int position);
+  // --- The loop of a pass over the listed files, which the repairs use too.
   // Shows the progress bar for a pass over `count` files.
   void StartProgress(int count);
-  // The read-only question for the file at a pass's position; false when the pass ends here.
-  bool MayChange(const QByteArray& path, bool& yesToAll);
-  // The status text and the progress after the file at `position` of `count`.
-  void Progress(int position, int count, const QByteArray& path);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
   // Runs `work` on every listed file in list order, after the read-only question, with the
@@ -50,6 +40,18 @@ class TBatchUpdate : public TConcern {
   // rebuilt files are committed together; `failure` names each that could not be.
   bool EachFile(int count, const QString& failure,
                 const std::function<void(int, const QByteArray&)>& work);
+
+ private:
+  // The read-only question for the file at a pass's position; false when the pass ends here.
+  bool MayChange(const QByteArray& path, bool& yesToAll);
+  // The status text and the progress after the file at `position` of `count`.
+  void Progress(int position, int count, const QByteArray& path);
+  // What the page's boxes and values ask of a write pass.
+  melotag::editor::TBatchChoices Choices() const;
+  void BatchWriteID3v1(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
+                       const QString& titleLine, int position);
+  void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
+                       const QString& titleLine, int position);
   // Commits the files the pass has rebuilt so far and names each one that could not be.
   void Commit(tagfile::TCommitGroup& group, const QString& failure);
 

@@ -281,3 +281,13 @@ void TFileList::ShowProperties() {
   if (index < 0) return;
   ShowFileProperties(Path(index), &FForm);
 }
+
+void TFileList::Relist(const QList<QByteArray>& paths) {
+  QList<melotag::editor::TFileEntry> entries;
+  entries.reserve(paths.size());
+  for (const QByteArray& path : paths)
+    entries.append({path, melotag::editor::NameCaption(melotag::editor::FileNamePart(path)),
+                    melotag::editor::FileSizeOf(path)});
+  Clear();
+  Add(entries);
+}

@@ -26,6 +26,8 @@ class TFileList : public TConcern {
   void Add(const QList<melotag::editor::TFileEntry>& entries);
   // Empties the list and TotalSize (the totals shown stay as they are).
   void Clear();
+  // Lists the files anew under these paths, in this order (after renames).
+  void Relist(const QList<QByteArray>& paths);
   bool Check();
   void Scan(const QByteArray& folder);
   void UpdateTotals();

@@ -21,6 +21,7 @@
 #include "FolderTree.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "LegacyRepair.h"
 #include "PlayList.h"
 #include "Renaming.h"
 #include "Shell.h"
@@ -70,6 +71,7 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   FRenaming = std::make_unique<TRenaming>(*this, *FUi);
   FPlayList = std::make_unique<TPlayList>(*this, *FUi);
   FShellEntry = std::make_unique<TShellEntry>(*this, *FUi);
+  FLegacyRepair = std::make_unique<TLegacyRepair>(*this, *FUi);
   BindControls();
   FormCreate();
   // The idle event: whenever the event queue has run empty.
@@ -170,8 +172,23 @@ void TMainForm::ApplicationEvents1Idle() {
                      ui.tbtnItemNo, ui.tbtnDelCharacterRight, ui.tbtnDelCharacter})
     w->setEnabled(lines);
   ui.sbtnRename->setEnabled(lines);
+  ui.actRepairLegacyTags->setEnabled(files);
+  ui.actRepairFileNames->setEnabled(files);
+  ui.actUndoRepairTags->setEnabled(FLegacyRepair->CanUndoTags());
+  ui.actUndoRepairNames->setEnabled(FLegacyRepair->CanUndoNames());
   ui.sbtnSave->setEnabled(selected);
   ui.sbtnRemove->setEnabled(selected);
+}
+
+void TMainForm::ShowFailures(const QString& heading, const QStringList& failures) {
+  // The most lines one message lists; the rest are counted.
+  constexpr int kListed = 20;
+  if (failures.isEmpty()) return;
+  QString text =
+      QString::number(failures.size()) + heading + '\n' + failures.mid(0, kListed).join('\n');
+  if (failures.size() > kListed)
+    text += "\n... and " + QString::number(failures.size() - kListed) + " more";
+  Dialogs().MessageDlg(mtWarning, text, Btn(mbOK), 0);
 }
 
 void TMainForm::ShowStatus(const QString& text) {
@@ -451,6 +468,22 @@ void TMainForm::actHelpExecute() {
       return;
     }
   }
+}
+
+void TMainForm::actRepairLegacyTagsExecute() {
+  FLegacyRepair->RepairTags();
+}
+
+void TMainForm::actUndoRepairTagsExecute() {
+  FLegacyRepair->UndoTags();
+}
+
+void TMainForm::actRepairFileNamesExecute() {
+  FLegacyRepair->RepairNames();
+}
+
+void TMainForm::actUndoRepairNamesExecute() {
+  FLegacyRepair->UndoNames();
 }
 
 void TMainForm::ShellTreeView1Click() {

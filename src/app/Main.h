@@ -34,6 +34,7 @@ class TBatchUpdate;
 class TRenaming;
 class TPlayList;
 class TShellEntry;
+class TLegacyRepair;
 class TID3v1;
 class TID3v2;
 
@@ -61,6 +62,7 @@ class TMainForm : public QWidget {
   TRenaming& Renaming() const { return *FRenaming; }
   TPlayList& PlayList() const { return *FPlayList; }
   TShellEntry& ShellEntry() const { return *FShellEntry; }
+  TLegacyRepair& LegacyRepair() const { return *FLegacyRepair; }
 
   // --- Start and lifecycle
   void FormCreate();
@@ -101,6 +103,10 @@ class TMainForm : public QWidget {
   void ShowMsgFmt(const QString& msg, const QByteArray& path);
   int MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                 const QByteArray& path);
+
+  // One warning for the files a command could not do: their count and `heading`, then each
+  // line (at most 20; the rest are counted). Nothing without failures.
+  void ShowFailures(const QString& heading, const QStringList& failures);
 
   // Runs a handler; an error that escapes it ends the command with its message in a dialog.
   void Guarded(void (TMainForm::*handler)());
@@ -162,6 +168,10 @@ class TMainForm : public QWidget {
   void actGetFilePropertiesExecute();
   void actClearFileListExecute();
   void actHelpExecute();
+  void actRepairLegacyTagsExecute();
+  void actUndoRepairTagsExecute();
+  void actRepairFileNamesExecute();
+  void actUndoRepairNamesExecute();
 
   // Control events.
   void ShellTreeView1Click();
@@ -205,6 +215,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TRenaming> FRenaming;
   std::unique_ptr<TPlayList> FPlayList;
   std::unique_ptr<TShellEntry> FShellEntry;
+  std::unique_ptr<TLegacyRepair> FLegacyRepair;
 };
 
 // The dialogs' settings of the window.

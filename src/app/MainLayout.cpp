@@ -113,7 +113,11 @@ void TMainForm::BindControls() {
                                                {FUi->actPlay, 22},
                                                {FUi->actGetFileProperties, 23},
                                                {FUi->actClearFileList, 7},
-                                               {FUi->actHelp, -1}};
+                                               {FUi->actHelp, -1},
+                                               {FUi->actRepairLegacyTags, -1},
+                                               {FUi->actUndoRepairTags, -1},
+                                               {FUi->actRepairFileNames, -1},
+                                               {FUi->actUndoRepairNames, -1}};
   for (auto [action, image] : pictures) {
     if (image >= 0) action->setIcon(ImageList1(image));
     addAction(action);  // shortcuts work anywhere in the window
@@ -139,7 +143,11 @@ void TMainForm::BindControls() {
       {FUi->sbtnRemoveAllTag, FUi->actRemoveAllTag},
       {FUi->SpeedButton7, FUi->actClearBatchUpdate},
       {FUi->sbtnRename, FUi->actRename},
-      {FUi->SpeedButton4, FUi->actRenameDir}};
+      {FUi->SpeedButton4, FUi->actRenameDir},
+      {FUi->sbtnRepairTags, FUi->actRepairLegacyTags},
+      {FUi->sbtnUndoRepairTags, FUi->actUndoRepairTags},
+      {FUi->sbtnRepairNames, FUi->actRepairFileNames},
+      {FUi->sbtnUndoRepairNames, FUi->actUndoRepairNames}};
   for (auto [button, action] : buttons) static_cast<QToolButton*>(button)->setDefaultAction(action);
 
   const std::pair<QAction*, QAction*> menuItems[] = {
@@ -182,7 +190,11 @@ void TMainForm::BindControls() {
       {FUi->actPlay, &TMainForm::actPlayExecute},
       {FUi->actGetFileProperties, &TMainForm::actGetFilePropertiesExecute},
       {FUi->actClearFileList, &TMainForm::actClearFileListExecute},
-      {FUi->actHelp, &TMainForm::actHelpExecute}};
+      {FUi->actHelp, &TMainForm::actHelpExecute},
+      {FUi->actRepairLegacyTags, &TMainForm::actRepairLegacyTagsExecute},
+      {FUi->actUndoRepairTags, &TMainForm::actUndoRepairTagsExecute},
+      {FUi->actRepairFileNames, &TMainForm::actRepairFileNamesExecute},
+      {FUi->actUndoRepairNames, &TMainForm::actUndoRepairNamesExecute}};
   for (auto [action, handler] : handlers)
     connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded(handler); });
 

@@ -20,16 +20,8 @@ namespace editor = melotag::editor;
 
 namespace {
 
-// The most names one message lists; the rest are counted.
-constexpr int kListedFailures = 20;
-
 QString NameText(const QByteArray& path) {
   return editor::NameCaption(editor::FileNamePart(path));
-}
-
-QString ReasonText(int error) {
-  return error == EEXIST ? QStringLiteral("a file or folder of that name exists")
-                         : editor::ErrorText(error);
 }
 
 }  // namespace
@@ -73,29 +65,17 @@ void TRenaming::RenameFiles() {
         paths[i] = step.NewPath;
       else
         failures.append(NameText(step.OldPath) + " -> " + NameText(step.NewPath) + ": " +
-                        ReasonText(error));
+                        editor::RenameErrorText(error));
     } else if (step.Problem != editor::TNameProblem::Empty) {
       failures.append(NameText(step.OldPath) + ": " + editor::NameProblemText(step.Problem));
     }
     bar->setValue(i);
   }
   bar->setValue(0);
-  if (!failures.isEmpty()) {
-    QString text = QString::number(failures.size()) + " file(s) kept their names:\n" +
-                   failures.mid(0, kListedFailures).join('\n');
-    if (failures.size() > kListedFailures)
-      text += "\n... and " + QString::number(failures.size() - kListedFailures) + " more";
-    Dialogs().MessageDlg(mtWarning, text, Btn(mbOK), 0);
-  }
+  FForm.ShowFailures(QStringLiteral(" file(s) kept their names:"), failures);
   if (FForm.MsgDlg("File Changed, Reload Now ?", mtConfirmation, Btn(mbYes) | Btn(mbNo)) != mrYes)
     return;
-  // The same files under their names now, whichever folders they are in.
-  QList<editor::TFileEntry> entries;
-  entries.reserve(n);
-  for (const QByteArray& path : paths)
-    entries.append({path, NameText(path), editor::FileSizeOf(path)});
-  list.Clear();
-  list.Add(entries);
+  list.Relist(paths);
 }
 
 void TRenaming::GetAlbumTitle() {
@@ -144,7 +124,7 @@ void TRenaming::RenameFolder() {
   if (const int error = editor::RenameNoReplace(oldPath, newPath); error != 0) {
     Dialogs().MessageDlg(mtError,
                          "The folder \"" + oldText + "\" cannot be renamed to \"" + newText +
-                             "\": " + ReasonText(error) + ".",
+                             "\": " + editor::RenameErrorText(error) + ".",
                          Btn(mbOK), 0);
     tree.Navigate(oldPath);
     FForm.ScanFolder(oldPath);

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStringConverter>
 
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "CodePage.h"
 #include "FilePath.h"
 
 namespace melotag::editor {
@@ -44,12 +44,6 @@ QString EscapedValue(const QString& value) {
       out += c;
   }
   return out;
-}
-
-bool IsValidUtf8(const QByteArray& bytes) {
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder(bytes);
-  return !decoder.hasError();
 }
 
 QString Entry(const QString& type, const QString& verb, const QString& mimeType,
@@ -108,7 +102,7 @@ QString ExecLine(const QByteArray& program, QString* error) {
   else if (program.contains('%'))
     // "%%" is the written form, but GLib looks for the program before it reads that form.
     problem = "The program's path holds a \"%\"; file managers would not start it.";
-  else if (!IsValidUtf8(program))
+  else if (!IsUtf8(std::string_view(program.constData(), program.size())))
     problem = "The program's path is not valid UTF-8; no desktop entry can start it.";
   if (!problem.isEmpty()) {
     if (error) *error = problem;

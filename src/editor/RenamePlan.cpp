@@ -125,6 +125,11 @@ QString ErrorText(int error) {
   return QString::fromLocal8Bit(std::strerror(error));
 }
 
+QString RenameErrorText(int error) {
+  return error == EEXIST ? QStringLiteral("a file or folder of that name exists")
+                         : ErrorText(error);
+}
+
 QString AlbumTitle(const QString& artist, const QString& album) {
   return QStringLiteral("\u3010") + artist + QStringLiteral("\u3011") + album;
 }

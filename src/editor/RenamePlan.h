@@ -53,6 +53,8 @@ int RenameNoReplace(const QByteArray& from, const QByteArray& to);
 
 // The system's words for an errno value.
 QString ErrorText(int error);
+// Why a rename failed: "a file or folder of that name exists" for EEXIST, else ErrorText.
+QString RenameErrorText(int error);
 
 // "【" + artist + "】" + album.
 QString AlbumTitle(const QString& artist, const QString& album);

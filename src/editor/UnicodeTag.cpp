@@ -309,11 +309,15 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
                              const TUnicodeOptions& options) {
   TWriteOutcome outcome;
   try {
-    TFrameTag old;
-    if (options.KeepOtherFrames && !tags::ReadFrameTag(path, old)) return outcome;
-    const TBuiltTag built = BuildID3v2Tag(values, options, std::move(old));
-    if (!built.Bytes) return outcome;
-    outcome.Ok = RebuildFile(path, built.Bytes);
+    // The other frames come from the tag the rebuild replaces, read under the writers' lock.
+    TBuiltTag built;
+    const auto edit = [&](std::string_view oldTag) {
+      TFrameTag old;
+      if (options.KeepOtherFrames) tags::ParseFrameTag(oldTag, old);
+      built = BuildID3v2Tag(values, options, std::move(old));
+      return TTagChange{built.Bytes.has_value(), built.Bytes};
+    };
+    outcome.Ok = RebuildFileWith(path, edit) == TRebuild::Done;
     outcome.Dropped = outcome.Ok ? built.Dropped : 0;
   } catch (...) {
     outcome.Ok = false;

@@ -426,6 +426,11 @@ QString DecodeFileName(std::string_view name) {
   return DecodeText(name);
 }
 
+bool IsUtf8(std::string_view bytes) {
+  QString text;
+  return DecodeUtf8(bytes, text);
+}
+
 std::string EncodeFileName(const QString& text) {
   std::string out;
   const char16_t* p = reinterpret_cast<const char16_t*>(text.utf16());

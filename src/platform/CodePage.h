@@ -76,6 +76,9 @@ QString DecodeFileName(std::string_view name);
 // all decode) also decodes from its UTF-8 bytes; it is taken as UTF-8, the way text the user
 // typed is: where the former name is known, keep its bytes when its text did not change.
 std::string EncodeFileName(const QString& text);
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF): the names DecodeFileName reads as UTF-8.
+bool IsUtf8(std::string_view bytes);
 
 // Makes sure the current code page can be converted; call once at start. Throws Exception.
 void CheckCodePage();

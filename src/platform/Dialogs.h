@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
+
 enum TMsgDlgType {
   mtWarning = 0,
   mtError = 1,
@@ -72,6 +74,9 @@ class TDialogs {
   virtual bool SelectFont(QFont& font) = 0;
   // One-line input box; false when cancelled.
   virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
+  // A dialog of the program's own (a preview with its choices): shown modally; true when it was
+  // accepted, its controls then holding the user's choices.
+  virtual bool ExecDialog(QDialog& dialog) = 0;
 };
 
 // Caption of the message dialog of a kind: "Warning", "Error", "Information", "Confirm"; the

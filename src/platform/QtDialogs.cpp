@@ -1,6 +1,7 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
@@ -158,4 +159,8 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
   if (dialog.exec() != QDialog::Accepted) return false;
   value = dialog.textValue();
   return true;
+}
+
+bool TQtDialogs::ExecDialog(QDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted;
 }

@@ -20,6 +20,7 @@ class TQtDialogs : public TDialogs {
   bool SelectFolder(const QString& caption, const QString& initialDir, QString& folder) override;
   bool SelectFont(QFont& font) override;
   bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
+  bool ExecDialog(QDialog& dialog) override;
 
   // Called with the help context when the Help button of a message dialog is pressed; the
   // dialog stays open.

@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <QDialog>
+
 std::optional<TDialogAnswer> TScriptedDialogs::Record(const TShownDialog& shown) {
   FShown.append(shown);
   if (FAnswers.isEmpty()) return std::nullopt;
@@ -93,5 +95,14 @@ bool TScriptedDialogs::InputQuery(const QString& caption, const QString& prompt,
   shown.Value = value;
   const std::optional<TDialogAnswer> answer = Accepted(shown);
   if (answer) value = answer->Value;
+  return answer.has_value();
+}
+
+bool TScriptedDialogs::ExecDialog(QDialog& dialog) {
+  TShownDialog shown;
+  shown.Kind = TDialogKind::ExecDialog;
+  shown.Caption = dialog.windowTitle();
+  const std::optional<TDialogAnswer> answer = Accepted(shown);
+  if (answer && answer->Use) answer->Use(dialog);
   return answer.has_value();
 }

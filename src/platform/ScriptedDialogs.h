@@ -7,6 +7,7 @@
 #include <QList>
 #include <QQueue>
 
+#include <functional>
 #include <optional>
 
 #include "Dialogs.h"
@@ -18,7 +19,8 @@ enum class TDialogKind {
   SaveFile,
   SelectFolder,
   SelectFont,
-  InputQuery
+  InputQuery,
+  ExecDialog
 };
 
 // One dialog as it was shown.
@@ -46,12 +48,17 @@ struct TDialogAnswer {
   QStringList Files;  // open dialog
   QString Value;      // save dialog's file, folder, input text
   QFont Font;
+  // A dialog of the program's own: what the user does in it before it is accepted.
+  std::function<void(QDialog&)> Use;
 
-  static TDialogAnswer Button(int result) { return {result, true, {}, {}, {}}; }
-  static TDialogAnswer Cancel() { return {mrCancel, false, {}, {}, {}}; }
-  static TDialogAnswer Text(const QString& value) { return {mrOk, true, {}, value, {}}; }
-  static TDialogAnswer Paths(const QStringList& files) { return {mrOk, true, files, {}, {}}; }
-  static TDialogAnswer WithFont(const QFont& font) { return {mrOk, true, {}, {}, font}; }
+  static TDialogAnswer Button(int result) { return {result, true, {}, {}, {}, {}}; }
+  static TDialogAnswer Cancel() { return {mrCancel, false, {}, {}, {}, {}}; }
+  static TDialogAnswer Text(const QString& value) { return {mrOk, true, {}, value, {}, {}}; }
+  static TDialogAnswer Paths(const QStringList& files) { return {mrOk, true, files, {}, {}, {}}; }
+  static TDialogAnswer WithFont(const QFont& font) { return {mrOk, true, {}, {}, font, {}}; }
+  static TDialogAnswer Using(std::function<void(QDialog&)> use) {
+    return {mrOk, true, {}, {}, {}, std::move(use)};
+  }
 };
 
 class TScriptedDialogs : public TDialogs {
@@ -71,6 +78,9 @@ class TScriptedDialogs : public TDialogs {
   bool SelectFolder(const QString& caption, const QString& initialDir, QString& folder) override;
   bool SelectFont(QFont& font) override;
   bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
+  // Records the dialog's title as its caption; the answer's Use works the dialog, which is
+  // then accepted.
+  bool ExecDialog(QDialog& dialog) override;
 
  private:
   // Records the dialog and takes the next answer, if any.

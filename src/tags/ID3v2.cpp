@@ -161,34 +161,52 @@ bool FillHeader(TagInfo& info) {
   return true;
 }
 
-bool RebuildFile(const std::string& path, const std::optional<std::string>& tag) {
+namespace {
+
+// The rebuild; the old tag is read for the edit only when it looks at it.
+TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   // A symbolic link stays: the file it leads to is rebuilt, beside itself.
   const std::string target = ResolveLinks(path);
-  if (target.empty() || !tagfile::MakeWritable(target)) return false;
+  if (target.empty() || !tagfile::MakeWritable(target)) return TRebuild::Failed;
   // Locked from reading the old tag to the rename: a second writer waits, then rebuilds from
   // this one's result.
   auto source = std::make_unique<TFile>();
   TagInfo info;
-  if (!source->OpenLocked(target) || !ReadTagInfo(*source, info)) return false;
-  if (!tag && !HasMagic(info)) return false;
+  if (!source->OpenLocked(target) || !ReadTagInfo(*source, info)) return TRebuild::Failed;
   // A 2.4 tag may end in a 10-byte footer after its declared size: it goes with the tag.
   const bool footer = info.Version == 4 && (info.Flags & 0x10) != 0;
   const int64_t declared = HasMagic(info) ? TotalTagSize(info) : 0;
   const int64_t skip =
       declared > 0 && footer && declared + 10 <= source->Size() ? declared + 10 : declared;
+  std::string old(readsOld ? static_cast<size_t>(skip) : 0, '\0');
+  if (!old.empty() && !source->ReadExactly(0, old.data(), old.size())) return TRebuild::Failed;
+  const TTagChange change = edit(old);
+  if (!change.Change || (!change.Tag && !HasMagic(info))) return TRebuild::Unchanged;
+  const std::optional<std::string>& tag = change.Tag;
 
   auto out = std::make_unique<tagfile::TReplacement>();
   const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;
   if (!out->Create(target, *source) ||
       (tag && !tagfile::WriteAll(out->Fd(), tag->data(), tag->size())) ||
       !CopyRest(source->Fd(), skip, out->Fd(), tagSize))
-    return false;
+    return TRebuild::Failed;
   // In a group of writes the commit comes with the others'.
   if (tagfile::TCommitGroup* group = tagfile::TCommitGroup::Current()) {
     group->Add(std::move(out), std::move(source), path);
-    return true;
+    return TRebuild::Done;
   }
-  return out->Commit();
+  return out->Commit() ? TRebuild::Done : TRebuild::Failed;
+}
+
+}  // namespace
+
+bool RebuildFile(const std::string& path, const std::optional<std::string>& tag) {
+  const auto edit = [&](std::string_view) { return TTagChange{true, tag}; };
+  return Rebuild(path, edit, false) == TRebuild::Done;
+}
+
+TRebuild RebuildFileWith(const std::string& path, const TTagEdit& edit) {
+  return Rebuild(path, edit, true);
 }
 
 void TID3v2::Clear() {

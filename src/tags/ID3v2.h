@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,19 @@ bool FillHeader(TagInfo& info);
 // Writers of one file take turns: each rebuilds from what the one before it left.
 // Inside a tagfile::TCommitGroup the new file waits for the group's commit.
 bool RebuildFile(const std::string& path, const std::optional<std::string>& tag);
+
+// The change a rebuild makes, decided from the old tag under the writers' lock.
+struct TTagChange {
+  bool Change = false;             // false: the file stays as it is
+  std::optional<std::string> Tag;  // the new tag, or none to remove the old one
+};
+// Everything a rebuild replaces: header, frames, padding and a 2.4 footer; empty without a tag.
+using TTagEdit = std::function<TTagChange(std::string_view oldTag)>;
+enum class TRebuild { Done, Unchanged, Failed };
+// RebuildFile with the new tag made from the old one while the file is locked, so that no other
+// writer comes between the reading and the writing. Unchanged when the edit asks for no change
+// (or for the removal of a tag the file does not have); Failed leaves the file as it was.
+TRebuild RebuildFileWith(const std::string& path, const TTagEdit& edit);
 
 class TID3v2 {
  public:

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QList>
 
+#include <ftw.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 
 // Writes the whole file; fails the test when it cannot.
@@ -25,4 +30,28 @@ inline QByteArray ReadFile(const QByteArray& path) {
     fclose(in);
   }
   return data;
+}
+
+// Makes a folder; fails the test when it cannot.
+inline void MakeFolder(const QByteArray& path) {
+  ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.toHex().constData();
+}
+
+// Every file and folder below `root` (links not followed), as paths relative to it, sorted by
+// their bytes; a folder ends with "/".
+inline QList<QByteArray> TreeOf(const QByteArray& root) {
+  static thread_local QList<QByteArray>* found;
+  static thread_local qsizetype skip;
+  QList<QByteArray> tree;
+  found = &tree;
+  skip = root.size() + 1;
+  nftw(
+      root.constData(),
+      [](const char* path, const struct stat*, int type, struct FTW* at) {
+        if (at->level > 0) found->append(QByteArray(path).mid(skip) + (type == FTW_D ? "/" : ""));
+        return 0;
+      },
+      16, FTW_PHYS);
+  std::sort(tree.begin(), tree.end());
+  return tree;
 }

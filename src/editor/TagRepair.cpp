@@ -1,0 +1,344 @@
+#include "TagRepair.h"
+
+#include <algorithm>
+#include <array>
+
+#include "ID3v1.h"
+#include "ID3v2.h"
+#include "ID3v2Frames.h"
+#include "LegacyText.h"
+#include "TagFile.h"
+#include "TagText.h"
+#include "UnicodeTag.h"
+
+namespace melotag::editor {
+
+using tags::FrameContent;
+using tags::TFrame;
+using tags::TFrameTag;
+
+namespace {
+
+// The seven values, by their frame and the word the preview names them with.
+struct TValueField {
+  std::string_view Id;
+  const char* Word;
+};
+constexpr std::array<TValueField, 7> kValueFields = {{{"TIT2", "Title"},
+                                                      {"TPE1", "Artist"},
+                                                      {"TALB", "Album"},
+                                                      {"TRCK", "Track"},
+                                                      {"TYER", "Year"},
+                                                      {"TCON", "Genre"},
+                                                      {"COMM", "Comment"}}};
+
+QString FieldName(std::string_view id) {
+  for (const TValueField& field : kValueFields)
+    if (field.Id == id) return QString::fromLatin1(field.Word);
+  return QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()));
+}
+
+// The kinds of frames whose texts a repair reads.
+enum class TKind { None, Text, UserText, Comment };
+TKind KindOf(std::string_view id) {
+  if (id == "TXXX") return TKind::UserText;
+  if (id == "COMM" || id == "USLT") return TKind::Comment;
+  if (!id.empty() && id[0] == 'T') return TKind::Text;
+  return TKind::None;
+}
+
+// A text of the file with where it goes: an old frame (its index) or a new one for a trailer
+// value.
+struct TPlanned {
+  TRepairText Text;
+  int Frame = -1;
+  std::string_view NewId;  // for a trailer value
+};
+
+std::string WithoutTrailingZeros(std::string_view bytes) {
+  while (!bytes.empty() && bytes.back() == '\0') bytes.remove_suffix(1);
+  return std::string(bytes);
+}
+
+// The code-page strings of a text frame, apart by zero bytes (a description first for TXXX,
+// COMM and USLT); none for a frame of another kind or encoding, or one that cannot be read.
+std::optional<std::string> CodePageStrings(const TFrame& frame, uint8_t version) {
+  const TKind kind = KindOf(frame.Id);
+  if (kind == TKind::None) return std::nullopt;
+  const std::optional<std::string_view> content = FrameContent(frame, version);
+  if (!content || content->empty() || (*content)[0] != tags::kLatin1) return std::nullopt;
+  if (kind == TKind::Comment) {
+    const auto parts = tags::SplitComment(*content);
+    if (!parts) return std::nullopt;
+    return std::string(parts->Description) + '\0' + WithoutTrailingZeros(parts->Text);
+  }
+  return WithoutTrailingZeros(content->substr(1));
+}
+
+bool HasFrame(const TFrameTag& tag, std::string_view id) {
+  for (const TFrame& frame : tag.Frames)
+    if (frame.Id == id || (id == "TYER" && frame.Id == "TDRC")) return true;
+  return false;
+}
+
+// The values of the trailer, in frame order, as the ID3v2 tag would hold them.
+std::array<std::string, 7> TrailerValues(const TID3v1& v1) {
+  std::array<std::string, 7> values;
+  if (!v1.Exists()) return values;
+  values = {tagfile::Trim(v1.Title()),  tagfile::Trim(v1.Artist()),
+            tagfile::Trim(v1.Album()),  v1.Track() > 0 ? std::to_string(v1.Track()) : std::string(),
+            tagfile::Trim(v1.Year()),   std::string(),
+            tagfile::Trim(v1.Comment())};
+  if (v1.GenreIndex() < kGenreCount) values[5] = std::string(GenreNames[v1.GenreIndex()]);
+  return values;
+}
+
+// The texts a repair writes into the tag: its legacy frames, and the trailer values it lacks;
+// none when nothing is in a code page.
+std::vector<TPlanned> Plan(const TFrameTag& tag, const TID3v1& v1) {
+  std::vector<TPlanned> planned;
+  bool legacy = false;
+  for (size_t i = 0; i < tag.Frames.size(); ++i) {
+    const std::optional<std::string> strings = CodePageStrings(tag.Frames[i], tag.Version);
+    if (!strings || !IsLegacyText(*strings)) continue;
+    planned.push_back({{FieldName(tag.Frames[i].Id), *strings, true}, static_cast<int>(i), {}});
+    legacy = true;
+  }
+  const std::array<std::string, 7> values = TrailerValues(v1);
+  for (size_t f = 0; f < kValueFields.size(); ++f) {
+    if (values[f].empty() || HasFrame(tag, kValueFields[f].Id)) continue;
+    const bool text = IsLegacyText(values[f]);
+    // A comment's text follows its (empty) description, as in a COMM frame.
+    const std::string bytes = kValueFields[f].Id == "COMM" ? '\0' + values[f] : values[f];
+    const QString field = QString::fromLatin1(kValueFields[f].Word) + QStringLiteral(" (ID3v1)");
+    planned.push_back({{field, bytes, text}, -1, kValueFields[f].Id});
+    legacy = legacy || text;
+  }
+  if (!legacy) planned.clear();
+  return planned;
+}
+
+// Why a tag cannot be repaired; empty when it can.
+QString ProblemOf(const TFrameTag& tag) {
+  if (!tag.Exists) return {};
+  if (tag.Version != 3 && tag.Version != 4)
+    return QStringLiteral("ID3v2.%1 tag").arg(static_cast<int>(tag.Version));
+  if (tag.Damaged || tag.TagSize == 0) return QStringLiteral("damaged ID3v2 tag");
+  return {};
+}
+
+std::string Utf16(const QString& text) {
+  return tags::Utf8ToUtf16(text.toStdString());
+}
+
+// The strings in UTF-16, each with its byte-order mark, apart by two zero bytes.
+std::string Utf16Strings(const QStringList& strings) {
+  std::string out;
+  for (qsizetype i = 0; i < strings.size(); ++i) {
+    if (i > 0) out += std::string(2, '\0');
+    out += Utf16(strings[i]);
+  }
+  return out;
+}
+
+// The content of a frame of `kind` holding the strings (a description first for TXXX, COMM,
+// USLT): UTF-16 when one is beyond ASCII, else as they are.
+std::string Content(TKind kind, const QStringList& strings, std::string_view language) {
+  bool ascii = true;
+  for (const QString& s : strings)
+    for (QChar c : s) ascii = ascii && c.unicode() < 0x80;
+  std::string out(1, static_cast<char>(ascii ? tags::kLatin1 : tags::kUtf16));
+  if (kind == TKind::Comment) out += language;
+  if (ascii) return out + strings.join(QChar(0)).toStdString();
+  return out + Utf16Strings(strings);
+}
+
+uint64_t Hash(std::string_view bytes) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (char b : bytes) hash = (hash ^ static_cast<unsigned char>(b)) * 0x100000001b3ull;
+  return hash;
+}
+
+// A 2.4 frame in 2.3: as the Unicode writer converts it, and the recording time (TDRC) as the
+// year (TYER) when the tag has no year of its own.
+std::optional<TFrame> Frame23(const TFrame& frame, const TFrameTag& tag) {
+  if (frame.Id != "TDRC") return tags::FrameFor23(frame);
+  const std::optional<std::string_view> content = FrameContent(frame, tag.Version);
+  const QString year = content ? TextOfTextFrame(*content).trimmed().left(4) : QString();
+  bool number = false;
+  year.toInt(&number);
+  const bool ownYear = std::any_of(tag.Frames.begin(), tag.Frames.end(),
+                                   [](const TFrame& f) { return f.Id == "TYER"; });
+  if (!number || year.size() != 4 || ownYear) return {};
+  return TFrame{"TYER", 0, '\0' + year.toStdString(), false};
+}
+
+// The tag a repair writes, made from the old one; none when nothing was repaired or the frames
+// do not fit a tag.
+struct TRepairedTag {
+  std::optional<std::string> Bytes;
+  int Dropped = 0;
+};
+TRepairedTag Repaired(TFrameTag tag, const TID3v1& v1, int codePage) {
+  TRepairedTag result;
+  const std::vector<TPlanned> planned = Plan(tag, v1);
+  std::vector<TFrame>& frames = tag.Frames;
+  std::vector<TFrame> added;
+  bool repaired = false;
+  for (const TPlanned& p : planned) {
+    std::optional<QString> text = RepairedText(p.Text, codePage);
+    if (!text) continue;
+    repaired = repaired || p.Text.Legacy;
+    const QStringList strings = text->split(QChar(0));
+    if (p.Frame < 0) {
+      const TKind kind = KindOf(p.NewId);
+      const QStringList parts = kind == TKind::Comment ? strings : QStringList{*text};
+      added.push_back({std::string(p.NewId), 0, Content(kind, parts, "eng"), false});
+      continue;
+    }
+    TFrame& frame = frames[p.Frame];
+    const std::string_view content = *FrameContent(frame, tag.Version);
+    const std::string language(content.substr(1, KindOf(frame.Id) == TKind::Comment ? 3 : 0));
+    // The new content stands alone: no group byte, data-length indicator or unsynchronisation.
+    frame.Data = Content(KindOf(frame.Id), strings, language);
+    frame.Flags &= tag.Version == 4 ? ~uint16_t(tags::kFlag24Grouped | tags::kFlag24DataLength |
+                                                tags::kFlag24Unsynchronised)
+                                    : ~uint16_t(tags::kFlag23Grouped);
+  }
+  if (!repaired) return result;
+  std::vector<TFrame> out;
+  for (TFrame& frame : frames) {
+    if (tag.Version == 3) {
+      out.push_back(std::move(frame));
+    } else if (std::optional<TFrame> converted = Frame23(frame, tag)) {
+      out.push_back(std::move(*converted));
+    } else {
+      ++result.Dropped;
+    }
+  }
+  for (TFrame& frame : added) out.push_back(std::move(frame));
+  result.Bytes = tags::BuildTag23(out);
+  return result;
+}
+
+}  // namespace
+
+TTagRepairFile ReadLegacyTags(const QByteArray& path) {
+  TTagRepairFile file;
+  file.Path = path;
+  TFrameTag tag;
+  TID3v1 v1;
+  // A file too short for a trailer has none: only the ID3v2 tag has to be readable.
+  if (!FileExists(path) || !tags::ReadFrameTag(TagPath(path), tag)) {
+    file.Problem = QStringLiteral("Can not read tag from the file");
+    return file;
+  }
+  v1.LoadFromFile(TagPath(path));
+  file.Problem = ProblemOf(tag);
+  if (!file.Problem.isEmpty()) return file;
+  for (TPlanned& p : Plan(tag, v1)) file.Texts.push_back(std::move(p.Text));
+  return file;
+}
+
+int CodePageFor(const TTagRepairFile& file, int choice) {
+  if (choice != kGuessCodePage) return choice;
+  std::vector<std::string_view> texts;
+  for (const TRepairText& text : file.Texts)
+    if (text.Legacy) texts.push_back(text.Bytes);
+  return GuessCodePage(texts).CodePage;
+}
+
+std::optional<QString> RepairedText(const TRepairText& text, int codePage) {
+  if (!text.Legacy) return QString::fromLatin1(text.Bytes.data(), qsizetype(text.Bytes.size()));
+  return DecodeLegacy(text.Bytes, codePage);
+}
+
+TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& undo) {
+  TRepairResult result;
+  try {
+    const TTagRepairFile file = ReadLegacyTags(path);
+    if (!file.Problem.isEmpty()) return result;
+    result.Outcome = TRepairOutcome::Nothing;
+    if (file.Texts.empty()) return result;
+    TID3v1 v1;
+    v1.LoadFromFile(TagPath(path));
+    if (!undo.Ready()) return {};
+    std::string oldTag;
+    TRepairedTag repaired;
+    const auto edit = [&](std::string_view old) {
+      TFrameTag tag;
+      tags::ParseFrameTag(old, tag);
+      if (!ProblemOf(tag).isEmpty()) return TTagChange{};
+      repaired = Repaired(std::move(tag), v1, codePage);
+      oldTag = old;
+      return TTagChange{repaired.Bytes.has_value(), repaired.Bytes};
+    };
+    switch (RebuildFileWith(TagPath(path), edit)) {
+      case TRebuild::Done:
+        result.Outcome = TRepairOutcome::Repaired;
+        result.Dropped = repaired.Dropped;
+        // The file is repaired; without its old tag kept, the undo leaves it alone.
+        undo.Keep(path, oldTag, *repaired.Bytes);
+        return result;
+      case TRebuild::Unchanged:
+        return result;
+      case TRebuild::Failed:
+        return {};
+    }
+  } catch (...) {
+  }
+  return {};
+}
+
+TTagRepairUndo::~TTagRepairUndo() {
+  if (FStore) std::fclose(FStore);
+}
+
+bool TTagRepairUndo::Ready() {
+  return FStore || (FStore = std::tmpfile());
+}
+
+bool TTagRepairUndo::Keep(const QByteArray& path, std::string_view oldTag,
+                          std::string_view newTag) {
+  if (!Ready()) return false;
+  if (!oldTag.empty() && (std::fseek(FStore, static_cast<long>(FStoreSize), SEEK_SET) != 0 ||
+                          std::fwrite(oldTag.data(), 1, oldTag.size(), FStore) != oldTag.size()))
+    return false;
+  FEntries.push_back({path, !oldTag.empty(), FStoreSize, static_cast<int64_t>(oldTag.size()),
+                      Hash(newTag), static_cast<int64_t>(newTag.size())});
+  FStoreSize += static_cast<int64_t>(oldTag.size());
+  return true;
+}
+
+void TTagRepairUndo::Undo(std::vector<QByteArray>& changed, std::vector<QByteArray>& failed) {
+  for (auto entry = FEntries.rbegin(); entry != FEntries.rend(); ++entry) {
+    std::string old(static_cast<size_t>(entry->Size), '\0');
+    if (entry->Size > 0 && (std::fseek(FStore, static_cast<long>(entry->Offset), SEEK_SET) != 0 ||
+                            std::fread(old.data(), 1, old.size(), FStore) != old.size())) {
+      failed.push_back(entry->Path);
+      continue;
+    }
+    bool same = false;
+    const auto edit = [&](std::string_view current) {
+      same =
+          static_cast<int64_t>(current.size()) == entry->NewSize && Hash(current) == entry->NewHash;
+      if (!same) return TTagChange{};
+      return TTagChange{true, entry->HadTag ? std::optional<std::string>(old) : std::nullopt};
+    };
+    const TRebuild rebuilt = RebuildFileWith(TagPath(entry->Path), edit);
+    if (rebuilt == TRebuild::Failed)
+      failed.push_back(entry->Path);
+    else if (!same)
+      changed.push_back(entry->Path);
+  }
+  Clear();
+}
+
+void TTagRepairUndo::Clear() {
+  FEntries.clear();
+  FStoreSize = 0;
+  if (FStore) std::fclose(FStore);
+  FStore = nullptr;
+}
+
+}  // namespace melotag::editor
