@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -100,7 +101,14 @@ const std::vector<TCommand>& Commands();
 // The whole program: arguments[0] is the program's name. Answers the exit status.
 int Main(const QList<QByteArray>& arguments);
 
-// The commands' work (TagCommands.cpp, ListCommands.cpp).
+// Why a file could not be changed (`what`: the tag or the file), as far as can be told.
+QString WriteFailure(const QByteArray& path, const QString& what);
+// Runs `work` on every file, the rebuilt ones committed together (one flush for many files); a
+// file whose commit fails is named with `what` (the tag or the file).
+void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
+              const std::function<void(int, const QByteArray&)>& work);
+
+// The commands' work (TagCommands.cpp, ListCommands.cpp, RepairCommands.cpp).
 int RunShow(TContext& context);
 int RunSet(TContext& context);
 int RunRemove(TContext& context);
@@ -108,5 +116,7 @@ int RunTitles(TContext& context);
 int RunRename(TContext& context);
 int RunPlayList(TContext& context);
 int RunConvert(TContext& context);
+int RunRepairTags(TContext& context);
+int RunRepairNames(TContext& context);
 
 }  // namespace melotag::cli

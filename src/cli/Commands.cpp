@@ -229,6 +229,32 @@ const std::vector<TCommand>& Commands() {
         {"--gbk-to-big5", 0, nullptr, "GBK (simplified) to Big5 (traditional)"}},
        false,
        RunConvert},
+      {"repair-tags",
+       "repair-tags [--codepage N|guess] [--dry-run] [OPTION]... FILE...",
+       "write the legacy code-page texts of the tags as Unicode",
+       "Reads the ID3v2 texts of each FILE stored as code-page bytes (and the ID3v1 values the "
+       "ID3v2 tag lacks) through code page N, or through the code page guessed for each file from "
+       "its texts, and writes the ID3v2 tag with them as UTF-16, every other frame kept; the "
+       "ID3v1 tag is left as it is. A text the code page cannot read stays as it is. Code pages: "
+       "950, 936, 932, 949, 1250 to 1258.\n\nWith --dry-run each text is printed instead, a line "
+       "each: the file, the field, the code page and the text.",
+       {{"--codepage", 0, "N|guess", "the code page the texts were written in (default: guess)"},
+        kDryRun},
+       true,
+       RunRepairTags},
+      {"repair-names",
+       "repair-names [--codepage N|guess] [--folders] [--dry-run] [OPTION]... FILE...",
+       "rename files whose names are in a legacy code page to their UTF-8 names",
+       "Renames each FILE whose name is not UTF-8 to its name read through code page N (or the "
+       "code page guessed from the name and the file's tags) and written as UTF-8, in the same "
+       "folder; an existing file is never replaced. With --folders the folders the files are in "
+       "are repaired too.\n\nWith --dry-run each rename is printed instead, a line each: the "
+       "path, the code page and the new name.",
+       {{"--codepage", 0, "N|guess", "the code page the names were written in (default: guess)"},
+        {"--folders", 0, nullptr, "also the names of the folders the files are in"},
+        kDryRun},
+       true,
+       RunRepairNames},
   };
   return commands;
 }
@@ -261,7 +287,9 @@ int Main(const QList<QByteArray>& arguments) {
       Print(stdout, CommandHelp(*command));
       return kExitOk;
     }
-    UseCodePage(args.Value("--codepage"));
+    // A repair's --codepage names the legacy code page it reads; the run keeps the system's.
+    const bool repair = QByteArray(command->Name).startsWith("repair-");
+    UseCodePage(repair ? std::nullopt : args.Value("--codepage"));
     TContext context(std::move(args));
     return command->Run(context);
   } catch (const EUsage& e) {

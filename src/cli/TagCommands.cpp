@@ -153,13 +153,6 @@ QJsonObject TagJson(const TShownTag& tag) {
   return object;
 }
 
-// Why a file could not be changed, as far as can be told.
-QString WriteFailure(const QByteArray& path, const QString& what) {
-  if (!FileExists(path)) return ErrorText(ENOENT);
-  if (IsReadOnlyFile(path)) return QStringLiteral("the file is read-only");
-  return what + QStringLiteral(" cannot be written");
-}
-
 // Which tags a changing command works on.
 struct TTagChoice {
   bool V1;
@@ -168,35 +161,6 @@ struct TTagChoice {
 TTagChoice ChosenTags(const TArguments& args) {
   const QByteArray chosen = args.OneOf({"--v1", "--v2", "--both"}, "--both");
   return {chosen != "--v2", chosen != "--v1"};
-}
-
-// How many rebuilt files wait for one commit: all of a pass, so that the disk is synced once, as
-// far as the file descriptors (three a file, the soft limit raised to the hard one) and a memory
-// bound allow.
-size_t GroupCapacity(qsizetype files) {
-  constexpr size_t kMostWaiting = 4096;  // each waiting file also keeps a 4 KiB block
-  constexpr rlim_t kReserved = 64;       // descriptors for everything else
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return tagfile::TCommitGroup::kPending;
-  if (limit.rlim_cur < limit.rlim_max) {
-    rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max;
-    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-  }
-  const size_t spare = limit.rlim_cur == RLIM_INFINITY ? kMostWaiting
-                       : limit.rlim_cur > kReserved    ? size_t((limit.rlim_cur - kReserved) / 3)
-                                                       : 1;
-  return std::clamp<size_t>(size_t(files), 1, std::min(spare, kMostWaiting));
-}
-
-// Runs `work` on every file, the rebuilt ones committed together (one flush for many files); a
-// file whose commit fails is named.
-template <class TWork>
-void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what, TWork work) {
-  tagfile::TCommitGroup group(GroupCapacity(files.size()));
-  for (int i = 0; i < files.size(); ++i) work(i, files[i]);
-  for (const std::string& path : group.Flush())
-    context.Fail(QByteArray::fromStdString(path), what + QStringLiteral(" cannot be written"));
 }
 
 // The genre choice of --genre: a name of the list (letter case ignored), a number of the ID3v1
@@ -213,6 +177,39 @@ int GenrePosition(const QByteArray& value) {
 }
 
 }  // namespace
+
+QString WriteFailure(const QByteArray& path, const QString& what) {
+  if (!FileExists(path)) return ErrorText(ENOENT);
+  if (IsReadOnlyFile(path)) return QStringLiteral("the file is read-only");
+  return what + QStringLiteral(" cannot be written");
+}
+
+// How many rebuilt files wait for one commit: all of a pass, so that the disk is synced once, as
+// far as the file descriptors (three a file, the soft limit raised to the hard one) and a memory
+// bound allow.
+static size_t GroupCapacity(qsizetype files) {
+  constexpr size_t kMostWaiting = 4096;  // each waiting file also keeps a 4 KiB block
+  constexpr rlim_t kReserved = 64;       // descriptors for everything else
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return tagfile::TCommitGroup::kPending;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  const size_t spare = limit.rlim_cur == RLIM_INFINITY ? kMostWaiting
+                       : limit.rlim_cur > kReserved    ? size_t((limit.rlim_cur - kReserved) / 3)
+                                                       : 1;
+  return std::clamp<size_t>(size_t(files), 1, std::min(spare, kMostWaiting));
+}
+
+void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
+              const std::function<void(int, const QByteArray&)>& work) {
+  tagfile::TCommitGroup group(GroupCapacity(files.size()));
+  for (int i = 0; i < files.size(); ++i) work(i, files[i]);
+  for (const std::string& path : group.Flush())
+    context.Fail(QByteArray::fromStdString(path), what + QStringLiteral(" cannot be written"));
+}
 
 int RunShow(TContext& context) {
   const TArguments& args = context.Args();

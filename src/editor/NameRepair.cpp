@@ -11,6 +11,7 @@
 #include "FileNames.h"
 #include "LegacyText.h"
 #include "TagRepair.h"
+#include "UnicodeTag.h"
 
 namespace melotag::editor {
 
@@ -20,15 +21,29 @@ std::string_view View(const QByteArray& bytes) {
   return std::string_view(bytes.constData(), size_t(bytes.size()));
 }
 
-// The step for one file or folder whose last component is not UTF-8. A guess reads the name
-// together with `evidence`, other texts written on the same system.
+// The code page in which the name reads as the title (a Unicode title of the file's tags, its
+// ".mp3" aside); 0 when there is none.
+int CodePageOfTitle(const QByteArray& name, const QString& title) {
+  if (title.isEmpty()) return 0;
+  const qsizetype dot = name.toLower().lastIndexOf(".mp3");
+  const QByteArray stem = dot > 0 ? name.left(dot) : name;
+  for (int codePage : LegacyCodePages())
+    if (DecodeLegacy(View(stem), codePage) == title) return codePage;
+  return 0;
+}
+
+// The step for one file or folder whose last component is not UTF-8. A guess takes the code page
+// in which the name reads as `title`, if any, else reads the name together with `evidence`, other
+// texts written on the same system.
 TNameRepair RepairOf(const QByteArray& path, int choice, bool folder,
-                     const std::vector<std::string>& evidence = {}) {
+                     const std::vector<std::string>& evidence = {}, const QString& title = {}) {
   const QByteArray name = FileNamePart(path);
   TNameRepair step;
   step.OldPath = path;
   step.Folder = folder;
-  if (choice == kGuessCodePage) {
+  if (choice == kGuessCodePage && CodePageOfTitle(name, title) > 0) {
+    step.CodePage = CodePageOfTitle(name, title);
+  } else if (choice == kGuessCodePage) {
     std::vector<std::string_view> texts{View(name)};
     texts.insert(texts.end(), evidence.begin(), evidence.end());
     step.CodePage = GuessCodePage(texts).CodePage;
@@ -72,11 +87,16 @@ QList<TNameRepair> PlanNameRepairs(const QList<QByteArray>& paths, int choice, b
     if (!NeedsRepair(path) || seen.contains(path)) continue;
     seen.insert(path);
     // The legacy texts of the file's tags tell more than a short name alone.
+    // The file's tags tell more than a short name alone: the legacy texts were written on the
+    // same system, a Unicode title (a repaired tag's) is the name's own text.
     std::vector<std::string> evidence;
-    if (choice == kGuessCodePage)
+    TID3v2Text tag;
+    if (choice == kGuessCodePage) {
       for (const TRepairText& text : ReadLegacyTags(path).Texts)
         if (text.Legacy) evidence.push_back(text.Bytes);
-    TNameRepair step = RepairOf(path, choice, false, evidence);
+      LoadID3v2Text(TagPath(path), tag);
+    }
+    TNameRepair step = RepairOf(path, choice, false, evidence, tag.Title);
     if (step.NewPath != step.OldPath) plan.append(step);
   }
   if (!folders) return plan;

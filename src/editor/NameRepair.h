@@ -5,12 +5,13 @@
 // A name is read with the chosen code page, or with the code page GuessCodePage gives (the choice
 // kGuessCodePage) for the name together with what was written on the same system: a file's name
 // with the legacy texts of its tags, a folder's name with the legacy names of the listed files in
-// it; a short name alone often reads as common characters in more than one code page. A step whose
-// name the code page cannot decode, or whose decoded name is unusable (NameProblem: "/", a zero
-// byte, "." or ".."), keeps an empty NewPath: the preview shows it, a pass leaves it out. Nothing
-// is ever replaced: when two legacy names give the same UTF-8 name, or the UTF-8 name exists
-// already, that rename fails with EEXIST; a UTF-8 name over the system's limit (255 bytes) fails
-// with ENAMETOOLONG. Both are reported, not hidden.
+// it; a short name alone often reads as common characters in more than one code page. A file
+// whose name reads as its tag's Unicode title (after a tag repair) in a code page takes that one. A
+// step whose name the code page cannot decode, or whose decoded name is unusable (NameProblem: "/",
+// a zero byte, "." or ".."), keeps an empty NewPath: the preview shows it, a pass leaves it out.
+// Nothing is ever replaced: when two legacy names give the same UTF-8 name, or the UTF-8 name
+// exists already, that rename fails with EEXIST; a UTF-8 name over the system's limit (255 bytes)
+// fails with ENAMETOOLONG. Both are reported, not hidden.
 #pragma once
 
 #include <QByteArray>

@@ -13,6 +13,7 @@
 #include "LegacyText.h"
 #include "NameRepair.h"
 #include "QtPrinters.h"
+#include "UnicodeTag.h"
 
 using namespace melotag::editor;
 
@@ -268,4 +269,12 @@ TEST(NameRepair, GuessReadsANameWithTheFileTagsAndAFolderWithItsFiles) {
   EXPECT_EQ(plan[0].CodePage, 936);
   EXPECT_EQ(NewName(plan[1]), U(u"刘若英"));
   EXPECT_TRUE(plan[1].Folder);
+
+  // After a tag repair the tag's texts are Unicode: the name reads as the title in GBK.
+  TID3v2Text title;
+  title.Title = U(u"后来");
+  ASSERT_TRUE(WriteID3v2Text(song.toStdString(), title, {false, true, false}).Ok);
+  const QList<TNameRepair> again = PlanNameRepairs({song}, kGuessCodePage, false);
+  ASSERT_EQ(again.size(), 1);
+  EXPECT_EQ(NewName(again[0]), U(u"后来.mp3"));
 }

@@ -102,8 +102,9 @@ TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
     EXPECT_EQ(values.Comment, c.comment);
     EXPECT_EQ(values.Track, c.track);
     EXPECT_EQ(values.Genre, c.genre);
-    if (c.tag.find("APIC") != std::string::npos)
+    if (c.tag.find("APIC") != std::string::npos) {
       EXPECT_NE(after.find(kPicture), std::string::npos) << "the picture frame byte for byte";
+    }
   }
 }
 
