@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "FileList.h"
 #include "Main.h"
 
@@ -25,15 +26,7 @@ constexpr int kRounds = 7;
 
 // Median of `rounds` runs of `run`, in milliseconds.
 double Median(const std::function<void()>& run, int rounds = kRounds) {
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    times.push_back(timer.nsecsElapsed() / 1e6);
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return MedianMs(rounds, {}, run);
 }
 
 void Print(const char* figure, double melotag, const char* peer, double other, double target) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "CodePage.h"
 #include "FileList.h"
 #include "FileNames.h"
@@ -31,20 +32,19 @@ constexpr int kLarge = 100000;
 constexpr int kTarget = 12;
 constexpr int kRenamed = 1000;
 
-// Median of `rounds` runs of `run` after `prepare` (not timed), in milliseconds.
+// Median of `rounds` runs of `run` after `prepare` (not timed), in milliseconds; the events each
+// posts are handled within its time.
 double Median(const std::function<void()>& prepare, const std::function<void()>& run, int rounds) {
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    prepare();
-    QCoreApplication::processEvents();
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    QCoreApplication::processEvents();
-    times.push_back(timer.nsecsElapsed() / 1e6);
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return MedianMs(
+      rounds,
+      [&] {
+        prepare();
+        QCoreApplication::processEvents();
+      },
+      [&] {
+        run();
+        QCoreApplication::processEvents();
+      });
 }
 
 // Title lines of Big5 text and ASCII, as the code page 950 reads them.

@@ -22,6 +22,7 @@
 #include <functional>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "CodePage.h"
 #include "NameRepair.h"
 #include "TagFile.h"
@@ -37,16 +38,7 @@ constexpr int kNames = 1000;
 // Median of `rounds` runs of `run` after `prepare` (not timed), in milliseconds.
 double Median(const std::function<void()>& prepare, const std::function<void()>& run,
               int rounds = kRounds) {
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    prepare();
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    times.push_back(timer.nsecsElapsed() / 1e6);
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return MedianMs(rounds, prepare, run);
 }
 
 // The names of the files a folder holds, sorted; empty when it cannot be read.
