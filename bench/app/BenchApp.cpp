@@ -18,6 +18,7 @@
 #include "BenchTiming.h"
 #include "FileList.h"
 #include "Main.h"
+#include "WindowBench.h"
 
 namespace {
 
@@ -39,12 +40,9 @@ void Print(const char* figure, double melotag, const char* peer, double other, d
 int main(int argc, char** argv) {
   QElapsedTimer timer;
   timer.start();
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseOffscreenPlatform();
   QApplication app(argc, argv);
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type != QtWarningMsg || !text.contains("propagateSizeHints"))
-      std::fprintf(stderr, "%s\n", qPrintable(text));
-  });
+  QuietSizeHintWarnings();
 
   // Start to the window shown (the first window of the process pays for fonts and style).
   auto first = std::make_unique<TMainForm>();

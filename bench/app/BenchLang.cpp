@@ -14,6 +14,7 @@
 #include "Main.h"
 #include "VornMultiDD.h"
 #include "VornMultiScreen.h"
+#include "WindowBench.h"
 
 namespace {
 
@@ -42,13 +43,10 @@ double Median(std::vector<double> times) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseOffscreenPlatform();
   qputenv("MELOTAG_CODEPAGE", "950");
   QApplication app(argc, argv);
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type != QtWarningMsg || !text.contains("propagateSizeHints"))
-      std::fprintf(stderr, "%s\n", qPrintable(text));
-  });
+  QuietSizeHintWarnings();
   { TMainForm warm; }  // fonts and style loaded once
 
   std::vector<double> create, replace;

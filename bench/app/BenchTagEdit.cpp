@@ -24,6 +24,7 @@
 #include "ID3v2.h"
 #include "Main.h"
 #include "ScriptedDialogs.h"
+#include "WindowBench.h"
 
 namespace {
 
@@ -82,13 +83,10 @@ int Fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseOffscreenPlatform();
   qputenv("MELOTAG_CODEPAGE", "1252");
   QApplication app(argc, argv);
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type != QtWarningMsg || !text.contains("propagateSizeHints"))
-      std::fprintf(stderr, "%s\n", qPrintable(text));
-  });
+  QuietSizeHintWarnings();
   TScriptedDialogs dialogs;  // a message would otherwise wait for a user
   TDialogsScope scope(&dialogs);
 

@@ -24,6 +24,7 @@
 #include "Main.h"
 #include "ScriptedDialogs.h"
 #include "TitleList.h"
+#include "WindowBench.h"
 
 namespace {
 
@@ -64,13 +65,10 @@ int Shell(const QString& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseOffscreenPlatform();
   qputenv("MELOTAG_CODEPAGE", "950");
   QApplication app(argc, argv);
-  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type != QtWarningMsg || !text.contains("propagateSizeHints"))
-      std::fprintf(stderr, "%s\n", qPrintable(text));
-  });
+  QuietSizeHintWarnings();
   TScriptedDialogs dialogs;
   TDialogsScope scope(&dialogs);
   TMainForm form;

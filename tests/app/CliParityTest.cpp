@@ -14,6 +14,7 @@
 
 #include "CliRun.h"
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "TagEditSupport.h"
 #include "TagText.h"
@@ -32,10 +33,6 @@ struct TPass {
   std::optional<int> GenrePosition{};
   bool ReadUnicode = false, WriteUnicode = false, KeepFrames = false;
 };
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class CliParityTest : public TagEditTest {
  protected:

@@ -8,14 +8,11 @@
 
 #include "AppTestSupport.h"
 #include "ByteTempDir.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "ID3v2.h"
 
 namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);

@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include "AppTestSupport.h"
+#include "ByteFiles.h"
 #include "ByteTempDir.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "FileNames.h"
 #include "ID3v1.h"
@@ -18,15 +20,6 @@
 #include "StatusBar.h"
 
 namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
-bool Exists(const QByteArray& path) {
-  struct stat status;
-  return ::lstat(path.constData(), &status) == 0;
-}
 
 void WriteNamed(const QByteArray& path, const QByteArray& data = QByteArray(417, '\0')) {
   const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);

@@ -7,14 +7,11 @@
 
 #include "AppTestSupport.h"
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "TitleList.h"
 
 namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class TitleListTest : public MainFormTest {
  protected:

@@ -12,6 +12,7 @@
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "CliRun.h"
+#include "CodePageText.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagTestSupport.h"
@@ -81,10 +82,6 @@ class CliTagTest : public ::testing::Test {
 };
 
 // A text decoded from Big5 or GBK, as the program prints it.
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
 TEST_F(CliTagTest, ShowDecodesBothTagsAndNamesThroughTheCodePage) {
   for (const TLegacy& legacy : {kBig5, kGbk}) {
     SCOPED_TRACE(legacy.CodePage);

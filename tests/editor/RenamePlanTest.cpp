@@ -11,6 +11,7 @@
 
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
@@ -19,18 +20,7 @@
 
 using namespace melotag::editor;
 
-namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
-bool Exists(const QByteArray& path) {
-  struct stat status;
-  return ::lstat(path.constData(), &status) == 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(RenamePlanTest, ParentFolderOfAPath) {
   const struct {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "TagTestSupport.h"
 #include "TagText.h"
@@ -18,10 +19,6 @@ using namespace melotag::editor;
 using namespace tagtest;
 
 namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 class TagTextTest : public ::testing::Test {
  protected:

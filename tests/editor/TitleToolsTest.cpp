@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "CodePage.h"
+#include "CodePageText.h"
 #include "EnvScope.h"
 #include "QtPrinters.h"
 #include "TitleTools.h"
@@ -18,10 +19,6 @@
 using namespace melotag::editor;
 
 namespace {
-
-QString U(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
 
 // A character that did not decode: the escape of its byte.
 QString Escape(unsigned char byte) {

@@ -12,6 +12,12 @@
 #include <algorithm>
 #include <cstdio>
 
+// Something of that name, a dangling link included.
+inline bool Exists(const QByteArray& path) {
+  struct stat status;
+  return ::lstat(path.constData(), &status) == 0;
+}
+
 // Writes the whole file; fails the test when it cannot.
 inline void WriteFile(const QByteArray& path, const QByteArray& data = "data") {
   FILE* out = fopen(path.constData(), "wb");

@@ -8,6 +8,10 @@
 
 #include "CodePage.h"
 
+inline QString U(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
 inline QString U(const char16_t* text) {
   return QString::fromUtf16(text);
 }
