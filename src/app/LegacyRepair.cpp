@@ -111,7 +111,7 @@ void TLegacyRepair::RepairTags() {
       failures.append(NameText(path) + ": " + file.Problem);
       return;
     }
-    if (file.Texts.empty() || file.Path != path) return;
+    if (file.Texts.empty()) return;
     const editor::TRepairResult result =
         editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
     if (result.Outcome == editor::TRepairOutcome::Failed)

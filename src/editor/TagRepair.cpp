@@ -221,6 +221,15 @@ TRepairedTag Repaired(TFrameTag tag, const TID3v1& v1, int codePage) {
   return result;
 }
 
+// Reads both tags of the file; why it cannot be repaired, empty when it can.
+QString ReadTags(const QByteArray& path, TFrameTag& tag, TID3v1& v1) {
+  // A file too short for a trailer has none: only the ID3v2 tag has to be readable.
+  if (!FileExists(path) || !tags::ReadFrameTag(TagPath(path), tag))
+    return QStringLiteral("Can not read tag from the file");
+  v1.LoadFromFile(TagPath(path));
+  return ProblemOf(tag);
+}
+
 }  // namespace
 
 TTagRepairFile ReadLegacyTags(const QByteArray& path) {
@@ -228,13 +237,7 @@ TTagRepairFile ReadLegacyTags(const QByteArray& path) {
   file.Path = path;
   TFrameTag tag;
   TID3v1 v1;
-  // A file too short for a trailer has none: only the ID3v2 tag has to be readable.
-  if (!FileExists(path) || !tags::ReadFrameTag(TagPath(path), tag)) {
-    file.Problem = QStringLiteral("Can not read tag from the file");
-    return file;
-  }
-  v1.LoadFromFile(TagPath(path));
-  file.Problem = ProblemOf(tag);
+  file.Problem = ReadTags(path, tag, v1);
   if (!file.Problem.isEmpty()) return file;
   for (TPlanned& p : Plan(tag, v1)) file.Texts.push_back(std::move(p.Text));
   return file;
@@ -256,12 +259,13 @@ std::optional<QString> RepairedText(const TRepairText& text, int codePage) {
 TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& undo) {
   TRepairResult result;
   try {
-    const TTagRepairFile file = ReadLegacyTags(path);
-    if (!file.Problem.isEmpty()) return result;
-    result.Outcome = TRepairOutcome::Nothing;
-    if (file.Texts.empty()) return result;
+    // Read once before the lock for what cannot be repaired (a tag larger than the file gives
+    // the rebuild no old tag to replace); the frames are read again under the lock.
+    TFrameTag before;
     TID3v1 v1;
-    v1.LoadFromFile(TagPath(path));
+    if (!ReadTags(path, before, v1).isEmpty()) return result;
+    result.Outcome = TRepairOutcome::Nothing;
+    if (Plan(before, v1).empty()) return result;
     if (!undo.Ready()) return {};
     std::string oldTag;
     TRepairedTag repaired;
