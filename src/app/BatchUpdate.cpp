@@ -12,6 +12,7 @@
 #include "TagPanel.h"
 #include "TagText.h"
 #include "TitleList.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 #include "ui_Main.h"
 

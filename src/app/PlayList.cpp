@@ -8,6 +8,7 @@
 #include "Main.h"
 #include "PlayListFile.h"
 #include "RenamePlan.h"
+#include "TagOptions.h"
 #include "VornMultiDD.h"
 
 namespace editor = melotag::editor;
@@ -37,7 +38,8 @@ void TPlayList::Create() {
   dialog.InitialDir = editor::NameCaption(editor::FolderPart(FForm.CurrentFileName));
   dialog.Filter = kPlayListFilter;
   dialog.DefaultExt = QStringLiteral("m3u");
-  if (const std::optional<QString> name = editor::PlayListNameOfFile(FForm.CurrentFileName))
+  if (const std::optional<QString> name = editor::PlayListNameOfFile(
+          FForm.CurrentFileName, FForm.TagOptions().Options().ReadUnicode))
     dialog.FileName = *name;
   if (!dialog.Execute()) return;
 

@@ -12,6 +12,7 @@
 #include "FolderTree.h"
 #include "Main.h"
 #include "RenamePlan.h"
+#include "TagOptions.h"
 #include "TitleList.h"
 #include "VornMultiDD.h"
 #include "ui_Main.h"
@@ -81,7 +82,8 @@ void TRenaming::RenameFiles() {
 void TRenaming::GetAlbumTitle() {
   if (!FForm.CheckFileList()) return;
   FForm.CurrentFileName = FForm.FileList().Path(0);
-  if (const std::optional<QString> title = editor::AlbumTitleOfFile(FForm.CurrentFileName))
+  if (const std::optional<QString> title =
+          editor::AlbumTitleOfFile(FForm.CurrentFileName, FForm.TagOptions().Options().ReadUnicode))
     FUi.edtAlbumTitle->setText(*title);
 }
 

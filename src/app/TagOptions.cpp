@@ -8,9 +8,12 @@
 
 void TTagOptions::Load() {
   QSettings settings(QStringLiteral("Melotag"), QStringLiteral("Melotag"));
-  for (QCheckBox* box : {FUi.cbxReadUnicode, FUi.cbxWriteUnicode, FUi.cbxKeepOtherFrames}) {
+  // Unicode reading and keeping the other frames are ticked until the user unticks them.
+  const std::pair<QCheckBox*, bool> boxes[] = {
+      {FUi.cbxReadUnicode, true}, {FUi.cbxWriteUnicode, false}, {FUi.cbxKeepOtherFrames, true}};
+  for (const auto& [box, ticked] : boxes) {
     const QString key = QStringLiteral("Options/") + box->objectName();
-    box->setChecked(settings.value(key, false).toBool());
+    box->setChecked(settings.value(key, ticked).toBool());
     QObject::connect(box, &QCheckBox::toggled, box, [key](bool ticked) {
       QSettings settings(QStringLiteral("Melotag"), QStringLiteral("Melotag"));
       settings.setValue(key, ticked);

@@ -1,6 +1,6 @@
-// The Unicode options of the "Read" and "Write" pages: decoding UTF-16, UTF-8 and 2.4 tags,
-// writing UTF-16 where the code page falls short, keeping the frames the user did not touch.
-// Unlike the window's other choices they are remembered between runs; unticked at first.
+// The Unicode options of the "Read" and "Write" pages: decoding UTF-16, UTF-8 and 2.2/2.4 tags,
+// writing new tags in UTF-16, keeping the frames the user did not touch. Unlike the window's
+// other choices they are remembered between runs; at first reading and keeping are ticked.
 #pragma once
 
 #include "Concern.h"

@@ -7,6 +7,7 @@
 #include "Shell.h"
 #include "TagOptions.h"
 #include "TagText.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 #include "ui_Main.h"
 
@@ -73,7 +74,11 @@ void TTagPanel::Clear() {
   for (QLineEdit* edit : {FUi.TagExistsValue, FUi.VersionValue, FUi.SizeValue, FUi.TitleEdit,
                           FUi.ArtistEdit, FUi.AlbumEdit, FUi.TrackEdit, FUi.YearEdit})
     edit->clear();
+  // A tag's own genre was offered after the list's for that tag alone.
+  while (FUi.GenreComboBox->count() > kOtherGenrePosition)
+    FUi.GenreComboBox->removeItem(kOtherGenrePosition);
   FUi.GenreComboBox->setCurrentIndex(-1);
+  FShownID3v2.reset();
   FUi.CommentEdit->clear();
   FUi.edtAlbumTitle->clear();
 }
@@ -106,14 +111,14 @@ void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
     FForm.ShowMsgFmt("Can not read tag from the file", path);
     return;
   }
-  Show(ViewOf(*FForm.FID3v1));
+  Show(ViewOf(*FForm.FID3v1), false);
 }
 
 void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
   if (FForm.TagOptions().Options().ReadUnicode) {
     TID3v2Text text;
     if (LoadID3v2Text(TagPath(path), text))
-      Show(ViewOf(text));
+      Show(ViewOf(text), true);
     else
       FForm.ShowMsgFmt("Can not read tag from the file", path);
     return;
@@ -122,11 +127,14 @@ void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
     FForm.ShowMsgFmt("Can not read tag from the file", path);
     return;
   }
-  Show(ViewOf(*FForm.FID3v2));
+  Show(ViewOf(*FForm.FID3v2), true);
 }
 
-void TTagPanel::Show(const TTagView& view) {
+void TTagPanel::Show(const TTagView& view, bool id3v2) {
   FUi.TagExistsValue->setText(view.ExistsText);
+  // What the fields hold now is what the user changes: a file without the tag shows empty
+  // fields, so that every field given is a change.
+  if (id3v2) FShownID3v2 = Fields();
   if (!view.Exists) return;
   FUi.VersionValue->setText(view.VersionText);
   FUi.SizeValue->setText(view.SizeText);
@@ -137,11 +145,14 @@ void TTagPanel::Show(const TTagView& view) {
   FUi.YearEdit->setText(f.Year);
   FUi.CommentEdit->setText(f.Comment);
   FUi.TrackEdit->setText(f.Track);
-  // A genre outside the list leaves the box as the panel was cleared.
+  // A genre outside the list is offered as a choice of its own.
+  if (f.GenrePosition == kOtherGenrePosition) FUi.GenreComboBox->addItem(f.OtherGenre);
+  // A genre that chooses nothing leaves the box as the panel was cleared.
   if (f.GenrePosition >= 0) FUi.GenreComboBox->setCurrentIndex(f.GenrePosition);
   FUi.PageControl1->setCurrentIndex(0);
   const QString albumTitle = AlbumTitleOf(FUi.ArtistEdit->text(), FUi.AlbumEdit->text());
   if (!albumTitle.isEmpty()) FUi.edtAlbumTitle->setText(albumTitle);
+  if (id3v2) FShownID3v2 = Fields();
 }
 
 TTagFields TTagPanel::Fields() const {
@@ -153,6 +164,7 @@ TTagFields TTagPanel::Fields() const {
   f.Year = FUi.YearEdit->text();
   f.Comment = FUi.CommentEdit->text();
   f.GenrePosition = FUi.GenreComboBox->currentIndex();
+  if (f.GenrePosition == kOtherGenrePosition) f.OtherGenre = FUi.GenreComboBox->currentText();
   return f;
 }
 
@@ -199,6 +211,18 @@ void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
 }
 
 void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
+  const TUnicodeOptions options = FForm.TagOptions().Options();
+  if (options.KeepOtherFrames) {
+    // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag.
+    const TTagFields fields = Fields();
+    const TID3v2Changes changes =
+        FShownID3v2 ? ChangesBetween(*FShownID3v2, fields) : ChangesOf(fields);
+    TWriteOutcome outcome;
+    if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);
+    if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+    FForm.TagOptions().ReportDropped(outcome.Dropped);
+    return;
+  }
   if (FForm.TagOptions().Any()) {
     FForm.TagOptions().ReportDropped(WriteTag(TextOfFields(Fields()), path));
     return;

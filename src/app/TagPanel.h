@@ -4,14 +4,15 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 #include "Concern.h"
+#include "TagText.h"
 
 class TID3v1;
 class TID3v2;
 
 namespace melotag::editor {
-struct TTagFields;
-struct TTagView;
 struct TID3v2Text;
 }  // namespace melotag::editor
 
@@ -47,7 +48,8 @@ class TTagPanel : public TConcern {
  private:
   void ShowID3v1Tag(const QByteArray& path);
   void ShowID3v2Tag(const QByteArray& path);
-  void Show(const melotag::editor::TTagView& view);
+  // Shows the view and remembers it as what the panel showed of that tag.
+  void Show(const melotag::editor::TTagView& view, bool id3v2);
   void SaveID3v1FromPanel(const QByteArray& path);
   void SaveID3v2FromPanel(const QByteArray& path);
   melotag::editor::TTagFields Fields() const;
@@ -58,4 +60,8 @@ class TTagPanel : public TConcern {
   // The selected file, once the list check and the read-only question let it be changed (it is
   // then CurrentFileName); empty otherwise.
   QByteArray PathToChange();
+
+  // The fields as shown, when they are an ID3v2 tag's: a write with the other frames kept
+  // changes only what differs from them.
+  std::optional<melotag::editor::TTagFields> FShownID3v2;
 };

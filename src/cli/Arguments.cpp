@@ -87,9 +87,13 @@ const char* TArguments::OneOf(std::initializer_list<const char*> names,
 }
 
 TContext::TContext(TArguments arguments) : FArgs(std::move(arguments)) {
-  FUnicode.ReadUnicode = FArgs.Has("--read-unicode");
+  // Unicode reading and keeping the other frames unless the exact write is asked for.
+  const bool exact = FArgs.OneOf({"--exact", "--write-unicode"}, "") == QByteArray("--exact");
+  if (exact && (FArgs.Has("--read-unicode") || FArgs.Has("--keep-frames")))
+    throw EUsage("--exact and the Unicode options exclude each other");
+  FUnicode.ReadUnicode = !exact;
   FUnicode.WriteUnicode = FArgs.Has("--write-unicode");
-  FUnicode.KeepOtherFrames = FArgs.Has("--keep-frames");
+  FUnicode.KeepOtherFrames = !exact;
 }
 
 void TContext::Fail(const QByteArray& path, const QString& reason) {

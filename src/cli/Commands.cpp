@@ -20,10 +20,12 @@ const std::vector<TOption> kShared = {
     {"--codepage", 0, "N",
      "the code page of tag texts and title lists, a Windows code page number (950 Big5, 936 GBK, "
      "1252, 65001 UTF-8 ...); by default MELOTAG_CODEPAGE, else the one of the locale"},
-    {"--read-unicode", 0, nullptr, "read UTF-16 and UTF-8 texts of ID3v2.3 tags, and ID3v2.4 tags"},
-    {"--write-unicode", 0, nullptr, "write an ID3v2 text that the code page cannot hold as UTF-16"},
+    {"--read-unicode", 0, nullptr,
+     "read UTF-16 and UTF-8 texts of ID3v2 tags, and ID3v2.2 and ID3v2.4 tags (the default)"},
+    {"--write-unicode", 0, nullptr, "write a new ID3v2 tag's texts as UTF-16"},
     {"--keep-frames", 0, nullptr,
-     "keep the other frames of the old ID3v2 tag (cover art, lyrics ...) when writing one"},
+     "replace only the given fields' frames of an ID3v2 tag, keeping every other frame (cover "
+     "art, lyrics ...) and the tag's version and text encoding (the default)"},
     {"--help", 'h', nullptr, "show the help and end"},
 };
 
@@ -34,6 +36,10 @@ const TOption kRecursive = {"--recursive", 'r', nullptr,
 const TOption kV1 = {"--v1", 0, nullptr, "the ID3v1 tag alone"};
 const TOption kV2 = {"--v2", 0, nullptr, "the ID3v2 tag alone"};
 const TOption kBoth = {"--both", 0, nullptr, "both tags, ID3v1 first (the default)"};
+const TOption kExact = {"--exact", 0, nullptr,
+                        "write the seven fields alone as a code-page ID3v2.3 tag without padding, "
+                        "reading ID3v2.3 code-page texts alone, as Melotag does with its Unicode "
+                        "options unticked"};
 const TOption kDryRun = {"--dry-run", 0, nullptr, "show what would be done, change nothing"};
 
 constexpr int kHelpColumn = 26;
@@ -165,8 +171,9 @@ const std::vector<TCommand>& Commands() {
        "[--track N|--track-auto] [--genre G] [--comment C] [OPTION]... FILE...",
        "write the given fields into every file; the others keep their values",
        "Writes the given fields into the tags of every FILE, as Melotag's batch page does: a "
-       "field not given keeps each file's old value, an empty value empties the field. ID3v1 "
-       "texts are cut at the last whole character that fits.",
+       "field not given keeps each file's old value, an empty value empties the field. In an "
+       "ID3v2 tag only the given fields' frames change; every other frame stays as it was. "
+       "ID3v1 texts are cut at the last whole character that fits.",
        {kV1,
         kV2,
         kBoth,
@@ -179,14 +186,15 @@ const std::vector<TCommand>& Commands() {
          "number the files 1, 2, 3 ... in the order of the arguments (the 256th gets none)"},
         {"--genre", 0, "G",
          "a genre of the ID3v1 list, by name (letter case ignored) or by number; empty for none"},
-        {"--comment", 0, "C", "the comment"}},
+        {"--comment", 0, "C", "the comment"},
+        kExact},
        true,
        RunSet},
       {"remove",
        "remove [--v1|--v2|--both] [OPTION]... FILE...",
        "remove the tags of every file",
        "Removes the ID3v1 trailer, the ID3v2 tag, or both, from every FILE.",
-       {kV1, kV2, kBoth},
+       {kV1, kV2, kBoth, kExact},
        true,
        RunRemove},
       {"titles",

@@ -15,6 +15,7 @@
 #include "RenamePlan.h"
 #include "TagFile.h"
 #include "TagText.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 namespace melotag::cli {
@@ -83,8 +84,9 @@ std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
 std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
   TShownTag shown;
   if (readUnicode) {
-    TID3v2Text text;
-    if (!LoadID3v2Text(TagPath(path), text)) return std::nullopt;
+    tags::TFrameTag tag;
+    if (!tags::ReadFrameTag(TagPath(path), tag)) return std::nullopt;
+    const TID3v2Text text = TextOf(tag);
     shown.Exists = text.Exists;
     if (!shown.Exists) return shown;
     const TTagView view = ViewOf(text);
@@ -94,6 +96,9 @@ std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
     const QString fields[kFields] = {text.Title,        text.Artist, text.Album,  text.Year,
                                      view.Fields.Track, text.Genre,  text.Comment};
     std::copy(std::begin(fields), std::end(fields), shown.Fields);
+    // A tag of code-page texts gives their bytes back.
+    shown.HasBytes = TextConventionOf(tag) == tags::kLatin1;
+    for (int i = 0; i < kFields && shown.HasBytes; ++i) shown.Bytes[i] = EncodeText(fields[i]);
     return shown;
   }
   TID3v2 tag;

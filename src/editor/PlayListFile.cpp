@@ -14,6 +14,7 @@
 #include "FilePath.h"
 #include "ID3v2.h"
 #include "RenamePlan.h"
+#include "UnicodeTag.h"
 
 namespace melotag::editor {
 
@@ -108,12 +109,20 @@ int WritePlayList(const QByteArray& path, const QList<QByteArray>& names) {
   return 0;
 }
 
-std::optional<QString> PlayListNameOfFile(const QByteArray& path) {
+std::optional<QString> PlayListNameOfFile(const QByteArray& path, bool readUnicode) {
   if (!IsFile(path)) return std::nullopt;
-  TID3v2 tag;
-  if (!tag.LoadFromFile(path.toStdString())) return std::nullopt;
-  if (!tag.Exists()) return QStringLiteral("PlayList");
-  QString name = AlbumTitle(DecodeText(tag.Artist()), DecodeText(tag.Album()));
+  QString name;
+  if (readUnicode) {
+    TID3v2Text tag;
+    if (!LoadID3v2Text(path.toStdString(), tag)) return std::nullopt;
+    if (!tag.Exists) return QStringLiteral("PlayList");
+    name = AlbumTitle(tag.Artist, tag.Album);
+  } else {
+    TID3v2 tag;
+    if (!tag.LoadFromFile(path.toStdString())) return std::nullopt;
+    if (!tag.Exists()) return QStringLiteral("PlayList");
+    name = AlbumTitle(DecodeText(tag.Artist()), DecodeText(tag.Album()));
+  }
   name.replace(u'/', u'_');
   return name;
 }

@@ -19,8 +19,9 @@ QByteArray PlayListText(const QList<QByteArray>& names);
 int WritePlayList(const QByteArray& path, const QList<QByteArray>& names);
 
 // The name proposed for the play list of a file: "【" + artist + "】" + album of its ID3v2 tag
-// (also when both are empty), "PlayList" when it has no tag, none when the file cannot be read.
+// (also when both are empty; its texts decoded by their encoding with readUnicode, else as the
+// tag class reads them), "PlayList" when it has no tag, none when the file cannot be read.
 // A "/" of the tag's texts becomes "_" (the name stays in the chosen folder).
-std::optional<QString> PlayListNameOfFile(const QByteArray& path);
+std::optional<QString> PlayListNameOfFile(const QByteArray& path, bool readUnicode = true);
 
 }  // namespace melotag::editor

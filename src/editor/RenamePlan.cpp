@@ -12,6 +12,7 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "UnicodeTag.h"
 
 namespace melotag::editor {
 
@@ -134,13 +135,19 @@ QString AlbumTitle(const QString& artist, const QString& album) {
   return QStringLiteral("\u3010") + artist + QStringLiteral("\u3011") + album;
 }
 
-std::optional<QString> AlbumTitleOfFile(const QByteArray& path) {
+std::optional<QString> AlbumTitleOfFile(const QByteArray& path, bool readUnicode) {
   if (!IsFile(path)) return std::nullopt;
   std::optional<QString> title;
   const std::string bytes = path.toStdString();
   TID3v1 v1;
   if (v1.LoadFromFile(bytes) && v1.Exists() && !v1.Artist().empty() && !v1.Album().empty())
     title = AlbumTitle(DecodeText(v1.Artist()), DecodeText(v1.Album()));
+  if (readUnicode) {
+    TID3v2Text v2;
+    if (LoadID3v2Text(bytes, v2) && v2.Exists && !v2.Artist.isEmpty() && !v2.Album.isEmpty())
+      title = AlbumTitle(v2.Artist, v2.Album);
+    return title;
+  }
   TID3v2 v2;
   if (v2.LoadFromFile(bytes) && v2.Exists() && !v2.Artist().empty() && !v2.Album().empty())
     title = AlbumTitle(DecodeText(v2.Artist()), DecodeText(v2.Album()));

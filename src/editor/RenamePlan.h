@@ -60,7 +60,8 @@ QString RenameErrorText(int error);
 QString AlbumTitle(const QString& artist, const QString& album);
 // The album title of a file's tags, as the renaming fills it in: from the ID3v1 tag when it has
 // artist and album, then from the ID3v2 tag when that has both (it wins); none when neither has
-// both or the file is no regular file.
-std::optional<QString> AlbumTitleOfFile(const QByteArray& path);
+// both or the file is no regular file. The ID3v2 texts are decoded by their encoding with
+// readUnicode, else read as the tag class reads them.
+std::optional<QString> AlbumTitleOfFile(const QByteArray& path, bool readUnicode = true);
 
 }  // namespace melotag::editor

@@ -9,6 +9,7 @@
 #include "LegacyText.h"
 #include "TagFile.h"
 #include "TagText.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 namespace melotag::editor {
@@ -121,7 +122,7 @@ std::vector<TPlanned> Plan(const TFrameTag& tag, const TID3v1& v1) {
 // Why a tag cannot be repaired; empty when it can.
 QString ProblemOf(const TFrameTag& tag) {
   if (!tag.Exists) return {};
-  if (tag.Version != 3 && tag.Version != 4)
+  if (tag.Version < 2 || tag.Version > 4)
     return QStringLiteral("ID3v2.%1 tag").arg(static_cast<int>(tag.Version));
   if (tag.Damaged || tag.TagSize == 0) return QStringLiteral("damaged ID3v2 tag");
   return {};
@@ -159,28 +160,9 @@ uint64_t Hash(std::string_view bytes) {
   return hash;
 }
 
-// A 2.4 frame in 2.3: as the Unicode writer converts it, and the recording time (TDRC) as the
-// year (TYER) when the tag has no year of its own.
-std::optional<TFrame> Frame23(const TFrame& frame, const TFrameTag& tag) {
-  if (frame.Id != "TDRC") return tags::FrameFor23(frame);
-  const std::optional<std::string_view> content = FrameContent(frame, tag.Version);
-  const QString year = content ? TextOfTextFrame(*content).trimmed().left(4) : QString();
-  bool number = false;
-  year.toInt(&number);
-  const bool ownYear = std::any_of(tag.Frames.begin(), tag.Frames.end(),
-                                   [](const TFrame& f) { return f.Id == "TYER"; });
-  if (!number || year.size() != 4 || ownYear) return {};
-  return TFrame{"TYER", 0, '\0' + year.toStdString(), false};
-}
-
-// The tag a repair writes, made from the old one; none when nothing was repaired or the frames
-// do not fit a tag.
-struct TRepairedTag {
-  std::optional<std::string> Bytes;
-  int Dropped = 0;
-};
-TRepairedTag Repaired(TFrameTag tag, const TID3v1& v1, int codePage) {
-  TRepairedTag result;
+// Repairs the tag's legacy texts and adds the trailer values it lacks; the tag keeps its
+// version (2.4 takes the year as its recording time). False when nothing was in a code page.
+bool Repair(TFrameTag& tag, const TID3v1& v1, int codePage) {
   const std::vector<TPlanned> planned = Plan(tag, v1);
   std::vector<TFrame>& frames = tag.Frames;
   std::vector<TFrame> added;
@@ -193,7 +175,8 @@ TRepairedTag Repaired(TFrameTag tag, const TID3v1& v1, int codePage) {
     if (p.Frame < 0) {
       const TKind kind = KindOf(p.NewId);
       const QStringList parts = kind == TKind::Comment ? strings : QStringList{*text};
-      added.push_back({std::string(p.NewId), 0, Content(kind, parts, "eng"), false});
+      const std::string_view id = tag.Version == 4 && p.NewId == "TYER" ? "TDRC" : p.NewId;
+      added.push_back({std::string(id), 0, Content(kind, parts, "eng"), false});
       continue;
     }
     TFrame& frame = frames[p.Frame];
@@ -205,20 +188,18 @@ TRepairedTag Repaired(TFrameTag tag, const TID3v1& v1, int codePage) {
                                                 tags::kFlag24Unsynchronised)
                                     : ~uint16_t(tags::kFlag23Grouped);
   }
-  if (!repaired) return result;
-  std::vector<TFrame> out;
-  for (TFrame& frame : frames) {
-    if (tag.Version == 3) {
-      out.push_back(std::move(frame));
-    } else if (std::optional<TFrame> converted = Frame23(frame, tag)) {
-      out.push_back(std::move(*converted));
-    } else {
-      ++result.Dropped;
-    }
-  }
-  for (TFrame& frame : added) out.push_back(std::move(frame));
-  result.Bytes = tags::BuildTag23(out);
-  return result;
+  if (!repaired) return false;
+  for (TFrame& frame : added) frames.push_back(std::move(frame));
+  return true;
+}
+
+// A tag's frames as a tag without padding: the same for the tag a write made and for what the
+// file holds after it, however much padding the write left.
+std::string Unpadded(std::string_view bytes) {
+  TFrameTag tag;
+  tags::ParseFrameTag(bytes, tag);
+  if (!tag.Exists) return {};
+  return tags::BuildTag(tag.Frames, tag.Version).value_or(std::string());
 }
 
 // Reads both tags of the file; why it cannot be repaired, empty when it can.
@@ -267,28 +248,20 @@ TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& u
     result.Outcome = TRepairOutcome::Nothing;
     if (Plan(before, v1).empty()) return result;
     if (!undo.Ready()) return {};
-    std::string oldTag;
-    TRepairedTag repaired;
-    const auto edit = [&](std::string_view old) {
-      TFrameTag tag;
-      tags::ParseFrameTag(old, tag);
-      if (!ProblemOf(tag).isEmpty()) return TTagChange{};
-      repaired = Repaired(std::move(tag), v1, codePage);
-      oldTag = old;
-      return TTagChange{repaired.Bytes.has_value(), repaired.Bytes};
+    TWrittenTag written;
+    bool problem = false;
+    const auto edit = [&](TFrameTag& tag) {
+      problem = !ProblemOf(tag).isEmpty();
+      return !problem && Repair(tag, v1, codePage);
     };
-    switch (RebuildFileWith(TagPath(path), edit)) {
-      case TRebuild::Done:
-        result.Outcome = TRepairOutcome::Repaired;
-        result.Dropped = repaired.Dropped;
-        // The file is repaired; without its old tag kept, the undo leaves it alone.
-        undo.Keep(path, oldTag, *repaired.Bytes);
-        return result;
-      case TRebuild::Unchanged:
-        return result;
-      case TRebuild::Failed:
-        return {};
-    }
+    const TWriteOutcome outcome = WriteFrames(TagPath(path), edit, &written);
+    if (!outcome.Ok || problem) return {};
+    if (written.New.empty()) return result;
+    result.Outcome = TRepairOutcome::Repaired;
+    result.Dropped = outcome.Dropped;
+    // The file is repaired; without its old tag kept, the undo leaves it alone.
+    undo.Keep(path, written.Old, written.New);
+    return result;
   } catch (...) {
   }
   return {};
@@ -308,8 +281,9 @@ bool TTagRepairUndo::Keep(const QByteArray& path, std::string_view oldTag,
   if (!oldTag.empty() && (std::fseek(FStore, static_cast<long>(FStoreSize), SEEK_SET) != 0 ||
                           std::fwrite(oldTag.data(), 1, oldTag.size(), FStore) != oldTag.size()))
     return false;
+  const std::string frames = Unpadded(newTag);
   FEntries.push_back({path, !oldTag.empty(), FStoreSize, static_cast<int64_t>(oldTag.size()),
-                      Hash(newTag), static_cast<int64_t>(newTag.size())});
+                      Hash(frames), static_cast<int64_t>(frames.size())});
   FStoreSize += static_cast<int64_t>(oldTag.size());
   return true;
 }
@@ -324,8 +298,9 @@ void TTagRepairUndo::Undo(std::vector<QByteArray>& changed, std::vector<QByteArr
     }
     bool same = false;
     const auto edit = [&](std::string_view current) {
+      const std::string frames = Unpadded(current);
       same =
-          static_cast<int64_t>(current.size()) == entry->NewSize && Hash(current) == entry->NewHash;
+          static_cast<int64_t>(frames.size()) == entry->NewSize && Hash(frames) == entry->NewHash;
       if (!same) return TTagChange{};
       return TTagChange{true, entry->HadTag ? std::optional<std::string>(old) : std::nullopt};
     };

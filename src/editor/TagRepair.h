@@ -2,10 +2,10 @@
 // ID3v1 trailer) stored as code-page bytes are read through a chosen or guessed code page and
 // written back as UTF-16, with everything else the tag holds kept; and the undo of a pass.
 //
-// What a repair writes: a version 2.3 tag (the tag class's version) holding the old tag's frames
-// in their order, each text frame (T..., TXXX, COMM, USLT) whose text is code-page bytes with
-// characters above ASCII replaced by the same frame in UTF-16; 2.4 frames are converted, or dropped
-// where 2.3 has no place for them, as the Unicode writer does. Values of the ID3v1 trailer the
+// What a repair writes: the old tag in its version (a 2.2 tag becomes 2.3) holding its frames in
+// their order, each text frame (T..., TXXX, COMM, USLT) whose text is code-page bytes with
+// characters above ASCII replaced by the same frame in UTF-16, through the editor's one tag
+// writer (in place where it fits). Values of the ID3v1 trailer the
 // ID3v2 tag lacks (title, artist, album, track, year, genre, comment) are added to it, so a player
 // that prefers the ID3v2 tag still shows them; the trailer itself is left as it is.
 #pragma once
@@ -36,7 +36,7 @@ struct TTagRepairFile {
   std::vector<TRepairText> Texts;  // empty: nothing to repair
 };
 // Reads the file's tags. A file with nothing in a legacy code page gives no texts; a damaged
-// ID3v2 tag, one of another version than 2.3 or 2.4, or a file that cannot be read gives a
+// ID3v2 tag, one of another version than 2.2, 2.3 or 2.4, or a file that cannot be read gives a
 // Problem.
 TTagRepairFile ReadLegacyTags(const QByteArray& path);
 
@@ -92,7 +92,7 @@ enum class TRepairOutcome {
 };
 struct TRepairResult {
   TRepairOutcome Outcome = TRepairOutcome::Failed;
-  int Dropped = 0;  // 2.4 frames without a place in 2.3
+  int Dropped = 0;  // frames of a 2.2 tag without a place in 2.3
 };
 // Repairs the file's tags with the code page (not kGuessCodePage: the caller decides per file).
 // The old tag is read, and the new one written, under the writers' lock; the old tag goes into

@@ -104,6 +104,11 @@ std::string GenreNameOfPosition(int position) {
                                                   : std::string();
 }
 
+QString GenreOfFields(const TTagFields& fields) {
+  if (fields.GenrePosition == kOtherGenrePosition) return fields.OtherGenre;
+  return Text(GenreNameOfPosition(fields.GenrePosition));
+}
+
 uint8_t TrackOfText(const QString& text) {
   bool ok = false;
   const qlonglong number = text.trimmed().toLongLong(&ok, 10);

@@ -75,7 +75,14 @@ struct TTagFields {
   QString Year;
   QString Comment;
   int GenrePosition = -1;  // in the genre choice list; -1 = nothing chosen
+  // A genre that is not in the list, offered as the choice kOtherGenrePosition.
+  QString OtherGenre;
 };
+
+// The position after the list's genres that stands for a tag's own genre (TTagFields::OtherGenre).
+inline constexpr int kOtherGenrePosition = kGenreCount + 1;
+// The genre the fields choose: a list name, the tag's own genre, or empty.
+QString GenreOfFields(const TTagFields& fields);
 
 // What the panel shows of a tag that was read.
 struct TTagView {

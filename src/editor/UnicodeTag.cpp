@@ -89,10 +89,26 @@ QString JoinedStrings(uint8_t encoding, std::string_view bytes) {
   return strings.join(QLatin1Char('/'));
 }
 
-QString TrimmedGenre(const QString& text) {
+// The genre a TCON text names: "(17)Rock" the text after its references, "(17)" alone or a
+// bare "17" the ID3v1 genre of that number, "(RX)" and "(CR)" Remix and Cover.
+QString GenreOfText(const QString& text) {
   QString genre = Trimmed(text);
-  const qsizetype close = genre.lastIndexOf(QLatin1Char(')'));
-  if (close >= 0) genre.remove(0, close + 1);
+  if (genre.startsWith(QLatin1Char('('))) {
+    const qsizetype close = genre.lastIndexOf(QLatin1Char(')'));
+    if (close > 0) {
+      const QString rest = Trimmed(genre.mid(close + 1));
+      if (!rest.isEmpty()) return rest;
+      const qsizetype open = genre.lastIndexOf(QLatin1Char('('), close);
+      genre = genre.mid(open + 1, close - open - 1);
+      if (genre == QLatin1String("RX")) return QStringLiteral("Remix");
+      if (genre == QLatin1String("CR")) return QStringLiteral("Cover");
+    }
+  }
+  bool number = false;
+  const int index = genre.toInt(&number);
+  if (number && index >= 0 && index < kGenreCount && !genre.isEmpty() && genre[0].isDigit())
+    return QString::fromLatin1(GenreNames[index].data(),
+                               static_cast<qsizetype>(GenreNames[index].size()));
   return genre;
 }
 
@@ -105,9 +121,7 @@ const TFrame* LastFrame(const TFrameTag& tag, std::string_view id) {
 
 QString FrameText(const TFrameTag& tag, std::string_view id) {
   const TFrame* frame = LastFrame(tag, id);
-  if (!frame) return QString();
-  const std::optional<std::string_view> content = FrameContent(*frame, tag.Version);
-  return content ? Trimmed(TextOfTextFrame(*content)) : QString();
+  return frame ? FrameTextOf(*frame, tag.Version) : QString();
 }
 
 constexpr std::array<std::string_view, 6> kTextIds = {"TIT2", "TPE1", "TALB",
@@ -127,28 +141,13 @@ struct TEncodedValue {
   std::string Bytes;
 };
 
-std::string Utf16Of(const QString& text) {
-  std::string out("\xFF\xFE", 2);
-  out.reserve(2 + static_cast<size_t>(text.size()) * 2);
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i].unicode();
-    // An escape stands for a byte of no character, which UTF-16 cannot hold; the low half of a
-    // surrogate pair in the same range is a character.
-    const bool paired = i > 0 && text[i - 1].isHighSurrogate();
-    if (IsEscape(unit) && !paired) unit = kReplacement;
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
-  return out;
-}
-
 TEncodedValue Encoded(const QString& text, bool unicode) {
   TEncodedValue value;
   if (unicode) {
     const QString trimmed = TrimmedRight(text);
     if (!CodePageCanEncode(trimmed)) {
       value.Encoding = tags::kUtf16;
-      if (!trimmed.isEmpty()) value.Bytes = Utf16Of(trimmed);
+      if (!trimmed.isEmpty()) value.Bytes = EncodeFrameString(tags::kUtf16, trimmed);
       return value;
     }
   }
@@ -184,6 +183,59 @@ QString DecodeFrameString(uint8_t encoding, std::string_view bytes) {
   }
 }
 
+std::string EncodeFrameString(uint8_t encoding, const QString& text) {
+  if (encoding == tags::kLatin1) return EncodeText(text);
+  // An escape stands for a byte of no character, which Unicode cannot hold; the low half of a
+  // surrogate pair in the same range is a character.
+  QString clean = text;
+  for (qsizetype i = 0; i < clean.size(); ++i)
+    if (IsEscape(clean[i].unicode()) && !(i > 0 && clean[i - 1].isHighSurrogate()))
+      clean[i] = QChar(kReplacement);
+  if (encoding == tags::kUtf8) return clean.toUtf8().toStdString();
+  const bool bigEndian = encoding == tags::kUtf16BE;
+  std::string out = bigEndian ? std::string() : std::string("\xFF\xFE", 2);
+  out.reserve(out.size() + static_cast<size_t>(clean.size()) * 2);
+  for (const QChar c : clean) {
+    const char16_t unit = c.unicode();
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out.push_back(bigEndian ? high : low);
+    out.push_back(bigEndian ? low : high);
+  }
+  return out;
+}
+
+std::optional<std::string> ContentOf(const TFrame& frame, uint8_t version) {
+  if (const std::optional<std::string_view> content = FrameContent(frame, version))
+    return std::string(*content);
+  // A compressed frame: zlib data behind its decompressed size (2.3) or its data-length
+  // indicator (2.4), after a group byte; an encrypted one stays unreadable.
+  const bool v4 = version == 4;
+  if (frame.Flags & (v4 ? tags::kFlag24Encrypted : tags::kFlag23Encrypted)) return std::nullopt;
+  if (!(frame.Flags & (v4 ? tags::kFlag24Compressed : tags::kFlag23Compressed)))
+    return std::nullopt;
+  std::string_view data = frame.Data;
+  if (frame.Flags & (v4 ? tags::kFlag24Grouped : tags::kFlag23Grouped)) data.remove_prefix(1);
+  if (data.size() < 4 || (v4 && !(frame.Flags & tags::kFlag24DataLength))) return std::nullopt;
+  const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  const uint32_t size =
+      v4 ? uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
+               (p[3] & 0x7F)
+         : uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+  // What qUncompress takes: the expected size, big-endian, then the zlib stream.
+  QByteArray packed;
+  packed.reserve(static_cast<qsizetype>(data.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) packed.append(static_cast<char>(size >> shift));
+  packed.append(data.data() + 4, static_cast<qsizetype>(data.size() - 4));
+  const QByteArray plain = qUncompress(packed);
+  if (plain.isEmpty() && size > 0) return std::nullopt;
+  return plain.toStdString();
+}
+
+QString FrameTextOf(const TFrame& frame, uint8_t version) {
+  const std::optional<std::string> content = ContentOf(frame, version);
+  return content ? Trimmed(TextOfTextFrame(*content)) : QString();
+}
+
 QString TextOfTextFrame(std::string_view content) {
   if (content.empty()) return QString();
   return JoinedStrings(static_cast<uint8_t>(content[0]), content.substr(1));
@@ -202,7 +254,7 @@ int ChosenComment(const TFrameTag& tag) {
   int last = -1, plain = -1;
   for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i) {
     if (tag.Frames[i].Id != "COMM") continue;
-    const std::optional<std::string_view> content = FrameContent(tag.Frames[i], tag.Version);
+    const std::optional<std::string> content = ContentOf(tag.Frames[i], tag.Version);
     if (!content) continue;
     const std::optional<tags::TCommentParts> parts = tags::SplitComment(*content);
     last = i;
@@ -216,25 +268,18 @@ TID3v2Text TextOf(const TFrameTag& tag) {
   text.Exists = tag.Exists;
   text.Version = tag.Version;
   text.Size = static_cast<int32_t>(tag.TagSize);
-  if (tag.Version != 3 && tag.Version != 4) return text;
+  if (tag.Version < 2 || tag.Version > 4) return text;
   text.Title = FrameText(tag, "TIT2");
   text.Artist = FrameText(tag, "TPE1");
   text.Album = FrameText(tag, "TALB");
   text.Track = static_cast<uint8_t>(ParseTrack(FrameText(tag, "TRCK").toStdString()) & 0xFF);
   text.Year = FrameText(tag, "TYER");
   if (tag.Version == 4 && LastFrame(tag, "TDRC")) text.Year = FrameText(tag, "TDRC");
-  text.Genre = TrimmedGenre(FrameText(tag, "TCON"));
-  if (tag.Version == 4) {
-    // 2.4 names an ID3v1 genre by its number alone.
-    bool number = false;
-    const int index = text.Genre.toInt(&number);
-    if (number && index >= 0 && index < kGenreCount && text.Genre[0].isDigit())
-      text.Genre = QString::fromLatin1(GenreNames[index].data(),
-                                       static_cast<qsizetype>(GenreNames[index].size()));
-  }
+  text.Genre = GenreOfText(FrameText(tag, "TCON"));
   const int comment = ChosenComment(tag);
   if (comment >= 0) {
-    const auto parts = tags::SplitComment(*FrameContent(tag.Frames[comment], tag.Version));
+    const std::optional<std::string> content = ContentOf(tag.Frames[comment], tag.Version);
+    const auto parts = tags::SplitComment(*content);
     if (parts) text.Comment = Trimmed(JoinedStrings(parts->Encoding, parts->Text));
   }
   return text;
@@ -340,6 +385,10 @@ TTagView ViewOf(const TID3v2Text& text) {
   f.Year = text.Year;
   f.Comment = text.Comment;
   f.GenrePosition = GenrePositionOfName(EncodeText(text.Genre));
+  if (f.GenrePosition == 0 && !text.Genre.isEmpty()) {
+    f.GenrePosition = kOtherGenrePosition;
+    f.OtherGenre = text.Genre;
+  }
   return view;
 }
 
@@ -350,7 +399,7 @@ TID3v2Text TextOfFields(const TTagFields& fields) {
   text.Album = fields.Album;
   text.Track = TrackOfText(fields.Track);
   text.Year = fields.Year;
-  text.Genre = DecodeText(GenreNameOfPosition(fields.GenrePosition));
+  text.Genre = GenreOfFields(fields);
   text.Comment = fields.Comment;
   return text;
 }
@@ -386,26 +435,6 @@ TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const
   if (choices.GenrePosition) text.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
   if (choices.Comment) text.Comment = *choices.Comment;
   return text;
-}
-
-bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position) {
-  if (!IsUsablePath(path) || !FileExists(path)) return false;
-  TID3v1 tag;
-  SetBatchValues(tag, path, choices, titleLine, position);
-  return tag.WriteToFile(TagPath(path));
-}
-
-TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
-                              const QString& titleLine, int position,
-                              const TUnicodeOptions& options) {
-  if (!IsUsablePath(path) || !FileExists(path)) return {};
-  if (options.ReadUnicode || options.WriteUnicode || options.KeepOtherFrames)
-    return WriteID3v2Text(
-        TagPath(path), BatchText(path, choices, titleLine, position, options.ReadUnicode), options);
-  TID3v2 tag;
-  SetBatchValues(tag, path, choices, titleLine, position);
-  return {tag.WriteToFile(TagPath(path)), 0};
 }
 
 }  // namespace melotag::editor

@@ -26,8 +26,17 @@ struct TUnicodeOptions {
 // included), 1 UTF-16 with a byte-order mark (without one, the byte order the zero bytes show),
 // 2 UTF-16BE, 3 UTF-8. An invalid sequence, a lone surrogate or an odd last byte becomes U+FFFD.
 QString DecodeFrameString(uint8_t encoding, std::string_view bytes);
+// The bytes of a text in an encoding (no encoding byte, no terminator): 0 code-page bytes
+// (escapes give their byte; a character the code page lacks becomes "?"), 1 UTF-16 with a
+// byte-order mark, 2 UTF-16BE, 3 UTF-8; in Unicode an escape becomes U+FFFD.
+std::string EncodeFrameString(uint8_t encoding, const QString& text);
 // The text of a text frame's content (encoding byte first): its strings joined by "/".
 QString TextOfTextFrame(std::string_view content);
+// What a frame holds (FrameContent), a compressed frame's content decompressed; none for an
+// encrypted frame or damaged compressed data.
+std::optional<std::string> ContentOf(const tags::TFrame& frame, uint8_t version);
+// The trimmed text of a text frame; empty when its content cannot be read.
+QString FrameTextOf(const tags::TFrame& frame, uint8_t version);
 
 // The seven values of an ID3v2 tag as text, with its existence, version and size as the tag
 // class gives them.
@@ -91,15 +100,5 @@ TID3v2Text TextOfFields(const TTagFields& fields);
 // choices over them.
 TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position, bool readUnicode);
-
-// One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
-// trailer, respectively its ID3v2 tag (as text by the Unicode options when any is set, otherwise
-// by the tag class). False / Ok false when the file is missing or cannot be written; it is then
-// as it was. A rebuilt file waits in the thread's tagfile::TCommitGroup, if there is one.
-bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position);
-TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
-                              const QString& titleLine, int position,
-                              const TUnicodeOptions& options);
 
 }  // namespace melotag::editor

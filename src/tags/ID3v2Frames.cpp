@@ -12,7 +12,8 @@ namespace {
 
 constexpr size_t kHeaderSize = 10;
 constexpr uint32_t kLargestTagSize = 0x0FFFFFFF;  // 28 bits in four 7-bit bytes
-constexpr uint8_t kTagUnsynchronised = 0x80, kTagExtended = 0x40, kTagFooter = 0x10;
+constexpr uint8_t kTagUnsynchronised = 0x80, kTagExtended = 0x40, kTagFooter = 0x10,
+                  kTag22Compressed = 0x40;
 
 uint32_t Plain32(const unsigned char* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -108,6 +109,145 @@ void ParseFrames(std::string_view body, uint8_t version, bool unsynchronised, TF
     at = dataAt + size;
   }
   // Fewer than 10 bytes left: padding, or the remains of something that is no frame.
+  if (at < body.size() && std::any_of(body.begin() + at, body.end(), [](char c) { return c; }))
+    tag.Damaged = true;
+}
+
+// The 2.3 frame ID of a 2.2 frame ID, iTunes' own ones included; empty for one that 2.3 has no
+// frame for.
+std::string_view Id23Of22(std::string_view id) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 73> kIds = {{
+      {"BUF", "RBUF"},
+      {"CNT", "PCNT"},
+      {"COM", "COMM"},
+      {"CRA", "AENC"},
+      {"ETC", "ETCO"},
+      {"EQU", "EQUA"},
+      {"GEO", "GEOB"},
+      {"IPL", "IPLS"},
+      {"MCI", "MCDI"},
+      {"MLL", "MLLT"},
+      {"PIC", "APIC"},
+      {"POP", "POPM"},
+      {"REV", "RVRB"},
+      {"RVA", "RVAD"},
+      {"SLT", "SYLT"},
+      {"STC", "SYTC"},
+      {"TAL", "TALB"},
+      {"TBP", "TBPM"},
+      {"TCM", "TCOM"},
+      {"TCO", "TCON"},
+      {"TCR", "TCOP"},
+      {"TDA", "TDAT"},
+      {"TDY", "TDLY"},
+      {"TEN", "TENC"},
+      {"TFT", "TFLT"},
+      {"TIM", "TIME"},
+      {"TKE", "TKEY"},
+      {"TLA", "TLAN"},
+      {"TLE", "TLEN"},
+      {"TMT", "TMED"},
+      {"TOA", "TOPE"},
+      {"TOF", "TOFN"},
+      {"TOL", "TOLY"},
+      {"TOR", "TORY"},
+      {"TOT", "TOAL"},
+      {"TP1", "TPE1"},
+      {"TP2", "TPE2"},
+      {"TP3", "TPE3"},
+      {"TP4", "TPE4"},
+      {"TPA", "TPOS"},
+      {"TPB", "TPUB"},
+      {"TRC", "TSRC"},
+      {"TRD", "TRDA"},
+      {"TRK", "TRCK"},
+      {"TSI", "TSIZ"},
+      {"TSS", "TSSE"},
+      {"TT1", "TIT1"},
+      {"TT2", "TIT2"},
+      {"TT3", "TIT3"},
+      {"TXT", "TEXT"},
+      {"TXX", "TXXX"},
+      {"TYE", "TYER"},
+      {"UFI", "UFID"},
+      {"ULT", "USLT"},
+      {"WAF", "WOAF"},
+      {"WAR", "WOAR"},
+      {"WAS", "WOAS"},
+      {"WCM", "WCOM"},
+      {"WCP", "WCOP"},
+      {"WPB", "WPUB"},
+      {"WXX", "WXXX"},
+      // iTunes
+      {"TCP", "TCMP"},
+      {"TST", "TSOT"},
+      {"TSA", "TSOA"},
+      {"TSP", "TSOP"},
+      {"TS2", "TSO2"},
+      {"TSC", "TSOC"},
+      {"PCS", "PCST"},
+      {"TDS", "TDES"},
+      {"TID", "TGID"},
+      {"WFD", "WFED"},
+      {"MVN", "MVNM"},
+      {"MVI", "MVIN"},
+  }};
+  for (const auto& [old, id23] : kIds)
+    if (old == id) return id23;
+  return {};
+}
+
+// A picture's MIME type for the three letters 2.2 gives its format.
+std::string MimeOfFormat(std::string_view format) {
+  std::string lower;
+  for (char c : format) {
+    if (c == '\0') break;
+    lower.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+  }
+  if (lower == "jpg") lower = "jpeg";
+  return "image/" + lower;
+}
+
+// The frames of a 2.2 tag body as 2.3 frames; a frame 2.3 has no place for is counted.
+void ParseFrames22(std::string_view body, TFrameTag& tag) {
+  constexpr size_t kHeader22 = 6;
+  size_t at = 0;
+  while (at + kHeader22 <= body.size()) {
+    if (body[at] == '\0') return;  // padding
+    if (!std::all_of(body.begin() + at, body.begin() + at + 3, IsIdChar)) {
+      tag.Damaged = true;
+      return;
+    }
+    const unsigned char* header = Bytes(body) + at;
+    const uint32_t size = uint32_t{header[3]} << 16 | uint32_t{header[4]} << 8 | header[5];
+    const size_t dataAt = at + kHeader22;
+    const size_t available = body.size() - dataAt;
+    std::string_view data = body.substr(dataAt, std::min<size_t>(size, available));
+    const std::string_view id = Id23Of22(body.substr(at, 3));
+    if (id.empty()) {
+      ++tag.Unconverted;
+    } else {
+      TFrame frame;
+      frame.Id = id;
+      frame.Truncated = size > available;
+      if (id == "APIC" && data.size() >= 4) {
+        // Encoding, a three-letter format for the MIME type, then type, description and data
+        // as APIC has them.
+        frame.Data.assign(data.substr(0, 1));
+        frame.Data += MimeOfFormat(data.substr(1, 3));
+        frame.Data.push_back('\0');
+        frame.Data.append(data.substr(4));
+      } else {
+        frame.Data.assign(data);
+      }
+      tag.Frames.push_back(std::move(frame));
+    }
+    if (size > available) {
+      tag.Damaged = true;
+      return;
+    }
+    at = dataAt + size;
+  }
   if (at < body.size() && std::any_of(body.begin() + at, body.end(), [](char c) { return c; }))
     tag.Damaged = true;
 }
@@ -240,13 +380,21 @@ void ParseFrameTag(std::string_view bytes, TFrameTag& tag) {
   tag.Size = static_cast<int64_t>(
       std::min<uint64_t>(kHeaderSize + declared + (footer ? kHeaderSize : 0), bytes.size()));
   tag.TagSize = kHeaderSize + declared <= bytes.size() ? kHeaderSize + declared : 0;
-  if (tag.Version != 3 && tag.Version != 4) return;
+  if (tag.Version < 2 || tag.Version > 4) return;
   std::string_view body =
       bytes.substr(kHeaderSize, std::min<uint64_t>(declared, bytes.size() - kHeaderSize));
   std::string whole;
-  if (tag.Version == 3 && (tag.Flags & kTagUnsynchronised)) {
+  if (tag.Version != 4 && (tag.Flags & kTagUnsynchronised)) {
     whole = Resynchronise(body);
     body = whole;
+  }
+  if (tag.Version == 2) {
+    // The compression this flag announced was never defined: nothing of such a tag is readable.
+    if (tag.Flags & kTag22Compressed)
+      tag.Damaged = true;
+    else
+      ParseFrames22(body, tag);
+    return;
   }
   if (tag.Flags & kTagExtended) {
     if (body.size() < 4) {
@@ -383,24 +531,36 @@ std::optional<TFrame> FrameFor23(const TFrame& frame24) {
   return frame;
 }
 
-std::optional<std::string> BuildTag23(const std::vector<TFrame>& frames) {
+std::optional<std::string> BuildTag(const std::vector<TFrame>& frames, uint8_t version) {
   uint64_t size = 0;
   for (const TFrame& frame : frames) size += kHeaderSize + frame.Data.size();
   if (size > kLargestTagSize) return std::nullopt;
-  std::string tag("ID3\x03\x00\x00", 6);
-  for (int shift = 21; shift >= 0; shift -= 7)
-    tag.push_back(static_cast<char>((size >> shift) & 0x7F));
+  std::string tag("ID3", 3);
+  tag.push_back(static_cast<char>(version == 4 ? 4 : 3));
+  tag.append(2, '\0');  // revision, flags
+  auto appendSynchsafe = [&tag](uint64_t value) {
+    for (int shift = 21; shift >= 0; shift -= 7)
+      tag.push_back(static_cast<char>((value >> shift) & 0x7F));
+  };
+  appendSynchsafe(size);
   tag.reserve(kHeaderSize + size);
   for (const TFrame& frame : frames) {
     std::string id = frame.Id;
     id.resize(4, ' ');
     tag += id;
-    AppendPlain32(tag, static_cast<uint32_t>(frame.Data.size()));
+    if (version == 4)
+      appendSynchsafe(frame.Data.size());
+    else
+      AppendPlain32(tag, static_cast<uint32_t>(frame.Data.size()));
     tag.push_back(static_cast<char>(frame.Flags >> 8));
     tag.push_back(static_cast<char>(frame.Flags & 0xFF));
     tag += frame.Data;
   }
   return tag;
+}
+
+std::optional<std::string> BuildTag23(const std::vector<TFrame>& frames) {
+  return BuildTag(frames, 3);
 }
 
 }  // namespace melotag::tags

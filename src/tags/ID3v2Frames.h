@@ -29,8 +29,11 @@ struct TFrameTag {
   // Header and declared size as the tag class gives them: 0 when that is more than the file
   // holds.
   int64_t TagSize = 0;
-  // In the tag's order; always empty for other versions than 2.3 and 2.4.
+  // In the tag's order. A 2.2 tag's frames come as the 2.3 frames they stand for (TT2 as TIT2,
+  // PIC as APIC with a MIME type ...); always empty for other versions than 2.2, 2.3 and 2.4.
   std::vector<TFrame> Frames;
+  // Frames of a 2.2 tag that 2.3 has no frame for: they are not in Frames.
+  int Unconverted = 0;
   // Something was not sound: a frame ran past the tag, a frame header was not one, an
   // extended header did not fit, a 2.4 size was not synchsafe.
   bool Damaged = false;
@@ -83,5 +86,7 @@ std::optional<TFrame> FrameFor23(const TFrame& frame24);
 // A version 2.3 tag of the frames (their flags in the 2.3 layout), in order, without padding;
 // none when they are too large for a tag.
 std::optional<std::string> BuildTag23(const std::vector<TFrame>& frames);
+// The same for version 2.4 (flags in the 2.4 layout, sizes synchsafe) or 2.3 by `version`.
+std::optional<std::string> BuildTag(const std::vector<TFrame>& frames, uint8_t version);
 
 }  // namespace melotag::tags

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QSettings>
 #include <QThread>
 #include <QTimer>
 
@@ -54,6 +55,8 @@ void RunEventLoop(int ms) {
 
 void MainFormTest::SetUp() {
   ASSERT_TRUE(FDir.isValid());
+  // Every test starts from the choices a first run has.
+  QSettings(QStringLiteral("Melotag"), QStringLiteral("Melotag")).clear();
   FScope = std::make_unique<TDialogsScope>(&FDialogs);
 }
 

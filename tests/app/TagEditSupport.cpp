@@ -1,5 +1,7 @@
 #include "TagEditSupport.h"
 
+#include <QCheckBox>
+
 using namespace tagtest;
 
 void TagEditTest::Song(const QString& name, const TSong& song, bool v1, bool v2) {
@@ -47,6 +49,11 @@ TMainForm& TagEditTest::ListFolder() {
   TMainForm& form = MakeForm();
   form.ScanFolder(B(FDir.path()));
   return form;
+}
+
+void TagEditTest::Exact() {
+  for (const char* box : {"cbxReadUnicode", "cbxWriteUnicode", "cbxKeepOtherFrames"})
+    Get<QCheckBox>(box)->setChecked(false);
 }
 
 QStringList TagEditTest::Said() {

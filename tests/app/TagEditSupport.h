@@ -38,6 +38,8 @@ class TagEditTest : public MainFormTest {
   void Trigger(const char* action);
   void SetReading(int item);
   void SetWriting(int item);
+  // Unticks the Unicode options of the window: tags are read and written by the tag classes.
+  void Exact();
   QString Status() const;
 
   const std::string Audio = tagtest::MpegAudio(2);

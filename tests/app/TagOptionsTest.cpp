@@ -24,28 +24,28 @@ const TOptionBox kBoxes[] = {
     {"cbxKeepOtherFrames", "TabSheet5", "Keep other frames (cover art, lyrics ...)"},
 };
 
-TEST_F(MainFormTest, UnicodeOptionsStartUntickedAndAreRememberedByTheNextWindow) {
+TEST_F(MainFormTest, UnicodeReadingAndKeepingStartTickedAndAreRememberedByTheNextWindow) {
   QSettings(QStringLiteral("Melotag"), QStringLiteral("Melotag")).clear();
   TMainForm& form = MakeForm();
   for (const TOptionBox& b : kBoxes) {
     auto* box = form.findChild<QCheckBox*>(b.name);
     ASSERT_TRUE(box) << b.name;
     EXPECT_EQ(box->text(), b.caption);
-    EXPECT_FALSE(box->isChecked()) << b.name;
+    EXPECT_EQ(box->isChecked(), b.name != std::string("cbxWriteUnicode")) << b.name;
     EXPECT_TRUE(form.findChild<QWidget*>(b.page)->isAncestorOf(box)) << b.name;
   }
-  const auto none = form.TagOptions().Options();
-  EXPECT_FALSE(none.ReadUnicode || none.WriteUnicode || none.KeepOtherFrames);
+  const auto first = form.TagOptions().Options();
+  EXPECT_TRUE(first.ReadUnicode && first.KeepOtherFrames && !first.WriteUnicode);
 
   form.findChild<QCheckBox*>("cbxReadUnicode")->click();
-  form.findChild<QCheckBox*>("cbxKeepOtherFrames")->click();
+  form.findChild<QCheckBox*>("cbxWriteUnicode")->click();
   TMainForm& next = MakeForm();
   const auto options = next.TagOptions().Options();
-  EXPECT_TRUE(options.ReadUnicode);
-  EXPECT_FALSE(options.WriteUnicode);
+  EXPECT_FALSE(options.ReadUnicode);
+  EXPECT_TRUE(options.WriteUnicode);
   EXPECT_TRUE(options.KeepOtherFrames);
-  next.findChild<QCheckBox*>("cbxReadUnicode")->click();
-  EXPECT_FALSE(MakeForm().TagOptions().Options().ReadUnicode);
+  next.findChild<QCheckBox*>("cbxKeepOtherFrames")->click();
+  EXPECT_FALSE(MakeForm().TagOptions().Options().KeepOtherFrames);
 }
 
 TEST_F(MainFormTest, DroppedFramesAreCountedInTheStatusBar) {
@@ -88,63 +88,84 @@ class UnicodeOptionsTest : public TagEditTest {
   }
 };
 
-TEST_F(UnicodeOptionsTest, PanelReads24TagsAndWritesUtf16WithTheCoverKept) {
+TEST_F(UnicodeOptionsTest, PanelKeepsA24TagWithItsCoverAndWritesTheChangeInItsEncoding) {
   RawSong("a.mp3", Tag24());
   ListFolder();
+  Exact();
   Select({0});
   EXPECT_EQ(Text("VersionValue"), "2.4");
-  EXPECT_EQ(Text("TitleEdit"), "") << "without the option a 2.4 tag shows no values";
+  EXPECT_EQ(Text("TitleEdit"), "") << "the tag class shows no values of a 2.4 tag";
 
   Tick("cbxReadUnicode");
+  Tick("cbxKeepOtherFrames");
   Select({});
   Select({0});
   EXPECT_EQ(Text("TitleEdit"), U(u"中文"));
-
-  Tick("cbxWriteUnicode");
-  Tick("cbxKeepOtherFrames");
   SetWriting(1);
   Get<QLineEdit>("ArtistEdit")->setText(U(u"歌手 😀"));
   Trigger("actWriteTag");
   EXPECT_TRUE(Said().isEmpty());
-  EXPECT_TRUE(Status().endsWith(": 1")) << Status().toStdString() << " (TSOP)";
   const melotag::tags::TFrameTag tag = Frames("a.mp3");
-  EXPECT_EQ(tag.Version, 3);
-  ASSERT_EQ(tag.Frames.size(), 3u);
-  EXPECT_EQ(tag.Frames[0].Data, std::string("\x01\xFF\xFE\x2D\x4E\x87\x65", 7));
+  EXPECT_EQ(tag.Version, 4);
+  ASSERT_EQ(tag.Frames.size(), 4u);
+  EXPECT_EQ(tag.Frames[0].Data, "\x03\xE4\xB8\xAD\xE6\x96\x87") << "the title as it was";
   EXPECT_EQ(tag.Frames[1].Id, "TPE1");
-  EXPECT_EQ(tag.Frames[2].Id, "APIC");
-  EXPECT_EQ(tag.Frames[2].Data.substr(tag.Frames[2].Data.size() - 5), FPicture.substr(20));
-  EXPECT_EQ(Bytes("a.mp3").substr(static_cast<size_t>(tag.TagSize)), Audio);
+  EXPECT_EQ(tag.Frames[1].Data, "\x03" + U(u"歌手 😀").toStdString()) << "UTF-8 as the tag's texts";
+  EXPECT_EQ(tag.Frames[2].Data, FPicture);
+  EXPECT_EQ(tag.Frames[3].Id, "TSOP");
+  EXPECT_TRUE(Bytes("a.mp3").ends_with(Audio));
   // Read back into the panel.
   EXPECT_EQ(Text("ArtistEdit"), U(u"歌手 😀"));
-  EXPECT_EQ(Text("VersionValue"), "2.3");
+  EXPECT_EQ(Text("VersionValue"), "2.4");
 }
 
-TEST_F(UnicodeOptionsTest, BatchKeepsUntickedUnicodeValuesAndOtherFrames) {
+TEST_F(UnicodeOptionsTest, WithoutKeepingAWriteIsTheSevenValuesInUtf16WhereNeeded) {
+  RawSong("a.mp3", Tag24());
+  ListFolder();
+  Get<QCheckBox>("cbxKeepOtherFrames")->setChecked(false);
+  Tick("cbxWriteUnicode");
+  Select({0});
+  SetWriting(1);
+  Get<QLineEdit>("ArtistEdit")->setText(U(u"歌手"));
+  Trigger("actWriteTag");
+  EXPECT_TRUE(Said().isEmpty());
+  const melotag::tags::TFrameTag tag = Frames("a.mp3");
+  EXPECT_EQ(tag.Version, 3);
+  ASSERT_EQ(tag.Frames.size(), 2u);
+  EXPECT_EQ(tag.Frames[0].Data, std::string("\x01\xFF\xFE\x2D\x4E\x87\x65", 7));
+  EXPECT_EQ(tag.Frames[1].Id, "TPE1");
+  EXPECT_EQ(Bytes("a.mp3").substr(static_cast<size_t>(tag.TagSize)), Audio);
+}
+
+TEST_F(UnicodeOptionsTest, BatchKeepsUntickedValuesAndOtherFramesInEachTagsOwnConvention) {
   RawSong("a.mp3", Tag(Frame("TIT2", std::string("\x01\xFF\xFE\xE5\x65\x2C\x67", 7)) +
                        Frame("APIC", std::string("\0image/png\0\x03\0\x89PNG", 17))));
   RawSong("b.mp3", Tag24());
   ListFolder();
-  Tick("cbxReadUnicode");
-  Tick("cbxWriteUnicode");
-  Tick("cbxKeepOtherFrames");
   SetWriting(1);
+  Tick("cbxArtist");
   Get<QLineEdit>("edtArtist")->setText(U(u"新歌手"));
   Trigger("actWriteAllTag");
   EXPECT_TRUE(Said().isEmpty());
   EXPECT_TRUE(Status().startsWith("Update OK")) << Status().toStdString();
-  EXPECT_TRUE(Status().endsWith(": 1")) << Status().toStdString();
   const struct {
     const char* name;
     QString title;
-  } files[] = {{"a.mp3", U(u"日本")}, {"b.mp3", U(u"中文")}};
+    uint8_t version;
+    char encoding;  // of the new artist
+    std::string last;
+  } files[] = {{"a.mp3", U(u"日本"), 3, '\x01', "APIC"}, {"b.mp3", U(u"中文"), 4, '\x03', "TSOP"}};
   for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
     melotag::editor::TID3v2Text text;
     ASSERT_TRUE(melotag::editor::LoadID3v2Text(P(f.name), text));
-    EXPECT_EQ(text.Version, 3) << f.name;
-    EXPECT_EQ(text.Title, f.title) << f.name;
-    EXPECT_EQ(text.Artist, U(u"新歌手")) << f.name;
-    EXPECT_EQ(Frames(f.name).Frames.back().Id, "APIC") << f.name;
+    EXPECT_EQ(text.Version, f.version);
+    EXPECT_EQ(text.Title, f.title);
+    EXPECT_EQ(text.Artist, U(u"新歌手"));
+    const melotag::tags::TFrameTag tag = Frames(f.name);
+    EXPECT_EQ(tag.Frames[1].Id, "TPE1");
+    EXPECT_EQ(tag.Frames[1].Data[0], f.encoding);
+    EXPECT_EQ(tag.Frames.back().Id, f.last);
   }
 }
 

@@ -275,8 +275,8 @@ TEST_F(CliTagTest, UnicodeOptionsWriteWhatTheCodePageLacksAndReadItBack) {
   const QJsonObject v2 = Json(shown.Out)["v2"].toObject();
   EXPECT_EQ(v2["artist"].toString(), U("周杰伦"));
   EXPECT_EQ(v2["title"].toString(), U("晴天"));
-  // Without the option the code page writes "?" for what it lacks.
-  ASSERT_EQ(RunCli({"set", "--v2", "--artist", "周杰伦", path}, "950").Status, 0);
+  // The exact write puts "?" for what the code page lacks.
+  ASSERT_EQ(RunCli({"set", "--v2", "--exact", "--artist", "周杰伦", path}, "950").Status, 0);
   EXPECT_EQ(Hex(V2(path).Artist()), Hex("\xA9\x50\xAA\x4E?"));
 }
 

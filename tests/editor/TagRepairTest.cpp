@@ -48,7 +48,14 @@ struct TFileCase {
   QString title, artist, album, year, comment;
   uint8_t track;
   QString genre;
+  uint8_t version = 3;  // of the repaired tag
 };
+
+// A 2.2 frame: three-letter ID, 24-bit size, data.
+std::string Frame22(const std::string& id, const std::string& data) {
+  const auto size = static_cast<uint32_t>(data.size());
+  return id + char(size >> 16) + char((size >> 8) & 0xFF) + char(size & 0xFF) + data;
+}
 
 TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
   TEnvScope system("MELOTAG_CODEPAGE", "1252");
@@ -64,9 +71,19 @@ TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
       {"trailer values the tag lacks are added, those it has are not",
        Tag(Frame("TIT2", Text(Cp(u"十年", 936)))), Trailer("Other title", "", 0, 3, 255), 936,
        TRepairOutcome::Repaired, U(u"十年"), "", "", "", "", 3, ""},
-      {"2.4 tag: the recording time becomes the year",
+      {"2.4 tag keeps its version and recording time",
        Tag(Frame24("TIT2", Text(Cp(u"さくら", 932))) + Frame24("TDRC", Text("2001-05-01")), 4), "",
-       932, TRepairOutcome::Repaired, U(u"さくら"), "", "", "2001", "", 0, ""},
+       932, TRepairOutcome::Repaired, U(u"さくら"), "", "", "2001-05-01", "", 0, "", 4},
+      {"2.4 tag: a trailer's year becomes its recording time",
+       Tag(Frame24("TIT2", Text(Cp(u"さくら", 932))), 4),
+       Trailer(Cp(u"さくら", 932) + std::string(30 - 6, '\0') + std::string(60, '\0') + "1999", "",
+               0, 0, 255),
+       932, TRepairOutcome::Repaired, U(u"さくら"), "", "", "1999", "", 0, "", 4},
+      {"2.2 tag of old iTunes becomes 2.3 with its picture",
+       Tag(Frame22("TT2", Text(Cp(u"月亮代表我的心", 950))) +
+               Frame22("PIC", std::string("\0PNG\x03\0", 6) + "PNGDATA"),
+           2),
+       "", 950, TRepairOutcome::Repaired, U(u"月亮代表我的心"), "", "", "", "", 0, ""},
       {"nothing beyond ASCII", Tag(Frame("TIT2", Text("Plain"))), Trailer("Plain", "", 0, 1, 1),
        950, TRepairOutcome::Nothing, "Plain", "", "", "", "", 0, ""},
       {"a text the code page cannot read stays, the others are repaired",
@@ -94,7 +111,7 @@ TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
     EXPECT_EQ(after.substr(after.size() - MpegAudio().size() - c.trailer.size()),
               MpegAudio() + c.trailer);
     const TID3v2Text values = Values(path);
-    EXPECT_EQ(values.Version, 3);
+    EXPECT_EQ(values.Version, c.version);
     EXPECT_EQ(values.Title, c.title);
     EXPECT_EQ(values.Artist, c.artist);
     EXPECT_EQ(values.Album, c.album);
@@ -102,7 +119,7 @@ TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
     EXPECT_EQ(values.Comment, c.comment);
     EXPECT_EQ(values.Track, c.track);
     EXPECT_EQ(values.Genre, c.genre);
-    if (c.tag.find("APIC") != std::string::npos) {
+    if (c.tag.find("APIC") != std::string::npos || c.tag.find("PIC") != std::string::npos) {
       EXPECT_NE(after.find(kPicture), std::string::npos) << "the picture frame byte for byte";
     }
   }
@@ -132,8 +149,8 @@ TEST(TagRepair, PreviewListsTheLegacyTextsAndGuessesPerFile) {
 
   const TTagRepairFile missing = ReadLegacyTags(QByteArray::fromStdString(dir.Path("none.mp3")));
   EXPECT_FALSE(missing.Problem.isEmpty());
-  WriteBytes(dir.Path("v22.mp3"), std::string("ID3\x02", 4) + std::string(6, '\0') + MpegAudio());
-  EXPECT_EQ(ReadLegacyTags(QByteArray::fromStdString(dir.Path("v22.mp3"))).Problem, "ID3v2.2 tag");
+  WriteBytes(dir.Path("v25.mp3"), std::string("ID3\x05", 4) + std::string(6, '\0') + MpegAudio());
+  EXPECT_EQ(ReadLegacyTags(QByteArray::fromStdString(dir.Path("v25.mp3"))).Problem, "ID3v2.5 tag");
 }
 
 TEST(TagRepair, UndoWritesTheOldTagsBackUnlessChangedSince) {

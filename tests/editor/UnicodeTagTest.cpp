@@ -135,7 +135,38 @@ TEST(FrameText, ValuesOf23And24Tags) {
   text = TextOf(tag);
   EXPECT_TRUE(text.Exists);
   EXPECT_EQ(text.Version, 2);
-  EXPECT_TRUE(text.Title.isEmpty());
+  EXPECT_EQ(text.Title, "a") << "2.2 frames read as the 2.3 frames they stand for";
+}
+
+TEST(FrameText, GenreReferencesNameTheirGenre) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"(17)", "Rock"},         {"(17)Rock", "Rock"},
+      {"17", "Rock"},           {"(17)(18)", "Techno"},
+      {"(RX)", "Remix"},        {"(CR)", "Cover"},
+      {"Mandopop", "Mandopop"}, {"Rock (Live)", "Rock (Live)"},
+      {"(200)", "200"},         {"", ""},
+  };
+  for (const auto& [stored, shown] : cases) {
+    TFrameTag tag;
+    ParseFrameTag(Tag(Frame("TCON", std::string(1, '\0') + stored)), tag);
+    EXPECT_EQ(TextOf(tag).Genre, QString::fromLatin1(shown)) << stored;
+  }
+}
+
+TEST(FrameText, CompressedFramesAreReadEncryptedOnesAreNot) {
+  const QByteArray packed = qCompress(QByteArray("\0Compressed title", 17));  // size, then zlib
+  const std::string zlib = packed.mid(4).toStdString();
+  const std::string size23 = packed.left(4).toStdString();
+  TFrameTag tag;
+  // 2.3: compressed (0x0080), the data's size in four plain bytes before the zlib data.
+  ParseFrameTag(Tag(Frame("TIT2", size23 + zlib, 0x0080) + Frame("TPE1", B("\0x"), 0x0040)), tag);
+  EXPECT_EQ(TextOf(tag).Title, "Compressed title");
+  EXPECT_EQ(TextOf(tag).Artist, "") << "encrypted";
+  // 2.4: compressed (0x0008) with its data-length indicator (0x0001), synchsafe.
+  std::string frame =
+      "TIT2" + SyncSafe(static_cast<uint32_t>(4 + zlib.size())) + B("\0\x09") + SyncSafe(17) + zlib;
+  ParseFrameTag(Tag(frame, 4), tag);
+  EXPECT_EQ(TextOf(tag).Title, "Compressed title");
 }
 
 TEST(FrameText, CodePageCanEncode) {

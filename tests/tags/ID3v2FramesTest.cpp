@@ -115,7 +115,21 @@ TEST(FrameReader, ReadsFramesOfEveryLayoutInOrder) {
        {"TIT2"},
        B("\0a"),
        true},
-      {"2.2 reports existence only", Tag(B("TT2\0\0\x02\0a"), 2), {}, "", false},
+      {"2.2 frames come as the 2.3 frames they stand for",
+       Tag(B("TT2\0\0\x02\0a") + B("TCP\0\0\x02\0") + "1", 2),
+       {"TIT2", "TCMP"},
+       B("\0a"),
+       false},
+      {"2.2 unsynchronised",
+       TagWithFlags(B("TT2\0\0\x02\0\xFF\0"), 2, 0x80),
+       {"TIT2"},
+       B("\0\xFF"),
+       false},
+      {"2.2 with the undefined compression has nothing readable",
+       TagWithFlags(B("TT2\0\0\x02\0a"), 2, 0x40),
+       {},
+       "",
+       true},
   };
   for (const TParseCase& c : cases) {
     TFrameTag tag;
@@ -263,22 +277,45 @@ TEST(FrameConversion, Utf8ToUtf16CoversEveryPlane) {
       Hex(B("\xFF\xFE\x2D\x4E\x3D\xD8\x00\xDE") + "\xFD\xFF\xFD\xFF\xFD\xFF\xFD\xFF\xFD\xFF"));
 }
 
-TEST(TagBuilder, BuildsA23TagThatReadsBackFrameForFrame) {
-  std::vector<TFrame> frames = {
-      {"TIT2", 0, B("\0t")}, {"APIC", 0x0020, std::string(200000, '\xFF')}, {"PRIV", 0, ""}};
-  const std::optional<std::string> bytes = BuildTag23(frames);
-  ASSERT_TRUE(bytes);
-  EXPECT_EQ(bytes->substr(0, 6), B("ID3\x03\0\0"));
-  TFrameTag tag;
-  ParseFrameTag(*bytes, tag);
-  ASSERT_EQ(tag.Frames.size(), frames.size());
-  for (size_t i = 0; i < frames.size(); ++i) {
-    EXPECT_EQ(tag.Frames[i].Id, frames[i].Id);
-    EXPECT_EQ(tag.Frames[i].Flags, frames[i].Flags);
-    EXPECT_EQ(tag.Frames[i].Data, frames[i].Data);
+TEST(TagBuilder, BuildsA23Or24TagThatReadsBackFrameForFrame) {
+  for (const uint8_t version : {3, 4}) {
+    // 200,000 bytes: a 2.4 size whose synchsafe and plain readings differ.
+    std::vector<TFrame> frames = {
+        {"TIT2", 0, B("\0t")}, {"APIC", 0x0040, std::string(200000, '\xFF')}, {"PRIV", 0, ""}};
+    const std::optional<std::string> bytes = BuildTag(frames, version);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->substr(0, 6), std::string("ID3") + char(version) + B("\0\0"));
+    TFrameTag tag;
+    ParseFrameTag(*bytes, tag);
+    ASSERT_EQ(tag.Frames.size(), frames.size()) << int(version);
+    for (size_t i = 0; i < frames.size(); ++i) {
+      EXPECT_EQ(tag.Frames[i].Id, frames[i].Id);
+      EXPECT_EQ(tag.Frames[i].Flags, frames[i].Flags);
+      EXPECT_EQ(tag.Frames[i].Data, frames[i].Data);
+    }
+    EXPECT_FALSE(tag.Damaged) << int(version);
+    EXPECT_EQ(tag.TagSize, static_cast<int64_t>(bytes->size()));
   }
+}
+
+TEST(FrameReader, A22TagIsReadAs23FramesAndWhatHasNoPlaceIsCounted) {
+  const std::string body = B("TT2\0\0\x06\0Title") +  // title, Latin-1
+                           B("PIC\0\0\x09") +         // picture of 9 bytes
+                           B("\0") +                  //   encoding
+                           "JPG" +                    //   format
+                           B("\x03") +                //   type: front cover
+                           B("\0") +                  //   empty description
+                           "abc" +                    //   data
+                           B("XYZ\0\0\x01") + "x" +   // a frame 2.3 has no place for
+                           B("COM\0\0\x06\0engxy");   // comment
+  TFrameTag tag;
+  ParseFrameTag(Tag(body, 2), tag);
+  EXPECT_EQ(tag.Version, 2);
+  EXPECT_EQ(Ids(tag), (std::vector<std::string>{"TIT2", "APIC", "COMM"}));
+  EXPECT_EQ(tag.Frames[1].Data, B("\0image/jpeg\0\x03\0abc"));
+  EXPECT_EQ(tag.Frames[2].Data, B("\0engxy"));
+  EXPECT_EQ(tag.Unconverted, 1);
   EXPECT_FALSE(tag.Damaged);
-  EXPECT_EQ(tag.TagSize, static_cast<int64_t>(bytes->size()));
 }
 
 TEST(FrameReaderBadInput, LargeAndManyFramesAreReadWhole) {

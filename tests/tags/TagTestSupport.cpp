@@ -50,8 +50,9 @@ static std::string BigEndian(uint32_t value) {
           static_cast<char>(value >> 8), static_cast<char>(value)};
 }
 
-std::string Frame(const std::string& id, const std::string& data) {
-  return id + BigEndian(static_cast<uint32_t>(data.size())) + std::string(2, '\0') + data;
+std::string Frame(const std::string& id, const std::string& data, uint16_t flags) {
+  return id + BigEndian(static_cast<uint32_t>(data.size())) + static_cast<char>(flags >> 8) +
+         static_cast<char>(flags & 0xFF) + data;
 }
 
 std::string SyncSafe(uint32_t size) {

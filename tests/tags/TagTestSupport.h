@@ -33,7 +33,7 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 unsigned Permissions(const std::string& path);
 
 // A version 2.3 frame: ID, big-endian size of data, two zero flag bytes, data.
-std::string Frame(const std::string& id, const std::string& data);
+std::string Frame(const std::string& id, const std::string& data, uint16_t flags = 0);
 // A declared size as four 7-bit bytes.
 std::string SyncSafe(uint32_t size);
 // An ID3v2 header of the given major version declaring body.size(), followed by body.

@@ -1,0 +1,282 @@
+#include "TagWrite.h"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+
+#include "CodePage.h"
+#include "FilePath.h"
+#include "ID3v1.h"
+#include "ID3v2.h"
+
+namespace melotag::editor {
+
+using tags::TFrame;
+using tags::TFrameTag;
+
+namespace {
+
+QString TrimmedRight(const QString& text) {
+  qsizetype end = text.size();
+  while (end > 0 && text[end - 1].unicode() <= 0x20) --end;
+  return text.left(end);
+}
+
+// The encoding a new text takes in a tag of that convention.
+uint8_t EncodingFor(const QString& text, uint8_t convention) {
+  return convention == tags::kLatin1 && !CodePageCanEncode(text) ? uint8_t{tags::kUtf16}
+                                                                 : convention;
+}
+
+// The content of a text frame holding one string.
+std::string TextContent(const QString& text, uint8_t convention) {
+  const uint8_t encoding = EncodingFor(text, convention);
+  return static_cast<char>(encoding) + EncodeFrameString(encoding, text);
+}
+
+bool IsOneOf(const std::string& id, std::initializer_list<std::string_view> ids) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// The frames the seven fields are read from.
+bool IsFieldFrame(const TFrame& frame) {
+  return IsOneOf(frame.Id, {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TDRC", "TCON", "COMM"});
+}
+
+// Puts `frame` (or nothing) where frames[shown] stood and removes the other frames of `ids`. A
+// field without a frame gets its new one after the last field frame, or first.
+void Replace(std::vector<TFrame>& frames, int shown, std::initializer_list<std::string_view> ids,
+             std::optional<TFrame> frame) {
+  std::vector<TFrame> out;
+  out.reserve(frames.size() + 1);
+  int lastField = -1;
+  for (int i = 0; i < static_cast<int>(frames.size()); ++i) {
+    if (i == shown) {
+      if (frame) out.push_back(std::move(*frame));
+      frame.reset();
+      continue;
+    }
+    if (IsOneOf(frames[i].Id, ids)) continue;
+    if (IsFieldFrame(frames[i])) lastField = static_cast<int>(out.size());
+    out.push_back(std::move(frames[i]));
+  }
+  if (frame) out.insert(out.begin() + (lastField + 1), std::move(*frame));
+  frames = std::move(out);
+}
+
+// The last frame of one of the IDs: the one the field is read from; -1 without one.
+int Shown(const TFrameTag& tag, std::initializer_list<std::string_view> ids) {
+  for (const std::string_view id : ids)
+    for (int i = static_cast<int>(tag.Frames.size()) - 1; i >= 0; --i)
+      if (tag.Frames[i].Id == id) return i;
+  return -1;
+}
+
+int Count(const TFrameTag& tag, std::initializer_list<std::string_view> ids) {
+  return static_cast<int>(std::count_if(tag.Frames.begin(), tag.Frames.end(),
+                                        [&](const TFrame& f) { return IsOneOf(f.Id, ids); }));
+}
+
+// A text field: the frame it is read from replaced by one holding `value`, unless that frame is
+// the only one and holds it already.
+bool ChangeText(TFrameTag& tag, std::initializer_list<std::string_view> ids, const QString& value,
+                uint8_t convention) {
+  const QString text = TrimmedRight(value);
+  const int shown = Shown(tag, ids);
+  if (shown >= 0 && Count(tag, ids) == 1 && FrameTextOf(tag.Frames[shown], tag.Version) == text &&
+      tags::FrameContent(tag.Frames[shown], tag.Version))
+    return false;
+  if (shown < 0 && text.isEmpty()) return false;
+  std::optional<TFrame> frame;
+  if (!text.isEmpty()) frame = TFrame{std::string(*ids.begin()), 0, TextContent(text, convention)};
+  Replace(tag.Frames, shown, ids, std::move(frame));
+  return true;
+}
+
+// "/12" of a track "3/12": the total a new number keeps.
+QString TrackTotal(const TFrameTag& tag) {
+  const int shown = Shown(tag, {"TRCK"});
+  if (shown < 0) return QString();
+  const QString text = FrameTextOf(tag.Frames[shown], tag.Version);
+  const qsizetype slash = text.indexOf(QLatin1Char('/'));
+  return slash >= 0 ? text.mid(slash) : QString();
+}
+
+bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
+  const QString text = TrimmedRight(value);
+  const int shown = ChosenComment(tag);
+  std::string language = "eng";
+  QString description;
+  if (shown >= 0) {
+    const std::optional<std::string> content = ContentOf(tag.Frames[shown], tag.Version);
+    const std::optional<tags::TCommentParts> parts = tags::SplitComment(*content);
+    if (parts) {
+      // Already the new text: the frame stays as it is.
+      const TID3v2Text current = TextOf(tag);
+      if (current.Comment == text && tags::FrameContent(tag.Frames[shown], tag.Version))
+        return false;
+      language = parts->Language;
+      description = DecodeFrameString(parts->Encoding, parts->Description);
+    }
+  } else if (text.isEmpty()) {
+    return false;
+  }
+  std::optional<TFrame> frame;
+  if (!text.isEmpty()) {
+    // The description and the text share one encoding.
+    const uint8_t encoding = EncodingFor(description + text, convention);
+    std::string data(1, static_cast<char>(encoding));
+    data += language;
+    data += EncodeFrameString(encoding, description);
+    data.append(tags::TerminatorSize(encoding), '\0');
+    data += EncodeFrameString(encoding, text);
+    frame = TFrame{"COMM", 0, std::move(data)};
+  }
+  // Only the frame the comment is read from: the other comments are other frames.
+  std::vector<TFrame>& frames = tag.Frames;
+  if (shown >= 0) {
+    if (frame)
+      frames[shown] = std::move(*frame);
+    else
+      frames.erase(frames.begin() + shown);
+  } else {
+    Replace(frames, -1, {}, std::move(frame));
+  }
+  return true;
+}
+
+}  // namespace
+
+TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now) {
+  TID3v2Changes changes;
+  if (now.Title != shown.Title) changes.Title = now.Title;
+  if (now.Artist != shown.Artist) changes.Artist = now.Artist;
+  if (now.Album != shown.Album) changes.Album = now.Album;
+  if (now.Track.trimmed() != shown.Track.trimmed()) changes.Track = TrackOfText(now.Track);
+  if (now.Year != shown.Year) changes.Year = now.Year;
+  if (now.GenrePosition != shown.GenrePosition) changes.Genre = GenreOfFields(now);
+  if (now.Comment != shown.Comment) changes.Comment = now.Comment;
+  return changes;
+}
+
+TID3v2Changes ChangesOf(const TTagFields& fields) {
+  return {fields.Title, fields.Artist,         fields.Album,  TrackOfText(fields.Track),
+          fields.Year,  GenreOfFields(fields), fields.Comment};
+}
+
+TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
+  TID3v2Changes changes;
+  if (choices.TitleFromList) changes.Title = titleLine;
+  changes.Artist = choices.Artist;
+  changes.Album = choices.Album;
+  if (choices.NumberTracks)
+    changes.Track = BatchTrack(position);
+  else
+    changes.Track = choices.Track;
+  changes.Year = choices.Year;
+  if (choices.GenrePosition)
+    changes.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
+  changes.Comment = choices.Comment;
+  return changes;
+}
+
+uint8_t TextConventionOf(const TFrameTag& tag) {
+  std::array<int, 4> counts = {};
+  for (const TFrame& frame : tag.Frames) {
+    if (frame.Id[0] != 'T' && frame.Id != "COMM" && frame.Id != "USLT") continue;
+    const std::optional<std::string_view> content = tags::FrameContent(frame, tag.Version);
+    if (content && !content->empty() && static_cast<uint8_t>((*content)[0]) < counts.size())
+      ++counts[static_cast<uint8_t>((*content)[0])];
+  }
+  if (counts[1] + counts[2] + counts[3] == 0) return tags::kLatin1;
+  // 2.2 and 2.3 know UTF-16 with a byte-order mark alone.
+  if (tag.Version != 4) return tags::kUtf16;
+  return static_cast<uint8_t>(std::max_element(counts.begin() + 1, counts.end()) - counts.begin());
+}
+
+bool ApplyChanges(TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding) {
+  bool changed = false;
+  auto text = [&](std::initializer_list<std::string_view> ids, const std::optional<QString>& v) {
+    if (v) changed = ChangeText(tag, ids, *v, encoding) || changed;
+  };
+  text({"TIT2"}, changes.Title);
+  text({"TPE1"}, changes.Artist);
+  text({"TALB"}, changes.Album);
+  if (changes.Track) {
+    const QString total = TrackTotal(tag);
+    text({"TRCK"}, *changes.Track > 0 ? QString::number(*changes.Track) + total : QString());
+  }
+  // 2.4 keeps the year as its recording time; a TYER beside it is the same field.
+  if (tag.Version == 4)
+    text({"TDRC", "TYER"}, changes.Year);
+  else
+    text({"TYER"}, changes.Year);
+  text({"TCON"}, changes.Genre);
+  if (changes.Comment) changed = ChangeComment(tag, *changes.Comment, encoding) || changed;
+  return changed;
+}
+
+TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWrittenTag* written) {
+  TWriteOutcome outcome;
+  try {
+    bool refused = false;
+    int dropped = 0;
+    const auto change = [&](std::string_view oldTag) {
+      TFrameTag tag;
+      tags::ParseFrameTag(oldTag, tag);
+      // What cannot be understood as a whole is not replaced.
+      refused = tag.Exists && (tag.Version < 2 || tag.Version > 4 ||
+                               (tag.Damaged && tag.Frames.empty() && tag.TagSize > 10));
+      if (refused || !edit(tag)) return TTagChange{};
+      dropped = tag.Unconverted;
+      std::erase_if(tag.Frames, [&](const TFrame& frame) {
+        dropped += frame.Truncated;
+        return frame.Truncated;
+      });
+      std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
+      refused = !bytes;
+      if (written && bytes) *written = {std::string(oldTag), *bytes};
+      return TTagChange{bytes.has_value(), std::move(bytes)};
+    };
+    outcome.Ok = RebuildFileWith(path, change) != TRebuild::Failed && !refused;
+    outcome.Dropped = outcome.Ok ? dropped : 0;
+  } catch (...) {
+    outcome = {};
+  }
+  return outcome;
+}
+
+TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
+                                bool unicodeNewTag) {
+  return WriteFrames(path, [&](TFrameTag& tag) {
+    const uint8_t convention = tag.Exists      ? TextConventionOf(tag)
+                               : unicodeNewTag ? uint8_t{tags::kUtf16}
+                                               : uint8_t{tags::kLatin1};
+    return ApplyChanges(tag, changes, convention);
+  });
+}
+
+bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position) {
+  if (!IsUsablePath(path) || !FileExists(path)) return false;
+  TID3v1 tag;
+  SetBatchValues(tag, path, choices, titleLine, position);
+  return tag.WriteToFile(TagPath(path));
+}
+
+TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
+                              const QString& titleLine, int position,
+                              const TUnicodeOptions& options) {
+  if (!IsUsablePath(path) || !FileExists(path)) return {};
+  if (options.KeepOtherFrames)
+    return WriteID3v2Changes(TagPath(path), ChangesOf(choices, titleLine, position),
+                             options.WriteUnicode);
+  if (options.ReadUnicode || options.WriteUnicode)
+    return WriteID3v2Text(
+        TagPath(path), BatchText(path, choices, titleLine, position, options.ReadUnicode), options);
+  TID3v2 tag;
+  SetBatchValues(tag, path, choices, titleLine, position);
+  return {tag.WriteToFile(TagPath(path)), 0};
+}
+
+}  // namespace melotag::editor

@@ -1,0 +1,82 @@
+// The one way the editor writes an ID3v2 tag: the old tag, read under the writers' lock, with
+// the frames of the changed fields replaced and every other frame kept byte for byte, written
+// back in the tag's own version and text convention. The panel, the batch passes, the
+// command-line tool and the repairs all write through here.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "ID3v2Frames.h"
+#include "TagText.h"
+#include "UnicodeTag.h"
+
+namespace melotag::editor {
+
+// The fields a write changes, each to its new value (an empty value removes the field's
+// frames); a field left unset keeps its frames as they are.
+struct TID3v2Changes {
+  std::optional<QString> Title;
+  std::optional<QString> Artist;
+  std::optional<QString> Album;
+  std::optional<uint8_t> Track;  // 0: no track
+  std::optional<QString> Year;
+  std::optional<QString> Genre;
+  std::optional<QString> Comment;
+};
+
+// The fields of `now` that differ from what the panel showed (`shown`).
+TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now);
+// Every field of the panel, for a tag the panel did not show.
+TID3v2Changes ChangesOf(const TTagFields& fields);
+// The fields a batch pass gives the file at list position `position`.
+TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position);
+
+// The text encoding a tag's new texts take: the Unicode encoding its texts use (UTF-16 for 2.2
+// and 2.3, the one most used for 2.4), or 0, code-page bytes, for a tag whose texts are all
+// code-page bytes or that has none.
+uint8_t TextConventionOf(const tags::TFrameTag& tag);
+
+// Replaces the frames of the changed fields in `tag` (a 2.2 tag's frames are 2.3 ones here):
+// the frame a field is read from is replaced where it stands (its duplicates go), a new one
+// follows the other fields' frames. A changed text takes the tag's convention (`encoding`), or
+// UTF-16 where that is code-page bytes the code page cannot hold; a comment keeps its language
+// and description, a track its total ("4/12"). A field whose frame already holds the new value
+// stays byte for byte. True when a frame changed.
+bool ApplyChanges(tags::TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding);
+
+// Changes the frames of the file's tag as read under the writers' lock: `edit` gets the tag (no
+// frames and Exists false for a file without one) and returns whether anything changed. The
+// tag keeps its version (a 2.2 tag and a new one become 2.3) and its frames' bytes; frames that
+// ran past their tag and 2.2 frames without a 2.3 form are dropped and counted. A tag of an
+// unknown version, or one that cannot be read at all, is refused: Ok false, the file as it was.
+using TFramesEdit = std::function<bool(tags::TFrameTag& tag)>;
+// The old tag's bytes (header to footer) and the new tag's (without padding) of a write.
+struct TWrittenTag {
+  std::string Old;
+  std::string New;
+};
+TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
+                          TWrittenTag* written = nullptr);
+
+// The changed fields written into the file's tag by WriteFrames; a file without a tag gets
+// code-page texts, or UTF-16 ones with `unicodeNewTag`.
+TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
+                                bool unicodeNewTag);
+
+// One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
+// trailer, respectively its ID3v2 tag (the ticked fields' frames replaced when KeepOtherFrames is
+// set; otherwise the seven values as text by the Unicode options, or by the tag class). False / Ok
+// false when the file is missing or cannot be written; it is then as it was. A rebuilt file waits
+// in the thread's tagfile::TCommitGroup, if there is one.
+bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
+                     int position);
+TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
+                              const QString& titleLine, int position,
+                              const TUnicodeOptions& options);
+
+}  // namespace melotag::editor
