@@ -33,7 +33,7 @@ bool TTagOptions::Any() const {
 
 QString TTagOptions::DroppedText(int count) const {
   if (count <= 0) return QString();
-  return FForm.LookupText(QStringLiteral("ID3v2.4 frames without a place in ID3v2.3 dropped: ")) +
+  return FForm.LookupText(QStringLiteral("Frames without a place in the tag written dropped: ")) +
          QString::number(count);
 }
 

@@ -16,7 +16,8 @@ class TTagOptions : public TConcern {
   // True when one of the options is ticked: tags are then read and written as text here
   // rather than by the tag class (with all three unticked the bytes would be the same).
   bool Any() const;
-  // The status-bar words for frames of a 2.4 tag that had no place in the 2.3 tag written;
+  // The status-bar words for frames that had no place in the tag written (a 2.2 tag's frames that
+  // 2.3 has no frame for, frames a damaged tag cut short);
   // empty when there were none.
   QString DroppedText(int count) const;
   // Shows DroppedText in the status bar (nothing when there were none).

@@ -291,7 +291,8 @@ int RunSet(TContext& context) {
   });
   if (dropped > 0)
     context.Note(QString::number(dropped) +
-                 " frame(s) of ID3v2.4 tags had no place in ID3v2.3 and were dropped");
+                 " frame(s) without a place in the tags written were dropped (ID3v2.2 frames that "
+                 "ID3v2.3 has no frame for, frames cut short by a damaged tag)");
   return context.ExitStatus();
 }
 
