@@ -29,6 +29,9 @@ void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
     form.ShowMsgFmt("Can not remove tag from the file", path);
 }
 
+// The longest text an edit holds, and the length the tag class reads.
+constexpr int kWholeValue = 32767, kPartsValue = 250;
+
 }  // namespace
 
 bool TTagPanel::WritesID3v1() const {
@@ -131,6 +134,11 @@ void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
 }
 
 void TTagPanel::Show(const TTagView& view, bool id3v2) {
+  // Values read by their encoding are shown whole (as far as an edit holds); the tag class's
+  // are 250 bytes at most.
+  const int limit = FForm.TagOptions().Options().ReadUnicode ? kWholeValue : kPartsValue;
+  for (QLineEdit* edit : {FUi.TitleEdit, FUi.ArtistEdit, FUi.AlbumEdit, FUi.CommentEdit})
+    edit->setMaxLength(limit);
   FUi.TagExistsValue->setText(view.ExistsText);
   // What the fields hold now is what the user changes: a file without the tag shows empty
   // fields, so that every field given is a change.

@@ -58,6 +58,11 @@ class CliParityTest : public TagEditTest {
     RawSong(at + "v24.mp3", Tag(Frame("TIT2", std::string("\0New", 4)) +
                                     Frame("TPE1", std::string("\x03\xE5\x91\xA8", 4)),
                                 4));
+    // A 2.2 tag of old iTunes with a picture.
+    RawSong(at + "itunes.mp3",
+            Tag(std::string("TT2\0\0\x04\0Old", 10) +                           // title
+                    std::string("PIC\0\0\x0A\0JPG\x03\0\xFF\xD8\xFF\xE0", 16),  // cover
+                2));
     // Named in Big5 bytes.
     Song(at + "big5", big5, true, true);
     ASSERT_EQ(::rename(P(at + "big5").c_str(), (P(at) + "/\xB4\xB8\xA4\xD1.mp3").c_str()), 0);
@@ -145,8 +150,9 @@ TEST_F(CliParityTest, TheWindowsBatchPassAndTheToolsSetMakeTheSameFiles) {
       {"exact write, every field", "950", 2, U("晴天"), U("周杰倫"), U("葉惠美"), U("2003"),
        U("很長的一段中文註解，超過三十個位元組的長度"), true, 18, true},
   };
-  const QList<QByteArray> names = {"b.mp3", "A.mp3",      "a.mp3",   "10.mp3",
-                                   "9.mp3", "lyrics.mp3", "v24.mp3", "\xB4\xB8\xA4\xD1.mp3"};
+  const QList<QByteArray> names = {"b.mp3",   "A.mp3",      "a.mp3",
+                                   "10.mp3",  "9.mp3",      "lyrics.mp3",
+                                   "v24.mp3", "itunes.mp3", "\xB4\xB8\xA4\xD1.mp3"};
   for (size_t k = 0; k < std::size(passes); ++k) {
     const TPass& pass = passes[k];
     SCOPED_TRACE(pass.Label);

@@ -500,3 +500,33 @@ TEST_F(TagPanelTest, BytesInsideAValueGoRoundUntouched) {
     EXPECT_EQ(Hex(Bytes("a.mp3")), Hex(before)) << codePage;
   }
 }
+
+TEST_F(TagPanelTest, ChangingOneLetterOfABig5TitleKeepsEverythingElse) {
+  const TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  const std::string cover =
+      Frame("APIC", std::string("\0image/jpeg\0\x03\0", 14) + std::string(40000, '\xD8'));
+  const std::string lyrics = Frame("USLT", std::string("\0eng\0", 5) + "la la la");
+  const std::string comment = Frame("COMM", std::string("\0eng\0", 5) + std::string(396, 'c'));
+  const std::string genre = Frame("TCON", std::string("\0Mandopop", 9));
+  auto title = [](const char16_t* text) {
+    return Frame("TIT2", '\0' + EncodeText(QString::fromUtf16(text)));
+  };
+  RawSong("a.mp3", Tag(title(u"七里香") + genre + comment + cover + lyrics), "");
+  ListFolder();
+  SetReading(3);
+  SetWriting(1);
+  Select({0});
+  EXPECT_EQ(Get<QComboBox>("GenreComboBox")->currentText(), "Mandopop");
+  EXPECT_EQ(Text("CommentEdit"), QString(396, 'c'));
+  Edit("TitleEdit", QString::fromUtf16(u"七里番"));
+  Trigger("actWriteTag");
+  EXPECT_TRUE(Said().isEmpty());
+  EXPECT_EQ(Bytes("a.mp3"), Tag(title(u"七里番") + genre + comment + cover + lyrics) + Audio);
+  EXPECT_EQ(Get<QComboBox>("GenreComboBox")->currentText(), "Mandopop") << "shown again";
+
+  // The genre box offers the tag's own genre only for that tag; choosing a list genre writes it.
+  Get<QComboBox>("GenreComboBox")->setCurrentIndex(18);
+  Trigger("actWriteTag");
+  EXPECT_EQ(MutagenRead(P("a.mp3"))["genre"], "Rock");
+  EXPECT_EQ(Get<QComboBox>("GenreComboBox")->count(), 149);
+}
