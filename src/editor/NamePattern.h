@@ -1,0 +1,62 @@
+// Patterns of file names: literal text and the fields %title%, %artist%, %album%, %year%,
+// %track%, %genre%, %comment%. A pattern reads tag values out of a file name and makes a file
+// name of tag values.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "TagWrite.h"
+
+namespace melotag::editor {
+
+enum class TPatternField { Title, Artist, Album, Year, Track, Genre, Comment };
+inline constexpr int kPatternFieldCount = 7;
+
+// The placeholder of a field: "%title%" ...
+QString PlaceholderOf(TPatternField field);
+// The legend the dialogs show: one "%field%" a line.
+QStringList PatternLegend();
+
+// A value for each field; an empty one for a field the pattern or the tags do not give.
+using TPatternValues = std::array<std::optional<QString>, kPatternFieldCount>;
+
+class TNamePattern {
+ public:
+  // Parses the pattern. Error() tells what is wrong: an unknown or unclosed field, no field at
+  // all, a "/" (a name never leaves its folder).
+  explicit TNamePattern(const QString& pattern);
+  bool IsValid() const { return FError.isEmpty(); }
+  QString Error() const { return FError; }
+  // The fields the pattern holds, each once, in their order.
+  std::vector<TPatternField> Fields() const;
+
+  // The values a file name (without its ".mp3") gives: every field of the pattern matched,
+  // the literal text exactly; none when the name does not match. Where a separator also occurs
+  // inside a field, the earlier field takes the shortest text ("%artist% - %title%" reads
+  // "A - B - C" as A and "B - C"). %track% and %year% take digits only (a track "03" is 3, "3/12"
+  // is 3); values are trimmed. A pattern naming a field twice matches when both agree.
+  std::optional<TPatternValues> Match(const QString& name) const;
+
+  // The file name (without ".mp3") the values make: none when a field of the pattern has no
+  // value. A track has two digits at least ("03"); "/" in a value becomes "_".
+  std::optional<QString> Format(const TPatternValues& values) const;
+
+ private:
+  struct TPart {
+    bool IsField = false;
+    TPatternField Field = TPatternField::Title;
+    QString Text;
+  };
+  std::vector<TPart> FParts;
+  QString FError;
+};
+
+// The ID3v2 changes the values of a match make (the fields the pattern gave).
+TID3v2Changes ChangesOfValues(const TPatternValues& values);
+
+}  // namespace melotag::editor
