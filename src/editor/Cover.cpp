@@ -1,0 +1,159 @@
+#include "Cover.h"
+
+#include "TagWrite.h"
+
+namespace melotag::editor {
+
+using tags::TFrame;
+using tags::TFrameTag;
+
+namespace {
+
+constexpr uint8_t kFrontCover = 3;
+
+int Byte(const QByteArray& bytes, qsizetype at) {
+  return static_cast<unsigned char>(bytes[at]);
+}
+
+int Big16(const QByteArray& bytes, qsizetype at) {
+  return Byte(bytes, at) << 8 | Byte(bytes, at + 1);
+}
+
+// Width and height of a JPEG's first frame header (SOFn), found by walking its markers.
+void JpegSize(const QByteArray& bytes, TImageInfo& info) {
+  qsizetype at = 2;
+  while (at + 4 <= bytes.size()) {
+    if (Byte(bytes, at) != 0xFF) return;
+    const int marker = Byte(bytes, at + 1);
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+      at += 2;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) return;  // the image data or its end: no frame header
+    const int length = Big16(bytes, at + 2);
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame && at + 9 <= bytes.size()) {
+      info.Height = Big16(bytes, at + 5);
+      info.Width = Big16(bytes, at + 7);
+      return;
+    }
+    if (length < 2) return;
+    at += 2 + length;
+  }
+}
+
+std::optional<TPicture> PictureOf(const TFrame& frame, uint8_t version, int index) {
+  if (frame.Id != "APIC") return std::nullopt;
+  const std::optional<std::string> content = ContentOf(frame, version);
+  if (!content || content->size() < 2 || frame.Truncated) return std::nullopt;
+  const uint8_t encoding = static_cast<uint8_t>((*content)[0]);
+  std::string_view rest = std::string_view(*content).substr(1);
+  const size_t mimeEnd = rest.find('\0');
+  if (mimeEnd == std::string_view::npos || mimeEnd + 1 >= rest.size()) return std::nullopt;
+  TPicture picture;
+  picture.Frame = index;
+  picture.Mime = QString::fromLatin1(rest.data(), static_cast<qsizetype>(mimeEnd));
+  rest.remove_prefix(mimeEnd + 1);
+  picture.Type = static_cast<uint8_t>(rest[0]);
+  rest.remove_prefix(1);
+  const size_t length = tags::StringLength(rest, encoding);
+  picture.Description = DecodeFrameString(encoding, rest.substr(0, length));
+  rest.remove_prefix(std::min(rest.size(), length + tags::TerminatorSize(encoding)));
+  picture.Data = QByteArray(rest.data(), static_cast<qsizetype>(rest.size()));
+  picture.Image = ImageInfoOf(picture.Data);
+  return picture;
+}
+
+// An APIC frame of the image as the front cover, without a description.
+TFrame CoverFrame(const QByteArray& image) {
+  const std::optional<TImageInfo> info = ImageInfoOf(image);
+  TFrame frame;
+  frame.Id = "APIC";
+  frame.Data.push_back('\0');  // encoding
+  frame.Data += info ? info->Mime.toStdString() : std::string("image/");
+  frame.Data.push_back('\0');
+  frame.Data.push_back(static_cast<char>(kFrontCover));
+  frame.Data.push_back('\0');  // empty description
+  frame.Data.append(image.constData(), static_cast<size_t>(image.size()));
+  return frame;
+}
+
+}  // namespace
+
+std::optional<TImageInfo> ImageInfoOf(const QByteArray& bytes) {
+  TImageInfo info;
+  if (bytes.startsWith("\x89PNG\r\n\x1A\n")) {
+    info.Mime = QStringLiteral("image/png");
+    // The IHDR chunk comes first: its width and height, four bytes each.
+    if (bytes.size() >= 24 && bytes.mid(12, 4) == "IHDR") {
+      info.Width = Big16(bytes, 18);
+      info.Height = Big16(bytes, 22);
+      if (Big16(bytes, 16) != 0 || Big16(bytes, 20) != 0) info.Width = info.Height = 0;
+    }
+    return info;
+  }
+  if (bytes.startsWith("\xFF\xD8\xFF")) {
+    info.Mime = QStringLiteral("image/jpeg");
+    JpegSize(bytes, info);
+    return info;
+  }
+  return std::nullopt;
+}
+
+QString ImageSuffix(const QString& mime) {
+  return mime == QLatin1String("image/png") ? QStringLiteral(".png") : QStringLiteral(".jpg");
+}
+
+std::vector<TPicture> PicturesOf(const TFrameTag& tag) {
+  std::vector<TPicture> pictures;
+  for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i)
+    if (std::optional<TPicture> picture = PictureOf(tag.Frames[i], tag.Version, i))
+      pictures.push_back(std::move(*picture));
+  return pictures;
+}
+
+std::optional<TPicture> CoverOf(const TFrameTag& tag) {
+  std::vector<TPicture> pictures = PicturesOf(tag);
+  if (pictures.empty()) return std::nullopt;
+  for (TPicture& picture : pictures)
+    if (picture.Type == kFrontCover) return std::move(picture);
+  return std::move(pictures.front());
+}
+
+std::optional<std::vector<TPicture>> ReadPictures(const std::string& path) {
+  TFrameTag tag;
+  if (!tags::ReadFrameTag(path, tag)) return std::nullopt;
+  return PicturesOf(tag);
+}
+
+TWriteOutcome SetCover(const std::string& path, const QByteArray& image) {
+  if (!ImageInfoOf(image)) return {};
+  return WriteFrames(path, [&](TFrameTag& tag) {
+    TFrame frame = CoverFrame(image);
+    if (const std::optional<TPicture> cover = CoverOf(tag)) {
+      TFrame& old = tag.Frames[cover->Frame];
+      if (old.Data == frame.Data && old.Flags == 0) return false;
+      old = std::move(frame);
+    } else {
+      tag.Frames.push_back(std::move(frame));
+    }
+    return true;
+  });
+}
+
+TWriteOutcome RemoveCover(const std::string& path, bool all) {
+  return WriteFrames(path, [&](TFrameTag& tag) {
+    if (all) return std::erase_if(tag.Frames, [](const TFrame& f) { return f.Id == "APIC"; }) > 0;
+    const std::optional<TPicture> cover = CoverOf(tag);
+    if (!cover) return false;
+    tag.Frames.erase(tag.Frames.begin() + cover->Frame);
+    return true;
+  });
+}
+
+}  // namespace melotag::editor
