@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "NamePattern.h"
 #include "UnicodeTag.h"
 
 namespace melotag::cli {
@@ -108,7 +109,16 @@ QString WriteFailure(const QByteArray& path, const QString& what);
 void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
               const std::function<void(int, const QByteArray&)>& work);
 
-// The commands' work (TagCommands.cpp, ListCommands.cpp, RepairCommands.cpp).
+// The tags a command writes: --v1, --v2 or --both (the default).
+struct TTagChoice {
+  bool V1;
+  bool V2;
+};
+TTagChoice ChosenTags(const TArguments& args);
+// The pattern of --pattern; EUsage when it is missing or not sound.
+editor::TNamePattern PatternArgument(const TArguments& args);
+
+// The commands' work (TagCommands.cpp, ListCommands.cpp, RepairCommands.cpp, NameCommands.cpp).
 int RunShow(TContext& context);
 int RunSet(TContext& context);
 int RunRemove(TContext& context);
@@ -118,5 +128,7 @@ int RunPlayList(TContext& context);
 int RunConvert(TContext& context);
 int RunRepairTags(TContext& context);
 int RunRepairNames(TContext& context);
+int RunTagsFromNames(TContext& context);
+int RunCover(TContext& context);
 
 }  // namespace melotag::cli

@@ -208,15 +208,44 @@ const std::vector<TCommand>& Commands() {
        true,
        RunTitles},
       {"rename",
-       "rename --titles LIST.txt [--dry-run] [OPTION]... FILE...",
+       "rename --titles LIST.txt|--pattern P [--dry-run] [OPTION]... FILE...",
        "rename the files after the lines of a title list",
        "Renames the FILEs after the lines of LIST.txt, a text in the code page: file i gets line "
        "i + \".mp3\" in its own folder, as Melotag's renaming does. An empty line leaves its file "
        "alone; a line that names no file (holds \"/\", is \".\" or \"..\") fails for its file; "
        "an existing file is never replaced. The list must have as many lines as there are files.",
-       {{"--titles", 0, "LIST.txt", "the title list"}, kDryRun},
+       {{"--titles", 0, "LIST.txt", "the title list"},
+        {"--pattern", 0, "P",
+         "name each file by a pattern of its tags' fields instead: %title%, %artist%, %album%, "
+         "%year%, %track% (two digits at least), %genre%, %comment% and literal text; a file "
+         "whose tags lack a field of the pattern keeps its name and fails"},
+        kDryRun},
        true,
        RunRename},
+      {"tags-from-names",
+       "tags-from-names --pattern P [--v1|--v2|--both] [--dry-run] [OPTION]... FILE...",
+       "fill the tags from the file names by a pattern",
+       "Reads the fields of the pattern P out of each FILE's name (without \".mp3\") and writes "
+       "them into its tags; the other fields keep their values, an ID3v2 tag keeps its other "
+       "frames. P holds literal text and the fields %title%, %artist%, %album%, %year%, %track%, "
+       "%genre%, %comment%; where a separator also occurs inside a field, the earlier field takes "
+       "the shorter text. A name that does not match fails and its file stays as it was.",
+       {{"--pattern", 0, "P", "the pattern of the names"}, kV1, kV2, kBoth, kDryRun},
+       true,
+       RunTagsFromNames},
+      {"cover",
+       "cover [--set IMAGE|--extract DIR|--remove] [OPTION]... FILE...",
+       "show, set, extract or remove the cover pictures",
+       "Without an action, prints each FILE's pictures (type, MIME type, bytes, width x height). "
+       "--set makes IMAGE (a JPEG or PNG, told by its content) the front cover of every FILE, "
+       "--extract writes each FILE's front cover (else its first picture) into DIR as the file's "
+       "name with .jpg or .png, never over an existing file, --remove removes every picture. "
+       "Every other frame stays as it was.",
+       {{"--set", 0, "IMAGE", "the image that becomes the front cover"},
+        {"--extract", 0, "DIR", "the folder the pictures go to"},
+        {"--remove", 0, nullptr, "remove every picture"}},
+       true,
+       RunCover},
       {"playlist",
        "playlist [OPTION]... OUT.m3u FILE...",
        "write an M3U play list of the files",

@@ -8,6 +8,7 @@
 #include "Cli.h"
 #include "CodePage.h"
 #include "FileNames.h"
+#include "NamePattern.h"
 #include "PlayListFile.h"
 #include "RenamePlan.h"
 #include "TitleTools.h"
@@ -67,36 +68,20 @@ int RunTitles(TContext& context) {
   return context.ExitStatus();
 }
 
-int RunRename(TContext& context) {
-  const TArguments& args = context.Args();
-  const std::optional<QByteArray> listPath = args.Value("--titles");
-  if (!listPath) throw EUsage("rename needs --titles LIST.txt");
-  const bool dryRun = args.Has("--dry-run");
-  const QList<QByteArray> files = context.Files(args.Operands());
-  // A file left out would pair every later file with another line.
-  if (context.ExitStatus() != kExitOk) return context.ExitStatus();
+namespace {
 
-  const TTitleFile list = ReadTitleFile(*listPath);
-  if (list.Error != 0) {
-    context.Fail(*listPath, list.Error == EFBIG
-                                ? QStringLiteral("the file is too large for a title list")
-                                : ErrorText(list.Error));
-    return context.ExitStatus();
-  }
-  QStringList lines = list.Lines;
-  // The last line's break ends it; it starts no empty line.
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  if (lines.size() != files.size()) {
-    context.Fail(*listPath, QStringLiteral("%1 line(s) for %2 file(s); nothing was renamed")
-                                .arg(lines.size())
-                                .arg(files.size()));
-    return context.ExitStatus();
-  }
+// One rename of the command: the new path, or why there is none (empty: left alone silently).
+struct TStep {
+  QByteArray OldPath;
+  QByteArray NewPath;
+  QString Problem;
+};
 
-  for (const TRenameStep& step : PlanRenames(files, lines)) {
-    if (step.Problem == TNameProblem::Empty) continue;
-    if (step.Problem != TNameProblem::None) {
-      context.Fail(step.OldPath, NameProblemText(step.Problem));
+// Renames (or, dry, shows) every step; each one that fails is named with its reason.
+void Rename(TContext& context, const QList<TStep>& steps, bool dryRun) {
+  for (const TStep& step : steps) {
+    if (step.NewPath.isEmpty()) {
+      if (!step.Problem.isEmpty()) context.Fail(step.OldPath, step.Problem);
       continue;
     }
     const QString change = NameCaption(step.OldPath) + " -> " + NameCaption(step.NewPath);
@@ -105,15 +90,70 @@ int RunRename(TContext& context) {
       error = RenameNoReplace(step.OldPath, step.NewPath);
     else if (step.NewPath != step.OldPath && Exists(step.NewPath))
       error = EEXIST;
-    if (error == EEXIST)
+    if (error != 0)
       context.Fail(step.OldPath, "not renamed to " + NameCaption(FileNamePart(step.NewPath)) +
-                                     ": a file or folder of that name exists");
-    else if (error != 0)
-      context.Fail(step.OldPath, "not renamed to " + NameCaption(FileNamePart(step.NewPath)) +
-                                     ": " + ErrorText(error));
+                                     ": " + RenameErrorText(error));
     else if (dryRun)
       Print(stdout, change + '\n');
   }
+}
+
+QList<TStep> TitleSteps(TContext& context, const QList<QByteArray>& files,
+                        const QByteArray& listPath) {
+  const TTitleFile list = ReadTitleFile(listPath);
+  if (list.Error != 0) {
+    context.Fail(listPath, list.Error == EFBIG
+                               ? QStringLiteral("the file is too large for a title list")
+                               : ErrorText(list.Error));
+    return {};
+  }
+  QStringList lines = list.Lines;
+  // The last line's break ends it; it starts no empty line.
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  if (lines.size() != files.size()) {
+    context.Fail(listPath, QStringLiteral("%1 line(s) for %2 file(s); nothing was renamed")
+                               .arg(lines.size())
+                               .arg(files.size()));
+    return {};
+  }
+  QList<TStep> steps;
+  for (const TRenameStep& step : PlanRenames(files, lines))
+    steps.append({step.OldPath, step.NewPath, NameProblemText(step.Problem)});
+  return steps;
+}
+
+QList<TStep> PatternSteps(TContext& context, const QList<QByteArray>& files,
+                          const TNamePattern& pattern) {
+  QList<TStep> steps;
+  for (const TNameFromTags& step : PlanNamesFromTags(files, pattern, context.Unicode().ReadUnicode))
+    steps.append({step.OldPath, step.NewPath, step.Problem});
+  return steps;
+}
+
+}  // namespace
+
+TNamePattern PatternArgument(const TArguments& args) {
+  const std::optional<QByteArray> value = args.Value("--pattern");
+  if (!value) throw EUsage("no --pattern given");
+  TNamePattern pattern(ArgumentText(*value));
+  if (!pattern.IsValid()) throw EUsage("--pattern: " + pattern.Error().toStdString());
+  return pattern;
+}
+
+int RunRename(TContext& context) {
+  const TArguments& args = context.Args();
+  const char* source = args.OneOf({"--titles", "--pattern"}, "");
+  if (!*source) throw EUsage("rename needs --titles LIST.txt or --pattern P");
+  const std::optional<TNamePattern> pattern =
+      QByteArray(source) == "--pattern" ? std::optional(PatternArgument(args)) : std::nullopt;
+  const bool dryRun = args.Has("--dry-run");
+  const QList<QByteArray> files = context.Files(args.Operands());
+  // A file left out would pair every later file with another line.
+  if (context.ExitStatus() != kExitOk) return context.ExitStatus();
+  Rename(context,
+         pattern ? PatternSteps(context, files, *pattern)
+                 : TitleSteps(context, files, *args.Value("--titles")),
+         dryRun);
   return context.ExitStatus();
 }
 

@@ -159,14 +159,6 @@ QJsonObject TagJson(const TShownTag& tag) {
 }
 
 // Which tags a changing command works on.
-struct TTagChoice {
-  bool V1;
-  bool V2;
-};
-TTagChoice ChosenTags(const TArguments& args) {
-  const QByteArray chosen = args.OneOf({"--v1", "--v2", "--both"}, "--both");
-  return {chosen != "--v2", chosen != "--v1"};
-}
 
 // The genre choice of --genre: a name of the list (letter case ignored), a number of the ID3v1
 // list, or empty for none.
@@ -308,6 +300,11 @@ int RunRemove(TContext& context) {
       context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
   });
   return context.ExitStatus();
+}
+
+TTagChoice ChosenTags(const TArguments& args) {
+  const QByteArray chosen = args.OneOf({"--v1", "--v2", "--both"}, "--both");
+  return {chosen != "--v2", chosen != "--v1"};
 }
 
 }  // namespace melotag::cli

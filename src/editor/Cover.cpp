@@ -118,7 +118,10 @@ std::vector<TPicture> PicturesOf(const TFrameTag& tag) {
 }
 
 std::optional<TPicture> CoverOf(const TFrameTag& tag) {
-  std::vector<TPicture> pictures = PicturesOf(tag);
+  return CoverOf(PicturesOf(tag));
+}
+
+std::optional<TPicture> CoverOf(std::vector<TPicture> pictures) {
   if (pictures.empty()) return std::nullopt;
   for (TPicture& picture : pictures)
     if (picture.Type == kFrontCover) return std::move(picture);

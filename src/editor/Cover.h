@@ -38,6 +38,7 @@ struct TPicture {
 // left out.
 std::vector<TPicture> PicturesOf(const tags::TFrameTag& tag);
 // The front cover (type 3), else the first picture; none without pictures.
+std::optional<TPicture> CoverOf(std::vector<TPicture> pictures);
 std::optional<TPicture> CoverOf(const tags::TFrameTag& tag);
 // The pictures of a file's tag; none when the file cannot be read.
 std::optional<std::vector<TPicture>> ReadPictures(const std::string& path);

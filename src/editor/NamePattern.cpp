@@ -4,6 +4,14 @@
 
 #include <algorithm>
 
+#include "CodePage.h"
+#include "FileNames.h"
+#include "FilePath.h"
+#include "ID3v1.h"
+#include "RenamePlan.h"
+#include "TagText.h"
+#include "UnicodeTag.h"
+
 namespace melotag::editor {
 
 namespace {
@@ -138,6 +146,112 @@ TID3v2Changes ChangesOfValues(const TPatternValues& values) {
   changes.Genre = values[IndexOf(TPatternField::Genre)];
   changes.Comment = values[IndexOf(TPatternField::Comment)];
   return changes;
+}
+
+TBatchChoices BatchChoicesOfValues(const TPatternValues& values) {
+  TBatchChoices choices;
+  choices.TitleFromList = values[IndexOf(TPatternField::Title)].has_value();
+  choices.Artist = values[IndexOf(TPatternField::Artist)];
+  choices.Album = values[IndexOf(TPatternField::Album)];
+  choices.Year = values[IndexOf(TPatternField::Year)];
+  if (const auto& track = values[IndexOf(TPatternField::Track)])
+    choices.Track = static_cast<uint8_t>(track->toUInt() & 0xFF);
+  if (const auto& genre = values[IndexOf(TPatternField::Genre)]) {
+    const int position = GenrePositionOfName(EncodeText(*genre));
+    if (position > 0) choices.GenrePosition = position;
+  }
+  choices.Comment = values[IndexOf(TPatternField::Comment)];
+  return choices;
+}
+
+TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode) {
+  TPatternValues values;
+  auto put = [&](TPatternField field, const QString& text) {
+    if (!text.trimmed().isEmpty()) values[IndexOf(field)] = text.trimmed();
+  };
+  // The trailer first: the ID3v2 tag's values win.
+  TID3v1 v1;
+  if (IsUsablePath(path) && v1.LoadFromFile(TagPath(path)) && v1.Exists()) {
+    const TTagView view = ViewOf(v1);
+    put(TPatternField::Title, view.Fields.Title);
+    put(TPatternField::Artist, view.Fields.Artist);
+    put(TPatternField::Album, view.Fields.Album);
+    put(TPatternField::Year, view.Fields.Year);
+    if (v1.Track() > 0) put(TPatternField::Track, QString::number(v1.Track()));
+    put(TPatternField::Genre, GenreOfFields(view.Fields));
+    put(TPatternField::Comment, view.Fields.Comment);
+  }
+  TID3v2Text v2;
+  if (IsUsablePath(path)) {
+    if (readUnicode) {
+      LoadID3v2Text(TagPath(path), v2);
+    } else {
+      TID3v2 tag;
+      if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) {
+        const TTagView view = ViewOf(tag);
+        v2 = TextOfFields(view.Fields);
+        v2.Exists = true;
+        v2.Genre = DecodeText(tag.Genre());
+      }
+    }
+  }
+  if (v2.Exists) {
+    put(TPatternField::Title, v2.Title);
+    put(TPatternField::Artist, v2.Artist);
+    put(TPatternField::Album, v2.Album);
+    put(TPatternField::Year, v2.Year);
+    if (v2.Track > 0) put(TPatternField::Track, QString::number(v2.Track));
+    put(TPatternField::Genre, v2.Genre);
+    put(TPatternField::Comment, v2.Comment);
+  }
+  return values;
+}
+
+namespace {
+
+// The name without its ".mp3" (any letter case), as a caption.
+QString StemCaption(const QByteArray& path) {
+  QString name = NameCaption(FileNamePart(path));
+  if (name.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive)) name.chop(4);
+  return name;
+}
+
+}  // namespace
+
+QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePattern& pattern) {
+  QList<TNameTags> plan;
+  plan.reserve(paths.size());
+  for (const QByteArray& path : paths) plan.append({path, pattern.Match(StemCaption(path))});
+  return plan;
+}
+
+QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNamePattern& pattern,
+                                       bool readUnicode) {
+  QList<TNameFromTags> plan;
+  plan.reserve(paths.size());
+  for (const QByteArray& path : paths) {
+    TNameFromTags step;
+    step.OldPath = path;
+    const TPatternValues values = TagValuesOf(path, readUnicode);
+    QStringList missing;
+    for (const TPatternField field : pattern.Fields())
+      if (!values[IndexOf(field)]) missing << PlaceholderOf(field);
+    if (!missing.isEmpty())
+      step.Problem = QStringLiteral("the tags give no ") + missing.join(QStringLiteral(", "));
+    const std::optional<QString> name = pattern.Format(values);
+    if (step.Problem.isEmpty() && name) {
+      const TNameProblem problem = NameProblem(*name);
+      if (problem == TNameProblem::None) {
+        // The renaming's rule: a name left as it was keeps its exact bytes.
+        const QList<TRenameStep> renames = PlanRenames({path}, {*name});
+        step.NewPath = renames.value(0).NewPath;
+      } else {
+        step.Problem = NameProblemText(problem);
+      }
+    }
+    plan.append(step);
+  }
+  return plan;
 }
 
 }  // namespace melotag::editor

@@ -3,6 +3,8 @@
 // name of tag values.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -58,5 +60,29 @@ class TNamePattern {
 
 // The ID3v2 changes the values of a match make (the fields the pattern gave).
 TID3v2Changes ChangesOfValues(const TPatternValues& values);
+// The batch choices the values make for an ID3v1 trailer; a genre outside the list is left out.
+TBatchChoices BatchChoicesOfValues(const TPatternValues& values);
+
+// The values of a file's tags: each field of its ID3v2 tag (decoded by the text encoding with
+// readUnicode), else of its ID3v1 trailer; no value for an empty field or a track 0.
+TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode);
+
+// One file of "tags from file names": its values, or none when its name (the caption, without
+// ".mp3") does not match.
+struct TNameTags {
+  QByteArray Path;
+  std::optional<TPatternValues> Values;
+};
+QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePattern& pattern);
+
+// One file of "file names from tags": the path it gets (in its own folder, ".mp3" kept), or
+// empty with why not (a field its tags lack; a name it cannot have).
+struct TNameFromTags {
+  QByteArray OldPath;
+  QByteArray NewPath;
+  QString Problem;
+};
+QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNamePattern& pattern,
+                                       bool readUnicode);
 
 }  // namespace melotag::editor

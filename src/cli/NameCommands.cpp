@@ -1,0 +1,154 @@
+// Tags from file names by a pattern, and the cover pictures of the tags.
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Cli.h"
+#include "Cover.h"
+#include "FileNames.h"
+#include "FilePath.h"
+#include "NamePattern.h"
+#include "TagText.h"
+#include "TagWrite.h"
+
+namespace melotag::cli {
+
+using namespace editor;
+
+namespace {
+
+// "title=Song, track=3": the values a name gave, in the pattern's order.
+QString ValuesText(const TNamePattern& pattern, const TPatternValues& values) {
+  QStringList parts;
+  for (const TPatternField field : pattern.Fields()) {
+    const QString placeholder = PlaceholderOf(field);
+    parts << placeholder.mid(1, placeholder.size() - 2) + '=' +
+                 values[static_cast<int>(field)].value_or(QString());
+  }
+  return parts.join(QStringLiteral(", "));
+}
+
+QString PictureLine(const TPicture& picture) {
+  QString line = QStringLiteral("  type %1, %2, %3 bytes")
+                     .arg(picture.Type)
+                     .arg(picture.Mime)
+                     .arg(picture.Data.size());
+  if (picture.Image && picture.Image->Width > 0)
+    line += QStringLiteral(", %1x%2").arg(picture.Image->Width).arg(picture.Image->Height);
+  if (!picture.Description.isEmpty()) line += QStringLiteral(", \"%1\"").arg(picture.Description);
+  return line + '\n';
+}
+
+// The file's cover written into the folder as <name without .mp3>.jpg or .png, never over an
+// existing file; why not, or empty.
+QString Extract(const QByteArray& path, const QByteArray& folder) {
+  const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
+  if (!pictures) return QStringLiteral("the tags cannot be read");
+  const std::optional<TPicture> cover = CoverOf(*pictures);
+  if (!cover) return QStringLiteral("the tags hold no picture");
+  QByteArray name = FileNamePart(path);
+  if (name.toLower().endsWith(".mp3")) name.chop(4);
+  const QByteArray out = JoinPath(
+      folder, name + ImageSuffix(cover->Image ? cover->Image->Mime : cover->Mime).toUtf8());
+  if (PathStatus(out)) return NameCaption(out) + QStringLiteral(": a file of that name exists");
+  const QString error = WriteFileAtomically(out, cover->Data);
+  return error.isEmpty() ? QString() : NameCaption(out) + ": " + error;
+}
+
+std::optional<QByteArray> ReadImage(TContext& context, const QByteArray& path) {
+  const auto status = PathStatus(path);
+  QFile file(QString::fromLocal8Bit(path));
+  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || !status || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (fd >= 0) ::close(fd);
+    context.Fail(path, QStringLiteral("the image cannot be read"));
+    return std::nullopt;
+  }
+  const QByteArray bytes = file.readAll();
+  if (!ImageInfoOf(bytes)) {
+    context.Fail(path, QStringLiteral("not a JPEG or PNG image"));
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+int RunTagsFromNames(TContext& context) {
+  const TArguments& args = context.Args();
+  const TNamePattern pattern = PatternArgument(args);
+  const TTagChoice tags = ChosenTags(args);
+  const bool dryRun = args.Has("--dry-run");
+  const QList<QByteArray> files = context.Files(args.Operands());
+  int dropped = 0;
+  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
+    const TNameTags plan = PlanTagsFromNames({path}, pattern).value(0);
+    if (!plan.Values) {
+      context.Fail(path, QStringLiteral("the name does not match the pattern"));
+      return;
+    }
+    if (dryRun) {
+      Print(stdout, NameCaption(path) + ": " + ValuesText(pattern, *plan.Values) + '\n');
+      return;
+    }
+    const TBatchChoices choices = BatchChoicesOfValues(*plan.Values);
+    const QString title = plan.Values->at(0).value_or(QString());
+    if (tags.V1 && !WriteBatchID3v1(path, choices, title, 0)) {
+      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
+      return;
+    }
+    if (!tags.V2) return;
+    TWriteOutcome outcome;
+    if (context.Unicode().KeepOtherFrames && FileExists(path))
+      outcome = WriteID3v2Changes(TagPath(path), ChangesOfValues(*plan.Values),
+                                  context.Unicode().WriteUnicode);
+    else
+      outcome = WriteBatchID3v2(path, choices, title, 0, context.Unicode());
+    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+    dropped += outcome.Dropped;
+  });
+  if (dropped > 0)
+    context.Note(QString::number(dropped) + " frame(s) without a place in the tags were dropped");
+  return context.ExitStatus();
+}
+
+int RunCover(TContext& context) {
+  const TArguments& args = context.Args();
+  const QByteArray action = args.OneOf({"--set", "--extract", "--remove"}, "");
+  std::optional<QByteArray> image;
+  if (action == "--set" && !(image = ReadImage(context, *args.Value("--set"))))
+    return context.ExitStatus();
+  const QList<QByteArray> files = context.Files(args.Operands());
+  if (action == "--extract") {
+    const QByteArray folder = *args.Value("--extract");
+    if (!IsFolder(folder)) throw EUsage("--extract needs an existing folder");
+    for (const QByteArray& path : files)
+      if (const QString error = Extract(path, folder); !error.isEmpty()) context.Fail(path, error);
+    return context.ExitStatus();
+  }
+  if (action.isEmpty()) {
+    for (const QByteArray& path : files) {
+      const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
+      if (!pictures) {
+        context.Fail(path, QStringLiteral("the tags cannot be read"));
+        continue;
+      }
+      QString text = NameCaption(path) + '\n';
+      for (const TPicture& picture : *pictures) text += PictureLine(picture);
+      if (pictures->empty()) text += QStringLiteral("  no picture\n");
+      Print(stdout, text);
+    }
+    return context.ExitStatus();
+  }
+  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
+    const TWriteOutcome outcome = !FileExists(path) ? TWriteOutcome{}
+                                  : image           ? SetCover(TagPath(path), *image)
+                                                    : RemoveCover(TagPath(path), true);
+    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+  });
+  return context.ExitStatus();
+}
+
+}  // namespace melotag::cli
