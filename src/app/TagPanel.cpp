@@ -1,5 +1,6 @@
 #include "TagPanel.h"
 
+#include "CoverPanel.h"
 #include "FileList.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
@@ -33,6 +34,11 @@ void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
 constexpr int kWholeValue = 32767, kPartsValue = 250;
 
 }  // namespace
+
+TTagPanel::TTagPanel(TMainForm& form, Ui::TMainForm& ui)
+    : TConcern(form, ui), FCover(std::make_unique<TCoverPanel>(form, ui)) {}
+
+TTagPanel::~TTagPanel() = default;
 
 bool TTagPanel::WritesID3v1() const {
   const int preference = FUi.rgrpWritingTags->ItemIndex();
@@ -82,6 +88,7 @@ void TTagPanel::Clear() {
     FUi.GenreComboBox->removeItem(kOtherGenrePosition);
   FUi.GenreComboBox->setCurrentIndex(-1);
   FShownID3v2.reset();
+  FCover->Clear();
   FUi.CommentEdit->clear();
   FUi.edtAlbumTitle->clear();
 }
@@ -107,6 +114,7 @@ void TTagPanel::ShowSelected() {
       ShowID3v2Tag(path);
       break;
   }
+  FCover->Show(path);
 }
 
 void TTagPanel::ShowID3v1Tag(const QByteArray& path) {

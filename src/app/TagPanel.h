@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <optional>
 
 #include "Concern.h"
@@ -16,9 +17,12 @@ namespace melotag::editor {
 struct TID3v2Text;
 }  // namespace melotag::editor
 
+class TCoverPanel;
+
 class TTagPanel : public TConcern {
  public:
-  using TConcern::TConcern;
+  TTagPanel(TMainForm& form, Ui::TMainForm& ui);
+  ~TTagPanel();
 
   // The genre boxes of the panel and of the batch page: an empty entry, then the genre names.
   void FillGenreBoxes();
@@ -44,6 +48,10 @@ class TTagPanel : public TConcern {
   // Removes the file's tags by the writing preference, each with its own success (the panel is
   // cleared) or message.
   void RemoveTags(const QByteArray& path);
+  // The selected file, once the list check and the read-only question let it be changed (it is
+  // then CurrentFileName); empty otherwise.
+  QByteArray PathToChange();
+  TCoverPanel& Cover() const { return *FCover; }
 
  private:
   void ShowID3v1Tag(const QByteArray& path);
@@ -57,10 +65,8 @@ class TTagPanel : public TConcern {
   QByteArray SelectedPath() const;
   // The read-only question before writing or removing; true when the file may be changed.
   bool MayChange(const QByteArray& path);
-  // The selected file, once the list check and the read-only question let it be changed (it is
-  // then CurrentFileName); empty otherwise.
-  QByteArray PathToChange();
 
+  std::unique_ptr<TCoverPanel> FCover;
   // The fields as shown, when they are an ID3v2 tag's: a write with the other frames kept
   // changes only what differs from them.
   std::optional<melotag::editor::TTagFields> FShownID3v2;

@@ -1,0 +1,193 @@
+#include "CoverPanel.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "Cover.h"
+#include "Dialogs.h"
+#include "FileNames.h"
+#include "FilePath.h"
+#include "Main.h"
+#include "TagPanel.h"
+#include "TagText.h"
+#include "ui_Main.h"
+
+using namespace melotag::editor;
+
+namespace {
+
+constexpr int kThumbnail = 120;
+
+// The bytes of a file; none when it cannot be read.
+std::optional<QByteArray> ReadWhole(const QByteArray& path) {
+  QFile file(QFile::decodeName(path));
+  if (!IsUsablePath(path) || QFile::encodeName(file.fileName()) != path ||
+      !file.open(QIODevice::ReadOnly))
+    return std::nullopt;
+  return file.readAll();
+}
+
+// The one local file of a drop.
+std::optional<QByteArray> DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasFormat(QStringLiteral("text/uri-list"))) return std::nullopt;
+  const QList<QByteArray> paths = LocalPathsOfUriList(data->data(QStringLiteral("text/uri-list")));
+  if (paths.size() != 1) return std::nullopt;
+  return paths.first();
+}
+
+}  // namespace
+
+TCoverPanel::TCoverPanel(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui) {
+  FBox = new QGroupBox(QStringLiteral("Picture"), FUi.ScrollBox1Contents);
+  FBox->setObjectName(QStringLiteral("grpPicture"));
+  auto* layout = new QVBoxLayout(FBox);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->setSpacing(4);
+  FImage = new QLabel(FBox);
+  FImage->setObjectName(QStringLiteral("imgCover"));
+  FImage->setFixedSize(kThumbnail, kThumbnail);
+  FImage->setFrameShape(QFrame::Box);
+  FImage->setAlignment(Qt::AlignCenter);
+  FImage->setAcceptDrops(true);
+  FImage->installEventFilter(this);
+  layout->addWidget(FImage, 0, Qt::AlignHCenter);
+  FInfo = new QLabel(FBox);
+  FInfo->setObjectName(QStringLiteral("lblCoverInfo"));
+  FInfo->setAlignment(Qt::AlignHCenter);
+  layout->addWidget(FInfo);
+  auto button = [&](const char* name, const char* text) {
+    auto* b = new QPushButton(QString::fromLatin1(text), FBox);
+    b->setObjectName(QString::fromLatin1(name));
+    layout->addWidget(b);
+    return b;
+  };
+  QPushButton* set = button("btnSetPicture", "Set Picture...");
+  FSave = button("btnSavePicture", "Save Picture As...");
+  FRemove = button("btnRemovePicture", "Remove Picture");
+  QObject::connect(set, &QPushButton::clicked, this, [this] { ChoosePicture(); });
+  QObject::connect(FSave, &QPushButton::clicked, this, [this] { SavePicture(); });
+  QObject::connect(FRemove, &QPushButton::clicked, this, [this] { RemovePicture(); });
+  // Beside the tag information; the spacer that filled the row moves one column on.
+  QGridLayout* grid = FUi.ScrollBox1Layout;
+  grid->removeItem(FUi.ScrollBox1HSpacer);
+  grid->addWidget(FBox, 0, 3, 7, 1, Qt::AlignTop);
+  grid->addItem(FUi.ScrollBox1HSpacer, 0, 4);
+  Clear();
+}
+
+void TCoverPanel::Clear() {
+  FPath.clear();
+  FData.clear();
+  FMime.clear();
+  FImage->clear();
+  FInfo->clear();
+  FSave->setEnabled(false);
+  FRemove->setEnabled(false);
+}
+
+void TCoverPanel::Show(const QByteArray& path) {
+  // Installed again, it comes before the window's own filter, which takes a file dropped
+  // anywhere into the file list: an image dropped here is the picture.
+  FImage->installEventFilter(this);
+  Clear();
+  FPath = path;
+  if (path.isEmpty() || !FileExists(path)) return;
+  const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
+  const std::optional<TPicture> cover = pictures ? CoverOf(*pictures) : std::nullopt;
+  if (!cover) return;
+  FData = cover->Data;
+  FMime = cover->Image ? cover->Image->Mime : cover->Mime;
+  QPixmap pixmap;
+  if (pixmap.loadFromData(FData))
+    FImage->setPixmap(pixmap.scaled(kThumbnail - 2, kThumbnail - 2, Qt::KeepAspectRatio,
+                                    Qt::SmoothTransformation));
+  const QString type = cover->Type == 3 ? FForm.LookupText(QStringLiteral("Front cover"))
+                                        : FForm.LookupText(QStringLiteral("Picture type")) +
+                                              QStringLiteral(" %1").arg(cover->Type);
+  QString size =
+      QStringLiteral("%1 ").arg(FData.size()) + FForm.LookupText(QStringLiteral("bytes"));
+  if (cover->Image && cover->Image->Width > 0)
+    size = QStringLiteral("%1 x %2, ").arg(cover->Image->Width).arg(cover->Image->Height) + size;
+  FInfo->setText(type + '\n' + size);
+  FSave->setEnabled(true);
+  FRemove->setEnabled(true);
+}
+
+QByteArray TCoverPanel::PathToChange() {
+  return FForm.TagPanel().PathToChange();
+}
+
+void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath) {
+  const std::optional<QByteArray> image = ReadWhole(imagePath);
+  if (!image || !ImageInfoOf(*image)) {
+    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    return;
+  }
+  if (!SetCover(TagPath(path), *image).Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  FForm.lvIniFileListChange();
+}
+
+void TCoverPanel::ChoosePicture() {
+  const QByteArray path = PathToChange();
+  if (path.isEmpty()) return;
+  QStringList chosen;
+  if (!Dialogs().OpenFiles(QStringLiteral("Images (*.jpg *.jpeg *.png);;All files (*)"), QString(),
+                           false, chosen) ||
+      chosen.isEmpty())
+    return;
+  const std::optional<QByteArray> imagePath = PathOfText(chosen.first());
+  if (!imagePath) {
+    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    return;
+  }
+  SetPicture(path, *imagePath);
+}
+
+void TCoverPanel::SavePicture() {
+  if (FData.isEmpty()) return;
+  QByteArray name = FileNamePart(FPath);
+  if (name.toLower().endsWith(".mp3")) name.chop(4);
+  const QString suffix = ImageSuffix(FMime);
+  QString chosen;
+  if (!Dialogs().SaveFile(QStringLiteral("Images (*") + suffix + QStringLiteral(")"), QString(),
+                          suffix.mid(1), NameCaption(name) + suffix, chosen))
+    return;
+  const std::optional<QByteArray> out = PathOfText(chosen);
+  const QString error = out ? WriteFileAtomically(*out, FData) : QStringLiteral("?");
+  if (!error.isEmpty()) FForm.ShowMsg(QStringLiteral("Can not save the picture"));
+}
+
+void TCoverPanel::RemovePicture() {
+  const QByteArray path = PathToChange();
+  if (path.isEmpty()) return;
+  if (!RemoveCover(TagPath(path), false).Ok)
+    FForm.ShowMsgFmt("Can not remove tag from the file", path);
+  FForm.lvIniFileListChange();
+}
+
+bool TCoverPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != FImage) return false;
+  if (event->type() == QEvent::DragEnter) {
+    auto* drag = static_cast<QDragEnterEvent*>(event);
+    if (DroppedFile(drag->mimeData())) drag->acceptProposedAction();
+    return true;
+  }
+  if (event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const std::optional<QByteArray> image = DroppedFile(drop->mimeData());
+    if (!image) return true;
+    drop->acceptProposedAction();
+    const QByteArray path = PathToChange();
+    if (!path.isEmpty()) SetPicture(path, *image);
+    return true;
+  }
+  return false;
+}
