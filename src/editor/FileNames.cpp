@@ -1,6 +1,7 @@
 #include "FileNames.h"
 
 #include <QLocale>
+#include <QScopeGuard>
 #include <QString>
 
 #include <dirent.h>
@@ -14,6 +15,7 @@
 
 #include "CodePage.h"
 #include "FilePath.h"
+#include "TagFile.h"
 
 namespace melotag::editor {
 
@@ -110,6 +112,11 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
     return result;
   }
   const int dirFd = dirfd(dir.get());
+  // A crash in the middle of an in-place tag write left these: the files are mended now.
+  QList<QByteArray> journals;
+  const auto recover = qScopeGuard([&] {
+    for (const QByteArray& journal : journals) tagfile::RecoverJournal(journal.toStdString());
+  });
   for (;;) {
     errno = 0;
     const dirent* entry = readdir(dir.get());
@@ -118,6 +125,10 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
       break;
     }
     const size_t length = strlen(entry->d_name);
+    if (entry->d_name[0] == '.' && tagfile::IsJournalName(entry->d_name)) {
+      journals.append(JoinPath(folder, entry->d_name));
+      continue;
+    }
     if (!IsMp3Name(entry->d_name, length)) continue;
     if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
       continue;  // a folder named "x.mp3", a pipe, a device

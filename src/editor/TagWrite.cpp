@@ -236,7 +236,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
       refused = !bytes;
       if (written && bytes) *written = {std::string(oldTag), *bytes};
-      return TTagChange{bytes.has_value(), std::move(bytes)};
+      return TTagChange{bytes.has_value(), std::move(bytes), true};
     };
     outcome.Ok = RebuildFileWith(path, change) != TRebuild::Failed && !refused;
     outcome.Dropped = outcome.Ok ? dropped : 0;

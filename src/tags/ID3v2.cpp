@@ -163,6 +163,12 @@ bool FillHeader(TagInfo& info) {
 
 namespace {
 
+// A tag's header says it holds `size` bytes behind it, and no footer.
+void SetSize(std::string& tag, uint64_t size) {
+  tag[5] = static_cast<char>(static_cast<uint8_t>(tag[5]) & ~0x10u);
+  for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
+}
+
 // The rebuild; the old tag is read for the edit only when it looks at it.
 TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   // A symbolic link stays: the file it leads to is rebuilt, beside itself.
@@ -180,9 +186,22 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
       declared > 0 && footer && declared + 10 <= source->Size() ? declared + 10 : declared;
   std::string old(readsOld ? static_cast<size_t>(skip) : 0, '\0');
   if (!old.empty() && !source->ReadExactly(0, old.data(), old.size())) return TRebuild::Failed;
-  const TTagChange change = edit(old);
+  TTagChange change = edit(old);
   if (!change.Change || (!change.Tag && !HasMagic(info))) return TRebuild::Unchanged;
-  const std::optional<std::string>& tag = change.Tag;
+  std::optional<std::string>& tag = change.Tag;
+  if (change.InPlace && tag) {
+    // The old tag's whole room, footer included, when the new one fits in it.
+    if (declared >= kHeaderSize && tag->size() >= kHeaderSize &&
+        static_cast<int64_t>(tag->size()) <= skip) {
+      std::string room = std::move(*tag);
+      room.resize(static_cast<size_t>(skip), '\0');
+      SetSize(room, static_cast<uint64_t>(skip - kHeaderSize));
+      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(room))
+                 ? TRebuild::Done
+                 : TRebuild::Failed;
+    }
+    *tag = PaddedTag(std::move(*tag));
+  }
 
   auto out = std::make_unique<tagfile::TReplacement>();
   const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;
@@ -199,6 +218,18 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
 }
 
 }  // namespace
+
+std::string PaddedTag(std::string tag) {
+  // Text edits need a few hundred bytes; a whole number of blocks keeps a later in-place write
+  // to whole blocks of the file system. A cover that grows needs a rebuild anyway.
+  constexpr size_t kLeast = 2048, kBlock = 4096;
+  if (tag.size() < kHeaderSize) return tag;
+  const size_t whole = (tag.size() + kLeast + kBlock - 1) / kBlock * kBlock;
+  if (whole - kHeaderSize > kLargestTagSize) return tag;
+  tag.resize(whole, '\0');
+  SetSize(tag, whole - kHeaderSize);
+  return tag;
+}
 
 bool RebuildFile(const std::string& path, const std::optional<std::string>& tag) {
   const auto edit = [&](std::string_view) { return TTagChange{true, tag}; };

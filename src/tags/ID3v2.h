@@ -57,7 +57,14 @@ bool RebuildFile(const std::string& path, const std::optional<std::string>& tag)
 struct TTagChange {
   bool Change = false;             // false: the file stays as it is
   std::optional<std::string> Tag;  // the new tag, or none to remove the old one
+  // The tag (without padding, footer or extended header) goes over the old one's room when it
+  // fits, journaled (tagfile::WriteInPlace), the rest of the room padding; otherwise the rebuild
+  // leaves it padding for later edits (PaddedTag). Without it the rebuild writes the tag as it is.
+  bool InPlace = false;
 };
+// The tag with padding behind it: at least 2 KiB, up to the next multiple of 4 KiB of the whole,
+// its header's size counting the padding.
+std::string PaddedTag(std::string tag);
 // Everything a rebuild replaces: header, frames, padding and a 2.4 footer; empty without a tag.
 using TTagEdit = std::function<TTagChange(std::string_view oldTag)>;
 enum class TRebuild { Done, Unchanged, Failed };

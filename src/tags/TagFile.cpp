@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 namespace tagfile {
@@ -52,7 +54,220 @@ std::string UniqueName(const std::string& fileName) {
   return name;
 }
 
+constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 1\n";
+constexpr std::string_view kJournalSuffix = ".melotag-journal";
+// A group's in-place writes hold at most this many bytes before they are committed.
+constexpr size_t kMostHeld = 64u << 20;
+
+uint64_t Fnv(std::string_view bytes, uint64_t hash = 0xcbf29ce484222325ull) {
+  for (const char b : bytes) hash = (hash ^ static_cast<unsigned char>(b)) * 0x100000001b3ull;
+  return hash;
+}
+
+void AppendNumber(std::string& out, uint64_t value) {
+  for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
+}
+
+uint64_t NumberAt(std::string_view bytes, size_t at) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < 8; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// What a journal holds: magic; device, inode, offset, length of the region and the checksum of
+// its new bytes, eight bytes each; the old bytes; the checksum of all that.
+std::string JournalBytes(const TFile& file, int64_t offset, std::string_view old,
+                         std::string_view bytes) {
+  std::string out(kJournalMagic);
+  AppendNumber(out, static_cast<uint64_t>(file.Device()));
+  AppendNumber(out, static_cast<uint64_t>(file.Inode()));
+  AppendNumber(out, static_cast<uint64_t>(offset));
+  AppendNumber(out, old.size());
+  AppendNumber(out, Fnv(bytes));
+  out += old;
+  AppendNumber(out, Fnv(out));
+  return out;
+}
+
+struct TJournal {
+  bool Ours = false;   // it starts as a journal does (or is empty: made and never written)
+  bool Whole = false;  // all of it is there
+  uint64_t Device = 0, Inode = 0, NewHash = 0;
+  int64_t Offset = 0;
+  std::string Old;
+};
+
+TJournal ParseJournal(std::string_view bytes) {
+  TJournal journal;
+  constexpr size_t kHead = kJournalMagic.size() + 5 * 8;
+  journal.Ours = bytes.empty() || bytes.substr(0, kJournalMagic.size()) == kJournalMagic;
+  if (!journal.Ours || bytes.size() < kHead + 8) return journal;
+  const uint64_t length = NumberAt(bytes, kHead - 16);
+  if (length != bytes.size() - kHead - 8 ||
+      NumberAt(bytes, bytes.size() - 8) != Fnv(bytes.substr(0, bytes.size() - 8)))
+    return journal;
+  size_t at = kJournalMagic.size();
+  journal.Device = NumberAt(bytes, at);
+  journal.Inode = NumberAt(bytes, at + 8);
+  journal.Offset = static_cast<int64_t>(NumberAt(bytes, at + 16));
+  journal.NewHash = NumberAt(bytes, at + 32);
+  journal.Old.assign(bytes.substr(kHead, length));
+  journal.Whole = true;
+  return journal;
+}
+
+// The folder part of a path ("." without one) and its name.
+std::pair<std::string, std::string> Split(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+std::optional<std::string> ReadSmallFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return std::nullopt;
+  }
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  bytes.resize(got);
+  return bytes;
+}
+
+// Makes the journal of a file: written under no name, flushed when asked, then linked to its
+// name (never over an existing file) and the folder flushed when asked. False leaves no journal.
+bool MakeJournal(const std::string& path, const std::string& content, bool flush) {
+  const auto [folderPath, name] = Split(JournalPath(path));
+  const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return false;
+  bool made = false;
+  int fd = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  std::string temporary;
+  if (fd < 0) {
+    // Without unnamed files: a unique hidden name, linked to the journal's when complete.
+    temporary = UniqueName(name);
+    fd =
+        openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  }
+  if (fd >= 0 && WriteAll(fd, content.data(), content.size()) && (!flush || fsync(fd) == 0)) {
+    if (temporary.empty()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);
+      made = linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+             (errno == ENOENT && linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0);
+    } else {
+      made = linkat(folder, temporary.c_str(), folder, name.c_str(), 0) == 0;
+    }
+    // The name on disk too; without that the journal would not be there to mend a crash.
+    if (made && flush && fsync(folder) != 0) {
+      unlinkat(folder, name.c_str(), 0);
+      made = false;
+    }
+  }
+  if (!temporary.empty()) unlinkat(folder, temporary.c_str(), 0);
+  if (fd >= 0) close(fd);
+  close(folder);
+  return made;
+}
+
 }  // namespace
+
+std::string JournalPath(const std::string& path) {
+  const auto [folder, name] = Split(path);
+  const std::string journal = "." + name + std::string(kJournalSuffix);
+  return path.find('/') == std::string::npos ? journal : folder + "/" + journal;
+}
+
+bool IsJournalName(const std::string& name) {
+  return name.size() > kJournalSuffix.size() + 1 && name[0] == '.' &&
+         name.compare(name.size() - kJournalSuffix.size(), kJournalSuffix.size(), kJournalSuffix) ==
+             0;
+}
+
+bool RecoverJournal(const std::string& journalPath) {
+  std::optional<std::string> bytes = ReadSmallFile(journalPath);
+  if (!bytes) return access(journalPath.c_str(), F_OK) != 0;
+  if (!ParseJournal(*bytes).Ours) return false;  // not ours: left alone
+  const auto [folder, journalName] = Split(journalPath);
+  const std::string name = journalName.substr(1, journalName.size() - 1 - kJournalSuffix.size());
+  const std::string path =
+      folder == "." && journalPath.find('/') == std::string::npos ? name : folder + "/" + name;
+  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (fd >= 0) {
+    // The writer of a journal holds the file's lock until its journal is gone.
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    bytes = ReadSmallFile(journalPath);
+    const TJournal journal = bytes ? ParseJournal(*bytes) : TJournal();
+    struct stat st;
+    const bool same = journal.Whole && fstat(fd, &st) == 0 &&
+                      static_cast<uint64_t>(st.st_dev) == journal.Device &&
+                      static_cast<uint64_t>(st.st_ino) == journal.Inode;
+    if (same) {
+      std::string now(journal.Old.size(), '\0');
+      const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(journal.Offset));
+      // The new bytes complete: rolled forward. Otherwise back to the old ones.
+      if (got != static_cast<ssize_t>(now.size()) || Fnv(now) != journal.NewHash) {
+        size_t done = 0;
+        while (done < journal.Old.size()) {
+          const ssize_t n = pwrite(fd, journal.Old.data() + done, journal.Old.size() - done,
+                                   static_cast<off_t>(journal.Offset + done));
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0) break;
+          done += static_cast<size_t>(n);
+        }
+        if (done != journal.Old.size() || fdatasync(fd) != 0) {
+          close(fd);
+          return false;  // the journal stays for the next try
+        }
+      }
+    }
+    if (bytes && ParseJournal(*bytes).Ours) unlink(journalPath.c_str());
+    close(fd);  // the lock goes with it
+  } else if (errno == ENOENT) {
+    unlink(journalPath.c_str());  // the file is gone: nothing to recover
+  }
+  return access(journalPath.c_str(), F_OK) != 0;
+}
+
+namespace {
+
+// The journal made and flushed, the region written and flushed, the journal removed.
+bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
+                    const std::string& old) {
+  if (!MakeJournal(path, JournalBytes(file, offset, old, bytes), true)) return false;
+  const bool written =
+      file.WriteAt(offset, bytes.data(), bytes.size()) && fdatasync(file.Fd()) == 0;
+  // A failed write puts the old bytes back at once; the journal stays when even that fails.
+  const bool restored =
+      written || (file.WriteAt(offset, old.data(), old.size()) && fdatasync(file.Fd()) == 0);
+  if (restored) unlink(JournalPath(path).c_str());
+  return written;
+}
+
+}  // namespace
+
+bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
+                  std::string bytes) {
+  std::string old(bytes.size(), '\0');
+  if (!file->ReadExactly(offset, old.data(), old.size())) return false;
+  if (old == bytes) return true;
+  if (TCommitGroup* group = TCommitGroup::Current()) {
+    group->AddInPlace(std::move(file), path, offset, std::move(bytes), std::move(old));
+    return true;
+  }
+  return WriteJournaled(*file, path, offset, bytes, old);
+}
 
 std::string TrimRight(const std::string& text) {
   size_t end = text.size();
@@ -81,6 +296,10 @@ TFile::~TFile() {
 
 bool TFile::Open(const std::string& path, bool writable) {
   Close();
+  // A crash in the middle of an in-place write left a journal: the file is mended first.
+  const std::string journal = JournalPath(path);
+  struct stat st;
+  if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal);
   // O_NONBLOCK: opening a named pipe must not wait for a writer.
   int fd = open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   return fd >= 0 && Adopt(fd);
@@ -341,6 +560,19 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
   if (FPending.size() >= FCapacity) Commit();
 }
 
+void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
+                              std::string bytes, std::string old) {
+  FHeld += bytes.size() + old.size();
+  TPending pending;
+  pending.Source = std::move(file);
+  pending.Path = std::move(path);
+  pending.Offset = offset;
+  pending.Bytes = std::move(bytes);
+  pending.Old = std::move(old);
+  FPending.push_back(std::move(pending));
+  if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
+}
+
 void TCommitGroup::FlushIfHolding(dev_t device, ino_t inode) {
   for (const TPending& pending : FPending)
     if (pending.Source->Device() == device && pending.Source->Inode() == inode) return Commit();
@@ -353,18 +585,29 @@ std::vector<std::string> TCommitGroup::Flush() {
 
 void TCommitGroup::Commit() {
   if (FPending.empty()) return;
+  // The journals of the in-place writes, flushed with everything else below.
+  std::vector<bool> journaled(FPending.size(), false);
+  bool inPlace = false;
+  for (size_t i = 0; i < FPending.size(); ++i) {
+    const TPending& p = FPending[i];
+    if (p.Out) continue;
+    inPlace = true;
+    journaled[i] = MakeJournal(p.Path, JournalBytes(*p.Source, p.Offset, p.Old, p.Bytes), false);
+  }
   // One sync of each file system that holds a waiting file.
   std::vector<std::pair<dev_t, bool>> devices;
   for (const TPending& pending : FPending) {
     const dev_t device = pending.Source->Device();
     if (std::none_of(devices.begin(), devices.end(),
                      [&](const auto& known) { return known.first == device; }))
-      devices.emplace_back(device, syncfs(pending.Out->Fd()) == 0);
+      devices.emplace_back(device, syncfs(pending.Source->Fd()) == 0);
   }
+  if (inPlace) CommitInPlace(journaled, devices);
   // Every rename, the folders kept open to be flushed once each afterwards.
   std::vector<std::pair<dev_t, ino_t>> folders;
   std::vector<int> folderFds;
   for (TPending& pending : FPending) {
+    if (!pending.Out) continue;
     struct stat folder;
     if (fstat(pending.Out->Folder(), &folder) == 0 &&
         std::find(folders.begin(), folders.end(), std::pair(folder.st_dev, folder.st_ino)) ==
@@ -383,10 +626,50 @@ void TCommitGroup::Commit() {
     if (!pending.Out->Commit(synced)) FFailed.push_back(pending.Path);
   }
   FPending.clear();  // the writer locks go with the old files
+  FHeld = 0;
   for (const int fd : folderFds) {
     if (fsync(fd) != 0) {
     }
     close(fd);
+  }
+}
+
+void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
+                                 const std::vector<std::pair<dev_t, bool>>& devices) {
+  auto synced = [&](dev_t device) {
+    return std::find_if(devices.begin(), devices.end(),
+                        [&](const auto& known) { return known.first == device; })
+        ->second;
+  };
+  std::vector<size_t> written;
+  for (size_t i = 0; i < FPending.size(); ++i) {
+    TPending& p = FPending[i];
+    if (p.Out) continue;
+    // Without its journal flushed, a file goes alone: its own journal, write and flush.
+    if (!journaled[i] || !synced(p.Source->Device())) {
+      if (journaled[i]) unlink(JournalPath(p.Path).c_str());
+      if (!WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, p.Old)) FFailed.push_back(p.Path);
+      continue;
+    }
+    if (p.Source->WriteAt(p.Offset, p.Bytes.data(), p.Bytes.size())) {
+      written.push_back(i);
+    } else {
+      // The old bytes back at once; the journal restores them if even that fails.
+      if (p.Source->WriteAt(p.Offset, p.Old.data(), p.Old.size())) written.push_back(i);
+      FFailed.push_back(p.Path);
+    }
+  }
+  // The second sync: the new bytes are on disk before their journals go.
+  std::vector<dev_t> flushed;
+  for (const size_t i : written) {
+    TPending& p = FPending[i];
+    const dev_t device = p.Source->Device();
+    bool done = std::find(flushed.begin(), flushed.end(), device) != flushed.end();
+    if (!done && syncfs(p.Source->Fd()) == 0) {
+      flushed.push_back(device);
+      done = true;
+    }
+    if (done || fdatasync(p.Source->Fd()) == 0) unlink(JournalPath(p.Path).c_str());
   }
 }
 

@@ -112,14 +112,40 @@ class TReplacement {
   std::string FName;        // the new file's name in FFolder; empty while it has none
 };
 
+// In-place writes made atomic by a journal. Before a region of a file is overwritten, its old
+// bytes, with the place, the file's identity and a checksum of the new bytes, are in a journal
+// beside the file: ".<name>.melotag-journal", made under no name and linked to that one only
+// once it is complete, and flushed with its folder. Then the region is overwritten and flushed,
+// and the journal goes. A journal left by a crash is found by whoever next opens the file
+// (TFile::Open) or lists its folder, and the file is rolled forward (the new bytes are all there:
+// the journal goes) or back (the old bytes are written again), under the writers' lock.
+
+// The journal's name beside a file ("dir/.song.mp3.melotag-journal").
+std::string JournalPath(const std::string& path);
+// True for a name that is a journal's (".x.melotag-journal").
+bool IsJournalName(const std::string& name);
+// Recovers the file of a journal left by a crash, then removes the journal; a file of that name
+// that is no journal of ours stays. False when the journal is there afterwards.
+bool RecoverJournal(const std::string& journalPath);
+
+// Overwrites `bytes.size()` bytes at `offset` of a file opened by OpenLocked (`path` names it),
+// the old bytes journaled; inside a TCommitGroup the write waits for the group's commit. False
+// when the journal cannot be made (the file is then untouched) or the write fails (the journal
+// then restores the old bytes).
+bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
+                  std::string bytes);
+
 // Rebuilt files committed together. While a group lives on a thread, a rebuilt file is not
 // committed at once: its new content waits, the old file still under its writer lock, until the
 // group flushes: one sync of each file system instead of one flush per file, then every rename,
 // then each folder flushed once. That makes a pass over many files fast and keeps every promise
-// of a single commit: the new content is on disk before it takes the name. A group flushes by
-// itself when it holds its capacity of files (kPending unless given; each waiting file holds three
-// file descriptors), when the file of a waiting one is opened for writing
-// again on its thread, and at its end. A file read meanwhile still shows its old content.
+// of a single commit: the new content is on disk before it takes the name. In-place writes wait
+// too: at the commit every journal is made, one sync of each file system flushes them all, the
+// regions are overwritten, a second sync flushes those (and the renames), and the journals go.
+// A group flushes by itself when it holds its capacity of files (kPending unless given; each
+// waiting file holds three file descriptors) or 64 MiB of in-place bytes, when the file of a
+// waiting one is opened for writing again on its thread, and at its end. A file read meanwhile
+// still shows its old content.
 class TCommitGroup {
  public:
   static constexpr size_t kPending = 64;
@@ -133,6 +159,9 @@ class TCommitGroup {
   static TCommitGroup* Current();
   // Takes a file's written replacement with the locked original; `path` names it in failures.
   void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
+  // Takes an in-place write of a locked file: its journal is made with the others'.
+  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
+                  std::string old);
   // Commits what waits for a commit, at once if it holds the file (device, inode).
   void FlushIfHolding(dev_t device, ino_t inode);
   // Commits what waits. The paths whose files could not be committed (they stay as they were)
@@ -141,12 +170,19 @@ class TCommitGroup {
 
  private:
   struct TPending {
-    std::unique_ptr<TReplacement> Out;
+    std::unique_ptr<TReplacement> Out;  // none for an in-place write
     std::unique_ptr<TFile> Source;
     std::string Path;
+    int64_t Offset = 0;  // an in-place write: where, the new and the old bytes
+    std::string Bytes;
+    std::string Old;
   };
   void Commit();
+  // The in-place writes of a commit, their journals made (`journaled`) and flushed (`devices`).
+  void CommitInPlace(const std::vector<bool>& journaled,
+                     const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;
+  size_t FHeld = 0;  // bytes the waiting in-place writes hold
   std::vector<std::string> FFailed;
   size_t FCapacity;
   TCommitGroup* FOuter;
