@@ -191,8 +191,11 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   std::optional<std::string>& tag = change.Tag;
   if (change.InPlace && tag) {
     // The old tag's whole room, footer included, when the new one fits in it.
+    // A file that holds the journal's name and is no journal (the open would have mended the
+    // file) leaves no place for one: rebuilt instead.
     if (declared >= kHeaderSize && tag->size() >= kHeaderSize &&
-        static_cast<int64_t>(tag->size()) <= skip) {
+        static_cast<int64_t>(tag->size()) <= skip &&
+        access(tagfile::JournalPath(target).c_str(), F_OK) != 0) {
       std::string room = std::move(*tag);
       room.resize(static_cast<size_t>(skip), '\0');
       SetSize(room, static_cast<uint64_t>(skip - kHeaderSize));

@@ -242,20 +242,37 @@ bool RecoverJournal(const std::string& journalPath) {
 
 namespace {
 
+TCrashPoint gCrashPoint = TCrashPoint::None;
+
+// Ends the process at the crash point a test chose; writes half the region first for
+// HalfWritten.
+void CrashAt(TCrashPoint point, TFile& file, int64_t offset, const std::string& bytes) {
+  if (gCrashPoint != point) return;
+  if (point == TCrashPoint::HalfWritten) file.WriteAt(offset, bytes.data(), bytes.size() / 2);
+  _exit(99);
+}
+
 // The journal made and flushed, the region written and flushed, the journal removed.
 bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
                     const std::string& old) {
   if (!MakeJournal(path, JournalBytes(file, offset, old, bytes), true)) return false;
+  CrashAt(TCrashPoint::JournalMade, file, offset, bytes);
+  CrashAt(TCrashPoint::HalfWritten, file, offset, bytes);
   const bool written =
       file.WriteAt(offset, bytes.data(), bytes.size()) && fdatasync(file.Fd()) == 0;
   // A failed write puts the old bytes back at once; the journal stays when even that fails.
   const bool restored =
       written || (file.WriteAt(offset, old.data(), old.size()) && fdatasync(file.Fd()) == 0);
+  CrashAt(TCrashPoint::Written, file, offset, bytes);
   if (restored) unlink(JournalPath(path).c_str());
   return written;
 }
 
 }  // namespace
+
+void SetCrashPoint(TCrashPoint point) {
+  gCrashPoint = point;
+}
 
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
                   std::string bytes) {
@@ -651,6 +668,8 @@ void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
       if (!WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, p.Old)) FFailed.push_back(p.Path);
       continue;
     }
+    CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Bytes);
+    CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Bytes);
     if (p.Source->WriteAt(p.Offset, p.Bytes.data(), p.Bytes.size())) {
       written.push_back(i);
     } else {
@@ -662,6 +681,7 @@ void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
   // The second sync: the new bytes are on disk before their journals go.
   std::vector<dev_t> flushed;
   for (const size_t i : written) {
+    CrashAt(TCrashPoint::Written, *FPending[i].Source, 0, {});
     TPending& p = FPending[i];
     const dev_t device = p.Source->Device();
     bool done = std::find(flushed.begin(), flushed.end(), device) != flushed.end();

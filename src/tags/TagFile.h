@@ -135,6 +135,11 @@ bool RecoverJournal(const std::string& journalPath);
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
                   std::string bytes);
 
+// For the tests of crashes: the point of an in-place write at which the process ends (_exit),
+// as if it died there: the journal made and flushed, half of the region written, all of it.
+enum class TCrashPoint { None, JournalMade, HalfWritten, Written };
+void SetCrashPoint(TCrashPoint point);
+
 // Rebuilt files committed together. While a group lives on a thread, a rebuilt file is not
 // committed at once: its new content waits, the old file still under its writer lock, until the
 // group flushes: one sync of each file system instead of one flush per file, then every rename,

@@ -1,0 +1,248 @@
+// Tags written in place when they fit the old tag's room, journaled so that a crash at any point
+// leaves the old tag or the new one; rebuilt with padding when they do not fit.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "ID3v2.h"
+#include "ID3v2Frames.h"
+#include "TagFile.h"
+#include "TagTestSupport.h"
+
+using namespace tagtest;
+using melotag::tags::BuildTag23;
+using melotag::tags::ParseFrameTag;
+using melotag::tags::TFrameTag;
+using namespace tagfile;
+
+namespace {
+
+// A tag of one title frame of `length` bytes of text.
+std::string TitleTag(size_t length, char letter = 't') {
+  return *BuildTag23({{"TIT2", 0, std::string(1, '\0') + std::string(length, letter)}});
+}
+
+// The tag with `padding` bytes of `fill` after its frames, the header counting them.
+std::string WithPadding(std::string tag, size_t padding, char fill = '\0') {
+  tag.append(padding, fill);
+  const size_t size = tag.size() - 10;
+  for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
+  return tag;
+}
+
+TRebuild WriteTag(const std::string& path, const std::string& tag) {
+  return RebuildFileWith(path, [&](std::string_view) { return TTagChange{true, tag, true}; });
+}
+
+ino_t Inode(const std::string& path) {
+  struct stat st {};
+  stat(path.c_str(), &st);
+  return st.st_ino;
+}
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+class InPlace : public ::testing::Test {
+ protected:
+  TTempDir dir;
+  const std::string path = dir.Path("song.mp3");
+  const std::string rest = MpegAudio(3) + Trailer("v1 title", "", 0, 1, 1);
+};
+
+TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotIsRebuiltWithRoom) {
+  const std::string footer24 = [] {
+    std::string tag = TitleTag(40);
+    tag[3] = 4;
+    tag[5] = 0x10;  // a footer follows
+    std::string footer = tag.substr(0, 10);
+    footer.replace(0, 3, "3DI");
+    return tag + footer;
+  }();
+  const struct {
+    const char* Name;
+    std::string Before;  // the tag in the file
+    std::string After;   // the new one, without padding
+    bool InPlace;
+  } cases[] = {
+      {"exactly fits", WithPadding(TitleTag(10), 0), TitleTag(10, 'n'), true},
+      {"fits with padding to spare", WithPadding(TitleTag(10), 500), TitleTag(300), true},
+      {"shrinks", WithPadding(TitleTag(400), 0), TitleTag(3), true},
+      {"grows by one byte", WithPadding(TitleTag(10), 0), TitleTag(11), false},
+      {"padding that holds other bytes", WithPadding(TitleTag(10), 100, 'x'), TitleTag(50), true},
+      {"2.4 tag with a footer: the footer's room counts", footer24, TitleTag(50), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteBytes(path, c.Before + rest);
+    const ino_t inode = Inode(path);
+    ASSERT_EQ(WriteTag(path, c.After), TRebuild::Done);
+    const std::string bytes = ReadBytes(path);
+    TFrameTag tag;
+    ParseFrameTag(bytes, tag);
+    ASSERT_EQ(tag.Frames.size(), 1u);
+    EXPECT_EQ(tag.Frames[0].Data, c.After.substr(20));
+    EXPECT_FALSE(tag.Damaged);
+    EXPECT_EQ(tag.Flags & 0x10, 0) << "no footer behind padding";
+    EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest)
+        << "audio and trailer as they were";
+    EXPECT_FALSE(Exists(JournalPath(path)));
+    if (c.InPlace) {
+      EXPECT_EQ(bytes.size(), c.Before.size() + rest.size()) << "the size stays";
+      EXPECT_EQ(Inode(path), inode) << "the same file";
+      EXPECT_EQ(bytes.substr(c.After.size(), c.Before.size() - c.After.size()),
+                std::string(c.Before.size() - c.After.size(), '\0'))
+          << "the rest of the room is padding";
+    } else {
+      EXPECT_NE(Inode(path), inode) << "rebuilt";
+      EXPECT_EQ(tag.Size % 4096, 0) << "the tag and its padding end on a block";
+      EXPECT_GE(static_cast<size_t>(tag.Size) - c.After.size(), 2048u);
+      // The next edit fits.
+      const ino_t rebuilt = Inode(path);
+      ASSERT_EQ(WriteTag(path, TitleTag(500)), TRebuild::Done);
+      EXPECT_EQ(Inode(path), rebuilt);
+    }
+  }
+}
+
+TEST_F(InPlace, SmallFilesAndFilesWithoutATagAreRebuilt) {
+  // Shorter than a tag header: no tag can be told from it, so none is written.
+  WriteBytes(path, "");
+  EXPECT_EQ(WriteTag(path, TitleTag(5)), TRebuild::Failed);
+  EXPECT_EQ(ReadBytes(path), "");
+  for (const size_t size : {10, 128}) {
+    SCOPED_TRACE(size);
+    const std::string before(size, 'a');
+    WriteBytes(path, before);
+    ASSERT_EQ(WriteTag(path, TitleTag(5)), TRebuild::Done);
+    TFrameTag tag;
+    const std::string bytes = ReadBytes(path);
+    ParseFrameTag(bytes, tag);
+    EXPECT_EQ(tag.Frames.size(), 1u);
+    EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), before);
+  }
+}
+
+// A child process writes the new tag in place and dies at `point`; the next open mends the file.
+TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
+  const std::string before = WithPadding(TitleTag(100, 'o'), 900);
+  const std::string after = TitleTag(600, 'n');
+  const struct {
+    TCrashPoint Point;
+    bool New;  // what the file holds once mended
+  } cases[] = {{TCrashPoint::JournalMade, false},
+               {TCrashPoint::HalfWritten, false},
+               {TCrashPoint::Written, true}};
+  for (const bool grouped : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(static_cast<int>(c.Point) + (grouped ? 10 : 0));
+      WriteBytes(path, before + rest);
+      const pid_t child = fork();
+      if (child == 0) {
+        SetCrashPoint(c.Point);
+        std::optional<TCommitGroup> group;
+        if (grouped) group.emplace();
+        WriteTag(path, after);
+        if (group) group->Flush();
+        _exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
+      ASSERT_TRUE(Exists(JournalPath(path))) << "a journal was left";
+      // The next reader mends it.
+      TFrameTag tag;
+      ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
+      EXPECT_FALSE(Exists(JournalPath(path)));
+      const std::string bytes = ReadBytes(path);
+      EXPECT_EQ(bytes.size(), before.size() + rest.size());
+      EXPECT_EQ(bytes.substr(before.size()), rest);
+      ParseFrameTag(bytes, tag);
+      ASSERT_EQ(tag.Frames.size(), 1u);
+      EXPECT_EQ(tag.Frames[0].Data, (c.New ? after : before).substr(20, 1 + (c.New ? 600 : 100)));
+    }
+  }
+}
+
+TEST_F(InPlace, AJournalIsFoundByTheFolderScanAndAForeignFileOfItsNameStays) {
+  // Not ours: a user's file that happens to carry the name.
+  WriteBytes(path, WithPadding(TitleTag(10), 100) + rest);
+  WriteBytes(JournalPath(path), "my own notes");
+  EXPECT_FALSE(RecoverJournal(JournalPath(path)));
+  EXPECT_EQ(ReadBytes(JournalPath(path)), "my own notes");
+  ASSERT_EQ(WriteTag(path, TitleTag(20)), TRebuild::Done) << "rebuilt instead";
+  EXPECT_EQ(ReadBytes(JournalPath(path)), "my own notes");
+  EXPECT_TRUE(IsJournalName(".song.mp3.melotag-journal"));
+  EXPECT_FALSE(IsJournalName("song.mp3"));
+  EXPECT_FALSE(IsJournalName(".melotag-journal"));
+}
+
+}  // namespace
+
+namespace {
+
+// Generation `g` of a file's title: its number and a run of letters whose length and letter
+// follow from it, so that a mix of two generations never reads as one.
+std::string Generation(int g) {
+  return std::to_string(g) + ':' + std::string(static_cast<size_t>(g % 300), char('a' + g % 26));
+}
+
+// Writes generation after generation of every file's tag until it is killed.
+[[noreturn]] void WriteForever(const std::vector<std::string>& paths, bool grouped) {
+  for (int g = 1;; ++g) {
+    std::optional<TCommitGroup> group;
+    if (grouped) group.emplace();
+    for (const std::string& path : paths) {
+      const std::string tag = *BuildTag23({{"TIT2", 0, '\0' + Generation(g)}});
+      RebuildFileWith(path, [&](std::string_view) { return TTagChange{true, tag, true}; });
+    }
+  }
+}
+
+}  // namespace
+
+TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) {
+    paths.push_back(dir.Path("song" + std::to_string(i) + ".mp3"));
+    WriteBytes(paths.back(), WithPadding(TitleTag(1), 1000) + rest);
+  }
+  const size_t size = ReadBytes(paths[0]).size();
+  std::srand(20261210);
+  int journals = 0;  // left by a kill in the middle of a write
+  for (int kill = 0; kill < 60; ++kill) {
+    SCOPED_TRACE(kill);
+    const bool grouped = kill % 2 == 1;
+    const pid_t child = fork();
+    if (child == 0) WriteForever(paths, grouped);
+    usleep(static_cast<useconds_t>(2000 + std::rand() % 30000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    for (const std::string& path : paths) {
+      journals += Exists(JournalPath(path));
+      TFrameTag tag;
+      ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));  // mends what the kill left
+      EXPECT_FALSE(Exists(JournalPath(path)));
+      const std::string bytes = ReadBytes(path);
+      ASSERT_EQ(bytes.size(), size) << path;
+      EXPECT_EQ(bytes.substr(size - rest.size()), rest) << path;
+      ParseFrameTag(bytes, tag);
+      ASSERT_FALSE(tag.Damaged) << path;
+      ASSERT_EQ(tag.Frames.size(), 1u) << path;
+      const std::string text = tag.Frames[0].Data.substr(1);
+      const int g = std::atoi(text.c_str());
+      EXPECT_EQ(text, g == 0 ? std::string(1, 't') : Generation(g)) << path << ": a torn tag";
+    }
+  }
+  std::printf("journals mended after the kills: %d\n", journals);
+  EXPECT_GT(journals, 0) << "no kill came in the middle of a write";
+}
