@@ -326,6 +326,7 @@ void KeptCoverWriteFigure(const fs::path& folder, int coverMegabytes, int audioM
 
 // One changed field written into a 100 MB file whose tag has room for it: in place, journaled.
 void InPlaceFigure(const fs::path& folder, int megabytes, int rounds) {
+  using namespace melotag::editor;
   const std::string path = (folder / "roomy.mp3").string();
   const std::string copy = (folder / "copy.mp3").string();
   WriteBytes(path, Audio(static_cast<size_t>(megabytes) << 20));
