@@ -199,7 +199,7 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
       std::string room = std::move(*tag);
       room.resize(static_cast<size_t>(skip), '\0');
       SetSize(room, static_cast<uint64_t>(skip - kHeaderSize));
-      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(room))
+      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(room), std::move(old))
                  ? TRebuild::Done
                  : TRebuild::Failed;
     }

@@ -242,6 +242,24 @@ bool RecoverJournal(const std::string& journalPath) {
 
 namespace {
 
+// Where two strings of one length differ: from the first differing byte to behind the last;
+// an empty span when they are equal. Compared a block at a time.
+std::pair<size_t, size_t> ChangedSpan(const std::string& a, const std::string& b) {
+  constexpr size_t kBlock = 256;
+  const size_t size = a.size();
+  size_t from = 0;
+  while (from + kBlock <= size && std::memcmp(a.data() + from, b.data() + from, kBlock) == 0)
+    from += kBlock;
+  while (from < size && a[from] == b[from]) ++from;
+  if (from == size) return {size, size};
+  size_t to = size;
+  while (to - from >= kBlock &&
+         std::memcmp(a.data() + to - kBlock, b.data() + to - kBlock, kBlock) == 0)
+    to -= kBlock;
+  while (to > from && a[to - 1] == b[to - 1]) --to;
+  return {from, to};
+}
+
 TCrashPoint gCrashPoint = TCrashPoint::None;
 
 // Ends the process at the crash point a test chose; writes half the region first for
@@ -275,10 +293,17 @@ void SetCrashPoint(TCrashPoint point) {
 }
 
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
-                  std::string bytes) {
-  std::string old(bytes.size(), '\0');
-  if (!file->ReadExactly(offset, old.data(), old.size())) return false;
-  if (old == bytes) return true;
+                  std::string bytes, std::string old) {
+  if (old.size() != bytes.size()) {
+    old.assign(bytes.size(), '\0');
+    if (!file->ReadExactly(offset, old.data(), old.size())) return false;
+  }
+  // Only the bytes that change are journaled and written.
+  const auto [from, to] = ChangedSpan(bytes, old);
+  if (from == to) return true;
+  offset += static_cast<int64_t>(from);
+  bytes.erase(to).erase(0, from);
+  old.erase(to).erase(0, from);
   if (TCommitGroup* group = TCommitGroup::Current()) {
     group->AddInPlace(std::move(file), path, offset, std::move(bytes), std::move(old));
     return true;

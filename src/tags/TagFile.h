@@ -129,11 +129,12 @@ bool IsJournalName(const std::string& name);
 bool RecoverJournal(const std::string& journalPath);
 
 // Overwrites `bytes.size()` bytes at `offset` of a file opened by OpenLocked (`path` names it),
-// the old bytes journaled; inside a TCommitGroup the write waits for the group's commit. False
-// when the journal cannot be made (the file is then untouched) or the write fails (the journal
-// then restores the old bytes).
+// the old bytes journaled (only the span that differs is journaled and written); inside a
+// TCommitGroup the write waits for the group's commit. `old`: the bytes there now when the caller
+// has read them, else empty. False when the journal cannot be made (the file is then untouched) or
+// the write fails (the journal then restores the old bytes).
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
-                  std::string bytes);
+                  std::string bytes, std::string old = {});
 
 // For the tests of crashes: the point of an in-place write at which the process ends (_exit),
 // as if it died there: the journal made and flushed, half of the region written, all of it.
