@@ -6,7 +6,7 @@ JOBS        ?= $(shell nproc)
 PREFIX      ?= /usr/local
 CMAKE_GEN   := -G Ninja
 
-.PHONY: deps run build test bench clean format install deb
+.PHONY: deps run build test bench fuzz clean format install deb
 
 deps:
 	scripts/install-deps
@@ -30,6 +30,10 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DMELOTAG_TESTS=OFF -DMELOTAG_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@scripts/run-bench $(BENCH_BUILD)
+
+# libFuzzer targets of the tag reader and writer (clang; FUZZ_SECONDS per target, 120 unless set).
+fuzz: deps
+	scripts/fuzz
 
 install: build
 	cmake --install $(RUN_BUILD) --prefix $(PREFIX)
