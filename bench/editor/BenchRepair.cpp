@@ -135,7 +135,8 @@ QByteArray Frame(const QByteArray& id, const QByteArray& text) {
   return frame + QByteArray(2, '\0') + data;
 }
 
-// A file of 4 MPEG frames with a 2.3 tag of Big5 title, artist, album and comment.
+// A file of 4 MPEG frames with a 2.3 tag of Big5 title, artist, album and comment, and 1 KiB of
+// padding, as the taggers of that time left one.
 QByteArray TaggedFile(const TCodePageCodec& big5, int i) {
   const QString words = QString::fromUtf8("七里香晴天後來許功蓋愛在西元前周杰倫范特西夜曲稻香");
   auto text = [&](int k) {
@@ -145,7 +146,7 @@ QByteArray TaggedFile(const TCodePageCodec& big5, int i) {
   };
   const QByteArray frames = Frame("TIT2", text(0)) + Frame("TPE1", text(1)) +
                             Frame("TALB", text(2)) + Frame("TRCK", QByteArray::number(i % 20 + 1)) +
-                            Frame("COMM", text(3));
+                            Frame("COMM", text(3)) + QByteArray(1024, '\0');
   QByteArray tag("ID3\x03\0\0", 6);
   for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((frames.size() >> shift) & 0x7F);
   QByteArray audio;

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,7 +101,9 @@ struct TJournal {
 TJournal ParseJournal(std::string_view bytes) {
   TJournal journal;
   constexpr size_t kHead = kJournalMagic.size() + 5 * 8;
-  journal.Ours = bytes.empty() || bytes.substr(0, kJournalMagic.size()) == kJournalMagic;
+  // A crash while it was written can leave it empty or zero-filled.
+  journal.Ours = bytes.substr(0, kJournalMagic.size()) == kJournalMagic ||
+                 std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\0'; });
   if (!journal.Ours || bytes.size() < kHead + 8) return journal;
   const uint64_t length = NumberAt(bytes, kHead - 16);
   if (length != bytes.size() - kHead - 8 ||
@@ -145,8 +148,17 @@ std::optional<std::string> ReadSmallFile(const std::string& path) {
   return bytes;
 }
 
-// Makes the journal of a file: written under no name, flushed when asked, then linked to its
-// name (never over an existing file) and the folder flushed when asked. False leaves no journal.
+// ext4, XFS and btrfs make a new name durable with the flush of its file (one commit of their
+// log holds both); other file systems need the folder flushed as well.
+bool CommitsNamesWithFiles(int folder) {
+  struct statfs fs {};
+  if (fstatfs(folder, &fs) != 0) return false;
+  constexpr long kExt4 = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
+  return fs.f_type == kExt4 || fs.f_type == kXfs || fs.f_type == kBtrfs;
+}
+
+// Makes the journal of a file: written under no name, then linked to its name (never over an
+// existing file) and, when asked, flushed with its name. False leaves no journal.
 bool MakeJournal(const std::string& path, const std::string& content, bool flush) {
   const auto [folderPath, name] = Split(JournalPath(path));
   const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -160,7 +172,7 @@ bool MakeJournal(const std::string& path, const std::string& content, bool flush
     fd =
         openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   }
-  if (fd >= 0 && WriteAll(fd, content.data(), content.size()) && (!flush || fsync(fd) == 0)) {
+  if (fd >= 0 && WriteAll(fd, content.data(), content.size())) {
     if (temporary.empty()) {
       const std::string self = "/proc/self/fd/" + std::to_string(fd);
       made = linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
@@ -168,8 +180,12 @@ bool MakeJournal(const std::string& path, const std::string& content, bool flush
     } else {
       made = linkat(folder, temporary.c_str(), folder, name.c_str(), 0) == 0;
     }
-    // The name on disk too; without that the journal would not be there to mend a crash.
-    if (made && flush && fsync(folder) != 0) {
+    // The content and the name on disk: a journaling file system commits the link with the
+    // file's flush; the folder's own flush is for the others. Without both the journal would
+    // not be there to mend a crash. (A crash before this leaves a journal that is not whole,
+    // or none: the file is not touched before it.)
+    if (made && flush &&
+        (fsync(fd) != 0 || (!CommitsNamesWithFiles(folder) && fsync(folder) != 0))) {
       unlinkat(folder, name.c_str(), 0);
       made = false;
     }
@@ -598,7 +614,11 @@ TCommitGroup* TCommitGroup::Current() {
 
 void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source,
                        std::string path) {
-  FPending.push_back({std::move(out), std::move(source), std::move(path)});
+  TPending pending;
+  pending.Out = std::move(out);
+  pending.Source = std::move(source);
+  pending.Path = std::move(path);
+  FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity) Commit();
 }
 
