@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
 #include <QPixmap>
@@ -24,7 +25,7 @@ using namespace melotag::editor;
 
 namespace {
 
-constexpr int kThumbnail = 120;
+constexpr int kThumbnail = 96;
 
 // The bytes of a file; none when it cannot be read.
 std::optional<QByteArray> ReadWhole(const QByteArray& path) {
@@ -48,8 +49,11 @@ std::optional<QByteArray> DroppedFile(const QMimeData* data) {
 TCoverPanel::TCoverPanel(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui) {
   FBox = new QGroupBox(QStringLiteral("Picture"), FUi.ScrollBox1Contents);
   FBox->setObjectName(QStringLiteral("grpPicture"));
-  auto* layout = new QVBoxLayout(FBox);
-  layout->setContentsMargins(6, 6, 6, 6);
+  // The thumbnail, and beside it what it is and the buttons.
+  auto* row = new QHBoxLayout(FBox);
+  row->setContentsMargins(6, 6, 6, 6);
+  row->setSpacing(6);
+  auto* layout = new QVBoxLayout;
   layout->setSpacing(4);
   FImage = new QLabel(FBox);
   FImage->setObjectName(QStringLiteral("imgCover"));
@@ -58,10 +62,10 @@ TCoverPanel::TCoverPanel(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui
   FImage->setAlignment(Qt::AlignCenter);
   FImage->setAcceptDrops(true);
   FImage->installEventFilter(this);
-  layout->addWidget(FImage, 0, Qt::AlignHCenter);
+  row->addWidget(FImage, 0, Qt::AlignTop);
+  row->addLayout(layout);
   FInfo = new QLabel(FBox);
   FInfo->setObjectName(QStringLiteral("lblCoverInfo"));
-  FInfo->setAlignment(Qt::AlignHCenter);
   layout->addWidget(FInfo);
   auto button = [&](const char* name, const char* text) {
     auto* b = new QPushButton(QString::fromLatin1(text), FBox);
@@ -75,11 +79,12 @@ TCoverPanel::TCoverPanel(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui
   QObject::connect(set, &QPushButton::clicked, this, [this] { ChoosePicture(); });
   QObject::connect(FSave, &QPushButton::clicked, this, [this] { SavePicture(); });
   QObject::connect(FRemove, &QPushButton::clicked, this, [this] { RemovePicture(); });
-  // Beside the tag information; the spacer that filled the row moves one column on.
+  layout->addStretch();
+  // Under the tag information, beside the lower fields.
   QGridLayout* grid = FUi.ScrollBox1Layout;
-  grid->removeItem(FUi.ScrollBox1HSpacer);
-  grid->addWidget(FBox, 0, 3, 7, 1, Qt::AlignTop);
-  grid->addItem(FUi.ScrollBox1HSpacer, 0, 4);
+  grid->removeWidget(FUi.GroupBox1);
+  grid->addWidget(FUi.GroupBox1, 0, 2, 3, 1, Qt::AlignTop);
+  grid->addWidget(FBox, 3, 2, 4, 1, Qt::AlignTop);
   Clear();
 }
 
