@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include <zlib.h>
+
 #include "CodePage.h"
 #include "FilePath.h"
 #include "ID3v1.h"
@@ -221,14 +223,22 @@ std::optional<std::string> ContentOf(const TFrame& frame, uint8_t version) {
       v4 ? uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
                (p[3] & 0x7F)
          : uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-  // What qUncompress takes: the expected size, big-endian, then the zlib stream.
-  QByteArray packed;
-  packed.reserve(static_cast<qsizetype>(data.size()));
-  for (int shift = 24; shift >= 0; shift -= 8) packed.append(static_cast<char>(size >> shift));
-  packed.append(data.data() + 4, static_cast<qsizetype>(data.size() - 4));
-  const QByteArray plain = qUncompress(packed);
-  if (plain.isEmpty() && size > 0) return std::nullopt;
-  return plain.toStdString();
+  // The size the frame declares, and no more than zlib can make of the stream (1,032 to 1 at
+  // most): a small frame never takes more memory than its data could inflate to.
+  const size_t packed = data.size() - 4;
+  if (size > 0x0FFFFFFF || size > packed * 1032 + 64) return std::nullopt;
+  std::string plain(size, '\0');
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return std::nullopt;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + 4));
+  stream.avail_in = static_cast<uInt>(packed);
+  stream.next_out = reinterpret_cast<Bytef*>(plain.data());
+  stream.avail_out = static_cast<uInt>(plain.size());
+  const int result = inflate(&stream, Z_FINISH);
+  const bool whole = result == Z_STREAM_END && stream.total_out == size;
+  inflateEnd(&stream);
+  if (!whole) return std::nullopt;
+  return plain;
 }
 
 QString FrameTextOf(const TFrame& frame, uint8_t version) {

@@ -167,6 +167,12 @@ TEST(FrameText, CompressedFramesAreReadEncryptedOnesAreNot) {
       "TIT2" + SyncSafe(static_cast<uint32_t>(4 + zlib.size())) + B("\0\x09") + SyncSafe(17) + zlib;
   ParseFrameTag(Tag(frame, 4), tag);
   EXPECT_EQ(TextOf(tag).Title, "Compressed title");
+  // A size no stream of that length inflates to, or a stream that ends short of its size, is
+  // read as nothing (and costs no more memory than the frame could inflate to).
+  for (const std::string& size : {std::string("\x7F\xFF\xFF\xFF"), std::string("\0\0\0\x20")}) {
+    ParseFrameTag(Tag(Frame("TIT2", size + zlib, 0x0080)), tag);
+    EXPECT_EQ(TextOf(tag).Title, "");
+  }
 }
 
 TEST(FrameText, CodePageCanEncode) {
