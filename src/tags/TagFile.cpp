@@ -55,7 +55,9 @@ std::string UniqueName(const std::string& fileName) {
   return name;
 }
 
-constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 1\n";
+constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 2\n";
+// The journal of a group's files in one folder.
+constexpr std::string_view kFolderJournal = ".melotag-journal";
 constexpr std::string_view kJournalSuffix = ".melotag-journal";
 // A group's in-place writes hold at most this many bytes before they are committed.
 constexpr size_t kMostHeld = 64u << 20;
@@ -75,47 +77,83 @@ uint64_t NumberAt(std::string_view bytes, size_t at) {
   return value;
 }
 
-// What a journal holds: magic; device, inode, offset, length of the region and the checksum of
-// its new bytes, eight bytes each; the old bytes; the checksum of all that.
-std::string JournalBytes(const TFile& file, int64_t offset, std::string_view old,
-                         std::string_view bytes) {
-  std::string out(kJournalMagic);
-  AppendNumber(out, static_cast<uint64_t>(file.Device()));
-  AppendNumber(out, static_cast<uint64_t>(file.Inode()));
-  AppendNumber(out, static_cast<uint64_t>(offset));
-  AppendNumber(out, old.size());
-  AppendNumber(out, Fnv(bytes));
-  out += old;
-  AppendNumber(out, Fnv(out));
-  return out;
-}
-
-struct TJournal {
-  bool Ours = false;   // it starts as a journal does (or is empty: made and never written)
-  bool Whole = false;  // all of it is there
+// One region of one file in a journal: the file's name in the journal's folder and identity,
+// where the region is, the checksum of its new bytes, its old bytes.
+struct TEntry {
+  std::string Name;
   uint64_t Device = 0, Inode = 0, NewHash = 0;
   int64_t Offset = 0;
   std::string Old;
 };
 
+TEntry EntryOf(const TFile& file, const std::string& name, int64_t offset, std::string old,
+               std::string_view bytes) {
+  return {name,
+          static_cast<uint64_t>(file.Device()),
+          static_cast<uint64_t>(file.Inode()),
+          Fnv(bytes),
+          offset,
+          std::move(old)};
+}
+
+// What a journal holds: magic and the number of entries; for each its name's length and name,
+// device, inode, offset, length of the region and checksum of its new bytes, eight bytes each,
+// then the old bytes; at the end the checksum of all that.
+std::string JournalBytes(const std::vector<const TEntry*>& entries) {
+  std::string out(kJournalMagic);
+  AppendNumber(out, entries.size());
+  for (const TEntry* e : entries) {
+    AppendNumber(out, e->Name.size());
+    out += e->Name;
+    for (const uint64_t n : {e->Device, e->Inode, static_cast<uint64_t>(e->Offset),
+                             static_cast<uint64_t>(e->Old.size()), e->NewHash})
+      AppendNumber(out, n);
+    out += e->Old;
+  }
+  AppendNumber(out, Fnv(out));
+  return out;
+}
+
+struct TJournal {
+  bool Ours = false;   // it starts as a journal does (or is empty or zeros: made, never written)
+  bool Whole = false;  // all of it is there
+  std::vector<TEntry> Entries;
+};
+
 TJournal ParseJournal(std::string_view bytes) {
   TJournal journal;
-  constexpr size_t kHead = kJournalMagic.size() + 5 * 8;
   // A crash while it was written can leave it empty or zero-filled.
   journal.Ours = bytes.substr(0, kJournalMagic.size()) == kJournalMagic ||
                  std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\0'; });
-  if (!journal.Ours || bytes.size() < kHead + 8) return journal;
-  const uint64_t length = NumberAt(bytes, kHead - 16);
-  if (length != bytes.size() - kHead - 8 ||
+  if (!journal.Ours || bytes.size() < kJournalMagic.size() + 16 ||
       NumberAt(bytes, bytes.size() - 8) != Fnv(bytes.substr(0, bytes.size() - 8)))
     return journal;
+  const std::string_view body = bytes.substr(0, bytes.size() - 8);
   size_t at = kJournalMagic.size();
-  journal.Device = NumberAt(bytes, at);
-  journal.Inode = NumberAt(bytes, at + 8);
-  journal.Offset = static_cast<int64_t>(NumberAt(bytes, at + 16));
-  journal.NewHash = NumberAt(bytes, at + 32);
-  journal.Old.assign(bytes.substr(kHead, length));
-  journal.Whole = true;
+  auto number = [&](uint64_t& value) {
+    if (at + 8 > body.size()) return false;
+    value = NumberAt(body, at);
+    at += 8;
+    return true;
+  };
+  auto text = [&](uint64_t length, std::string& value) {
+    if (length > body.size() - at) return false;
+    value.assign(body.substr(at, length));
+    at += length;
+    return true;
+  };
+  uint64_t count = 0;
+  if (!number(count)) return journal;
+  for (uint64_t k = 0; k < count; ++k) {
+    TEntry e;
+    uint64_t nameLength = 0, offset = 0, length = 0;
+    if (!number(nameLength) || !text(nameLength, e.Name) || !number(e.Device) || !number(e.Inode) ||
+        !number(offset) || !number(length) || !number(e.NewHash) || !text(length, e.Old))
+      return journal;
+    e.Offset = static_cast<int64_t>(offset);
+    journal.Entries.push_back(std::move(e));
+  }
+  journal.Whole = at == body.size();
   return journal;
 }
 
@@ -159,8 +197,8 @@ bool CommitsNamesWithFiles(int folder) {
 
 // Makes the journal of a file: written under no name, then linked to its name (never over an
 // existing file) and, when asked, flushed with its name. False leaves no journal.
-bool MakeJournal(const std::string& path, const std::string& content, bool flush) {
-  const auto [folderPath, name] = Split(JournalPath(path));
+bool MakeJournal(const std::string& journalPath, const std::string& content, bool flush) {
+  const auto [folderPath, name] = Split(journalPath);
   const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return false;
   bool made = false;
@@ -204,56 +242,75 @@ std::string JournalPath(const std::string& path) {
   return path.find('/') == std::string::npos ? journal : folder + "/" + journal;
 }
 
-bool IsJournalName(const std::string& name) {
-  return name.size() > kJournalSuffix.size() + 1 && name[0] == '.' &&
-         name.compare(name.size() - kJournalSuffix.size(), kJournalSuffix.size(), kJournalSuffix) ==
-             0;
+std::string FolderJournalPath(const std::string& path) {
+  const auto [folder, name] = Split(path);
+  return path.find('/') == std::string::npos ? std::string(kFolderJournal)
+                                             : folder + "/" + std::string(kFolderJournal);
 }
 
-bool RecoverJournal(const std::string& journalPath) {
-  std::optional<std::string> bytes = ReadSmallFile(journalPath);
-  if (!bytes) return access(journalPath.c_str(), F_OK) != 0;
-  if (!ParseJournal(*bytes).Ours) return false;  // not ours: left alone
-  const auto [folder, journalName] = Split(journalPath);
-  const std::string name = journalName.substr(1, journalName.size() - 1 - kJournalSuffix.size());
-  const std::string path =
-      folder == "." && journalPath.find('/') == std::string::npos ? name : folder + "/" + name;
-  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-  if (fd >= 0) {
-    // The writer of a journal holds the file's lock until its journal is gone.
-    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    bytes = ReadSmallFile(journalPath);
-    const TJournal journal = bytes ? ParseJournal(*bytes) : TJournal();
-    struct stat st;
-    const bool same = journal.Whole && fstat(fd, &st) == 0 &&
-                      static_cast<uint64_t>(st.st_dev) == journal.Device &&
-                      static_cast<uint64_t>(st.st_ino) == journal.Inode;
-    if (same) {
-      std::string now(journal.Old.size(), '\0');
-      const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(journal.Offset));
-      // The new bytes complete: rolled forward. Otherwise back to the old ones.
-      if (got != static_cast<ssize_t>(now.size()) || Fnv(now) != journal.NewHash) {
-        size_t done = 0;
-        while (done < journal.Old.size()) {
-          const ssize_t n = pwrite(fd, journal.Old.data() + done, journal.Old.size() - done,
-                                   static_cast<off_t>(journal.Offset + done));
-          if (n < 0 && errno == EINTR) continue;
-          if (n <= 0) break;
-          done += static_cast<size_t>(n);
-        }
-        if (done != journal.Old.size() || fdatasync(fd) != 0) {
-          close(fd);
-          return false;  // the journal stays for the next try
-        }
-      }
-    }
-    if (bytes && ParseJournal(*bytes).Ours) unlink(journalPath.c_str());
-    close(fd);  // the lock goes with it
-  } else if (errno == ENOENT) {
-    unlink(journalPath.c_str());  // the file is gone: nothing to recover
+bool IsJournalName(const std::string& name) {
+  return name == kFolderJournal || (name.size() > kJournalSuffix.size() + 1 && name[0] == '.' &&
+                                    name.compare(name.size() - kJournalSuffix.size(),
+                                                 kJournalSuffix.size(), kJournalSuffix) == 0);
+}
+
+namespace {
+
+// Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
+bool Mend(int fd, const TEntry& entry) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != entry.Device ||
+      static_cast<uint64_t>(st.st_ino) != entry.Inode)
+    return true;  // another file has the name now: nothing of this journal is in it
+  std::string now(entry.Old.size(), '\0');
+  const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(entry.Offset));
+  if (got == static_cast<ssize_t>(now.size()) && Fnv(now) == entry.NewHash) return true;
+  size_t done = 0;
+  while (done < entry.Old.size()) {
+    const ssize_t n = pwrite(fd, entry.Old.data() + done, entry.Old.size() - done,
+                             static_cast<off_t>(entry.Offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
   }
-  return access(journalPath.c_str(), F_OK) != 0;
+  return fdatasync(fd) == 0;
+}
+
+}  // namespace
+
+bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::string& lockedName) {
+  const std::optional<std::string> bytes = ReadSmallFile(journalPath);
+  if (!bytes) return access(journalPath.c_str(), F_OK) != 0;
+  const TJournal journal = ParseJournal(*bytes);
+  if (!journal.Ours) return false;  // not ours: left alone
+  // A journal that is not whole was cut by a crash before any file was touched.
+  bool mended = true;
+  const std::string folder = Split(journalPath).first;
+  const bool bare = journalPath.find('/') == std::string::npos;
+  for (const TEntry& entry : journal.Whole ? journal.Entries : std::vector<TEntry>()) {
+    const bool own = lockedFd >= 0 && entry.Name == lockedName;
+    const std::string path = bare ? entry.Name : folder + "/" + entry.Name;
+    const int fd =
+        own ? lockedFd : open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+      mended = mended && errno == ENOENT;  // a file that is gone needs nothing
+      continue;
+    }
+    // The writer of a journal holds its files' locks until the journal is gone; a journal of
+    // that name with other content is another writer's, alive.
+    if (!own)
+      while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+      }
+    const std::optional<std::string> still = ReadSmallFile(journalPath);
+    if (!still || *still != *bytes) {
+      if (!own) close(fd);
+      return true;
+    }
+    mended = Mend(fd, entry) && mended;
+    if (!own) close(fd);
+  }
+  if (mended) unlink(journalPath.c_str());
+  return mended;
 }
 
 namespace {
@@ -289,7 +346,8 @@ void CrashAt(TCrashPoint point, TFile& file, int64_t offset, const std::string& 
 // The journal made and flushed, the region written and flushed, the journal removed.
 bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
                     const std::string& old) {
-  if (!MakeJournal(path, JournalBytes(file, offset, old, bytes), true)) return false;
+  const TEntry entry = EntryOf(file, Split(path).second, offset, old, bytes);
+  if (!MakeJournal(JournalPath(path), JournalBytes({&entry}), true)) return false;
   CrashAt(TCrashPoint::JournalMade, file, offset, bytes);
   CrashAt(TCrashPoint::HalfWritten, file, offset, bytes);
   const bool written =
@@ -355,9 +413,10 @@ TFile::~TFile() {
 bool TFile::Open(const std::string& path, bool writable) {
   Close();
   // A crash in the middle of an in-place write left a journal: the file is mended first.
-  const std::string journal = JournalPath(path);
-  struct stat st;
-  if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal);
+  for (const std::string& journal : {JournalPath(path), FolderJournalPath(path)}) {
+    struct stat st;
+    if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal);
+  }
   // O_NONBLOCK: opening a named pipe must not wait for a writer.
   int fd = open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   return fd >= 0 && Adopt(fd);
@@ -381,6 +440,13 @@ bool TFile::OpenLocked(const std::string& path) {
     struct stat named;
     if (!Adopt(FFd)) return false;
     if (stat(path.c_str(), &named) == 0 && named.st_dev == FDevice && named.st_ino == FInode) {
+      // A writer that died while this one waited for the lock left its journal: mended now,
+      // through this lock.
+      for (const std::string& journal : {JournalPath(path), FolderJournalPath(path)}) {
+        struct stat st;
+        if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal, FFd, Split(path).second);
+      }
+      FBlockLength = -1;
       return true;
     }
     Close();  // a new file took the name while this one waited: lock that one
@@ -647,14 +713,29 @@ std::vector<std::string> TCommitGroup::Flush() {
 
 void TCommitGroup::Commit() {
   if (FPending.empty()) return;
-  // The journals of the in-place writes, flushed with everything else below.
-  std::vector<bool> journaled(FPending.size(), false);
-  bool inPlace = false;
+  // One journal for the in-place writes of each folder, flushed with everything else below;
+  // where another writer's journal holds the name, each file of the folder goes alone.
+  std::vector<std::string> journals(FPending.size());
+  std::vector<std::pair<std::string, std::vector<size_t>>> inPlace;
   for (size_t i = 0; i < FPending.size(); ++i) {
-    const TPending& p = FPending[i];
-    if (p.Out) continue;
-    inPlace = true;
-    journaled[i] = MakeJournal(p.Path, JournalBytes(*p.Source, p.Offset, p.Old, p.Bytes), false);
+    if (FPending[i].Out) continue;
+    const std::string journal = FolderJournalPath(FPending[i].Path);
+    auto folder = std::find_if(inPlace.begin(), inPlace.end(),
+                               [&](const auto& known) { return known.first == journal; });
+    if (folder == inPlace.end())
+      folder = inPlace.insert(inPlace.end(), {journal, std::vector<size_t>()});
+    folder->second.push_back(i);
+  }
+  for (const auto& [journal, members] : inPlace) {
+    std::vector<TEntry> entries;
+    for (const size_t i : members) {
+      const TPending& p = FPending[i];
+      entries.push_back(EntryOf(*p.Source, Split(p.Path).second, p.Offset, p.Old, p.Bytes));
+    }
+    std::vector<const TEntry*> pointers;
+    for (const TEntry& entry : entries) pointers.push_back(&entry);
+    if (MakeJournal(journal, JournalBytes(pointers), false))
+      for (const size_t i : members) journals[i] = journal;
   }
   // One sync of each file system that holds a waiting file.
   std::vector<std::pair<dev_t, bool>> devices;
@@ -664,7 +745,7 @@ void TCommitGroup::Commit() {
                      [&](const auto& known) { return known.first == device; }))
       devices.emplace_back(device, syncfs(pending.Source->Fd()) == 0);
   }
-  if (inPlace) CommitInPlace(journaled, devices);
+  if (!inPlace.empty()) CommitInPlace(journals, devices);
   // Every rename, the folders kept open to be flushed once each afterwards.
   std::vector<std::pair<dev_t, ino_t>> folders;
   std::vector<int> folderFds;
@@ -696,20 +777,21 @@ void TCommitGroup::Commit() {
   }
 }
 
-void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
+void TCommitGroup::CommitInPlace(const std::vector<std::string>& journals,
                                  const std::vector<std::pair<dev_t, bool>>& devices) {
   auto synced = [&](dev_t device) {
     return std::find_if(devices.begin(), devices.end(),
                         [&](const auto& known) { return known.first == device; })
         ->second;
   };
+  // A folder's journal goes once all its files hold their new bytes or their old ones again.
+  std::vector<std::string> keep;
   std::vector<size_t> written;
   for (size_t i = 0; i < FPending.size(); ++i) {
     TPending& p = FPending[i];
     if (p.Out) continue;
-    // Without its journal flushed, a file goes alone: its own journal, write and flush.
-    if (!journaled[i] || !synced(p.Source->Device())) {
-      if (journaled[i]) unlink(JournalPath(p.Path).c_str());
+    // Without a flushed journal, a file goes alone: its own journal, write and flush.
+    if (journals[i].empty() || !synced(p.Source->Device())) {
       if (!WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, p.Old)) FFailed.push_back(p.Path);
       continue;
     }
@@ -717,11 +799,14 @@ void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
     CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Bytes);
     if (p.Source->WriteAt(p.Offset, p.Bytes.data(), p.Bytes.size())) {
       written.push_back(i);
-    } else {
-      // The old bytes back at once; the journal restores them if even that fails.
-      if (p.Source->WriteAt(p.Offset, p.Old.data(), p.Old.size())) written.push_back(i);
-      FFailed.push_back(p.Path);
+      continue;
     }
+    // The old bytes back at once; the journal restores them if even that fails.
+    FFailed.push_back(p.Path);
+    if (p.Source->WriteAt(p.Offset, p.Old.data(), p.Old.size()))
+      written.push_back(i);
+    else
+      keep.push_back(journals[i]);
   }
   // The second sync: the new bytes are on disk before their journals go.
   std::vector<dev_t> flushed;
@@ -729,13 +814,19 @@ void TCommitGroup::CommitInPlace(const std::vector<bool>& journaled,
     CrashAt(TCrashPoint::Written, *FPending[i].Source, 0, {});
     TPending& p = FPending[i];
     const dev_t device = p.Source->Device();
-    bool done = std::find(flushed.begin(), flushed.end(), device) != flushed.end();
-    if (!done && syncfs(p.Source->Fd()) == 0) {
+    if (std::find(flushed.begin(), flushed.end(), device) != flushed.end()) continue;
+    if (syncfs(p.Source->Fd()) == 0)
       flushed.push_back(device);
-      done = true;
-    }
-    if (done || fdatasync(p.Source->Fd()) == 0) unlink(JournalPath(p.Path).c_str());
+    else if (fdatasync(p.Source->Fd()) != 0)
+      keep.push_back(journals[i]);
   }
+  std::vector<std::string> removed;
+  for (const std::string& journal : journals)
+    if (!journal.empty() && std::find(keep.begin(), keep.end(), journal) == keep.end() &&
+        std::find(removed.begin(), removed.end(), journal) == removed.end()) {
+      unlink(journal.c_str());
+      removed.push_back(journal);
+    }
 }
 
 }  // namespace tagfile

@@ -120,13 +120,17 @@ class TReplacement {
 // (TFile::Open) or lists its folder, and the file is rolled forward (the new bytes are all there:
 // the journal goes) or back (the old bytes are written again), under the writers' lock.
 
-// The journal's name beside a file ("dir/.song.mp3.melotag-journal").
+// The journal's name beside a file ("dir/.song.mp3.melotag-journal"), and the name of the journal
+// a commit group makes for all its files in one folder ("dir/.melotag-journal").
 std::string JournalPath(const std::string& path);
-// True for a name that is a journal's (".x.melotag-journal").
+std::string FolderJournalPath(const std::string& path);
+// True for a name that is a journal's (".x.melotag-journal", ".melotag-journal").
 bool IsJournalName(const std::string& name);
-// Recovers the file of a journal left by a crash, then removes the journal; a file of that name
-// that is no journal of ours stays. False when the journal is there afterwards.
-bool RecoverJournal(const std::string& journalPath);
+// Recovers the files of a journal left by a crash, each under its writers' lock (the file of
+// `lockedName` through `lockedFd`, which holds its lock already), then removes the journal; a
+// file of that name that is no journal of ours stays. False when the journal is there afterwards.
+bool RecoverJournal(const std::string& journalPath, int lockedFd = -1,
+                    const std::string& lockedName = {});
 
 // Overwrites `bytes.size()` bytes at `offset` of a file opened by OpenLocked (`path` names it),
 // the old bytes journaled (only the span that differs is journaled and written); inside a
@@ -146,8 +150,9 @@ void SetCrashPoint(TCrashPoint point);
 // group flushes: one sync of each file system instead of one flush per file, then every rename,
 // then each folder flushed once. That makes a pass over many files fast and keeps every promise
 // of a single commit: the new content is on disk before it takes the name. In-place writes wait
-// too: at the commit every journal is made, one sync of each file system flushes them all, the
-// regions are overwritten, a second sync flushes those (and the renames), and the journals go.
+// too: at the commit one journal is made for the files of each folder, one sync of each file
+// system flushes them, the regions are overwritten, a second sync flushes those, and the journals
+// go.
 // A group flushes by itself when it holds its capacity of files (kPending unless given; each
 // waiting file holds three file descriptors) or 64 MiB of in-place bytes, when the file of a
 // waiting one is opened for writing again on its thread, and at its end. A file read meanwhile
@@ -184,8 +189,9 @@ class TCommitGroup {
     std::string Old;
   };
   void Commit();
-  // The in-place writes of a commit, their journals made (`journaled`) and flushed (`devices`).
-  void CommitInPlace(const std::vector<bool>& journaled,
+  // The in-place writes of a commit, each one's journal made (`journals`: its path, or empty)
+  // and flushed (`devices`).
+  void CommitInPlace(const std::vector<std::string>& journals,
                      const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;
   size_t FHeld = 0;  // bytes the waiting in-place writes hold

@@ -156,11 +156,13 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
       int status = 0;
       ASSERT_EQ(waitpid(child, &status, 0), child);
       ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
-      ASSERT_TRUE(Exists(JournalPath(path))) << "a journal was left";
+      // A group's journal is its folder's.
+      const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
+      ASSERT_TRUE(Exists(journal)) << "a journal was left";
       // The next reader mends it.
       TFrameTag tag;
       ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
-      EXPECT_FALSE(Exists(JournalPath(path)));
+      EXPECT_FALSE(Exists(journal));
       const std::string bytes = ReadBytes(path);
       EXPECT_EQ(bytes.size(), before.size() + rest.size());
       EXPECT_EQ(bytes.substr(before.size()), rest);
@@ -180,8 +182,9 @@ TEST_F(InPlace, AJournalIsFoundByTheFolderScanAndAForeignFileOfItsNameStays) {
   ASSERT_EQ(WriteTag(path, TitleTag(20)), TRebuild::Done) << "rebuilt instead";
   EXPECT_EQ(ReadBytes(JournalPath(path)), "my own notes");
   EXPECT_TRUE(IsJournalName(".song.mp3.melotag-journal"));
+  EXPECT_TRUE(IsJournalName(".melotag-journal"));
   EXPECT_FALSE(IsJournalName("song.mp3"));
-  EXPECT_FALSE(IsJournalName(".melotag-journal"));
+  EXPECT_FALSE(IsJournalName("x.melotag-journal"));
 }
 
 }  // namespace
@@ -227,11 +230,13 @@ TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
+    journals += Exists(FolderJournalPath(paths[0]));
     for (const std::string& path : paths) {
       journals += Exists(JournalPath(path));
       TFrameTag tag;
       ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));  // mends what the kill left
       EXPECT_FALSE(Exists(JournalPath(path)));
+      EXPECT_FALSE(Exists(FolderJournalPath(path)));
       const std::string bytes = ReadBytes(path);
       ASSERT_EQ(bytes.size(), size) << path;
       EXPECT_EQ(bytes.substr(size - rest.size()), rest) << path;
