@@ -1,11 +1,14 @@
 // A second start of the real program hands its files to the running window and ends.
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include "AppTestSupport.h"
 #include "DesktopEntry.h"
 #include "EnvScope.h"
+#include "FolderModel.h"
 #include "SingleInstance.h"
 
 namespace {
@@ -86,5 +89,70 @@ TEST_F(HandOverTest, TheFileManagersEntryHandsTheFileToTheRunningWindow) {
   EXPECT_TRUE(WaitFor([&] { return FForm->FileList().Count() == 1; }, 30000))
       << gio.readAllStandardError().toStdString();
   EXPECT_EQ(Paths(), QStringList{Path("My Song.mp3")});
+  FForm.reset();
+}
+
+// "Open With" on files starts the window with them: they stay listed when the window, and then the
+// folder tree, get the focus from the window manager or the Tab key, and when a second start hands
+// more over. The tree shows the first file's folder and lists nothing by itself.
+TEST_F(HandOverTest, FilesOfTheStartStayListedWhenTheWindowAndTheTreeGetTheFocus) {
+  Files({"music/b.mp3", "music/a.mp3", "later/c.mp3", "music/sub/x.mp3"});
+  TSingleInstance instance("Melotag", FRuntime.path());
+  ASSERT_TRUE(instance.TryLock());
+  FForm = std::make_unique<TMainForm>(
+      B(QStringList{"Melotag", Path("music/b.mp3"), Path("music/a.mp3")}), &instance);
+  TMainForm& form = *FForm;
+  const QStringList started{"a.mp3", "b.mp3"};
+  EXPECT_EQ(Captions(), started);
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &form; }));
+  auto* tree = Get<QTreeView>("ShellTreeView1");
+  for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::TabFocusReason}) {
+    SCOPED_TRACE(reason);
+    // The tree as the window manager's activation or the Tab key gives it the focus; also without
+    // a current folder, which makes Qt choose the first one.
+    for (const bool current : {true, false}) {
+      if (!current) tree->selectionModel()->clearCurrentIndex();
+      tree->clearFocus();
+      tree->setFocus(reason);
+      QFocusEvent focusIn(QEvent::FocusIn, reason);
+      QApplication::sendEvent(tree, &focusIn);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(Captions(), started);
+    }
+    ASSERT_TRUE(form.FolderTree().Navigate(B(Path("music"))));
+  }
+
+  // A second start raises the window and adds its file to those listed.
+  EXPECT_EQ(SecondStart({Path("later/c.mp3")}), 0);
+  const QStringList all{"a.mp3", "b.mp3", "c.mp3"};
+  EXPECT_EQ(Captions(), all);
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  WaitFor([&] { return QApplication::activeWindow() == &other; });
+  form.activateWindow();
+  WaitFor([&] { return QApplication::activeWindow() == &form; });
+  tree->setFocus(Qt::TabFocusReason);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Captions(), all);
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
+
+  // The current folder vanishes and a refresh of the model makes its neighbour current: nothing
+  // is listed either.
+  ASSERT_TRUE(form.FolderTree().Navigate(B(Path("music/sub"))));
+  ASSERT_TRUE(QDir(Path("music/sub")).removeRecursively());
+  TFolderModel* model = form.FolderTree().Model();
+  model->Refresh(model->Find(B(Path("music"))));
+  EXPECT_NE(form.FolderTree().Folder(), B(Path("music/sub")));
+  EXPECT_EQ(Captions(), all);
+
+  // The user's choice still lists: a key moves the tree to the next folder.
+  ASSERT_TRUE(form.FolderTree().Navigate(B(Path("later"))));
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
+  EXPECT_EQ(Captions(), started);
   FForm.reset();
 }
