@@ -64,7 +64,8 @@ QList<QLocale> QtTextLocales(int codePage) {
   const QByteArray system = SystemMessageLocale();
   if (system != "C" && system != "POSIX" && CodePageOfLocale(system.toStdString()) == codePage)
     locales.append(QLocale(QString::fromLatin1(system).section(QRegularExpression("[.@]"), 0, 0)));
-  if (const QLocale main = MainLocale(codePage); main.language() != QLocale::C)
+  if (const QLocale main = MainLocale(codePage);
+      main.language() != QLocale::C && !locales.contains(main))
     locales.append(main);
   return locales;
 }

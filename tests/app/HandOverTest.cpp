@@ -92,29 +92,35 @@ TEST_F(HandOverTest, TheFileManagersEntryHandsTheFileToTheRunningWindow) {
   FForm.reset();
 }
 
-// "Open With" on files starts the window with them: they stay listed when the window, and then the
-// folder tree, get the focus from the window manager or the Tab key, and when a second start hands
-// more over. The tree shows the first file's folder and lists nothing by itself.
-TEST_F(HandOverTest, FilesOfTheStartStayListedWhenTheWindowAndTheTreeGetTheFocus) {
+// "Open With" on files starts the window with them, or hands them to the running window: they
+// stay listed when the window, and then the folder tree, get the focus from the window manager or
+// the Tab key. The tree shows the first file's folder and lists nothing by itself.
+TEST_F(HandOverTest, FilesOfAStartStayListedWhenTheWindowAndTheTreeGetTheFocus) {
   Files({"music/b.mp3", "music/a.mp3", "later/c.mp3", "music/sub/x.mp3"});
+  const QStringList started{"a.mp3", "b.mp3"};
   TSingleInstance instance("Melotag", FRuntime.path());
   ASSERT_TRUE(instance.TryLock());
-  FForm = std::make_unique<TMainForm>(
-      B(QStringList{"Melotag", Path("music/b.mp3"), Path("music/a.mp3")}), &instance);
-  TMainForm& form = *FForm;
-  const QStringList started{"a.mp3", "b.mp3"};
-  EXPECT_EQ(Captions(), started);
-  EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
-  form.show();
-  form.activateWindow();
-  ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &form; }));
-  auto* tree = Get<QTreeView>("ShellTreeView1");
-  for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::TabFocusReason}) {
-    SCOPED_TRACE(reason);
-    // The tree as the window manager's activation or the Tab key gives it the focus; also without
-    // a current folder, which makes Qt choose the first one.
-    for (const bool current : {true, false}) {
-      if (!current) tree->selectionModel()->clearCurrentIndex();
+  for (const bool handedOver : {false, true}) {
+    SCOPED_TRACE(handedOver ? "handed over" : "command line");
+    FForm.reset();
+    QStringList commandLine{"Melotag"};
+    if (!handedOver) commandLine << Path("music/b.mp3") << Path("music/a.mp3");
+    FForm = std::make_unique<TMainForm>(B(commandLine), &instance);
+    TMainForm& form = *FForm;
+    if (handedOver) {
+      // Handed to the window that has just started without files, before it shows: its tree
+      // has no current folder yet.
+      EXPECT_EQ(SecondStart({Path("music/b.mp3"), Path("music/a.mp3")}), 0);
+    } else {
+      EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
+    }
+    EXPECT_EQ(Captions(), started);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &form; }));
+    auto* tree = Get<QTreeView>("ShellTreeView1");
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::TabFocusReason}) {
+      SCOPED_TRACE(reason);
       tree->clearFocus();
       tree->setFocus(reason);
       QFocusEvent focusIn(QEvent::FocusIn, reason);
@@ -122,23 +128,17 @@ TEST_F(HandOverTest, FilesOfTheStartStayListedWhenTheWindowAndTheTreeGetTheFocus
       QCoreApplication::processEvents();
       EXPECT_EQ(Captions(), started);
     }
-    ASSERT_TRUE(form.FolderTree().Navigate(B(Path("music"))));
   }
+  TMainForm& form = *FForm;
+  auto* tree = Get<QTreeView>("ShellTreeView1");
 
   // A second start raises the window and adds its file to those listed.
   EXPECT_EQ(SecondStart({Path("later/c.mp3")}), 0);
   const QStringList all{"a.mp3", "b.mp3", "c.mp3"};
   EXPECT_EQ(Captions(), all);
-  QWidget other;
-  other.show();
-  other.activateWindow();
-  WaitFor([&] { return QApplication::activeWindow() == &other; });
-  form.activateWindow();
-  WaitFor([&] { return QApplication::activeWindow() == &form; });
   tree->setFocus(Qt::TabFocusReason);
   QCoreApplication::processEvents();
   EXPECT_EQ(Captions(), all);
-  EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
 
   // The current folder vanishes and a refresh of the model makes its neighbour current: nothing
   // is listed either.
