@@ -29,7 +29,9 @@ void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
   if (FileExists(path) && tag.DeleteFromFile(TagPath(path)))
     form.ClearTagPanel();
   else
-    form.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
+    // Nothing failed but there was no such tag to remove.
+    form.ShowMsgFmt("Can not remove tag from the file", path,
+                    TagFailureText(path, QStringLiteral("the file has no such tag")));
 }
 
 }  // namespace

@@ -99,10 +99,11 @@ bool IsFile(const QByteArray& path) {
   return status && S_ISREG(status->st_mode);
 }
 
-QString TagFailureText(const QByteArray& path) {
+QString TagFailureText(const QByteArray& path, const QString& otherwise) {
   int error = tagfile::LastError();
   if (error == 0) {
     const auto status = PathStatus(path);
+    if (status && S_ISREG(status->st_mode) && !otherwise.isEmpty()) return otherwise;
     error = !status ? ENOENT : !S_ISREG(status->st_mode) ? tagfile::kNotRegularFile : 0;
   }
   return QString::fromStdString(tagfile::ErrorText(error));

@@ -59,9 +59,10 @@ bool IsFolder(const QByteArray& path);
 bool IsFile(const QByteArray& path);
 // Why the latest tag operation of this thread failed on `path`, in the system's words: the reason
 // the tag classes noted (tagfile::LastError), else "No such file or directory" when the path names
-// nothing any more, "not a regular file" for a folder, a device or a pipe. Clear the noted reason
-// (tagfile::ClearError) before the operation.
-QString TagFailureText(const QByteArray& path);
+// nothing any more, "not a regular file" for a folder, a device or a pipe, and `otherwise` (when
+// given) for a file that is there: the operation refused without a failure of the system. Clear
+// the noted reason (tagfile::ClearError) before the operation.
+QString TagFailureText(const QByteArray& path, const QString& otherwise = QString());
 
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
 // regular files and links to them, folders and anything else left out) in the order the file
