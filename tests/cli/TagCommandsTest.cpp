@@ -6,8 +6,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
@@ -321,6 +324,26 @@ TEST_F(CliTagTest, AFailedFileIsNamedWithItsReasonTheOthersAreDone) {
   }
   EXPECT_EQ(V2(good).Exists(), false);
   EXPECT_EQ(V1(good).Artist(), "B");
+}
+
+// A write the system refuses names the file and the system's reason, as the window does.
+TEST_F(CliTagTest, AWriteTheSystemRefusesNamesItsReason) {
+  const QByteArray path = Song("song.mp3", "T", "A");
+  const std::string before = ReadBytes(path.toStdString());
+  // The file may not grow (as on a full disk): the limit and the ignored signal pass to the tool.
+  rlimit unlimited{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const auto handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = unlimited;
+  limit.rlim_cur = before.size();
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const TCliResult run = RunCli({"set", "--v2", "--title", QByteArray(300, 'N'), path});
+  setrlimit(RLIMIT_FSIZE, &unlimited);
+  signal(SIGXFSZ, handler);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(run.Err.contains("song.mp3: the ID3v2 tag cannot be written: File too large"))
+      << run.Err.constData();
+  EXPECT_EQ(ReadBytes(path.toStdString()), before);
 }
 
 TEST_F(CliTagTest, UsageErrorsChangeNothing) {
