@@ -7,16 +7,15 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <functional>
 #include <iostream>
 
 #include "CodePage.h"
 #include "EnvScope.h"
+#include "FileSizeLimit.h"
 #include "TagEditSupport.h"
 
 using namespace tagtest;
@@ -456,9 +455,7 @@ TEST_F(TagPanelTest, AWriteTheSystemRefusesNamesTheFileAndTheReason) {
       ::mount("tmpfs", folder.toLocal8Bit().constData(), "tmpfs", 0, "size=1m") == 0;
   Song("songs/a.mp3", kV2Song, true, true);
   const std::string before = Bytes("songs/a.mp3");
-  rlimit unlimited{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-  const auto handler = signal(SIGXFSZ, SIG_IGN);
+  std::unique_ptr<TFileSizeLimit> limit;
   const struct {
     const char* Name;
     std::function<bool()> Refuse;  // false: not possible here
@@ -467,11 +464,10 @@ TEST_F(TagPanelTest, AWriteTheSystemRefusesNamesTheFileAndTheReason) {
   } cases[] = {
       {"file size limit",
        [&] {
-         rlimit limit = unlimited;
-         limit.rlim_cur = before.size();
-         return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+         limit = std::make_unique<TFileSizeLimit>(before.size());
+         return limit->IsSet();
        },
-       [&] { setrlimit(RLIMIT_FSIZE, &unlimited); }, "File too large"},
+       [&] { limit.reset(); }, "File too large"},
       {"read-only file system",
        [&] {
          return mounted && ::mount(nullptr, folder.toLocal8Bit().constData(), nullptr,
@@ -496,7 +492,6 @@ TEST_F(TagPanelTest, AWriteTheSystemRefusesNamesTheFileAndTheReason) {
     EXPECT_EQ(Said(), QStringList{Says::Failure(Says::CannotSave, Path("songs/a.mp3"), c.Reason)});
     EXPECT_EQ(Bytes("songs/a.mp3"), before);
   }
-  signal(SIGXFSZ, handler);
   FForm.reset();
   if (mounted) ::umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
 }

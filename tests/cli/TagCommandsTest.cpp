@@ -6,16 +6,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "CliRun.h"
 #include "CodePageText.h"
+#include "FileSizeLimit.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagTestSupport.h"
@@ -330,16 +328,13 @@ TEST_F(CliTagTest, AFailedFileIsNamedWithItsReasonTheOthersAreDone) {
 TEST_F(CliTagTest, AWriteTheSystemRefusesNamesItsReason) {
   const QByteArray path = Song("song.mp3", "T", "A");
   const std::string before = ReadBytes(path.toStdString());
-  // The file may not grow (as on a full disk): the limit and the ignored signal pass to the tool.
-  rlimit unlimited{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-  const auto handler = signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = unlimited;
-  limit.rlim_cur = before.size();
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const TCliResult run = RunCli({"set", "--v2", "--title", QByteArray(300, 'N'), path});
-  setrlimit(RLIMIT_FSIZE, &unlimited);
-  signal(SIGXFSZ, handler);
+  TCliResult run;
+  {
+    // The file may not grow (as on a full disk): the limit passes to the tool.
+    TFileSizeLimit limit(before.size());
+    ASSERT_TRUE(limit.IsSet());
+    run = RunCli({"set", "--v2", "--title", QByteArray(300, 'N'), path});
+  }
   EXPECT_EQ(run.Status, 1);
   EXPECT_TRUE(run.Err.contains("song.mp3: the ID3v2 tag cannot be written: File too large"))
       << run.Err.constData();

@@ -2,15 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <fstream>
 #include <functional>
 
+#include "FileSizeLimit.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagError.h"
@@ -125,22 +124,18 @@ TEST_F(TagErrorTest, AFileShorterThanItsTagIsNamedSo) {
 TEST_F(TagErrorTest, AWriteBeyondTheFileSizeLimitIsTooLarge) {
   const std::string path = Song(dir.Path("song.mp3"));
   const std::string before = ReadBytes(path);
-  // The limit of this process at the file's size: the file cannot grow.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = old;
-  limit.rlim_cur = before.size();
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  ExpectReason(path, kWrites + 1, kWrites + 2, EFBIG);
-  EXPECT_EQ(ReadBytes(path), before);
-  // An ID3v1 trailer appended to a file without one.
+  {
+    // The file cannot grow: not by a larger ID3v2 tag ...
+    TFileSizeLimit limit(before.size());
+    ASSERT_TRUE(limit.IsSet());
+    ExpectReason(path, kWrites + 1, kWrites + 2, EFBIG);
+    EXPECT_EQ(ReadBytes(path), before);
+  }
+  // ... nor by an ID3v1 trailer appended to a file without one.
   ASSERT_TRUE(TID3v1().DeleteFromFile(path));
-  limit.rlim_cur = ReadBytes(path).size();
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  TFileSizeLimit limit(ReadBytes(path).size());
+  ASSERT_TRUE(limit.IsSet());
   ExpectReason(path, kWrites, kWrites + 1, EFBIG);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
-  signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(tagfile::ErrorText(EFBIG), "File too large");
 }
 
