@@ -19,42 +19,17 @@ QByteArray SystemMessageLocale() {
   return "C";
 }
 
-}  // namespace
-
-namespace {
-
 // The main language of a code page; C for 1252, 65001 and code pages of no one language.
 QLocale MainLocale(int codePage) {
-  switch (codePage) {
-    case 950:
-      return QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan);
-    case 936:
-      return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
-    case 932:
-      return QLocale(QLocale::Japanese, QLocale::Japan);
-    case 949:
-      return QLocale(QLocale::Korean, QLocale::SouthKorea);
-    case 1250:
-      return QLocale(QLocale::Polish, QLocale::Poland);
-    case 1251:
-      return QLocale(QLocale::Russian, QLocale::Russia);
-    case 1253:
-      return QLocale(QLocale::Greek, QLocale::Greece);
-    case 1254:
-      return QLocale(QLocale::Turkish, QLocale::Turkey);
-    case 1255:
-      return QLocale(QLocale::Hebrew, QLocale::Israel);
-    case 1256:
-      return QLocale(QLocale::Arabic, QLocale::SaudiArabia);
-    case 1257:
-      return QLocale(QLocale::Lithuanian, QLocale::Lithuania);
-    case 1258:
-      return QLocale(QLocale::Vietnamese, QLocale::Vietnam);
-    case 874:
-      return QLocale(QLocale::Thai, QLocale::Thailand);
-    default:
-      return QLocale::c();
-  }
+  static const struct {
+    int CodePage;
+    const char* Locale;
+  } kMain[] = {{950, "zh_TW"},  {936, "zh_CN"},  {932, "ja_JP"},  {949, "ko_KR"},  {1250, "pl_PL"},
+               {1251, "ru_RU"}, {1253, "el_GR"}, {1254, "tr_TR"}, {1255, "he_IL"}, {1256, "ar_SA"},
+               {1257, "lt_LT"}, {1258, "vi_VN"}, {874, "th_TH"}};
+  for (const auto& main : kMain)
+    if (main.CodePage == codePage) return QLocale(QString::fromLatin1(main.Locale));
+  return QLocale::c();
 }
 
 }  // namespace
