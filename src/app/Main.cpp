@@ -216,7 +216,8 @@ QString TMainForm::LookupText(const QString& word) {
   return TranslateText(*VornMultiFileDD1, word, option.CodePage(), option.SeqNo());
 }
 
-void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget*, bool& Replace) {
+void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget* form,
+                                                 bool& Replace) {
   const std::string codePage = std::to_string(GetACP());
   TMultiReplaceOption& option = VornMultiScreenEye1->DefaultReplaceOption();
   option.SetDDName(VornMultiFileDD1->DDName());
@@ -228,6 +229,8 @@ void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget*,
   // are shown as written, never cut short by its error.
   if (LanguageReady()) {
     VornMsgBox1->SetDDName(VornMultiFileDD1->DDName());
+    // The totals of files listed before the window was first active, in its language.
+    if (form == this) UpdateTotals();
   } else {
     VornMsgBox1->SetDDName(std::string());
     Replace = false;

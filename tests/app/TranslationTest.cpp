@@ -78,6 +78,24 @@ TEST_F(Translation, TheShippedFileGivesTheWindowTheLanguageOfTheCodePage) {
   }
 }
 
+// Files named on the command line are listed before the window is first active: their totals
+// then take the window's language too.
+TEST_F(Translation, TheTotalsOfTheFilesOfTheStartAreInTheLanguageOfTheCodePage) {
+  Files({"a.mp3", "b.mp3"});
+  const struct {
+    const char* CodePage;
+    const char* Totals;
+  } cases[] = {
+      {"950", "共\uFF1A2 個檔案"}, {"936", "共\uFF1A2 个文件"}, {"1252", "Toatl\uFF1A2 Files"}};
+  for (const auto& c : cases) {
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    MakeForm(QStringList{"Melotag", Path("a.mp3"), Path("b.mp3")});
+    EXPECT_EQ(Panel(0), "Toatl\uFF1A2 Files") << c.CodePage;  // nothing looked up yet
+    ASSERT_TRUE(Activate(*FForm));
+    EXPECT_EQ(Panel(0), QString::fromUtf8(c.Totals)) << c.CodePage;
+  }
+}
+
 TEST_F(Translation, MessagesQuestionsAndStatusWordsFollowTheFile) {
   for (const char* codePage : {"950", "1252"}) {
     TEnvScope scope("MELOTAG_CODEPAGE", codePage);
