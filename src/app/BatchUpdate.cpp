@@ -4,10 +4,12 @@
 
 #include "CodePage.h"
 #include "FileList.h"
+#include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "Main.h"
 #include "Shell.h"
+#include "TagError.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
 #include "TagText.h"
@@ -122,15 +124,17 @@ void TBatchUpdate::WriteAll() {
 
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
+  tagfile::ClearError();
   if (!WriteBatchID3v1(path, choices, titleLine, position))
-    FForm.ShowMsgFmt("Can not save tag to the file", path);
+    FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
+  tagfile::ClearError();
   const TWriteOutcome outcome =
       WriteBatchID3v2(path, choices, titleLine, position, FForm.TagOptions().Options());
-  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   FDropped += outcome.Dropped;
 }
 
@@ -176,8 +180,10 @@ bool TBatchUpdate::EachFile(int count, const QString& failure,
 }
 
 void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) {
+  tagfile::ClearError();
   for (const std::string& path : group.Flush())
-    FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path));
+    FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path),
+                     TagFailureText(QByteArray::fromStdString(path)));
 }
 
 void TBatchUpdate::TitleClicked() {

@@ -212,6 +212,8 @@ void TFileList::AddCommandLine(const QList<QByteArray>& commandLine) {
   }
   Add(entries);
   UpdateTotals();
+  // The tree shows where the first file is, without listing that folder.
+  if (Count() > 0) FForm.FolderTree().Navigate(editor::FolderPart(Path(0)));
 }
 
 void TFileList::AddHandedOver(const QByteArray& handedOver) {

@@ -1,18 +1,32 @@
 #include "FolderTree.h"
 
-#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
-#include <QTreeView>
 
 #include "FolderModel.h"
 #include "Main.h"
 #include "ui_Main.h"
 
+void TFolderTreeView::keyPressEvent(QKeyEvent* event) {
+  QScopedValueRollback<int> user(FUserInput, FUserInput + 1);
+  QTreeView::keyPressEvent(event);
+}
+
+void TFolderTreeView::mousePressEvent(QMouseEvent* event) {
+  FCurrentBeforePress = currentIndex();
+  QScopedValueRollback<int> user(FUserInput, FUserInput + 1);
+  QTreeView::mousePressEvent(event);
+}
+
+void TFolderTreeView::mouseMoveEvent(QMouseEvent* event) {
+  QScopedValueRollback<int> user(FUserInput, FUserInput + 1);
+  QTreeView::mouseMoveEvent(event);
+}
+
 TFolderTree::TFolderTree(TMainForm& form, Ui::TMainForm& ui)
     : TConcern(form, ui), FModel(new TFolderModel(&form)) {
   FModel->setObjectName("ShellTreeView1Model");
-  QTreeView* tree = ui.ShellTreeView1;
+  TFolderTreeView* tree = ui.ShellTreeView1;
   tree->setModel(FModel);
   tree->expand(FModel->index(0, 0));
   QObject::connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, &form,
@@ -22,24 +36,19 @@ TFolderTree::TFolderTree(TMainForm& form, Ui::TMainForm& ui)
 }
 
 void TFolderTree::CurrentChanged(const QModelIndex& current) {
-  if (FNavigating || !current.isValid()) return;
-  // A mouse press makes a folder current and its release clicks it: list it once.
-  FListedByPress = QGuiApplication::mouseButtons() != Qt::NoButton ? current : QModelIndex();
-  FForm.Guarded(&TMainForm::ShellTreeView1Click);
+  if (current.isValid() && FUi.ShellTreeView1->ByUser())
+    FForm.Guarded(&TMainForm::ShellTreeView1Click);
 }
 
 void TFolderTree::Clicked(const QModelIndex& index) {
-  if (FListedByPress.isValid() && FListedByPress == index) {
-    FListedByPress = QModelIndex();
-    return;
-  }
+  // A press that made the folder current has listed it: its click lists it only once.
+  if (index != FUi.ShellTreeView1->CurrentBeforePress()) return;
   FForm.Guarded(&TMainForm::ShellTreeView1Click);
 }
 
 bool TFolderTree::Navigate(const QByteArray& folder) {
   const QModelIndex index = FModel->Find(folder);
   if (!index.isValid()) return false;
-  QScopedValueRollback<bool> navigating(FNavigating, true);
   FUi.ShellTreeView1->setCurrentIndex(index);
   FUi.ShellTreeView1->scrollTo(index);
   return true;

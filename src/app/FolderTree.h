@@ -1,13 +1,35 @@
 // The folder tree: the folders of the machine from the root, the folder the user chose in it,
-// and its refresh. A click or a keyboard move to a folder lists that folder's files.
+// and its refresh. A click or a keyboard move to a folder lists that folder's files; a folder that
+// becomes current otherwise (focus, the program, a change of the model) lists nothing.
 #pragma once
 
 #include <QByteArray>
 #include <QPersistentModelIndex>
+#include <QTreeView>
 
 #include "Concern.h"
 
 class TFolderModel;
+
+// The tree control: knows whether the user's keys or mouse are moving it at this moment.
+class TFolderTreeView : public QTreeView {
+ public:
+  using QTreeView::QTreeView;
+
+  // True while a key press or a mouse press or move of the user is being handled.
+  bool ByUser() const { return FUserInput > 0; }
+  // The folder that was current when the last mouse press came.
+  QModelIndex CurrentBeforePress() const { return FCurrentBeforePress; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  int FUserInput = 0;
+  QPersistentModelIndex FCurrentBeforePress;
+};
 
 class TFolderTree : public TConcern {
  public:
@@ -27,7 +49,4 @@ class TFolderTree : public TConcern {
   void Clicked(const QModelIndex& index);
 
   TFolderModel* FModel = nullptr;
-  bool FNavigating = false;
-  // The folder a mouse press made current and listed; its click then lists nothing again.
-  QPersistentModelIndex FListedByPress;
 };

@@ -12,6 +12,7 @@
 #include "LegacyText.h"
 #include "Main.h"
 #include "RepairPreview.h"
+#include "TagError.h"
 #include "TagFile.h"
 #include "TagOptions.h"
 #include "TagRepair.h"
@@ -23,6 +24,11 @@ namespace {
 
 QString NameText(const QByteArray& path) {
   return editor::NameCaption(editor::FileNamePart(path));
+}
+
+// A file the tag layer failed on: its name, what failed and the system's reason.
+QString FailureText(const QByteArray& path, const QString& failed) {
+  return NameText(path) + ": " + failed + ": " + editor::TagFailureText(path);
 }
 
 // A repaired text as the preview shows it: its strings (a description first) apart by " / ",
@@ -112,10 +118,11 @@ void TLegacyRepair::RepairTags() {
       return;
     }
     if (file.Texts.empty()) return;
+    tagfile::ClearError();
     const editor::TRepairResult result =
         editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
     if (result.Outcome == editor::TRepairOutcome::Failed)
-      failures.append(NameText(path) + ": " + FForm.LookupText(failure));
+      failures.append(FailureText(path, FForm.LookupText(failure)));
     repaired += result.Outcome == editor::TRepairOutcome::Repaired;
     dropped += result.Dropped;
   });
@@ -135,6 +142,7 @@ void TLegacyRepair::UndoTags() {
   std::vector<QByteArray> changed, failed;
   const int count = FTagUndo->Count();
   {
+    tagfile::ClearError();
     tagfile::TCommitGroup group;
     FTagUndo->Undo(changed, failed);
     for (const std::string& path : group.Flush()) failed.push_back(QByteArray::fromStdString(path));
@@ -143,7 +151,7 @@ void TLegacyRepair::UndoTags() {
   for (const QByteArray& path : changed)
     failures.append(NameText(path) + ": " + QStringLiteral("changed since the repair"));
   for (const QByteArray& path : failed)
-    failures.append(NameText(path) + ": " + FForm.LookupText("Can not save tag to the file"));
+    failures.append(FailureText(path, FForm.LookupText("Can not save tag to the file")));
   FForm.lvIniFileListChange();
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
                    QString::number(count - static_cast<int>(failures.size())));

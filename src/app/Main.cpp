@@ -23,6 +23,7 @@
 #include "ID3v2.h"
 #include "LegacyRepair.h"
 #include "PlayList.h"
+#include "QtTranslation.h"
 #include "Renaming.h"
 #include "Shell.h"
 #include "ShellEntry.h"
@@ -191,6 +192,10 @@ void TMainForm::ShowFailures(const QString& heading, const QStringList& failures
   Dialogs().MessageDlg(mtWarning, text, Btn(mbOK), 0);
 }
 
+QString TMainForm::FailureLine(const QByteArray& path, const QString& reason) {
+  return melotag::editor::NameCaption(path) + QStringLiteral(": ") + reason;
+}
+
 void TMainForm::ShowStatus(const QString& text) {
   FUi->StatusBar->SetPanelText(0, text);
   FUi->StatusBar->repaint();
@@ -211,17 +216,21 @@ QString TMainForm::LookupText(const QString& word) {
   return TranslateText(*VornMultiFileDD1, word, option.CodePage(), option.SeqNo());
 }
 
-void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget*, bool& Replace) {
+void TMainForm::VornMultiScreenEye1BeforeReplace(TVornMultiScreenEye*, QWidget* form,
+                                                 bool& Replace) {
   const std::string codePage = std::to_string(GetACP());
   TMultiReplaceOption& option = VornMultiScreenEye1->DefaultReplaceOption();
   option.SetDDName(VornMultiFileDD1->DDName());
   option.SetCodePage(codePage);
   option.SetSeqNo("0");
   VornMsgBox1->SetCodePage(codePage);
+  UseQtTranslations();
   // Messages are translated only through a dictionary that has been read: without the file they
   // are shown as written, never cut short by its error.
   if (LanguageReady()) {
     VornMsgBox1->SetDDName(VornMultiFileDD1->DDName());
+    // The totals of files listed before the window was first active, in its language.
+    if (form == this) UpdateTotals();
   } else {
     VornMsgBox1->SetDDName(std::string());
     Replace = false;
@@ -270,21 +279,33 @@ void TMainForm::UpdateTotals() {
   FFileList->UpdateTotals();
 }
 
+TVornMsgBox& TMainForm::MessageBox() {
+  // Before the first activation the message box has no code page and translates nothing.
+  if (!VornMultiScreenEye1->DefaultReplaceOption().CodePage().empty())
+    VornMsgBox1->SetDDName(LanguageReady() ? VornMultiFileDD1->DDName() : std::string());
+  return *VornMsgBox1;
+}
+
 void TMainForm::ShowMsg(const QString& msg) {
-  VornMsgBox1->ShowMsg(EncodeText(msg), "0");
+  MessageBox().ShowMsg(EncodeText(msg), "0");
 }
 
 int TMainForm::MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) {
-  return VornMsgBox1->MsgDlg(EncodeText(msg), type, buttons, 0, "0");
+  return MessageBox().MsgDlg(EncodeText(msg), type, buttons, 0, "0");
 }
 
 void TMainForm::ShowMsgFmt(const QString& msg, const QByteArray& path) {
-  VornMsgBox1->ShowMsgFmt(EncodeText(msg), {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+  MessageBox().ShowMsgFmt(EncodeText(msg), {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+}
+
+void TMainForm::ShowMsgFmt(const QString& msg, const QByteArray& path, const QString& reason) {
+  // The language file's text is looked up as it is; the detail follows it as the system gave it.
+  Dialogs().MessageDlg(mtCustom, LookupText(msg) + '\n' + FailureLine(path, reason), Btn(mbOK), 0);
 }
 
 int TMainForm::MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                          const QByteArray& path) {
-  return VornMsgBox1->MsgDlgFmt(EncodeText(msg), type, buttons, 0,
+  return MessageBox().MsgDlgFmt(EncodeText(msg), type, buttons, 0,
                                 {EncodeText(DecodeFileName(path.toStdString()))}, "0");
 }
 

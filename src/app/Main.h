@@ -101,12 +101,17 @@ class TMainForm : public QWidget {
   void ShowMsg(const QString& msg);
   int MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons);
   void ShowMsgFmt(const QString& msg, const QByteArray& path);
+  // A failure on one file: the message (translated), then on a line of its own the file and the
+  // reason (FailureLine).
+  void ShowMsgFmt(const QString& msg, const QByteArray& path, const QString& reason);
   int MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                 const QByteArray& path);
 
   // One warning for the files a command could not do: their count and `heading`, then each
   // line (at most 20; the rest are counted). Nothing without failures.
   void ShowFailures(const QString& heading, const QStringList& failures);
+  // One line of a failure: the file's name text, ": " and the reason.
+  static QString FailureLine(const QByteArray& path, const QString& reason);
 
   // Runs a handler; an error that escapes it ends the command with its message in a dialog.
   void Guarded(void (TMainForm::*handler)());
@@ -197,6 +202,9 @@ class TMainForm : public QWidget {
 
  private:
   void BindControls();
+  // The message box translates with the language file once it can be read (also when it came
+  // after the last activation), and shows messages as written while it cannot.
+  TVornMsgBox& MessageBox();
 
   std::unique_ptr<Ui::TMainForm> FUi;
   QList<QByteArray> FCommandLine;

@@ -10,6 +10,7 @@
 #include "FileNames.h"
 #include "Main.h"
 #include "QtDialogs.h"
+#include "QtTranslation.h"
 #include "SingleInstance.h"
 
 namespace {
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Melotag: %s\n", e.what());
     return 1;
   }
+  // Qt's own dialogs and buttons in the language of the code page.
+  UseQtTranslations();
 
   TSingleInstance instance;
   if (!instance.TryLock() && instance.HeldByOther()) {

@@ -2,10 +2,12 @@
 
 #include "CoverPanel.h"
 #include "FileList.h"
+#include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "Main.h"
 #include "Shell.h"
+#include "TagError.h"
 #include "TagOptions.h"
 #include "TagText.h"
 #include "TagWrite.h"
@@ -18,16 +20,20 @@ namespace {
 
 template <class TTag>
 void WriteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+  tagfile::ClearError();
   if (!FileExists(path) || !tag.WriteToFile(TagPath(path)))
-    form.ShowMsgFmt("Can not save tag to the file", path);
+    form.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
 
 template <class TTag>
 void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+  tagfile::ClearError();
   if (FileExists(path) && tag.DeleteFromFile(TagPath(path)))
     form.ClearTagPanel();
   else
-    form.ShowMsgFmt("Can not remove tag from the file", path);
+    // Nothing failed but there was no such tag to remove.
+    form.ShowMsgFmt("Can not remove tag from the file", path,
+                    TagFailureText(path, QStringLiteral("the file has no such tag")));
 }
 
 // The longest text an edit holds, and the length the tag class reads.
@@ -60,8 +66,9 @@ void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
 
 int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
   TWriteOutcome outcome;
+  tagfile::ClearError();
   if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FForm.TagOptions().Options());
-  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   return outcome.Dropped;
 }
 
@@ -118,24 +125,26 @@ void TTagPanel::ShowSelected() {
 }
 
 void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
+  tagfile::ClearError();
   if (!FForm.FID3v1->LoadFromFile(TagPath(path))) {
-    FForm.ShowMsgFmt("Can not read tag from the file", path);
+    FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
   Show(ViewOf(*FForm.FID3v1), false);
 }
 
 void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
+  tagfile::ClearError();
   if (FForm.TagOptions().Options().ReadUnicode) {
     TID3v2Text text;
     if (LoadID3v2Text(TagPath(path), text))
       Show(ViewOf(text), true);
     else
-      FForm.ShowMsgFmt("Can not read tag from the file", path);
+      FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
   if (!FForm.FID3v2->LoadFromFile(TagPath(path))) {
-    FForm.ShowMsgFmt("Can not read tag from the file", path);
+    FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
   Show(ViewOf(*FForm.FID3v2), true);

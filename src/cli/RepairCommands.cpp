@@ -7,6 +7,7 @@
 #include "LegacyText.h"
 #include "NameRepair.h"
 #include "RenamePlan.h"
+#include "TagError.h"
 #include "TagRepair.h"
 
 namespace melotag::cli {
@@ -67,6 +68,7 @@ int RunRepairTags(TContext& context) {
       }
       return;
     }
+    tagfile::ClearError();
     if (RepairTags(path, codePage, undo).Outcome == TRepairOutcome::Failed)
       context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
   };

@@ -13,6 +13,7 @@
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "RenamePlan.h"
+#include "TagError.h"
 #include "TagFile.h"
 #include "TagText.h"
 #include "TagWrite.h"
@@ -176,9 +177,7 @@ int GenrePosition(const QByteArray& value) {
 }  // namespace
 
 QString WriteFailure(const QByteArray& path, const QString& what) {
-  if (!FileExists(path)) return ErrorText(ENOENT);
-  if (IsReadOnlyFile(path)) return QStringLiteral("the file is read-only");
-  return what + QStringLiteral(" cannot be written");
+  return what + QStringLiteral(" cannot be written: ") + TagFailureText(path);
 }
 
 // How many rebuilt files wait for one commit: all of a pass, so that the disk is synced once, as
@@ -203,9 +202,14 @@ static size_t GroupCapacity(qsizetype files) {
 void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
               const std::function<void(int, const QByteArray&)>& work) {
   tagfile::TCommitGroup group(GroupCapacity(files.size()));
-  for (int i = 0; i < files.size(); ++i) work(i, files[i]);
+  for (int i = 0; i < files.size(); ++i) {
+    tagfile::ClearError();
+    work(i, files[i]);
+  }
+  tagfile::ClearError();
   for (const std::string& path : group.Flush())
-    context.Fail(QByteArray::fromStdString(path), what + QStringLiteral(" cannot be written"));
+    context.Fail(QByteArray::fromStdString(path),
+                 WriteFailure(QByteArray::fromStdString(path), what));
 }
 
 int RunShow(TContext& context) {
@@ -216,10 +220,12 @@ int RunShow(TContext& context) {
   bool first = true;
   for (const QByteArray& path : context.Files(args.Operands())) {
     std::optional<TShownTag> tag1, tag2;
+    tagfile::ClearError();
     if (v1) tag1 = ReadID3v1(path);
     if (v2) tag2 = ReadID3v2(path, context.Unicode().ReadUnicode);
     const bool failed = (v1 && !tag1) || (v2 && !tag2);
-    const QString reason = QStringLiteral("the tags cannot be read");
+    const QString reason =
+        failed ? QStringLiteral("the tags cannot be read: ") + TagFailureText(path) : QString();
     if (failed) context.Fail(path, reason);
     if (json) {
       QJsonObject object{{"file", NameCaption(path)}};

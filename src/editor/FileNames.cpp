@@ -15,6 +15,7 @@
 
 #include "CodePage.h"
 #include "FilePath.h"
+#include "TagError.h"
 #include "TagFile.h"
 
 namespace melotag::editor {
@@ -98,6 +99,16 @@ bool IsFolder(const QByteArray& path) {
 bool IsFile(const QByteArray& path) {
   const auto status = PathStatus(path);
   return status && S_ISREG(status->st_mode);
+}
+
+QString TagFailureText(const QByteArray& path, const QString& otherwise) {
+  int error = tagfile::LastError();
+  if (error == 0) {
+    const auto status = PathStatus(path);
+    if (status && S_ISREG(status->st_mode) && !otherwise.isEmpty()) return otherwise;
+    error = !status ? ENOENT : !S_ISREG(status->st_mode) ? tagfile::kNotRegularFile : 0;
+  }
+  return QString::fromStdString(tagfile::ErrorText(error));
 }
 
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
@@ -195,8 +206,10 @@ std::optional<QByteArray> PathOfText(const QString& text) {
   for (qsizetype i = 0; i < parts.size(); ++i) {
     const QString& part = parts[i];
     if (i > 0) path += '/';
-    if (!part.contains(QChar::ReplacementCharacter)) {
-      path += part.toUtf8();
+    const QByteArray utf8 = part.toUtf8();
+    // A text that is its UTF-8 bytes names them; U+FFFD or a lone surrogate (an escape) does not.
+    if (!part.contains(QChar::ReplacementCharacter) && QString::fromUtf8(utf8) == part) {
+      path += utf8;
       continue;
     }
     const TDir dir(opendir(path.isEmpty() ? "." : path.constData()));
@@ -204,7 +217,7 @@ std::optional<QByteArray> PathOfText(const QString& text) {
     std::optional<QByteArray> match;
     while (const dirent* entry = readdir(dir.get())) {
       const QByteArray name(entry->d_name);
-      if (QString::fromUtf8(name) != part) continue;
+      if (NameCaption(name) != part && QString::fromUtf8(name) != part) continue;
       if (match) return std::nullopt;  // two names read the same: neither is taken
       match = name;
     }

@@ -57,6 +57,12 @@ qint64 FileSizeOf(const QByteArray& path);
 bool IsFolder(const QByteArray& path);
 // A regular file (links followed): not a folder, nor a device or pipe that reading would hang on.
 bool IsFile(const QByteArray& path);
+// Why the latest tag operation of this thread failed on `path`, in the system's words: the reason
+// the tag classes noted (tagfile::LastError), else "No such file or directory" when the path names
+// nothing any more, "not a regular file" for a folder, a device or a pipe, and `otherwise` (when
+// given) for a file that is there: the operation refused without a failure of the system. Clear
+// the noted reason (tagfile::ClearError) before the operation.
+QString TagFailureText(const QByteArray& path, const QString& otherwise = QString());
 
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
 // regular files and links to them, folders and anything else left out) in the order the file
@@ -83,11 +89,13 @@ void SortByCaption(QList<TFileEntry>& entries);
 QList<QByteArray> SubFolders(const QByteArray& folder);
 
 // A path Qt gave as text (a folder tree, a file dialog), where Qt may have replaced bytes that
-// are not UTF-8 by U+FFFD: the path bytes it stands for, component by component; a component
-// with U+FFFD is matched against the names its folder holds whose lossy UTF-8 decoding
-// (QString::fromUtf8, as Qt decodes file names) is that component. Empty (nullopt) when no name or
-// more than one name matches (the caller refuses with a message rather than use another file).
-// Empty text gives an empty path.
+// are not UTF-8 by U+FFFD, or a caption with escapes (U+DC80 + byte) stands for bytes: the path
+// bytes it stands for, component by component. A component that is not the exact text of its
+// UTF-8 bytes (it holds U+FFFD or a lone surrogate) is matched against the names its folder holds
+// whose caption (NameCaption) or lossy UTF-8 decoding (QString::fromUtf8, as Qt decodes file names)
+// is exactly that component; it never becomes "?". Empty (nullopt) when no name or more than one
+// name matches (the caller refuses with a message rather than use another file). Empty text gives
+// an empty path.
 std::optional<QByteArray> PathOfText(const QString& text);
 
 // The local files of a drop's "text/uri-list" data (lines ended by CR LF, or LF alone; "#" starts

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "TagError.h"
 #include "TagFile.h"
 
 using tagfile::TFile;
@@ -170,7 +171,8 @@ constexpr size_t kZeroByteAt = 125, kTrackAt = 126, kGenreAt = 127;
 
 // Reads the last 128 bytes of an open file.
 bool ReadTrailer(TFile& file, TTrailer& trailer) {
-  return file.Size() >= static_cast<int64_t>(kTrailerSize) &&
+  return (file.Size() >= static_cast<int64_t>(kTrailerSize) ||
+          tagfile::Failed(tagfile::kFileTooShort)) &&
          file.ReadExactly(file.Size() - kTrailerSize, trailer.data(), kTrailerSize);
 }
 

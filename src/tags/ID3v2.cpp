@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "TagError.h"
 #include "TagFile.h"
 
 using tagfile::TFile;
@@ -38,7 +39,7 @@ std::string ResolveLinks(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_symlink(path, error)) return path;
   std::filesystem::path target = std::filesystem::canonical(path, error);
-  return error ? std::string() : target.string();
+  return error ? (tagfile::Failed(error.value()), std::string()) : target.string();
 }
 
 // Copies from offset to the end of the source behind what the output holds (written bytes).
@@ -65,7 +66,7 @@ bool CopyRest(int in, int64_t offset, int out, int64_t written) {
       }
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) return tagfile::Failed();
     if (n == 0) return true;
     sync_file_range(out, written, n, SYNC_FILE_RANGE_WRITE);
     written += n;
@@ -149,7 +150,7 @@ bool FillHeader(TagInfo& info) {
   for (const std::string& value : info.Frames) {
     if (!value.empty()) size += value.size() + 11;
   }
-  if (size > kLargestTagSize) return false;
+  if (size > kLargestTagSize) return tagfile::Failed(tagfile::kTagTooLarge);
   std::memcpy(info.ID, "ID3", 3);
   info.Version = 3;
   info.Revision = 0;

@@ -1,5 +1,7 @@
 #include "TagFile.h"
 
+#include "TagError.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -401,9 +403,10 @@ std::string Trim(const std::string& text) {
 
 bool MakeWritable(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (stat(path.c_str(), &st) != 0) return Failed();
+  if (!S_ISREG(st.st_mode)) return Failed(kNotRegularFile);
   if (st.st_mode & S_IWUSR) return true;
-  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 || Failed();
 }
 
 TFile::~TFile() {
@@ -419,7 +422,7 @@ bool TFile::Open(const std::string& path, bool writable) {
   }
   // O_NONBLOCK: opening a named pipe must not wait for a writer.
   int fd = open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
-  return fd >= 0 && Adopt(fd);
+  return (fd >= 0 || Failed()) && Adopt(fd);
 }
 
 bool TFile::OpenLocked(const std::string& path) {
@@ -433,6 +436,7 @@ bool TFile::OpenLocked(const std::string& path) {
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
       if (errno == EOPNOTSUPP || errno == ENOLCK || errno == ENOSYS) return true;
+      Failed();
       Close();
       return false;
     }
@@ -451,12 +455,13 @@ bool TFile::OpenLocked(const std::string& path) {
     }
     Close();  // a new file took the name while this one waited: lock that one
   }
-  return false;
+  return Failed(kFileKeepsChanging);
 }
 
 bool TFile::Adopt(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Failed(fstat(fd, &st) != 0 ? errno : kNotRegularFile);
     close(fd);
     FFd = -1;
     return false;
@@ -518,17 +523,18 @@ int64_t TFile::ReadAt(int64_t offset, void* dest, size_t count) {
 }
 
 bool TFile::ReadExactly(int64_t offset, void* dest, size_t count) {
-  return ReadAt(offset, dest, count) == static_cast<int64_t>(count);
+  const int64_t got = ReadAt(offset, dest, count);
+  return got == static_cast<int64_t>(count) || Failed(got < 0 ? errno : kFileTooShort);
 }
 
 bool TFile::WriteAt(int64_t offset, const void* data, size_t count) {
-  if (FFd < 0 || offset < 0) return false;
+  if (FFd < 0 || offset < 0) return Failed(EBADF);
   const char* in = static_cast<const char*>(data);
   size_t done = 0;
   while (done < count) {
     ssize_t n = pwrite(FFd, in + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return Failed(n < 0 ? errno : ENOSPC);
     done += static_cast<size_t>(n);
   }
   FBlockLength = -1;
@@ -536,7 +542,7 @@ bool TFile::WriteAt(int64_t offset, const void* data, size_t count) {
 }
 
 bool TFile::Truncate(int64_t size) {
-  if (FFd < 0 || size < 0 || ftruncate(FFd, static_cast<off_t>(size)) != 0) return false;
+  if (FFd < 0 || size < 0 || ftruncate(FFd, static_cast<off_t>(size)) != 0) return Failed();
   FSize = size;
   FBlockLength = -1;
   return true;
@@ -544,7 +550,7 @@ bool TFile::Truncate(int64_t size) {
 
 bool TFile::Append(const void* data, size_t count) {
   struct stat st;
-  if (FFd < 0 || fstat(FFd, &st) != 0) return false;
+  if (FFd < 0 || fstat(FFd, &st) != 0) return Failed();
   if (!WriteAt(st.st_size, data, count)) {
     // Leave no half trailer behind.
     if (ftruncate(FFd, st.st_size) != 0) {
@@ -560,7 +566,7 @@ bool WriteAll(int fd, const void* data, size_t count) {
   while (count > 0) {
     ssize_t n = write(fd, in, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) return Failed(n < 0 ? errno : ENOSPC);
     in += n;
     count -= static_cast<size_t>(n);
   }
@@ -577,11 +583,12 @@ bool TReplacement::Create(const std::string& target, const TFile& original) {
   const std::filesystem::path folder = where.has_parent_path() ? where.parent_path() : ".";
   FTargetName = where.filename().string();
   FFolder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (FFolder < 0) return false;
+  if (FFolder < 0) return Failed();
   FFd = openat(FFolder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   // Without unnamed files: EOPNOTSUPP from the file system, EISDIR or EINVAL from a kernel
   // that does not know the flag.
   if (FFd < 0 && !((errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) && CreateNamed())) {
+    Failed();
     Abandon();
     return false;
   }
@@ -590,6 +597,7 @@ bool TReplacement::Create(const std::string& target, const TFile& original) {
     // Not permitted for others' files; the new file keeps the caller as owner.
   }
   if (fchmod(FFd, original.Mode()) != 0) {
+    Failed();
     Abandon();
     return false;
   }
@@ -631,12 +639,14 @@ bool TReplacement::LinkToUniqueName() {
 
 bool TReplacement::Commit(bool flushed) {
   if (FFd < 0 || (!flushed && fsync(FFd) != 0) || (FName.empty() && !LinkToUniqueName())) {
+    Failed();
     Abandon();
     return false;
   }
   const int fd = FFd;
   FFd = -1;
   if (close(fd) != 0 || renameat(FFolder, FName.c_str(), FFolder, FTargetName.c_str()) != 0) {
+    Failed();
     Abandon();
     return false;
   }

@@ -308,8 +308,9 @@ TEST_F(BatchUpdateTest, ProgressAndStatusFollowEachFile) {
   const QString file = QString::fromUtf8("FIle\uFF1A");
   QStringList said;
   for (const TShownDialog& shown : dialogs.Shown()) said << shown.Text;
-  EXPECT_EQ(said, (QStringList{Says::ReadOnlyQuestion(Path("b.mp3")), Says::CannotSave,
-                               Says::CannotSave, Says::ReadOnlyQuestion(Path("c.mp3"))}));
+  const QString cannotSave = Says::Failure(Says::CannotSave, Path("b.mp3"), Says::Missing);
+  EXPECT_EQ(said, (QStringList{Says::ReadOnlyQuestion(Path("b.mp3")), cannotSave, cannotSave,
+                               Says::ReadOnlyQuestion(Path("c.mp3"))}));
   const QString afterA = progress + "1/3  " + file + Path("a.mp3");
   EXPECT_EQ(dialogs.Status,
             (QStringList{afterA, afterA, afterA, progress + "2/3  " + file + Path("b.mp3")}));
@@ -347,7 +348,8 @@ TEST_F(BatchUpdateTest, RemovalAsksFirstThenStripsByTheWritingPreference) {
   Trigger("actRemoveAllTag");
   QStringList said;
   for (const TShownDialog& shown : dialogs.Shown()) said << shown.Text;
-  EXPECT_EQ(said, (QStringList{"Are you sure want to delete all tag data?", Says::CannotRemove}));
+  EXPECT_EQ(said, (QStringList{"Are you sure want to delete all tag data?",
+                               Says::Failure(Says::CannotRemove, Path("b.mp3"), Says::NoTag)}));
   // Said while b.mp3 was done: the status still tells of a.mp3.
   EXPECT_EQ(dialogs.Status.last(),
             QString::fromUtf8("Progress\uFF1A1/3  FIle\uFF1A") + Path("a.mp3"));

@@ -584,7 +584,11 @@ TEST_F(FileListTest, AFolderNamedInLegacyBytesIsListedOrRefused) {
   model->fetchMore(parent);  // as opening it in the tree does
   ASSERT_EQ(model->rowCount(parent), 1);
   EXPECT_EQ(model->index(0, 0, parent).data().toString(), QString::fromUtf8("啊"));
-  Get<QTreeView>("ShellTreeView1")->setCurrentIndex(model->index(0, 0, parent));
+  form.show();
+  auto* tree = Get<QTreeView>("ShellTreeView1");
+  const QModelIndex folder = model->index(0, 0, parent);
+  tree->scrollTo(folder);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(folder).center());
   EXPECT_EQ(Captions(), QStringList{"song.mp3"});
   EXPECT_EQ(form.CurrentFolder, gbkFolder);
 
@@ -605,6 +609,52 @@ TEST_F(FileListTest, AFolderNamedInLegacyBytesIsListedOrRefused) {
   EXPECT_EQ(form.FileList().Count(), 0);
   ASSERT_EQ(FDialogs.Shown().size(), 3);
   EXPECT_TRUE(FDialogs.Shown()[2].Text.contains("cannot be listed"));
+}
+
+// The folder dialog's text names one folder or none: a caption with an escape (a byte the code
+// page does not decode) never opens the folder whose name has "?" in its place.
+TEST_F(FileListTest, TheFolderDialogsTextListsOnlyTheFolderOfExactlyThatCaption) {
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  const struct {
+    QByteArray Name;
+    const char* File;
+  } folders[] = {
+      {"dir\xFF", "escaped.mp3"}, {"dir\xEF\xBF\xBD", "replacement.mp3"}, {"dir?", "question.mp3"}};
+  for (const auto& f : folders) {
+    ASSERT_EQ(::mkdir((dir.Path() + "/" + f.Name).constData(), 0755), 0);
+    WriteBytesNamed(dir.Path() + "/" + f.Name + "/" + f.File, 10);
+  }
+  const QString base = QFile::decodeName(dir.Path()) + "/dir";
+  const struct {
+    const char* CodePage;
+    QString Text;
+    const char* Listed;  // null: refused with the message
+  } cases[] = {
+      {"950", base + QChar(0xDCFF), "escaped.mp3"},
+      {"1252", base + QChar(0xDCFF), nullptr},
+      {"950", base + QChar::ReplacementCharacter, nullptr},
+      {"950", base + "?", "question.mp3"},
+  };
+  TMainForm& form = MakeForm();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.CodePage) + " " + c.Text.toStdString());
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    form.FileList().Clear();
+    FDialogs.ClearShown();
+    FDialogs.Push(TDialogAnswer::Text(c.Text));
+    form.actOpenFolderExecute();
+    if (c.Listed) {
+      EXPECT_EQ(Captions(), QStringList{c.Listed});
+      EXPECT_EQ(FDialogs.Shown().size(), 1);
+    } else {
+      EXPECT_EQ(form.FileList().Count(), 0);
+      ASSERT_EQ(FDialogs.Shown().size(), 2);
+      EXPECT_EQ(FDialogs.Shown()[1].Text, "The folder " + c.Text +
+                                              " cannot be listed: its name is not valid UTF-8 and "
+                                              "stands for no single folder.");
+    }
+  }
 }
 
 TEST_F(FileListTest, ArchiveBoxMakesListedFilesWritable) {

@@ -122,6 +122,26 @@ TEST_F(LegacyRepairTest, TagPassMarksWhatCannotBeReadAndReportsFailures) {
       << said.last().toStdString();
 }
 
+TEST_F(LegacyRepairTest, AFileThatVanishedBeforeItsRepairIsListedWithTheReason) {
+  TEnvScope system("MELOTAG_CODEPAGE", "950");
+  RawSong("c.mp3", Tag(TextFrame("TIT2", Cp(u"晴天", 950))));
+  ListFolder();
+  Said();
+  // The file goes while the preview is open.
+  FDialogs.Push(TDialogAnswer::Using([this](QDialog& dialog) {
+    static_cast<TRepairPreview&>(dialog).SetChoice(950);
+    ASSERT_EQ(unlink(P("c.mp3").c_str()), 0);
+  }));
+  FDialogs.Push(
+      TDialogAnswer::Button(mrYes));  // it counts as read-only now: change it all the same
+  Trigger("actRepairLegacyTags");
+  const QStringList said = Said();
+  ASSERT_FALSE(said.isEmpty());
+  EXPECT_EQ(said.last(),
+            "1 file(s) not repaired:\nc.mp3: Can not save tag to the file: No such "
+            "file or directory");
+}
+
 TEST_F(LegacyRepairTest, NamePassRenamesFilesAndFoldersAndUndoes) {
   TEnvScope system("MELOTAG_CODEPAGE", "950");
   TByteTempDir dir;

@@ -93,4 +93,8 @@ QString RemoveQuestion(const QString& path) {
   return "Remove ID3 Tags From File : [" + path + "] ?";
 }
 
+QString Failure(const QString& message, const QString& path, const QString& reason) {
+  return message + '\n' + path + ": " + reason;
+}
+
 }  // namespace Says

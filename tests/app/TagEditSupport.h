@@ -56,4 +56,10 @@ inline const QString ReadOnly = QStringLiteral(
 // The read-only question and the removal question about a file.
 QString ReadOnlyQuestion(const QString& path);
 QString RemoveQuestion(const QString& path);
+// A failure on one file: the message, then on a line of its own the file and the system's reason.
+QString Failure(const QString& message, const QString& path, const QString& reason);
+inline const QString Missing = QStringLiteral("No such file or directory");
+inline const QString NotRegular = QStringLiteral("not a regular file");
+inline const QString TooShort = QStringLiteral("the file is shorter than its tag");
+inline const QString NoTag = QStringLiteral("the file has no such tag");
 }  // namespace Says

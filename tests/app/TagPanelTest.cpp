@@ -6,11 +6,16 @@
 #include <QTabWidget>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+#include <iostream>
+
 #include "CodePage.h"
 #include "EnvScope.h"
+#include "FileSizeLimit.h"
 #include "TagEditSupport.h"
 
 using namespace tagtest;
@@ -360,7 +365,8 @@ TEST_F(TagPanelTest, RemovalFollowsTheWritingPreferenceAndSaysWhatFailed) {
     FDialogs.Push(TDialogAnswer::Button(mrYes));
     Trigger("actRemoveTag");
     QStringList expected = {Says::RemoveQuestion(Path("a.mp3"))};
-    for (int i = 0; i < c.Messages; ++i) expected << Says::CannotRemove;
+    for (int i = 0; i < c.Messages; ++i)
+      expected << Says::Failure(Says::CannotRemove, Path("a.mp3"), Says::NoTag);
     EXPECT_EQ(Said(), expected);
     EXPECT_EQ(V1("a.mp3").Exists(), c.V1After);
     EXPECT_EQ(V2("a.mp3").Exists(), c.V2After);
@@ -399,14 +405,16 @@ TEST_F(TagPanelTest, AFileThatVanishedIsNeverWritten) {
   EXPECT_EQ(Said(), (QStringList{Says::ReadOnlyQuestion(Path("a.mp3")), Says::ReadOnly}));
   FDialogs.Push(TDialogAnswer::Button(mrYes));
   Trigger("actWriteTag");
-  EXPECT_EQ(Said(), (QStringList{Says::ReadOnlyQuestion(Path("a.mp3")), Says::CannotSave,
-                                 Says::CannotSave, Says::NoFile}));
+  const QString cannotSave = Says::Failure(Says::CannotSave, Path("a.mp3"), Says::Missing);
+  EXPECT_EQ(Said(), (QStringList{Says::ReadOnlyQuestion(Path("a.mp3")), cannotSave, cannotSave,
+                                 Says::NoFile}));
   FDialogs.Push(TDialogAnswer::Button(mrYes));
   FDialogs.Push(TDialogAnswer::Button(mrYes));
   Trigger("actRemoveTag");
   EXPECT_EQ(Said(),
             (QStringList{Says::ReadOnlyQuestion(Path("a.mp3")), Says::RemoveQuestion(Path("a.mp3")),
-                         Says::CannotRemove, Says::CannotRemove}));
+                         Says::Failure(Says::CannotRemove, Path("a.mp3"), Says::Missing),
+                         Says::Failure(Says::CannotRemove, Path("a.mp3"), Says::Missing)}));
   EXPECT_FALSE(QFile::exists(Path("a.mp3")));
 }
 
@@ -420,23 +428,26 @@ TEST_F(TagPanelTest, FoldersPipesAndUnreadableFilesGetMessagesNotHangs) {
   ASSERT_EQ(mkdir(P("a.mp3").c_str(), 0755), 0);
   ASSERT_EQ(unlink(P("b.mp3").c_str()), 0);
   ASSERT_EQ(mkfifo(P("b.mp3").c_str(), 0644), 0);
+  // Each failure names the file and why.
+  const QString folder = Path("a.mp3"), pipe = Path("b.mp3"), shortFile = Path("c.mp3");
+  const QString cannotRead[] = {{},
+                                Says::Failure(Says::CannotRead, pipe, Says::NotRegular),
+                                Says::Failure(Says::CannotRead, shortFile, Says::TooShort)};
+  const QString cannotSave[] = {Says::Failure(Says::CannotSave, folder, Says::NotRegular),
+                                Says::Failure(Says::CannotSave, pipe, Says::NotRegular),
+                                Says::Failure(Says::CannotSave, shortFile, Says::TooShort)};
   const struct {
     int Row, Reading;
-    QStringList Selecting, Writing;
-  } cases[] = {
-      {0, 3, {Says::NoFile}, {Says::CannotSave, Says::CannotSave, Says::NoFile}},
-      {1, 3, {Says::CannotRead}, {Says::CannotSave, Says::CannotSave, Says::CannotRead}},
-      {1, 0, {Says::CannotRead}, {Says::CannotSave, Says::CannotSave, Says::CannotRead}},
-      {2, 3, {Says::CannotRead}, {Says::CannotSave, Says::CannotSave, Says::CannotRead}},
-      {2, 0, {Says::CannotRead}, {Says::CannotSave, Says::CannotSave, Says::CannotRead}},
-  };
+    bool Read;  // the reading fails (else the file is not there to read)
+  } cases[] = {{0, 3, false}, {1, 3, true}, {1, 0, true}, {2, 3, true}, {2, 0, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << c.Row << ", reading " << c.Reading);
+    const QString selecting = c.Read ? cannotRead[c.Row] : Says::NoFile;
     SetReading(c.Reading);
     Select({c.Row});
-    EXPECT_EQ(Said(), c.Selecting);
+    EXPECT_EQ(Said(), QStringList{selecting});
     Trigger("actWriteTag");
-    EXPECT_EQ(Said(), c.Writing);
+    EXPECT_EQ(Said(), (QStringList{cannotSave[c.Row], cannotSave[c.Row], selecting}));
   }
   EXPECT_EQ(Bytes("c.mp3"), "ID3");
   struct stat st;
@@ -444,6 +455,56 @@ TEST_F(TagPanelTest, FoldersPipesAndUnreadableFilesGetMessagesNotHangs) {
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   ASSERT_EQ(stat(P("b.mp3").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A write the system refuses says why: a file system mounted read-only, a file that may not grow
+// (the file size limit, as a full disk refuses), the old file left as it was.
+TEST_F(TagPanelTest, AWriteTheSystemRefusesNamesTheFileAndTheReason) {
+  const QString folder = Path("songs");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const bool mounted =
+      ::mount("tmpfs", folder.toLocal8Bit().constData(), "tmpfs", 0, "size=1m") == 0;
+  Song("songs/a.mp3", kV2Song, true, true);
+  const std::string before = Bytes("songs/a.mp3");
+  std::unique_ptr<TFileSizeLimit> limit;
+  const struct {
+    const char* Name;
+    std::function<bool()> Refuse;  // false: not possible here
+    std::function<void()> Allow;
+    QString Reason;
+  } cases[] = {
+      {"file size limit",
+       [&] {
+         limit = std::make_unique<TFileSizeLimit>(before.size());
+         return limit->IsSet();
+       },
+       [&] { limit.reset(); }, "File too large"},
+      {"read-only file system",
+       [&] {
+         return mounted && ::mount(nullptr, folder.toLocal8Bit().constData(), nullptr,
+                                   MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+       },
+       [] {}, "Read-only file system"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMainForm& form = MakeForm();
+    form.ScanFolder(B(folder));
+    SetWriting(1);
+    Select({0});
+    Said();
+    Edit("TitleEdit", QString(300, 'N'));  // a larger tag: the file is written anew
+    if (!c.Refuse()) {
+      std::cerr << c.Name << ": not possible here\n";
+      continue;
+    }
+    Trigger("actWriteTag");
+    c.Allow();
+    EXPECT_EQ(Said(), QStringList{Says::Failure(Says::CannotSave, Path("songs/a.mp3"), c.Reason)});
+    EXPECT_EQ(Bytes("songs/a.mp3"), before);
+  }
+  FForm.reset();
+  if (mounted) ::umount2(folder.toLocal8Bit().constData(), MNT_DETACH);
 }
 
 TEST_F(TagPanelTest, WritingNeedsASelectedFile) {

@@ -4,6 +4,7 @@
 
 #include "AppTestSupport.h"
 #include "EnvScope.h"
+#include "QtTranslation.h"
 #include "Screen.h"
 #include "VornMultiDD.h"
 #include "VornMultiScreen.h"
@@ -77,6 +78,24 @@ TEST_F(Translation, TheShippedFileGivesTheWindowTheLanguageOfTheCodePage) {
   }
 }
 
+// Files named on the command line are listed before the window is first active: their totals
+// then take the window's language too.
+TEST_F(Translation, TheTotalsOfTheFilesOfTheStartAreInTheLanguageOfTheCodePage) {
+  Files({"a.mp3", "b.mp3"});
+  const struct {
+    const char* CodePage;
+    const char* Totals;
+  } cases[] = {
+      {"950", "共\uFF1A2 個檔案"}, {"936", "共\uFF1A2 个文件"}, {"1252", "Toatl\uFF1A2 Files"}};
+  for (const auto& c : cases) {
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    MakeForm(QStringList{"Melotag", Path("a.mp3"), Path("b.mp3")});
+    EXPECT_EQ(Panel(0), "Toatl\uFF1A2 Files") << c.CodePage;  // nothing looked up yet
+    ASSERT_TRUE(Activate(*FForm));
+    EXPECT_EQ(Panel(0), QString::fromUtf8(c.Totals)) << c.CodePage;
+  }
+}
+
 TEST_F(Translation, MessagesQuestionsAndStatusWordsFollowTheFile) {
   for (const char* codePage : {"950", "1252"}) {
     TEnvScope scope("MELOTAG_CODEPAGE", codePage);
@@ -119,11 +138,19 @@ TEST_F(Translation, AMissingFileIsReportedOnceAndTheWindowWorksAsWritten) {
   ASSERT_TRUE(Activate(form));
   EXPECT_EQ(ErrorsShown().size(), 1);
   EXPECT_EQ(Title("gbxFolder"), "Folder");
-  // Once the file is there, the next activation translates.
+  // Once the file is there, the next message and status word use it, and the next activation
+  // translates the window.
   QFile file(Path("missing.lng"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(Csv({{"Folder", "950", "0", "F"}, {"Toatl", "950", "0", "T"}}).c_str());
+  file.write(Csv({{"Folder", "950", "0", "F"},
+                  {"Toatl", "950", "0", "T"},
+                  {"FileList is Empty", "950", "0", "E"}})
+                 .c_str());
   file.close();
+  form.ShowMsg("FileList is Empty");
+  EXPECT_EQ(FDialogs.Shown().last().Text, "E");
+  EXPECT_EQ(form.LookupText("Toatl"), "T");
+  EXPECT_EQ(Title("gbxFolder"), "Folder");
   ASSERT_TRUE(Activate(other));
   ASSERT_TRUE(Activate(form));
   EXPECT_EQ(Title("gbxFolder"), "F");
@@ -169,4 +196,34 @@ TEST_F(Translation, ABadLanguageFileGivesAClearMessageOrNoTranslation) {
     form.ShowMsg("FileList is Empty");
     EXPECT_EQ(FDialogs.Shown().last().Text, "FileList is Empty") << c.Name;
   }
+}
+
+// Qt's own dialogs and buttons (the file and folder dialogs, "Cancel") speak the language of the
+// code page beside the language file's: Traditional Chinese under 950, Simplified under 936.
+TEST_F(Translation, QtsOwnDialogsSpeakTheLanguageOfTheCodePage) {
+  struct {
+    const char* CodePage;
+    const char* Cancel;
+    const char* LookIn;    // the file dialog's label
+    const char* FileName;  // the file dialog's label
+  } cases[] = {{"950", "取消", "尋找於：", "檔名(&N)："},
+               {"936", "取消", "查找范围：", "文件名称(&N)："},
+               {"1252", "Cancel", "Look in:", "File &name:"}};
+  TEnvScope messages("LC_MESSAGES", nullptr);
+  TEnvScope all("LC_ALL", nullptr);
+  TEnvScope language("LANG", "C.UTF-8");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.CodePage);
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    // The window's first activation takes the code page's language.
+    TMainForm& form = MakeForm();
+    ASSERT_TRUE(Activate(form));
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8(c.Cancel));
+    QFileDialog dialog(&form);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.findChild<QLabel*>("lookInLabel")->text(), QString::fromUtf8(c.LookIn));
+    EXPECT_EQ(dialog.findChild<QLabel*>("fileNameLabel")->text(), QString::fromUtf8(c.FileName));
+  }
+  UseQtTranslations();  // back to the system's
 }

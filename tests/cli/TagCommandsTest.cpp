@@ -13,6 +13,7 @@
 #include "ByteTempDir.h"
 #include "CliRun.h"
 #include "CodePageText.h"
+#include "FileSizeLimit.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagTestSupport.h"
@@ -321,6 +322,23 @@ TEST_F(CliTagTest, AFailedFileIsNamedWithItsReasonTheOthersAreDone) {
   }
   EXPECT_EQ(V2(good).Exists(), false);
   EXPECT_EQ(V1(good).Artist(), "B");
+}
+
+// A write the system refuses names the file and the system's reason, as the window does.
+TEST_F(CliTagTest, AWriteTheSystemRefusesNamesItsReason) {
+  const QByteArray path = Song("song.mp3", "T", "A");
+  const std::string before = ReadBytes(path.toStdString());
+  TCliResult run;
+  {
+    // The file may not grow (as on a full disk): the limit passes to the tool.
+    TFileSizeLimit limit(before.size());
+    ASSERT_TRUE(limit.IsSet());
+    run = RunCli({"set", "--v2", "--title", QByteArray(300, 'N'), path});
+  }
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(run.Err.contains("song.mp3: the ID3v2 tag cannot be written: File too large"))
+      << run.Err.constData();
+  EXPECT_EQ(ReadBytes(path.toStdString()), before);
 }
 
 TEST_F(CliTagTest, UsageErrorsChangeNothing) {

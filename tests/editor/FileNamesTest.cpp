@@ -313,6 +313,37 @@ TEST(FileNames, PathOfTextFindsTheOneNameALossyTextStandsFor) {
   }
 }
 
+// A caption with an escape (a byte the code page does not decode) is no text of any UTF-8 name:
+// it leads to the one name shown with exactly that caption, never to the name of its "?" form.
+TEST(FileNames, PathOfTextTakesACaptionWithAnEscapeOnlyForItsOwnName) {
+  TByteTempDir dir;
+  const QByteArray root = dir.Path();
+  const QByteArray escaped = root + "/dir\xFF";              // caption "dir\uDCFF" under 950
+  const QByteArray replacement = root + "/dir\xEF\xBF\xBD";  // U+FFFD as UTF-8
+  const QByteArray question = root + "/dir?";
+  for (const QByteArray& folder : {escaped, replacement, question})
+    ASSERT_EQ(mkdir(folder.constData(), 0755), 0);
+  const QString base = QFile::decodeName(root) + "/dir";
+  const struct {
+    const char* CodePage;
+    QString Text;
+    std::optional<QByteArray> Found;
+  } cases[] = {
+      {"950", base + QChar(0xDCFF), escaped},
+      {"950", base + QChar(0xDCFF) + "/a.mp3", escaped + "/a.mp3"},
+      {"1252", base + QChar(0xDCFF), std::nullopt},  // reads "dir\u00FF" there: no such caption
+      {"950", base + QChar(0xDCFE), std::nullopt},
+      {"950", base + QChar::ReplacementCharacter, std::nullopt},  // two names read so
+      {"950", base + "?", question},
+      {"1252", base + "?", question},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.CodePage) + " " + c.Text.toStdString());
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    EXPECT_EQ(PathOfText(c.Text), c.Found);
+  }
+}
+
 TEST(FileNames, LocalPathsOfUriList) {
   const struct {
     QByteArray UriList;

@@ -1,0 +1,27 @@
+// Why a file operation of the tag classes failed. Their results stay booleans; the system's reason
+// for the latest failure on a thread is noted where it happens and read by the caller after a
+// false result.
+#pragma once
+
+#include <cerrno>
+#include <string>
+
+namespace tagfile {
+
+// Reasons of the tag classes' own, beside the errno values.
+inline constexpr int kNotRegularFile = -1;     // a folder, a device, a pipe ...
+inline constexpr int kFileTooShort = -2;       // the file ends before what has to be read
+inline constexpr int kTagTooLarge = -3;        // more than a tag can hold
+inline constexpr int kFileKeepsChanging = -4;  // replaced by other writers again and again
+
+// The reason (an errno value) noted for the latest failure on this thread; 0 when none was noted
+// since ClearError.
+int LastError();
+void ClearError();
+// Notes `error` (errno when left out) as this thread's latest failure and returns false, so that a
+// failing path ends with `return Failed();`.
+bool Failed(int error = errno);
+// The system's words for a reason ("No space left on device"); "unknown reason" for 0.
+std::string ErrorText(int error);
+
+}  // namespace tagfile
