@@ -17,6 +17,7 @@
 #include "FileNames.h"
 #include "FilePath.h"
 #include "Main.h"
+#include "TagError.h"
 #include "TagPanel.h"
 #include "TagText.h"
 #include "ui_Main.h"
@@ -136,7 +137,9 @@ void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath
     FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
-  if (!SetCover(TagPath(path), *image).Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+  tagfile::ClearError();
+  if (!SetCover(TagPath(path), *image).Ok)
+    FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   FForm.lvIniFileListChange();
 }
 
@@ -173,8 +176,9 @@ void TCoverPanel::SavePicture() {
 void TCoverPanel::RemovePicture() {
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
+  tagfile::ClearError();
   if (!RemoveCover(TagPath(path), false).Ok)
-    FForm.ShowMsgFmt("Can not remove tag from the file", path);
+    FForm.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
   FForm.lvIniFileListChange();
 }
 

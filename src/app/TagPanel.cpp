@@ -243,8 +243,9 @@ void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
     const TID3v2Changes changes =
         FShownID3v2 ? ChangesBetween(*FShownID3v2, fields) : ChangesOf(fields);
     TWriteOutcome outcome;
+    tagfile::ClearError();
     if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);
-    if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path);
+    if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
     FForm.TagOptions().ReportDropped(outcome.Dropped);
     return;
   }

@@ -349,7 +349,7 @@ void CrashAt(TCrashPoint point, TFile& file, int64_t offset, const std::string& 
 bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
                     const std::string& old) {
   const TEntry entry = EntryOf(file, Split(path).second, offset, old, bytes);
-  if (!MakeJournal(JournalPath(path), JournalBytes({&entry}), true)) return false;
+  if (!MakeJournal(JournalPath(path), JournalBytes({&entry}), true)) return Failed();
   CrashAt(TCrashPoint::JournalMade, file, offset, bytes);
   CrashAt(TCrashPoint::HalfWritten, file, offset, bytes);
   const bool written =
