@@ -13,8 +13,8 @@
 #include "TagOptions.h"
 #include "TagPanel.h"
 #include "TagText.h"
-#include "TitleList.h"
 #include "TagWrite.h"
+#include "TitleList.h"
 #include "UnicodeTag.h"
 #include "ui_Main.h"
 
@@ -45,6 +45,7 @@ TBatchChoices TBatchUpdate::Choices() const {
 }
 
 void TBatchUpdate::StartProgress(int count) {
+  FProgressShown.invalidate();
   FForm.FProgressBar->setMaximum(count);
   FForm.FProgressBar->setValue(0);
   FForm.FProgressBar->setVisible(true);
@@ -56,10 +57,17 @@ void TBatchUpdate::EndProgress() {
 }
 
 void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
+  // Every file's progress is shown, but painted some 30 times a second and at the last file:
+  // painting every file of a fast pass would cost more than writing it.
+  constexpr qint64 kPaintEveryMs = 33;
+  const bool paint = position + 1 == count || !FProgressShown.isValid() ||
+                     FProgressShown.elapsed() >= kPaintEveryMs;
+  if (paint) FProgressShown.start();
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Progress\uFF1A")) +
-                   QString::number(position + 1) + '/' + QString::number(count) + "  " +
-                   FForm.LookupText(QStringLiteral("FIle\uFF1A")) +
-                   DecodeFileName(path.toStdString()));
+                       QString::number(position + 1) + '/' + QString::number(count) + "  " +
+                       FForm.LookupText(QStringLiteral("FIle\uFF1A")) +
+                       DecodeFileName(path.toStdString()),
+                   paint);
   FForm.FProgressBar->setValue(position + 1);
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include "Concern.h"
@@ -57,4 +58,5 @@ class TBatchUpdate : public TConcern {
 
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
+  QElapsedTimer FProgressShown;  // when the progress was last painted
 };

@@ -196,9 +196,9 @@ QString TMainForm::FailureLine(const QByteArray& path, const QString& reason) {
   return melotag::editor::NameCaption(path) + QStringLiteral(": ") + reason;
 }
 
-void TMainForm::ShowStatus(const QString& text) {
+void TMainForm::ShowStatus(const QString& text, bool paint) {
   FUi->StatusBar->SetPanelText(0, text);
-  FUi->StatusBar->repaint();
+  if (paint) FUi->StatusBar->repaint();
 }
 
 void TMainForm::ClearTagPanel() {

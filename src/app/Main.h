@@ -70,7 +70,8 @@ class TMainForm : public QWidget {
   void FormResize();
   // Enables and disables the commands after the state of the lists (the idle event's work).
   void ApplicationEvents1Idle();
-  void ShowStatus(const QString& text);
+  // The status text, painted at once unless `paint` is false (a fast pass paints now and then).
+  void ShowStatus(const QString& text, bool paint = true);
   void ClearTagPanel();
   // The absolute, cleaned path; an empty path stays empty.
   static QByteArray LongPathName(const QByteArray& path);

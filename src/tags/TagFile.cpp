@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -57,16 +58,69 @@ std::string UniqueName(const std::string& fileName) {
   return name;
 }
 
-constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 2\n";
+// Version 3 checks its bytes eight at a time; a journal of version 2 (left by an older Melotag's
+// crash) is still read and mended.
+constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 3\n";
+constexpr std::string_view kJournalMagic2 = "MELOTAG JOURNAL 2\n";
 // The journal of a group's files in one folder.
 constexpr std::string_view kFolderJournal = ".melotag-journal";
 constexpr std::string_view kJournalSuffix = ".melotag-journal";
 // A group's in-place writes hold at most this many bytes before they are committed.
 constexpr size_t kMostHeld = 64u << 20;
+// Up to this many files (or journals) of one file system are flushed one by one; more, with one
+// flush of their file system.
+constexpr size_t kMostFlushes = 8;
 
-uint64_t Fnv(std::string_view bytes, uint64_t hash = 0xcbf29ce484222325ull) {
+// The checksum of version 2: FNV-1a, a byte a step.
+uint64_t Fnv(std::string_view bytes) {
+  uint64_t hash = 0xcbf29ce484222325ull;
   for (const char b : bytes) hash = (hash ^ static_cast<unsigned char>(b)) * 0x100000001b3ull;
   return hash;
+}
+
+// The checksum of version 3, fed in pieces: FNV's step over eight bytes (little-endian) at a
+// time, each product folded so that every bit of a word reaches the whole hash; the length last.
+class THash {
+ public:
+  void Add(std::string_view bytes) {
+    FLength += bytes.size();
+    size_t at = 0;
+    while (FCarried > 0 && at < bytes.size()) Carry(bytes[at++]);
+    for (; at + 8 <= bytes.size(); at += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes.data() + at, 8);
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      Step(word);
+    }
+    while (at < bytes.size()) Carry(bytes[at++]);
+  }
+  uint64_t Value() const {
+    THash last = *this;
+    last.Step(last.FWord);
+    last.Step(last.FLength);
+    return last.FHash;
+  }
+
+ private:
+  void Step(uint64_t word) {
+    FHash = (FHash ^ word) * 0x100000001b3ull;
+    FHash ^= FHash >> 29;
+  }
+  void Carry(char b) {
+    FWord |= uint64_t{static_cast<unsigned char>(b)} << (8 * FCarried);
+    if (++FCarried < 8) return;
+    Step(FWord);
+    FWord = 0;
+    FCarried = 0;
+  }
+  uint64_t FHash = 0xcbf29ce484222325ull, FWord = 0, FLength = 0;
+  unsigned FCarried = 0;
+};
+
+uint64_t Checksum(std::string_view bytes) {
+  THash hash;
+  hash.Add(bytes);
+  return hash.Value();
 }
 
 void AppendNumber(std::string& out, uint64_t value) {
@@ -80,55 +134,41 @@ uint64_t NumberAt(std::string_view bytes, size_t at) {
 }
 
 // One region of one file in a journal: the file's name in the journal's folder and identity,
-// where the region is, the checksum of its new bytes, its old bytes.
+// where the region is, the checksum of its new bytes, its old bytes (a view of the writer's or
+// of the journal's bytes).
 struct TEntry {
-  std::string Name;
+  std::string_view Name;
   uint64_t Device = 0, Inode = 0, NewHash = 0;
   int64_t Offset = 0;
-  std::string Old;
+  std::string_view Old;
 };
 
-TEntry EntryOf(const TFile& file, const std::string& name, int64_t offset, std::string old,
+TEntry EntryOf(const TFile& file, std::string_view name, int64_t offset, std::string_view old,
                std::string_view bytes) {
   return {name,
           static_cast<uint64_t>(file.Device()),
           static_cast<uint64_t>(file.Inode()),
-          Fnv(bytes),
+          Checksum(bytes),
           offset,
-          std::move(old)};
-}
-
-// What a journal holds: magic and the number of entries; for each its name's length and name,
-// device, inode, offset, length of the region and checksum of its new bytes, eight bytes each,
-// then the old bytes; at the end the checksum of all that.
-std::string JournalBytes(const std::vector<const TEntry*>& entries) {
-  std::string out(kJournalMagic);
-  AppendNumber(out, entries.size());
-  for (const TEntry* e : entries) {
-    AppendNumber(out, e->Name.size());
-    out += e->Name;
-    for (const uint64_t n : {e->Device, e->Inode, static_cast<uint64_t>(e->Offset),
-                             static_cast<uint64_t>(e->Old.size()), e->NewHash})
-      AppendNumber(out, n);
-    out += e->Old;
-  }
-  AppendNumber(out, Fnv(out));
-  return out;
+          old};
 }
 
 struct TJournal {
   bool Ours = false;   // it starts as a journal does (or is empty or zeros: made, never written)
   bool Whole = false;  // all of it is there
-  std::vector<TEntry> Entries;
+  uint64_t (*Hash)(std::string_view) = Checksum;  // the checksum of its version
+  std::vector<TEntry> Entries;                    // views of the journal's bytes
 };
 
 TJournal ParseJournal(std::string_view bytes) {
   TJournal journal;
   // A crash while it was written can leave it empty or zero-filled.
-  journal.Ours = bytes.substr(0, kJournalMagic.size()) == kJournalMagic ||
+  const bool second = bytes.substr(0, kJournalMagic2.size()) == kJournalMagic2;
+  if (second) journal.Hash = Fnv;
+  journal.Ours = second || bytes.substr(0, kJournalMagic.size()) == kJournalMagic ||
                  std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\0'; });
   if (!journal.Ours || bytes.size() < kJournalMagic.size() + 16 ||
-      NumberAt(bytes, bytes.size() - 8) != Fnv(bytes.substr(0, bytes.size() - 8)))
+      NumberAt(bytes, bytes.size() - 8) != journal.Hash(bytes.substr(0, bytes.size() - 8)))
     return journal;
   const std::string_view body = bytes.substr(0, bytes.size() - 8);
   size_t at = kJournalMagic.size();
@@ -138,25 +178,39 @@ TJournal ParseJournal(std::string_view bytes) {
     at += 8;
     return true;
   };
-  auto text = [&](uint64_t length, std::string& value) {
+  auto text = [&](uint64_t length, std::string_view& value) {
     if (length > body.size() - at) return false;
-    value.assign(body.substr(at, length));
+    value = body.substr(at, length);
     at += length;
     return true;
   };
-  uint64_t count = 0;
-  if (!number(count)) return journal;
-  for (uint64_t k = 0; k < count; ++k) {
+  auto entry = [&] {
     TEntry e;
     uint64_t nameLength = 0, offset = 0, length = 0;
     if (!number(nameLength) || !text(nameLength, e.Name) || !number(e.Device) || !number(e.Inode) ||
         !number(offset) || !number(length) || !number(e.NewHash) || !text(length, e.Old))
-      return journal;
+      return false;
     e.Offset = static_cast<int64_t>(offset);
-    journal.Entries.push_back(std::move(e));
+    journal.Entries.push_back(e);
+    return true;
+  };
+  uint64_t count = 0;
+  if (journal.Hash == Fnv) {  // version 2: the count first
+    if (!number(count)) return journal;
+    for (uint64_t k = 0; k < count; ++k)
+      if (!entry()) return journal;
+    journal.Whole = at == body.size();
+    return journal;
   }
-  journal.Whole = at == body.size();
+  while (at + 8 < body.size())
+    if (!entry()) return journal;
+  journal.Whole = number(count) && count == journal.Entries.size() && at == body.size();
   return journal;
+}
+
+// The name of a path, a view of it.
+std::string_view NameOf(const std::string& path) {
+  return std::string_view(path).substr(path.rfind('/') + 1);
 }
 
 // The folder part of a path ("." without one) and its name.
@@ -197,46 +251,136 @@ bool CommitsNamesWithFiles(int folder) {
   return fs.f_type == kExt4 || fs.f_type == kXfs || fs.f_type == kBtrfs;
 }
 
-// Makes the journal of a file: written under no name, then linked to its name (never over an
-// existing file) and, when asked, flushed with its name. False leaves no journal.
-bool MakeJournal(const std::string& journalPath, const std::string& content, bool flush) {
-  const auto [folderPath, name] = Split(journalPath);
-  const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return false;
-  bool made = false;
-  int fd = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  std::string temporary;
-  if (fd < 0) {
-    // Without unnamed files: a unique hidden name, linked to the journal's when complete.
-    temporary = UniqueName(name);
-    fd =
-        openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  }
-  if (fd >= 0 && WriteAll(fd, content.data(), content.size())) {
-    if (temporary.empty()) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd);
-      made = linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-             (errno == ENOENT && linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0);
-    } else {
-      made = linkat(folder, temporary.c_str(), folder, name.c_str(), 0) == 0;
-    }
-    // The content and the name on disk: a journaling file system commits the link with the
-    // file's flush; the folder's own flush is for the others. Without both the journal would
-    // not be there to mend a crash. (A crash before this leaves a journal that is not whole,
-    // or none: the file is not touched before it.)
-    if (made && flush &&
-        (fsync(fd) != 0 || (!CommitsNamesWithFiles(folder) && fsync(folder) != 0))) {
-      unlinkat(folder, name.c_str(), 0);
-      made = false;
-    }
-  }
-  if (!temporary.empty()) unlinkat(folder, temporary.c_str(), 0);
-  if (fd >= 0) close(fd);
-  close(folder);
-  return made;
-}
-
 }  // namespace
+
+// A journal being written. What it holds: the magic; for each region the length of its file's
+// name and the name, device, inode, offset, length of the region and checksum of its new bytes,
+// eight bytes each, then the old bytes; the number of regions; the checksum of all that. It is
+// written under no name and linked to its name (never over an existing file) once whole.
+class TJournalWriter {
+ public:
+  TJournalWriter() = default;
+  TJournalWriter(const TJournalWriter&) = delete;
+  TJournalWriter& operator=(const TJournalWriter&) = delete;
+  ~TJournalWriter() {
+    if (!FTemporary.empty()) unlinkat(FFolder, FTemporary.c_str(), 0);
+    if (FFd >= 0) close(FFd);
+    if (FFolder >= 0) close(FFolder);
+  }
+
+  bool Begin(const std::string& path) {
+    FPath = path;
+    const auto [folderPath, name] = Split(path);
+    FFolder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (FFolder < 0) return false;
+    FFd = openat(FFolder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (FFd < 0) {
+      // Without unnamed files: a unique hidden name, linked to the journal's when complete.
+      FTemporary = UniqueName(name);
+      FFd = openat(FFolder, FTemporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   0600);
+      if (FFd < 0) FTemporary.clear();
+    }
+    return FFd >= 0 && Write(kJournalMagic);
+  }
+
+  // Where the entry's old bytes lie in the journal; -1 when they could not be written.
+  int64_t Append(const TEntry& e) {
+    std::string head;
+    AppendNumber(head, e.Name.size());
+    head += e.Name;
+    for (const uint64_t n : {e.Device, e.Inode, static_cast<uint64_t>(e.Offset),
+                             static_cast<uint64_t>(e.Old.size()), e.NewHash})
+      AppendNumber(head, n);
+    ++FCount;
+    if (!Write(head)) return -1;
+    const int64_t at = FSize;
+    return Write(e.Old) ? at : -1;
+  }
+
+  // Ends it and links it to its name, flushed with its name when asked. False leaves no journal.
+  bool Close(bool flush) {
+    std::string tail;
+    AppendNumber(tail, FCount);
+    if (FFd < 0 || !Write(tail)) return false;
+    AppendNumber(FBuffer, FHash.Value());
+    if (!Drain()) return false;
+    const std::string name = Split(FPath).second;
+    bool made;
+    if (FTemporary.empty()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(FFd);
+      made = linkat(AT_FDCWD, self.c_str(), FFolder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+             (errno == ENOENT && linkat(FFd, "", FFolder, name.c_str(), AT_EMPTY_PATH) == 0);
+    } else {
+      made = linkat(FFolder, FTemporary.c_str(), FFolder, name.c_str(), 0) == 0;
+    }
+    if (!made) return false;
+    FLinked = true;
+    if (flush && !Flush()) {
+      Remove();
+      return false;
+    }
+    return true;
+  }
+
+  // The content and the name on disk: a journaling file system commits the link with the
+  // file's flush; the folder's own flush is for the others. Without both the journal would not
+  // be there to mend a crash. (A crash before this leaves a journal that is not whole, or none:
+  // the files are not touched before it.)
+  bool Flush() const {
+    return fsync(FFd) == 0 && (CommitsNamesWithFiles(FFolder) || fsync(FFolder) == 0);
+  }
+
+  void Remove() {
+    if (FLinked) unlinkat(FFolder, Split(FPath).second.c_str(), 0);
+    FLinked = false;
+  }
+
+  // The old bytes of an entry, from where Append put them.
+  bool ReadOld(int64_t at, std::string& old) const {
+    size_t got = 0;
+    while (got < old.size()) {
+      const ssize_t n =
+          pread(FFd, old.data() + got, old.size() - got, static_cast<off_t>(at) + got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      got += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  dev_t Device() const {
+    struct stat st {};
+    return fstat(FFd, &st) == 0 ? st.st_dev : 0;
+  }
+
+ private:
+  // Small pieces wait in a buffer and go with the next large one.
+  bool Write(std::string_view bytes) {
+    FHash.Add(bytes);
+    FSize += static_cast<int64_t>(bytes.size());
+    constexpr size_t kSmall = 4096;
+    if (bytes.size() < kSmall) {
+      FBuffer += bytes;
+      return FBuffer.size() < kSmall || Drain();
+    }
+    return Drain() && WriteAll(FFd, bytes.data(), bytes.size());
+  }
+  bool Drain() {
+    const bool written = WriteAll(FFd, FBuffer.data(), FBuffer.size());
+    FBuffer.clear();
+    return written;
+  }
+
+  std::string FPath, FTemporary, FBuffer;
+  int FFolder = -1, FFd = -1;
+  THash FHash;
+  uint64_t FCount = 0;
+  int64_t FSize = 0;
+  bool FLinked = false;
+};
+
+namespace {}  // namespace
 
 std::string JournalPath(const std::string& path) {
   const auto [folder, name] = Split(path);
@@ -259,14 +403,14 @@ bool IsJournalName(const std::string& name) {
 namespace {
 
 // Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
-bool Mend(int fd, const TEntry& entry) {
+bool Mend(int fd, const TEntry& entry, uint64_t (*hash)(std::string_view)) {
   struct stat st;
   if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != entry.Device ||
       static_cast<uint64_t>(st.st_ino) != entry.Inode)
     return true;  // another file has the name now: nothing of this journal is in it
   std::string now(entry.Old.size(), '\0');
   const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(entry.Offset));
-  if (got == static_cast<ssize_t>(now.size()) && Fnv(now) == entry.NewHash) return true;
+  if (got == static_cast<ssize_t>(now.size()) && hash(now) == entry.NewHash) return true;
   size_t done = 0;
   while (done < entry.Old.size()) {
     const ssize_t n = pwrite(fd, entry.Old.data() + done, entry.Old.size() - done,
@@ -291,7 +435,8 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::str
   const bool bare = journalPath.find('/') == std::string::npos;
   for (const TEntry& entry : journal.Whole ? journal.Entries : std::vector<TEntry>()) {
     const bool own = lockedFd >= 0 && entry.Name == lockedName;
-    const std::string path = bare ? entry.Name : folder + "/" + entry.Name;
+    const std::string path =
+        bare ? std::string(entry.Name) : folder + "/" + std::string(entry.Name);
     const int fd =
         own ? lockedFd : open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
@@ -308,7 +453,7 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::str
       if (!own) close(fd);
       return true;
     }
-    mended = Mend(fd, entry) && mended;
+    mended = Mend(fd, entry, journal.Hash) && mended;
     if (!own) close(fd);
   }
   if (mended) unlink(journalPath.c_str());
@@ -348,8 +493,10 @@ void CrashAt(TCrashPoint point, TFile& file, int64_t offset, const std::string& 
 // The journal made and flushed, the region written and flushed, the journal removed.
 bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
                     const std::string& old) {
-  const TEntry entry = EntryOf(file, Split(path).second, offset, old, bytes);
-  if (!MakeJournal(JournalPath(path), JournalBytes({&entry}), true)) return Failed();
+  TJournalWriter journal;
+  if (!journal.Begin(JournalPath(path)) ||
+      journal.Append(EntryOf(file, NameOf(path), offset, old, bytes)) < 0 || !journal.Close(true))
+    return Failed();
   CrashAt(TCrashPoint::JournalMade, file, offset, bytes);
   CrashAt(TCrashPoint::HalfWritten, file, offset, bytes);
   const bool written =
@@ -358,7 +505,7 @@ bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const 
   const bool restored =
       written || (file.WriteAt(offset, old.data(), old.size()) && fdatasync(file.Fd()) == 0);
   CrashAt(TCrashPoint::Written, file, offset, bytes);
-  if (restored) unlink(JournalPath(path).c_str());
+  if (restored) journal.Remove();
   return written;
 }
 
@@ -379,11 +526,12 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
   if (from == to) return true;
   offset += static_cast<int64_t>(from);
   bytes.erase(to).erase(0, from);
-  old.erase(to).erase(0, from);
+  // In a group the old bytes are read again from the file (still locked) into the journal.
   if (TCommitGroup* group = TCommitGroup::Current()) {
-    group->AddInPlace(std::move(file), path, offset, std::move(bytes), std::move(old));
+    group->AddInPlace(std::move(file), path, offset, std::move(bytes));
     return true;
   }
+  old.erase(to).erase(0, from);
   return WriteJournaled(*file, path, offset, bytes, old);
 }
 
@@ -699,14 +847,13 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
 }
 
 void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
-                              std::string bytes, std::string old) {
-  FHeld += bytes.size() + old.size();
+                              std::string bytes) {
+  FHeld += bytes.size();
   TPending pending;
   pending.Source = std::move(file);
   pending.Path = std::move(path);
   pending.Offset = offset;
   pending.Bytes = std::move(bytes);
-  pending.Old = std::move(old);
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
 }
@@ -723,9 +870,9 @@ std::vector<std::string> TCommitGroup::Flush() {
 
 void TCommitGroup::Commit() {
   if (FPending.empty()) return;
-  // One journal for the in-place writes of each folder, flushed with everything else below;
-  // where another writer's journal holds the name, each file of the folder goes alone.
-  std::vector<std::string> journals(FPending.size());
+  // One journal for the in-place writes of each folder, their old bytes read again from the
+  // locked files; where another writer's journal holds the name, each file of the folder goes
+  // alone.
   std::vector<std::pair<std::string, std::vector<size_t>>> inPlace;
   for (size_t i = 0; i < FPending.size(); ++i) {
     if (FPending[i].Out) continue;
@@ -736,26 +883,45 @@ void TCommitGroup::Commit() {
       folder = inPlace.insert(inPlace.end(), {journal, std::vector<size_t>()});
     folder->second.push_back(i);
   }
-  for (const auto& [journal, members] : inPlace) {
-    std::vector<TEntry> entries;
-    for (const size_t i : members) {
-      const TPending& p = FPending[i];
-      entries.push_back(EntryOf(*p.Source, Split(p.Path).second, p.Offset, p.Old, p.Bytes));
+  std::vector<std::unique_ptr<TJournalWriter>> journals;
+  std::string old;
+  for (const auto& [path, members] : inPlace) {
+    auto journal = std::make_unique<TJournalWriter>();
+    bool whole = journal->Begin(path);
+    for (size_t k = 0; whole && k < members.size(); ++k) {
+      TPending& p = FPending[members[k]];
+      old.resize(p.Bytes.size());
+      p.OldAt = p.Source->ReadExactly(p.Offset, old.data(), old.size())
+                    ? journal->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Bytes))
+                    : -1;
+      whole = p.OldAt >= 0;
     }
-    std::vector<const TEntry*> pointers;
-    for (const TEntry& entry : entries) pointers.push_back(&entry);
-    if (MakeJournal(journal, JournalBytes(pointers), false))
-      for (const size_t i : members) journals[i] = journal;
+    if (!whole || !journal->Close(false)) continue;
+    for (const size_t i : members) FPending[i].Journal = journal.get();
+    journals.push_back(std::move(journal));
   }
-  // One sync of each file system that holds a waiting file.
+  // Each file system that holds a waiting file is flushed once; where only journals wait on it
+  // (no file rebuilt), they are flushed alone, unless there are many.
   std::vector<std::pair<dev_t, bool>> devices;
   for (const TPending& pending : FPending) {
     const dev_t device = pending.Source->Device();
-    if (std::none_of(devices.begin(), devices.end(),
-                     [&](const auto& known) { return known.first == device; }))
-      devices.emplace_back(device, syncfs(pending.Source->Fd()) == 0);
+    if (std::any_of(devices.begin(), devices.end(),
+                    [&](const auto& known) { return known.first == device; }))
+      continue;
+    std::vector<const TJournalWriter*> own;
+    bool rebuilt = false;
+    for (const TPending& other : FPending)
+      if (other.Source->Device() == device) {
+        rebuilt = rebuilt || other.Out != nullptr;
+        if (other.Journal && std::find(own.begin(), own.end(), other.Journal) == own.end())
+          own.push_back(other.Journal);
+      }
+    const bool alone = !rebuilt && own.size() <= kMostFlushes;
+    devices.emplace_back(device, alone ? std::all_of(own.begin(), own.end(),
+                                                     [](const auto* j) { return j->Flush(); })
+                                       : syncfs(pending.Source->Fd()) == 0);
   }
-  if (!inPlace.empty()) CommitInPlace(journals, devices);
+  if (!inPlace.empty()) CommitInPlace(devices);
   // Every rename, the folders kept open to be flushed once each afterwards.
   std::vector<std::pair<dev_t, ino_t>> folders;
   std::vector<int> folderFds;
@@ -787,22 +953,25 @@ void TCommitGroup::Commit() {
   }
 }
 
-void TCommitGroup::CommitInPlace(const std::vector<std::string>& journals,
-                                 const std::vector<std::pair<dev_t, bool>>& devices) {
+void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices) {
   auto synced = [&](dev_t device) {
     return std::find_if(devices.begin(), devices.end(),
                         [&](const auto& known) { return known.first == device; })
         ->second;
   };
   // A folder's journal goes once all its files hold their new bytes or their old ones again.
-  std::vector<std::string> keep;
+  std::vector<const TJournalWriter*> keep;
   std::vector<size_t> written;
+  std::string old;
   for (size_t i = 0; i < FPending.size(); ++i) {
     TPending& p = FPending[i];
     if (p.Out) continue;
+    old.resize(p.Bytes.size());
     // Without a flushed journal, a file goes alone: its own journal, write and flush.
-    if (journals[i].empty() || !synced(p.Source->Device())) {
-      if (!WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, p.Old)) FFailed.push_back(p.Path);
+    if (!p.Journal || !synced(p.Source->Device())) {
+      if (!p.Source->ReadExactly(p.Offset, old.data(), old.size()) ||
+          !WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, old))
+        FFailed.push_back(p.Path);
       continue;
     }
     CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Bytes);
@@ -813,30 +982,30 @@ void TCommitGroup::CommitInPlace(const std::vector<std::string>& journals,
     }
     // The old bytes back at once; the journal restores them if even that fails.
     FFailed.push_back(p.Path);
-    if (p.Source->WriteAt(p.Offset, p.Old.data(), p.Old.size()))
+    if (p.Journal->ReadOld(p.OldAt, old) && p.Source->WriteAt(p.Offset, old.data(), old.size()))
       written.push_back(i);
     else
-      keep.push_back(journals[i]);
+      keep.push_back(p.Journal);
   }
-  // The second sync: the new bytes are on disk before their journals go.
+  // The second flush: the new bytes are on disk before their journals go; a few files each
+  // alone, many with their whole file system.
   std::vector<dev_t> flushed;
   for (const size_t i : written) {
     CrashAt(TCrashPoint::Written, *FPending[i].Source, 0, {});
     TPending& p = FPending[i];
     const dev_t device = p.Source->Device();
     if (std::find(flushed.begin(), flushed.end(), device) != flushed.end()) continue;
-    if (syncfs(p.Source->Fd()) == 0)
+    const auto onDevice = std::count_if(written.begin(), written.end(), [&](size_t w) {
+      return FPending[w].Source->Device() == device;
+    });
+    if (onDevice > static_cast<std::ptrdiff_t>(kMostFlushes) && syncfs(p.Source->Fd()) == 0)
       flushed.push_back(device);
     else if (fdatasync(p.Source->Fd()) != 0)
-      keep.push_back(journals[i]);
+      keep.push_back(p.Journal);
   }
-  std::vector<std::string> removed;
-  for (const std::string& journal : journals)
-    if (!journal.empty() && std::find(keep.begin(), keep.end(), journal) == keep.end() &&
-        std::find(removed.begin(), removed.end(), journal) == removed.end()) {
-      unlink(journal.c_str());
-      removed.push_back(journal);
-    }
+  for (TPending& p : FPending)
+    if (p.Journal && std::find(keep.begin(), keep.end(), p.Journal) == keep.end())
+      p.Journal->Remove();
 }
 
 }  // namespace tagfile

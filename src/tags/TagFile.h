@@ -157,6 +157,8 @@ void SetCrashPoint(TCrashPoint point);
 // waiting file holds three file descriptors) or 64 MiB of in-place bytes, when the file of a
 // waiting one is opened for writing again on its thread, and at its end. A file read meanwhile
 // still shows its old content.
+class TJournalWriter;
+
 class TCommitGroup {
  public:
   static constexpr size_t kPending = 64;
@@ -171,8 +173,7 @@ class TCommitGroup {
   // Takes a file's written replacement with the locked original; `path` names it in failures.
   void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
   // Takes an in-place write of a locked file: its journal is made with the others'.
-  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
-                  std::string old);
+  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes);
   // Commits what waits for a commit, at once if it holds the file (device, inode).
   void FlushIfHolding(dev_t device, ino_t inode);
   // Commits what waits. The paths whose files could not be committed (they stay as they were)
@@ -184,15 +185,14 @@ class TCommitGroup {
     std::unique_ptr<TReplacement> Out;  // none for an in-place write
     std::unique_ptr<TFile> Source;
     std::string Path;
-    int64_t Offset = 0;  // an in-place write: where, the new and the old bytes
+    int64_t Offset = 0;  // an in-place write: where, its new bytes
     std::string Bytes;
-    std::string Old;
+    TJournalWriter* Journal = nullptr;  // its folder's journal, once made, and where in it
+    int64_t OldAt = -1;                 // its old bytes are
   };
   void Commit();
-  // The in-place writes of a commit, each one's journal made (`journals`: its path, or empty)
-  // and flushed (`devices`).
-  void CommitInPlace(const std::vector<std::string>& journals,
-                     const std::vector<std::pair<dev_t, bool>>& devices);
+  // The in-place writes of a commit, their journals made and flushed (`devices`).
+  void CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;
   size_t FHeld = 0;  // bytes the waiting in-place writes hold
   std::vector<std::string> FFailed;

@@ -103,6 +103,14 @@ class FileSafetyTest : public ::testing::Test {
   static std::string TitleTag(const std::string& title) {
     return Tag(Frame("TIT2", std::string(1, '\0') + title));
   }
+  // Writes a tag of a title and a filler: in place when it fits, else rebuilt with padding.
+  static bool WriteTitleAndFiller(const std::string& path, const std::string& title,
+                                  size_t filler) {
+    const std::string body =
+        Frame("TIT2", std::string(1, '\0') + title) + Frame("PRIV", std::string(filler, 'f'));
+    const auto edit = [&](std::string_view) { return TTagChange{true, Tag(body), true}; };
+    return RebuildFileWith(path, edit) == TRebuild::Done;
+  }
   static void LimitFileSize(rlim_t bytes) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {bytes, bytes};
@@ -418,6 +426,89 @@ TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
   }
   // Only the files themselves: no temporary file is left.
   EXPECT_EQ(Names(dir.Path("")).size(), size_t(tagfile::TCommitGroup::kPending + 6 + 3 + 2));
+}
+
+// An in-place write whose journal cannot be made as it should: a foreign entry holding the
+// journal's name sends the file to a rebuild (or, in a group, to a journal of its own) and stays;
+// a journal that cannot be written leaves the file as it was and no journal behind.
+TEST_F(FileSafetyTest, InPlaceWriteWithoutItsJournalIsRebuiltOrLeavesTheFileAsItWas) {
+  const std::string room =
+      Tag(Frame("TIT2", std::string(1, '\0') + "Old") + std::string(3000, '\0'));
+  const std::string bytes = room + audio + Trailer("v1", "", 0, 1, 2);
+  const struct {
+    const char* Name;
+    bool Grouped;
+    bool Written;
+    std::function<void(const std::string& path)> Setup;
+  } cases[] = {
+      {"the file's journal name taken", false, true,
+       [](const std::string& path) { fs::create_directory(tagfile::JournalPath(path)); }},
+      {"the folder's journal name taken, in a group", true, true,
+       [](const std::string& path) { fs::create_directory(tagfile::FolderJournalPath(path)); }},
+      {"a file size limit below the journal's", false, false,
+       [](const std::string&) { LimitFileSize(1000); }},
+      {"a file size limit below the journal's, in a group", true, false,
+       [](const std::string&) { LimitFileSize(1000); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = MakeFile(bytes);
+    const std::vector<std::string> before = Names(dir.Root());
+    const bool ok =
+        InChild([&] { c.Setup(path); },
+                [&] {
+                  if (!c.Grouped) return WriteTitleAndFiller(path, "New title", 2000);
+                  tagfile::TCommitGroup group;
+                  return WriteTitleAndFiller(path, "New title", 2000) && group.Flush().empty();
+                });
+    EXPECT_EQ(ok, c.Written);
+    const std::string now = ReadBytes(path);
+    if (c.Written) {
+      EXPECT_EQ(TitleOf(now), "New title");
+      EXPECT_EQ(now.substr(now.size() - audio.size() - 128), audio + Trailer("v1", "", 0, 1, 2));
+    } else {
+      EXPECT_TRUE(now == bytes);
+    }
+    // Whatever held the journal's name is still there, and nothing else was left.
+    for (const std::string& journal :
+         {tagfile::JournalPath(path), tagfile::FolderJournalPath(path)}) {
+      std::error_code error;
+      if (fs::is_directory(journal)) fs::remove(journal, error);
+    }
+    EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
+  }
+}
+
+TEST_F(FileSafetyTest, TwoInPlaceWriterProcessesTakeTurnsUnderTheLock) {
+  const std::string room =
+      Tag(Frame("TIT2", std::string(1, '\0') + "Old") + std::string(6000, '\0'));
+  const std::string path = MakeFile(room + audio);
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  constexpr int kWrites = 25;
+  auto filler = [](int i) { return static_cast<size_t>(1000 + 200 * (i % 7)); };
+  auto writer = [&](const std::string& name) {
+    return [&path, &filler, name] {
+      for (int i = 0; i < kWrites; ++i)
+        if (!WriteTitleAndFiller(path, name + std::to_string(i), filler(i))) return false;
+      return true;
+    };
+  };
+  const pid_t writers[] = {Start(writer("A")), Start(writer("B"))};
+  EXPECT_EQ(Wait(writers[0]), 0);
+  EXPECT_EQ(Wait(writers[1]), 0);
+  const std::string last = std::to_string(kWrites - 1);
+  const std::string bytes = ReadBytes(path);
+  const std::string title = TitleOf(bytes);
+  EXPECT_TRUE(title == "A" + last || title == "B" + last) << title;
+  std::string body = Frame("TIT2", std::string(1, '\0') + title) +
+                     Frame("PRIV", std::string(filler(kWrites - 1), 'f'));
+  body.resize(room.size() - 10, '\0');
+  EXPECT_TRUE(bytes == Tag(body) + audio) << "written in the old room, the audio untouched";
+  struct stat after {};
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
 }
 
 }  // namespace
