@@ -101,9 +101,9 @@ TEST_F(CliNameTest, CoverIsSetShownExtractedAndRemoved) {
   const QByteArray a = Song("a.mp3", Tag(Frame("USLT", std::string("\0eng\0words", 10))));
   const QByteArray b = Song("b.mp3");
   // A back cover alone: the front cover joins it.
-  const QByteArray c =
-      Song("c.mp3",
-           Tag(Frame("APIC", std::string("\0image/jpeg\0\x04\0", 14) + "\xFF\xD8\xFF\xE0back")));
+  const std::string backCover =
+      std::string("\0image/jpeg\0\x04\0", 14) + "\xFF\xD8\xFF\xE0" + "back";  // 8 bytes of image
+  const QByteArray c = Song("c.mp3", Tag(Frame("APIC", backCover)));
   ASSERT_EQ(RunCli({"cover", "--set", imagePath, a, b, c}).Status, 0);
   const TCliResult shown = RunCli({"cover", a});
   const QByteArray front = "type 3, image/png, " + QByteArray::number(png.size()) + " bytes, 12x7";
