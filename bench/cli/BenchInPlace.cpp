@@ -25,13 +25,15 @@ namespace {
 
 constexpr int kFiles = 200;
 constexpr int kMegabytes = 4;
+constexpr int kCoverKilobytes = 30;
 constexpr int kRounds = 3;
 constexpr double kTarget = 0.5;
 constexpr double kBytesTarget = 2.0;
 
 bool MakeFiles(const QString& folder) {
   return QProcess::execute("/usr/bin/python3", {MUTAGEN_FILES, folder, QString::number(kFiles),
-                                                QString::number(kMegabytes)}) == 0;
+                                                QString::number(kMegabytes * 1024),
+                                                QString::number(kCoverKilobytes)}) == 0;
 }
 
 QStringList Mp3s(const QString& folder) {

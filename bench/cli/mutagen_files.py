@@ -1,8 +1,7 @@
-"""Makes the files of the in-place benchmark the way a modern tagger leaves them: MP3 files of
-a given size with an ID3v2.3 tag of UTF-16 texts and a 30 KB cover, saved by mutagen with its
-default padding.
+"""Makes benchmark files the way a modern tagger leaves them: MP3 files of a given size with an
+ID3v2.3 tag of UTF-16 texts and, when asked, a cover, saved by mutagen with its default padding.
 
-  mutagen_files.py FOLDER COUNT MEGABYTES
+  mutagen_files.py FOLDER COUNT KILOBYTES COVER_KILOBYTES   (COVER_KILOBYTES 0: no cover)
 """
 import os
 import sys
@@ -13,9 +12,9 @@ FRAME = b"\xff\xfb\x90\x64" + bytes(413)  # MPEG-1 layer III, 128 kbit/s, 44.1 k
 
 
 def main():
-    folder, count, megabytes = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    audio = FRAME * (megabytes * 1024 * 1024 // len(FRAME))
-    cover = b"\xff\xd8\xff\xe0" + os.urandom(30 * 1024)
+    folder, count, kilobytes, cover_kilobytes = sys.argv[1], *map(int, sys.argv[2:5])
+    audio = FRAME * (kilobytes * 1024 // len(FRAME))
+    cover = b"\xff\xd8\xff\xe0" + os.urandom(cover_kilobytes * 1024)
     for i in range(count):
         path = os.path.join(folder, "Track %04d.mp3" % i)
         with open(path, "wb") as f:
@@ -25,7 +24,8 @@ def main():
         tag.add(id3.TPE1(encoding=1, text="Old Artist"))
         tag.add(id3.TALB(encoding=1, text="Album"))
         tag.add(id3.TRCK(encoding=1, text="%d/%d" % (i + 1, count)))
-        tag.add(id3.APIC(encoding=1, mime="image/jpeg", type=3, desc="Cover", data=cover))
+        if cover_kilobytes:
+            tag.add(id3.APIC(encoding=1, mime="image/jpeg", type=3, desc="Cover", data=cover))
         tag.save(path, v2_version=3)
 
 

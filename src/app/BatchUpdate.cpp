@@ -1,10 +1,20 @@
 #include "BatchUpdate.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
+#include <QToolButton>
 
 #include "CodePage.h"
+#include "Cover.h"
+#include "Dialogs.h"
 #include "FileList.h"
 #include "FileNames.h"
+#include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "Main.h"
@@ -20,6 +30,94 @@
 
 using namespace melotag::editor;
 
+TBatchUpdate::TBatchUpdate(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui) {
+  QWidget* page = FUi.ScrollBox2Contents;
+  QGridLayout* grid = FUi.ScrollBox2Layout;
+  // The spacer that keeps the fields at the top goes below the picture's rows.
+  for (int i = 0; i < grid->count(); ++i) {
+    QSpacerItem* spacer = grid->itemAt(i)->spacerItem();
+    if (spacer && (spacer->expandingDirections() & Qt::Vertical)) {
+      grid->removeItem(spacer);
+      grid->addItem(spacer, 10, 0, 1, 3);
+      break;
+    }
+  }
+  FPicture = new QCheckBox(QStringLiteral("Picture"), page);
+  FPicture->setObjectName(QStringLiteral("cbxPicture"));
+  grid->addWidget(FPicture, 8, 0);
+  // One image file for every file: its path, typed or chosen by the dialog.
+  auto* row = new QWidget(page);
+  auto* rowLayout = new QHBoxLayout(row);
+  rowLayout->setContentsMargins(0, 0, 0, 0);
+  rowLayout->setSpacing(4);
+  FPictureFile = new QRadioButton(QStringLiteral("Image file"), row);
+  FPictureFile->setObjectName(QStringLiteral("rbPictureFile"));
+  FPictureFile->setChecked(true);
+  FPicturePath = new QLineEdit(row);
+  FPicturePath->setObjectName(QStringLiteral("edtPicture"));
+  FPicturePath->setMinimumWidth(180);
+  auto* choose = new QToolButton(row);
+  choose->setObjectName(QStringLiteral("btnChoosePicture"));
+  choose->setText(QStringLiteral("..."));
+  rowLayout->addWidget(FPictureFile);
+  rowLayout->addWidget(FPicturePath, 1);
+  rowLayout->addWidget(choose);
+  grid->addWidget(row, 8, 1);
+  // Or each file the image of its own folder.
+  FFolderPicture =
+      new QRadioButton(QStringLiteral("the folder's cover.jpg / folder.jpg / cover.png"), page);
+  FFolderPicture->setObjectName(QStringLiteral("rbFolderPicture"));
+  grid->addWidget(FFolderPicture, 9, 1);
+  auto* group = new QButtonGroup(page);
+  group->addButton(FPictureFile);
+  group->addButton(FFolderPicture);
+  // As with the other fields: a path ticks the field, an empty one unticks it; so does the choice
+  // of the folders' images.
+  QObject::connect(FPicturePath, &QLineEdit::textChanged, page, [this](const QString& text) {
+    if (!text.isEmpty()) FPictureFile->setChecked(true);
+    if (FPictureFile->isChecked()) FPicture->setChecked(!text.isEmpty());
+  });
+  QObject::connect(FFolderPicture, &QRadioButton::clicked, page,
+                   [this] { FPicture->setChecked(true); });
+  QObject::connect(FPictureFile, &QRadioButton::clicked, page,
+                   [this] { FPicture->setChecked(!FPicturePath->text().isEmpty()); });
+  QObject::connect(choose, &QToolButton::clicked, page, [this] { ChoosePicture(); });
+}
+
+void TBatchUpdate::ChoosePicture() {
+  QStringList chosen;
+  if (Dialogs().OpenFiles(QStringLiteral("Images (*.jpg *.jpeg *.png);;All files (*)"), QString(),
+                          false, chosen) &&
+      !chosen.isEmpty())
+    FPicturePath->setText(chosen.first());
+}
+
+bool TBatchUpdate::PictureOfPass(std::optional<QByteArray>& image) {
+  image.reset();
+  if (!FPicture->isChecked()) return true;
+  if (!FForm.TagPanel().WritesID3v2()) {
+    FForm.ShowMsg(QStringLiteral("Only the ID3v2 tag carries pictures: choose to write ID3v2"));
+    return false;
+  }
+  if (FFolderPicture->isChecked()) return true;
+  const std::optional<QByteArray> path = PathOfText(FPicturePath->text());
+  if (!path || path->isEmpty()) {
+    FForm.ShowMsg(QStringLiteral("Choose the image file of the picture"));
+    return false;
+  }
+  QByteArray bytes;
+  if (const QString error = ReadWholeFile(*path, bytes); !error.isEmpty()) {
+    FForm.ShowMsgFmt(QStringLiteral("Can not read the picture"), *path, error);
+    return false;
+  }
+  if (!ImageInfoOf(bytes)) {
+    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    return false;
+  }
+  image = bytes;
+  return true;
+}
+
 void TBatchUpdate::ClearValues() {
   for (QCheckBox* box : {FUi.cbxTitle, FUi.cbxChangeTitleByTitleList, FUi.cbxArtist, FUi.cbxAlbum,
                          FUi.cbxTrack, FUi.cbxYear, FUi.cbxGenre, FUi.cbxComment})
@@ -27,6 +125,9 @@ void TBatchUpdate::ClearValues() {
   for (QLineEdit* edit : {FUi.edtArtist, FUi.edtAlbum, FUi.edtYear}) edit->clear();
   FUi.cboGenre->setCurrentIndex(-1);
   FUi.edtComment->clear();
+  FPicturePath->clear();
+  FPictureFile->setChecked(true);
+  FPicture->setChecked(false);
 }
 
 TBatchChoices TBatchUpdate::Choices() const {
@@ -115,13 +216,33 @@ void TBatchUpdate::WriteAll() {
       return;
     }
   }
+  std::optional<QByteArray> image;
+  if (!PictureOfPass(image)) {
+    EndProgress();
+    return;
+  }
+  const bool folderPictures = FPicture->isChecked() && FFolderPicture->isChecked();
+  TFolderCovers covers;
+  QStringList withoutPicture;  // files left as they were: their folder gave no image
   const TTagPanel& panel = FForm.TagPanel();
   const bool ended = EachFile(
       count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
+        TBatchChoices fileChoices = choices;
+        fileChoices.FrontCover = image;
+        if (folderPictures) {
+          const TFolderCovers::TImage& cover = covers.For(path);
+          if (!cover.Error.isEmpty()) {
+            withoutPicture << TMainForm::FailureLine(path, FForm.LookupText(cover.Error));
+            return;
+          }
+          fileChoices.FrontCover = cover.Bytes;
+        }
         const QString titleLine = choices.TitleFromList ? titles.Line(i) : QString();
-        if (panel.WritesID3v1()) BatchWriteID3v1(choices, path, titleLine, i);
-        if (panel.WritesID3v2()) BatchWriteID3v2(choices, path, titleLine, i);
+        if (panel.WritesID3v1()) BatchWriteID3v1(fileChoices, path, titleLine, i);
+        if (panel.WritesID3v2()) BatchWriteID3v2(fileChoices, path, titleLine, i);
       });
+  FForm.ShowFailures(FForm.LookupText(QStringLiteral(" file(s) left as they were:")),
+                     withoutPicture);
   if (!ended) return;
   FForm.lvIniFileListChange();
   const QString dropped = FForm.TagOptions().DroppedText(FDropped);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -13,13 +14,15 @@
 
 class QCheckBox;
 class QLineEdit;
+class QRadioButton;
 namespace melotag::editor {
 struct TBatchChoices;
 }
 
 class TBatchUpdate : public TConcern {
  public:
-  using TConcern::TConcern;
+  // Adds the picture's field to the page, under the comment.
+  TBatchUpdate(TMainForm& form, Ui::TMainForm& ui);
 
   // Unticks every field and empties the values.
   void ClearValues();
@@ -49,6 +52,10 @@ class TBatchUpdate : public TConcern {
   void Progress(int position, int count, const QByteArray& path);
   // What the page's boxes and values ask of a write pass.
   melotag::editor::TBatchChoices Choices() const;
+  // The picture's field: the image file chosen by the dialog; the image every file gets (false,
+  // after a message, when the pass cannot start).
+  void ChoosePicture();
+  bool PictureOfPass(std::optional<QByteArray>& image);
   void BatchWriteID3v1(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
                        const QString& titleLine, int position);
   void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
@@ -59,4 +66,9 @@ class TBatchUpdate : public TConcern {
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
   QElapsedTimer FProgressShown;  // when the progress was last painted
+  // The picture's field: ticked, one image file for all, or each folder's own image.
+  QCheckBox* FPicture = nullptr;
+  QRadioButton* FPictureFile = nullptr;
+  QLineEdit* FPicturePath = nullptr;
+  QRadioButton* FFolderPicture = nullptr;
 };

@@ -2,7 +2,6 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,15 +26,6 @@ using namespace melotag::editor;
 namespace {
 
 constexpr int kThumbnail = 96;
-
-// The bytes of a file; none when it cannot be read.
-std::optional<QByteArray> ReadWhole(const QByteArray& path) {
-  QFile file(QFile::decodeName(path));
-  if (!IsUsablePath(path) || QFile::encodeName(file.fileName()) != path ||
-      !file.open(QIODevice::ReadOnly))
-    return std::nullopt;
-  return file.readAll();
-}
 
 // The one local file of a drop.
 std::optional<QByteArray> DroppedFile(const QMimeData* data) {
@@ -132,13 +122,13 @@ QByteArray TCoverPanel::PathToChange() {
 }
 
 void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath) {
-  const std::optional<QByteArray> image = ReadWhole(imagePath);
-  if (!image || !ImageInfoOf(*image)) {
+  QByteArray image;
+  if (!ReadWholeFile(imagePath, image).isEmpty() || !ImageInfoOf(image)) {
     FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
   tagfile::ClearError();
-  if (!SetCover(TagPath(path), *image).Ok)
+  if (!SetCover(TagPath(path), image).Ok)
     FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   FForm.lvIniFileListChange();
 }

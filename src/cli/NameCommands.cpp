@@ -144,7 +144,7 @@ int RunCover(TContext& context) {
   }
   EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
     const TWriteOutcome outcome = !FileExists(path) ? TWriteOutcome{}
-                                  : image           ? SetCover(TagPath(path), *image)
+                                  : image           ? SetFrontCover(TagPath(path), *image)
                                                     : RemoveCover(TagPath(path), true);
     if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
   });

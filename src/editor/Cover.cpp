@@ -1,5 +1,15 @@
 #include "Cover.h"
 
+#include <dirent.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "FileNames.h"
+#include "FilePath.h"
 #include "TagWrite.h"
 
 namespace melotag::editor {
@@ -134,6 +144,57 @@ std::optional<std::vector<TPicture>> ReadPictures(const std::string& path) {
   return PicturesOf(tag);
 }
 
+bool PutFrontCover(TFrameTag& tag, const QByteArray& image) {
+  TFrame frame = CoverFrame(image);
+  for (const TPicture& picture : PicturesOf(tag)) {
+    if (picture.Type != kFrontCover) continue;
+    TFrame& old = tag.Frames[picture.Frame];
+    if (old.Data == frame.Data && old.Flags == 0) return false;
+    old = std::move(frame);
+    return true;
+  }
+  tag.Frames.push_back(std::move(frame));
+  return true;
+}
+
+const TFolderCovers::TImage& TFolderCovers::For(const QByteArray& path) {
+  const QByteArray folder = FolderPart(AbsolutePath(path));
+  const auto known = FFolders.find(folder);
+  if (known != FFolders.end()) return known->second;
+  TImage& image = FFolders[folder];
+  // The names in the order they are taken; a name's case variants each by bytes.
+  static constexpr std::array<const char*, 3> kNames = {"cover.jpg", "folder.jpg", "cover.png"};
+  std::array<QByteArray, kNames.size()> found;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+      opendir(folder.isEmpty() ? "." : folder.constData()), closedir);
+  if (!dir) {
+    image.Error = QStringLiteral("the folder cannot be read: ") +
+                  QString::fromLocal8Bit(std::strerror(errno));
+    return image;
+  }
+  while (const dirent* entry = readdir(dir.get())) {
+    const QByteArray name(entry->d_name);
+    for (size_t i = 0; i < kNames.size(); ++i)
+      if (name.compare(kNames[i], Qt::CaseInsensitive) == 0 &&
+          (found[i].isEmpty() || name < found[i]) && IsFile(JoinPath(folder, name)))
+        found[i] = name;
+  }
+  const auto first = std::find_if(found.begin(), found.end(),
+                                  [](const QByteArray& name) { return !name.isEmpty(); });
+  if (first == found.end()) {
+    image.Error = QStringLiteral("no cover.jpg, folder.jpg or cover.png in its folder");
+    return image;
+  }
+  image.Path = JoinPath(folder, *first);
+  const QString error = ReadWholeFile(image.Path, image.Bytes);
+  if (!error.isEmpty())
+    image.Error = NameCaption(*first) + QStringLiteral(" of its folder cannot be read: ") + error;
+  else if (!ImageInfoOf(image.Bytes))
+    image.Error = NameCaption(*first) + QStringLiteral(" of its folder is not a JPEG or PNG image");
+  if (!image.Error.isEmpty()) image.Bytes.clear();
+  return image;
+}
+
 TWriteOutcome SetCover(const std::string& path, const QByteArray& image) {
   if (!ImageInfoOf(image)) return {};
   return WriteFrames(path, [&](TFrameTag& tag) {
@@ -147,6 +208,11 @@ TWriteOutcome SetCover(const std::string& path, const QByteArray& image) {
     }
     return true;
   });
+}
+
+TWriteOutcome SetFrontCover(const std::string& path, const QByteArray& image) {
+  if (!ImageInfoOf(image)) return {};
+  return WriteFrames(path, [&](TFrameTag& tag) { return PutFrontCover(tag, image); });
 }
 
 TWriteOutcome RemoveCover(const std::string& path, bool all) {

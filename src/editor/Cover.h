@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +44,35 @@ std::optional<TPicture> CoverOf(const tags::TFrameTag& tag);
 // The pictures of a file's tag; none when the file cannot be read.
 std::optional<std::vector<TPicture>> ReadPictures(const std::string& path);
 
+// The tag's front cover (its first picture of type 3) becomes the image, or the image follows the
+// other frames; other pictures and every other frame stay. False when that frame holds the image
+// already.
+bool PutFrontCover(tags::TFrameTag& tag, const QByteArray& image);
+
+// The image of a folder that its files take as their front cover: the first of cover.jpg,
+// folder.jpg and cover.png it holds (names in any letter case; of two names that differ in case
+// only, the one that sorts first bytewise), read once per folder.
+class TFolderCovers {
+ public:
+  struct TImage {
+    QByteArray Path;   // the image file, empty when the folder holds none
+    QByteArray Bytes;  // its JPEG or PNG bytes; empty when it could not be taken
+    QString Error;     // why the folder gives no image, empty when Bytes holds it
+  };
+  // The image for the file at `path` (in its folder).
+  const TImage& For(const QByteArray& path);
+
+ private:
+  std::map<QByteArray, TImage> FFolders;
+};
+
 // Makes the image the file's front cover: it replaces the picture CoverOf shows, or follows the
 // other frames; every other frame stays. Ok false when the file cannot be written (and when the
 // image is no JPEG or PNG: check ImageInfoOf first).
 TWriteOutcome SetCover(const std::string& path, const QByteArray& image);
+// PutFrontCover on the file's tag: a back cover or any other picture stays beside the new front
+// cover. Ok false when the file cannot be written.
+TWriteOutcome SetFrontCover(const std::string& path, const QByteArray& image);
 // Removes the picture CoverOf shows, or every picture with `all`; nothing else changes.
 TWriteOutcome RemoveCover(const std::string& path, bool all);
 

@@ -120,6 +120,9 @@ struct TBatchChoices {
   std::optional<QString> Year;
   std::optional<int> GenrePosition;  // in the genre choice list
   std::optional<QString> Comment;
+  // The JPEG or PNG image that becomes the front cover of the ID3v2 tag (the ID3v1 tag has no
+  // pictures).
+  std::optional<QByteArray> FrontCover;
 };
 
 // The track a pass gives the file at list position `position`: position + 1 in its low 8 bits,

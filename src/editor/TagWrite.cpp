@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "CodePage.h"
+#include "Cover.h"
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
@@ -160,8 +161,8 @@ TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now) {
 }
 
 TID3v2Changes ChangesOf(const TTagFields& fields) {
-  return {fields.Title, fields.Artist,         fields.Album,  TrackOfText(fields.Track),
-          fields.Year,  GenreOfFields(fields), fields.Comment};
+  return {fields.Title, fields.Artist,         fields.Album,   TrackOfText(fields.Track),
+          fields.Year,  GenreOfFields(fields), fields.Comment, std::nullopt};
 }
 
 TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
@@ -177,6 +178,7 @@ TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, 
   if (choices.GenrePosition)
     changes.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
   changes.Comment = choices.Comment;
+  changes.FrontCover = choices.FrontCover;
   return changes;
 }
 
@@ -213,6 +215,7 @@ bool ApplyChanges(TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding
     text({"TYER"}, changes.Year);
   text({"TCON"}, changes.Genre);
   if (changes.Comment) changed = ChangeComment(tag, *changes.Comment, encoding) || changed;
+  if (changes.FrontCover) changed = PutFrontCover(tag, *changes.FrontCover) || changed;
   return changed;
 }
 
@@ -271,6 +274,20 @@ TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choic
   if (options.KeepOtherFrames)
     return WriteID3v2Changes(TagPath(path), ChangesOf(choices, titleLine, position),
                              options.WriteUnicode);
+  if (choices.FrontCover) {
+    // The tag as the exact write makes it, with the picture: one write.
+    const TID3v2Text values = BatchText(path, choices, titleLine, position, options.ReadUnicode);
+    return WriteFrames(TagPath(path), [&](TFrameTag& tag) {
+      const TBuiltTag built = BuildID3v2Tag(values, options, {});
+      if (!built.Bytes) return false;
+      TFrameTag seven;
+      tags::ParseFrameTag(*built.Bytes, seven);
+      tag.Version = 3;
+      tag.Frames = std::move(seven.Frames);
+      PutFrontCover(tag, *choices.FrontCover);
+      return true;
+    });
+  }
   if (options.ReadUnicode || options.WriteUnicode)
     return WriteID3v2Text(
         TagPath(path), BatchText(path, choices, titleLine, position, options.ReadUnicode), options);

@@ -27,6 +27,7 @@ struct TID3v2Changes {
   std::optional<QString> Year;
   std::optional<QString> Genre;
   std::optional<QString> Comment;
+  std::optional<QByteArray> FrontCover;  // a JPEG or PNG image (PutFrontCover)
 };
 
 // The fields of `now` that differ from what the panel showed (`shown`).
@@ -45,8 +46,9 @@ uint8_t TextConventionOf(const tags::TFrameTag& tag);
 // the frame a field is read from is replaced where it stands (its duplicates go), a new one
 // follows the other fields' frames. A changed text takes the tag's convention (`encoding`), or
 // UTF-16 where that is code-page bytes the code page cannot hold; a comment keeps its language
-// and description, a track its total ("4/12"). A field whose frame already holds the new value
-// stays byte for byte. True when a frame changed.
+// and description, a track its total ("4/12"); a front cover replaces the tag's front cover
+// (other pictures stay). A field whose frame already holds the new value stays byte for byte.
+// True when a frame changed.
 bool ApplyChanges(tags::TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding);
 
 // Changes the frames of the file's tag as read under the writers' lock: `edit` gets the tag (no
@@ -70,9 +72,10 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 
 // One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
 // trailer, respectively its ID3v2 tag (the ticked fields' frames replaced when KeepOtherFrames is
-// set; otherwise the seven values as text by the Unicode options, or by the tag class). False / Ok
-// false when the file is missing or cannot be written; it is then as it was. A rebuilt file waits
-// in the thread's tagfile::TCommitGroup, if there is one.
+// set; otherwise the seven values as text by the Unicode options, or by the tag class, and a front
+// cover after them). False / Ok false when the file is missing or cannot be written; it is then as
+// it was. A rebuilt file waits in the thread's tagfile::TCommitGroup, if there is one; texts and
+// a picture are one write.
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position);
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,

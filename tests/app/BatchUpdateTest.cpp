@@ -1,19 +1,24 @@
 // The batch page: the write pass over every listed file, the removal pass, the read-only
-// question with Yes to All, the title list's lines, running track numbers, the coupling of the
-// page's boxes and the progress in the status bar. Real files; mutagen reads back what the pass
-// wrote.
+// question with Yes to All, the title list's lines, running track numbers, the front cover from
+// one image or from each folder's image, the coupling of the page's boxes and the progress in the
+// status bar. Real files; mutagen reads back what the pass wrote.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "CodePage.h"
+#include "Cover.h"
 #include "EnvScope.h"
+#include "ID3v2Frames.h"
 #include "StatusBar.h"
 #include "TagEditSupport.h"
 
@@ -47,7 +52,60 @@ class BatchUpdateTest : public TagEditTest {
   void Type(const char* edit, const QString& text) { Get<QLineEdit>(edit)->setText(text); }
   void Titles(const QString& text) { Get<QPlainTextEdit>("Memo1")->setPlainText(text); }
   bool ProgressShown() const { return !FForm->FProgressBar->isHidden(); }
+
+  // Tags an MP3 file of the folder with mutagen (cover_peer.py make): a title, a front and a back
+  // cover, lyrics and a user text, as ID3v2.`version`.
+  void PeerTagged(const QString& name, int version) {
+    RawSong(name, "");
+    Peer("make " + Quote(P(name)) + " " + std::to_string(version));
+  }
+  // What mutagen reads of the file, one line a frame, sorted (cover_peer.py read).
+  QStringList PeerRead(const QString& name) {
+    return QString::fromStdString(Peer("read " + Quote(P(name)))).split('\n', Qt::SkipEmptyParts);
+  }
+  static QString Md5(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
+  }
+  // The frames of the file's ID3v2 tag (ID, flags and the hex of their bytes), but the text
+  // frames of `ids` and its front cover.
+  std::vector<std::string> OtherFrames(const QString& name,
+                                       std::initializer_list<std::string> ids) const {
+    melotag::tags::TFrameTag tag;
+    melotag::tags::ParseFrameTag(Bytes(name), tag);
+    std::vector<bool> out(tag.Frames.size());
+    for (const auto& picture : melotag::editor::PicturesOf(tag))
+      out[picture.Frame] = picture.Type == 3;
+    std::vector<std::string> frames;
+    for (size_t i = 0; i < tag.Frames.size(); ++i)
+      if (!out[i] && std::find(ids.begin(), ids.end(), tag.Frames[i].Id) == ids.end())
+        frames.push_back(tag.Frames[i].Id + ' ' + std::to_string(tag.Frames[i].Flags) + ' ' +
+                         Hex(tag.Frames[i].Data));
+    return frames;
+  }
+
+ private:
+  static std::string Peer(const std::string& args) {
+    int status = -1;
+    const std::string out =
+        RunCommand("/usr/bin/python3 " + Quote(COVER_PEER) + " " + args + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+  }
 };
+
+// What mutagen reads of a file that cover_peer.py made, with the artist and front cover a pass
+// gives it.
+QStringList PeerFramesWith(const QString& artist, const QString& cover) {
+  QStringList lines = {
+      "APIC 3 " + cover,
+      "APIC 4 image/png " +
+          QString(QCryptographicHash::hash("\x89PNG\r\n\x1a\nback cover", QCryptographicHash::Md5)
+                      .toHex()),
+      "TIT2 Old title", "TXXX MOOD=calm", "USLT la la la"};
+  if (!artist.isEmpty()) lines << "TPE1 " + artist;
+  lines.sort();
+  return lines;
+}
 
 const TSong kOld = {"Old title", "Old artist", "Old album", "1999", "Old comment", 4, "Pop", 13};
 
@@ -367,4 +425,175 @@ TEST_F(BatchUpdateTest, RemovalAsksFirstThenStripsByTheWritingPreference) {
   Trigger("actRemoveAllTag");
   EXPECT_EQ(dialogs.Shown().size(), 4);  // the question and one message per file without ID3v2
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) EXPECT_EQ(Bytes(name), Audio) << name;
+}
+
+TEST_F(BatchUpdateTest, OneImageBecomesEveryFilesFrontCoverInTheSameWriteAsTheTexts) {
+  PeerTagged("a-23.mp3", 3);
+  PeerTagged("b-24.mp3", 4);
+  RawSong("c-none.mp3", "");
+  const QByteArray png = ImageBytes(40, 30, "PNG");
+  WriteBytes(P("new.png"), png.toStdString());
+  std::map<QString, std::pair<std::vector<std::string>, std::string>> before;
+  for (const char* name : {"a-23.mp3", "b-24.mp3"})
+    before[name] = {OtherFrames(name, {"TPE1"}), AudioMd5(P(name))};
+  ListFolder();
+
+  // The image chosen by the dialog ticks the field.
+  FDialogs.Push(TDialogAnswer::Paths({Path("new.png")}));
+  Get<QToolButton>("btnChoosePicture")->click();
+  EXPECT_EQ(Get<QLineEdit>("edtPicture")->text(), Path("new.png"));
+  EXPECT_TRUE(Get<QCheckBox>("cbxPicture")->isChecked());
+  Said();
+  Type("edtArtist", "New artist");
+  Trigger("actWriteAllTag");
+  EXPECT_TRUE(Said().isEmpty());
+  EXPECT_EQ(Status(), "Update OK");
+
+  // The front cover is replaced; the back cover, the lyrics, the user text and the title stay
+  // byte for byte, in their version.
+  const QString cover = "image/png " + Md5(png);
+  for (const char* name : {"a-23.mp3", "b-24.mp3"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(PeerRead(name), PeerFramesWith("New artist", cover));
+    EXPECT_EQ(OtherFrames(name, {"TPE1"}), before[name].first);
+    EXPECT_EQ(AudioMd5(P(name)), before[name].second);
+  }
+  EXPECT_EQ(V2("b-24.mp3").Version(), 4);
+  EXPECT_EQ(PeerRead("c-none.mp3"), (QStringList{"APIC 3 " + cover, "TPE1 New artist"}));
+  EXPECT_NE(Bytes("c-none.mp3").find(Audio), std::string::npos);
+  EXPECT_EQ(V1("c-none.mp3").Artist(), "New artist");
+
+  // Once more: every file holds the image and the artist already, and stays as it is.
+  const std::string once = Bytes("a-23.mp3");
+  Trigger("actWriteAllTag");
+  EXPECT_EQ(Bytes("a-23.mp3"), once);
+
+  // The field's coupling: the folders' images tick it, the image file with no path unticks it;
+  // the clear command unticks it and empties the path.
+  Type("edtPicture", "");
+  EXPECT_FALSE(Get<QCheckBox>("cbxPicture")->isChecked());
+  Get<QRadioButton>("rbFolderPicture")->click();
+  EXPECT_TRUE(Get<QCheckBox>("cbxPicture")->isChecked());
+  Get<QRadioButton>("rbPictureFile")->click();
+  EXPECT_FALSE(Get<QCheckBox>("cbxPicture")->isChecked());
+  Type("edtPicture", Path("new.png"));
+  EXPECT_TRUE(Get<QCheckBox>("cbxPicture")->isChecked());
+  Get<QRadioButton>("rbFolderPicture")->click();
+  Trigger("actClearBatchUpdate");
+  EXPECT_FALSE(Get<QCheckBox>("cbxPicture")->isChecked());
+  EXPECT_EQ(Get<QLineEdit>("edtPicture")->text(), "");
+  EXPECT_TRUE(Get<QRadioButton>("rbPictureFile")->isChecked());
+}
+
+TEST_F(BatchUpdateTest, EachFileTakesItsFolderImageAFileWithoutOneIsNamedAndLeftAsItWas) {
+  const QByteArray jpeg = ImageBytes(20, 20, "JPG"), other = ImageBytes(10, 10, "JPG"),
+                   png = ImageBytes(8, 8, "PNG");
+  const struct {
+    const char* Folder;
+    std::vector<std::pair<const char*, QByteArray>> Images;
+    QStringList Files;
+    QByteArray Taken;  // empty: the files stay as they were
+    QString Reason;
+  } cases[] = {
+      // cover.jpg before folder.jpg before cover.png, in any letter case.
+      {"one",
+       {{"folder.jpg", other}, {"Cover.JPG", jpeg}, {"cover.png", png}},
+       {"a1.mp3", "a2.mp3"},
+       jpeg,
+       ""},
+      {"two", {{"cover.png", png}, {"FOLDER.jpg", other}}, {"b.mp3"}, other, ""},
+      {"three", {{"cover.png", png}}, {"c.mp3"}, png, ""},
+      {"four",
+       {{"front.jpg", jpeg}},
+       {"d.mp3"},
+       {},
+       "no cover.jpg, folder.jpg or cover.png in its folder"},
+      // The image taken is told by its content; a bad one is named, not passed over.
+      {"five",
+       {{"cover.jpg", "not an image"}, {"cover.png", png}},
+       {"e.mp3"},
+       {},
+       "cover.jpg of its folder is not a JPEG or PNG image"},
+  };
+  QStringList commandLine = {"Melotag"}, failures;
+  std::map<QString, std::string> before;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(QDir(FDir.path()).mkdir(c.Folder));
+    for (const auto& [name, bytes] : c.Images)
+      WriteBytes(P(QString(c.Folder) + '/' + name), bytes.toStdString());
+    for (const QString& file : c.Files) {
+      const QString name = QString(c.Folder) + '/' + file;
+      PeerTagged(name, 3);
+      before[name] = Bytes(name);
+      commandLine << Path(name);
+      if (c.Taken.isEmpty()) failures << Path(name) + ": " + c.Reason;
+    }
+  }
+  MakeForm(commandLine);
+  Get<QRadioButton>("rbFolderPicture")->click();
+  Trigger("actWriteAllTag");
+  EXPECT_EQ(Said(), QStringList{"2 file(s) left as they were:\n" + failures.join('\n')});
+  for (const auto& c : cases)
+    for (const QString& file : c.Files) {
+      const QString name = QString(c.Folder) + '/' + file;
+      SCOPED_TRACE(name.toStdString());
+      if (c.Taken.isEmpty()) {
+        EXPECT_EQ(Bytes(name), before[name]);
+        continue;
+      }
+      const QString mime = c.Taken.startsWith("\x89PNG") ? "image/png" : "image/jpeg";
+      EXPECT_EQ(PeerRead(name), PeerFramesWith("", mime + ' ' + Md5(c.Taken)));
+    }
+  EXPECT_EQ(Status(), "Update OK");
+  EXPECT_FALSE(ProgressShown());
+}
+
+TEST_F(BatchUpdateTest, AnImageThatCannotBeTakenIsRefusedBeforeThePass) {
+  PeerTagged("a.mp3", 3);
+  WriteBytes(P("text.jpg"), "not an image");
+  WriteBytes(P("good.png"), ImageBytes(4, 4, "PNG").toStdString());
+  const std::string before = Bytes("a.mp3");
+  const struct {
+    QString Image;  // empty: the field ticked by hand
+    int Writing;    // 0: ID3v1 alone, 2: both tags
+    QString Said;
+  } cases[] = {
+      {Path("text.jpg"), 2, "The file is not a JPEG or PNG image"},
+      {Path("gone.png"), 2,
+       Says::Failure("Can not read the picture", Path("gone.png"), Says::Missing)},
+      {FDir.path(), 2, Says::Failure("Can not read the picture", FDir.path(), Says::NotRegular)},
+      {"", 2, "Choose the image file of the picture"},
+      {Path("good.png"), 0, "Only the ID3v2 tag carries pictures: choose to write ID3v2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Said.toStdString());
+    ListFolder();
+    SetWriting(c.Writing);
+    Type("edtArtist", "New artist");
+    Type("edtPicture", c.Image);
+    Tick("cbxPicture");
+    Trigger("actWriteAllTag");
+    EXPECT_EQ(Said(), QStringList{c.Said});
+    EXPECT_EQ(Bytes("a.mp3"), before);
+    EXPECT_FALSE(ProgressShown());
+  }
+}
+
+TEST_F(BatchUpdateTest, WithTheOptionsUntickedThePictureFollowsTheSevenFramesInOneWrite) {
+  Song("a.mp3", kOld, false, true);
+  const QByteArray jpeg = ImageBytes(16, 16, "JPG");
+  WriteBytes(P("new.jpg"), jpeg.toStdString());
+  ListFolder();
+  Exact();
+  SetWriting(1);
+  Type("edtArtist", "New artist");
+  Type("edtPicture", Path("new.jpg"));
+  Trigger("actWriteAllTag");
+  EXPECT_TRUE(Said().isEmpty());
+  const TID3v2 tag = V2("a.mp3");
+  EXPECT_EQ(tag.Artist(), "New artist");
+  EXPECT_EQ(tag.Title(), kOld.Title);
+  EXPECT_EQ(tag.Comment(), kOld.Comment);
+  EXPECT_TRUE(PeerRead("a.mp3").contains("APIC 3 image/jpeg " + Md5(jpeg)));
+  EXPECT_TRUE(Bytes("a.mp3").ends_with(Audio));
 }

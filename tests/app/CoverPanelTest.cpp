@@ -1,8 +1,6 @@
 // The tag panel's picture: the selected file's cover shown with its type and size, set by the
 // dialog or by a dropped image file, saved to a file and removed; every other frame stays.
-#include <QBuffer>
 #include <QDropEvent>
-#include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -18,15 +16,6 @@ namespace {
 
 class CoverPanelTest : public TagEditTest {
  protected:
-  static QByteArray Image(int width, int height, const char* format) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-  }
   QString Info() const { return Get<QLabel>("lblCoverInfo")->text(); }
   bool HasThumbnail() const { return !Get<QLabel>("imgCover")->pixmap().isNull(); }
   std::vector<std::string> Ids(const QString& name) const {
@@ -52,13 +41,13 @@ class CoverPanelTest : public TagEditTest {
 }  // namespace
 
 TEST_F(CoverPanelTest, ShowsSetsSavesAndRemovesTheCover) {
-  const QByteArray jpeg = Image(30, 20, "JPG");
+  const QByteArray jpeg = ImageBytes(30, 20, "JPG");
   const std::string lyrics = Frame("USLT", std::string("\0eng\0words", 10));
   RawSong("a.mp3", Tag(Frame("TIT2", std::string("\0T", 2)) +
                        Frame("APIC", std::string("\0image/jpeg\0\x03\0", 14) + jpeg.toStdString()) +
                        lyrics));
   RawSong("b.mp3", "");
-  WriteBytes(P("red.png"), Image(12, 8, "PNG").toStdString());
+  WriteBytes(P("red.png"), ImageBytes(12, 8, "PNG").toStdString());
   WriteBytes(P("text.png"), "not an image");
   ListFolder();
   SetReading(3);

@@ -1,6 +1,8 @@
 #include "TagEditSupport.h"
 
+#include <QBuffer>
 #include <QCheckBox>
+#include <QImage>
 
 using namespace tagtest;
 
@@ -98,3 +100,13 @@ QString Failure(const QString& message, const QString& path, const QString& reas
 }
 
 }  // namespace Says
+
+QByteArray ImageBytes(int width, int height, const char* format) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format);
+  return bytes;
+}

@@ -45,6 +45,9 @@ class TagEditTest : public MainFormTest {
   const std::string Audio = tagtest::MpegAudio(2);
 };
 
+// The bytes of a one-colour image of that size in a format Qt writes ("JPG", "PNG").
+QByteArray ImageBytes(int width, int height, const char* format);
+
 // The texts of the window's messages and questions.
 namespace Says {
 inline const QString NoFile = QStringLiteral("The file does not exist");

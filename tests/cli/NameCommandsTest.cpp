@@ -100,12 +100,18 @@ TEST_F(CliNameTest, CoverIsSetShownExtractedAndRemoved) {
   WriteFile(imagePath, png);
   const QByteArray a = Song("a.mp3", Tag(Frame("USLT", std::string("\0eng\0words", 10))));
   const QByteArray b = Song("b.mp3");
-  ASSERT_EQ(RunCli({"cover", "--set", imagePath, a, b}).Status, 0);
+  // A back cover alone: the front cover joins it.
+  const std::string backCover =
+      std::string("\0image/jpeg\0\x04\0", 14) + "\xFF\xD8\xFF\xE0" + "back";  // 8 bytes of image
+  const QByteArray c = Song("c.mp3", Tag(Frame("APIC", backCover)));
+  ASSERT_EQ(RunCli({"cover", "--set", imagePath, a, b, c}).Status, 0);
   const TCliResult shown = RunCli({"cover", a});
-  EXPECT_TRUE(
-      shown.Out.contains("type 3, image/png, " + QByteArray::number(png.size()) + " bytes, 12x7"))
-      << shown.Out.constData();
+  const QByteArray front = "type 3, image/png, " + QByteArray::number(png.size()) + " bytes, 12x7";
+  EXPECT_TRUE(shown.Out.contains(front)) << shown.Out.constData();
   EXPECT_NE(ReadFile(a).indexOf("words"), -1);
+  const TCliResult both = RunCli({"cover", c});
+  EXPECT_TRUE(both.Out.contains("type 4, image/jpeg, 8 bytes") && both.Out.contains(front))
+      << both.Out.constData();
 
   MakeFolder(dir.Path("out"));
   ASSERT_EQ(RunCli({"cover", "--extract", dir.Path("out"), a, b}).Status, 0);

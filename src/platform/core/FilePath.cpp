@@ -75,6 +75,35 @@ QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsi
   return Reason(path, failure);
 }
 
+QString ReadWholeFile(const QByteArray& path, QByteArray& bytes) {
+  bytes.clear();
+  if (!IsUsablePath(path)) return QString::fromLocal8Bit(std::strerror(EINVAL));
+  // Not blocking: a pipe or a device is refused, never waited on.
+  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+  struct stat status {};
+  if (fstat(fd, &status) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return QString::fromLocal8Bit(std::strerror(error));
+  }
+  if (!S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return QStringLiteral("not a regular file");
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return file.errorString();
+  }
+  bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    bytes.clear();
+    return file.errorString();
+  }
+  return QString();
+}
+
 QString MakeFolders(const QByteArray& path) {
   if (!IsUsablePath(path)) return Reason(path, EINVAL);
   for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {

@@ -33,6 +33,9 @@ bool IsReadOnlyPath(const QString& path);
 // complete, so that the old file stays as it was when any step fails. `mode`: the permission bits
 // of a new file. Empty when written, otherwise the reason (strerror text).
 QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsigned mode = 0644);
+// Reads the whole of a regular file (links followed) into `bytes`. Empty when read, otherwise the
+// system's reason (strerror text; "not a regular file" for a folder, a device or a pipe).
+QString ReadWholeFile(const QByteArray& path, QByteArray& bytes);
 // Makes a folder and the folders on its way (mode 0755); empty when it exists afterwards,
 // otherwise the reason, naming the part that could not be made.
 QString MakeFolders(const QByteArray& path);
