@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "BenchTiming.h"
+#include "CliBench.h"
 #include "ID3v2Frames.h"
 
 namespace {
@@ -21,13 +22,6 @@ constexpr int kKilobytes = 300;
 constexpr int kImageKilobytes = 100;
 constexpr int kRounds = 3;
 constexpr double kTarget = 0.5;
-
-QStringList Mp3s(const QString& folder) {
-  QStringList files;
-  for (const QString& name : QDir(folder).entryList({"*.mp3"}, QDir::Files, QDir::Name))
-    files << QDir(folder).filePath(name);
-  return files;
-}
 
 // A program run to its end with its output thrown away; false when it failed.
 bool Run(const QString& program, const QStringList& arguments) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchTiming.h"
+#include "CliBench.h"
 #include "ID3v2Frames.h"
 
 namespace {
@@ -34,13 +35,6 @@ bool MakeFiles(const QString& folder) {
   return QProcess::execute("/usr/bin/python3", {MUTAGEN_FILES, folder, QString::number(kFiles),
                                                 QString::number(kMegabytes * 1024),
                                                 QString::number(kCoverKilobytes)}) == 0;
-}
-
-QStringList Mp3s(const QString& folder) {
-  QStringList files;
-  for (const QString& name : QDir(folder).entryList({"*.mp3"}, QDir::Files, QDir::Name))
-    files << QDir(folder).filePath(name);
-  return files;
 }
 
 // The bytes the disk that holds the folder has written since it started: its sectors written

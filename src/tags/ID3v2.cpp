@@ -194,17 +194,31 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
     // The old tag's whole room, footer included, when the new one fits in it.
     // A file that holds the journal's name and is no journal (the open would have mended the
     // file) leaves no place for one: rebuilt instead.
-    if (declared >= kHeaderSize && tag->size() >= kHeaderSize &&
-        static_cast<int64_t>(tag->size()) <= skip &&
-        access(tagfile::JournalPath(target).c_str(), F_OK) != 0) {
-      std::string room = std::move(*tag);
-      room.resize(static_cast<size_t>(skip), '\0');
-      SetSize(room, static_cast<uint64_t>(skip - kHeaderSize));
-      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(room), std::move(old))
+    const bool room = declared >= kHeaderSize && tag->size() >= kHeaderSize &&
+                      access(tagfile::JournalPath(target).c_str(), F_OK) != 0;
+    if (room && static_cast<int64_t>(tag->size()) <= skip) {
+      std::string bytes = std::move(*tag);
+      bytes.resize(static_cast<size_t>(skip), '\0');
+      SetSize(bytes, static_cast<uint64_t>(skip - kHeaderSize));
+      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(bytes), std::move(old))
                  ? TRebuild::Done
                  : TRebuild::Failed;
     }
     *tag = PaddedTag(std::move(*tag));
+    // A tag that grows gets whole blocks inserted before the old one where the file system
+    // can: its room and the padding a rebuild would give, the audio not moved.
+    const int64_t block = room ? tagfile::InsertBlock(*source) : 0;
+    const int64_t inserted =
+        block > 0 ? (static_cast<int64_t>(tag->size()) - skip + block - 1) / block * block : 0;
+    if (inserted > 0 && skip + inserted - kHeaderSize <= static_cast<int64_t>(kLargestTagSize)) {
+      std::string bytes = std::move(*tag);
+      bytes.resize(static_cast<size_t>(skip + inserted), '\0');
+      SetSize(bytes, static_cast<uint64_t>(skip + inserted - kHeaderSize));
+      return tagfile::GrowInPlace(std::move(source), target, inserted, std::move(bytes),
+                                  std::move(old))
+                 ? TRebuild::Done
+                 : TRebuild::Failed;
+    }
   }
 
   auto out = std::make_unique<tagfile::TReplacement>();

@@ -3,7 +3,10 @@
 #include "TagError.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -16,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -141,16 +145,21 @@ struct TEntry {
   uint64_t Device = 0, Inode = 0, NewHash = 0;
   int64_t Offset = 0;
   std::string_view Old;
+  // A region that grows: the bytes inserted before it at its offset, and the file's size before.
+  uint64_t Inserted = 0, OldSize = 0;
 };
 
 TEntry EntryOf(const TFile& file, std::string_view name, int64_t offset, std::string_view old,
-               std::string_view bytes) {
-  return {name,
-          static_cast<uint64_t>(file.Device()),
-          static_cast<uint64_t>(file.Inode()),
-          Checksum(bytes),
-          offset,
-          old};
+               std::string_view bytes, uint64_t inserted = 0) {
+  TEntry entry{name,
+               static_cast<uint64_t>(file.Device()),
+               static_cast<uint64_t>(file.Inode()),
+               Checksum(bytes),
+               offset,
+               old};
+  entry.Inserted = inserted;
+  entry.OldSize = static_cast<uint64_t>(file.Size());
+  return entry;
 }
 
 struct TJournal {
@@ -184,11 +193,13 @@ TJournal ParseJournal(std::string_view bytes) {
     at += length;
     return true;
   };
+  const bool third = journal.Hash == Checksum;
   auto entry = [&] {
     TEntry e;
     uint64_t nameLength = 0, offset = 0, length = 0;
     if (!number(nameLength) || !text(nameLength, e.Name) || !number(e.Device) || !number(e.Inode) ||
-        !number(offset) || !number(length) || !number(e.NewHash) || !text(length, e.Old))
+        !number(offset) || !number(length) || !number(e.NewHash) ||
+        (third && (!number(e.Inserted) || !number(e.OldSize))) || !text(length, e.Old))
       return false;
     e.Offset = static_cast<int64_t>(offset);
     journal.Entries.push_back(e);
@@ -254,8 +265,9 @@ bool CommitsNamesWithFiles(int folder) {
 }  // namespace
 
 // A journal being written. What it holds: the magic; for each region the length of its file's
-// name and the name, device, inode, offset, length of the region and checksum of its new bytes,
-// eight bytes each, then the old bytes; the number of regions; the checksum of all that. It is
+// name and the name, device, inode, offset, length of the region, checksum of its new bytes,
+// bytes inserted before it (0 unless it grows) and the file's size before, eight bytes each, then
+// the old bytes; the number of regions; the checksum of all that. It is
 // written under no name and linked to its name (never over an existing file) once whole.
 class TJournalWriter {
  public:
@@ -290,7 +302,7 @@ class TJournalWriter {
     AppendNumber(head, e.Name.size());
     head += e.Name;
     for (const uint64_t n : {e.Device, e.Inode, static_cast<uint64_t>(e.Offset),
-                             static_cast<uint64_t>(e.Old.size()), e.NewHash})
+                             static_cast<uint64_t>(e.Old.size()), e.NewHash, e.Inserted, e.OldSize})
       AppendNumber(head, n);
     ++FCount;
     if (!Write(head)) return -1;
@@ -403,23 +415,54 @@ bool IsJournalName(const std::string& name) {
 namespace {
 
 // Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
+bool WriteAllAt(int fd, std::string_view bytes, int64_t offset) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done,
+                             static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool HoldsAt(int fd, int64_t offset, size_t size, const std::function<bool(std::string_view)>& is) {
+  std::string now(size, '\0');
+  const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(offset));
+  return got == static_cast<ssize_t>(now.size()) && is(now);
+}
+
+// Takes the inserted bytes out again, the old region written back behind them first.
+bool Uninsert(int fd, const TEntry& entry) {
+  return WriteAllAt(fd, entry.Old, entry.Offset + static_cast<int64_t>(entry.Inserted)) &&
+         fallocate(fd, FALLOC_FL_COLLAPSE_RANGE, entry.Offset,
+                   static_cast<off_t>(entry.Inserted)) == 0 &&
+         fdatasync(fd) == 0;
+}
+
+// Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
+// A region that grew: while the file has its old size the insertion never reached the disk (the
+// old bytes are written back where they were); with the grown size, unless the new bytes are all
+// there, the old ones go behind the inserted bytes and those are taken out.
 bool Mend(int fd, const TEntry& entry, uint64_t (*hash)(std::string_view)) {
   struct stat st;
   if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != entry.Device ||
       static_cast<uint64_t>(st.st_ino) != entry.Inode)
     return true;  // another file has the name now: nothing of this journal is in it
-  std::string now(entry.Old.size(), '\0');
-  const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(entry.Offset));
-  if (got == static_cast<ssize_t>(now.size()) && hash(now) == entry.NewHash) return true;
-  size_t done = 0;
-  while (done < entry.Old.size()) {
-    const ssize_t n = pwrite(fd, entry.Old.data() + done, entry.Old.size() - done,
-                             static_cast<off_t>(entry.Offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+  const auto isNew = [&](std::string_view now) { return hash(now) == entry.NewHash; };
+  const auto isOld = [&](std::string_view now) { return now == entry.Old; };
+  if (entry.Inserted > 0) {
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size == entry.OldSize + entry.Inserted)
+      return HoldsAt(fd, entry.Offset, entry.Old.size() + entry.Inserted, isNew) ||
+             Uninsert(fd, entry);
+    if (size != entry.OldSize) return true;  // changed by another program since: left alone
+    return HoldsAt(fd, entry.Offset, entry.Old.size(), isOld) ||
+           (WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0);
   }
-  return fdatasync(fd) == 0;
+  if (HoldsAt(fd, entry.Offset, entry.Old.size(), isNew)) return true;
+  return WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0;
 }
 
 }  // namespace
@@ -509,6 +552,29 @@ bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const 
   return written;
 }
 
+// The same for a region at the start of the file that grows by `inserted` bytes: the journal, the
+// bytes inserted (the rest of the file moves on without being copied), the region written and
+// flushed, the journal removed; a failed write takes the inserted bytes out again.
+bool WriteGrownJournaled(TFile& file, const std::string& path, int64_t inserted,
+                         const std::string& bytes, const std::string& old) {
+  TJournalWriter journal;
+  const TEntry entry = EntryOf(file, NameOf(path), 0, old, bytes, static_cast<uint64_t>(inserted));
+  if (!journal.Begin(JournalPath(path)) || journal.Append(entry) < 0 || !journal.Close(true))
+    return Failed();
+  CrashAt(TCrashPoint::JournalMade, file, 0, bytes);
+  if (fallocate(file.Fd(), FALLOC_FL_INSERT_RANGE, 0, inserted) != 0) {
+    Failed();
+    journal.Remove();
+    return false;
+  }
+  CrashAt(TCrashPoint::HalfWritten, file, 0, bytes);
+  const bool written = file.WriteAt(0, bytes.data(), bytes.size()) && fdatasync(file.Fd()) == 0;
+  const bool restored = written || Uninsert(file.Fd(), entry);
+  CrashAt(TCrashPoint::Written, file, 0, bytes);
+  if (restored) journal.Remove();
+  return written;
+}
+
 }  // namespace
 
 void SetCrashPoint(TCrashPoint point) {
@@ -533,6 +599,35 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
   }
   old.erase(to).erase(0, from);
   return WriteJournaled(*file, path, offset, bytes, old);
+}
+
+int64_t InsertBlock(const TFile& file) {
+  struct statfs fs {};
+  struct stat st {};
+  if (fstatfs(file.Fd(), &fs) != 0 || fstat(file.Fd(), &st) != 0 || st.st_size <= 0) return 0;
+  constexpr long kExt4 = 0xEF53, kXfs = 0x58465342;
+  if (fs.f_type == kExt4) {
+    // Only files kept in extents (not those of an ext3 past) take insertions.
+    int flags = 0;
+    if (ioctl(file.Fd(), FS_IOC_GETFLAGS, &flags) != 0 || (flags & FS_EXTENT_FL) == 0) return 0;
+  } else if (fs.f_type != kXfs) {
+    return 0;
+  }
+  return st.st_blksize > 0 && fs.f_bsize > 0 && st.st_blksize % fs.f_bsize == 0 ? st.st_blksize : 0;
+}
+
+bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
+                 std::string bytes, std::string old) {
+  const size_t oldSize = bytes.size() - static_cast<size_t>(inserted);
+  if (old.size() != oldSize) {
+    old.assign(oldSize, '\0');
+    if (!file->ReadExactly(0, old.data(), old.size())) return false;
+  }
+  if (TCommitGroup* group = TCommitGroup::Current()) {
+    group->AddInPlace(std::move(file), path, 0, std::move(bytes), inserted);
+    return true;
+  }
+  return WriteGrownJournaled(*file, path, inserted, bytes, old);
 }
 
 std::string TrimRight(const std::string& text) {
@@ -847,13 +942,14 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
 }
 
 void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
-                              std::string bytes) {
+                              std::string bytes, int64_t inserted) {
   FHeld += bytes.size();
   TPending pending;
   pending.Source = std::move(file);
   pending.Path = std::move(path);
   pending.Offset = offset;
   pending.Bytes = std::move(bytes);
+  pending.Inserted = inserted;
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
 }
@@ -890,9 +986,10 @@ void TCommitGroup::Commit() {
     bool whole = journal->Begin(path);
     for (size_t k = 0; whole && k < members.size(); ++k) {
       TPending& p = FPending[members[k]];
-      old.resize(p.Bytes.size());
+      old.resize(p.Bytes.size() - static_cast<size_t>(p.Inserted));
       p.OldAt = p.Source->ReadExactly(p.Offset, old.data(), old.size())
-                    ? journal->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Bytes))
+                    ? journal->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Bytes,
+                                              static_cast<uint64_t>(p.Inserted)))
                     : -1;
       whole = p.OldAt >= 0;
     }
@@ -966,15 +1063,23 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
   for (size_t i = 0; i < FPending.size(); ++i) {
     TPending& p = FPending[i];
     if (p.Out) continue;
-    old.resize(p.Bytes.size());
+    old.resize(p.Bytes.size() - static_cast<size_t>(p.Inserted));
     // Without a flushed journal, a file goes alone: its own journal, write and flush.
     if (!p.Journal || !synced(p.Source->Device())) {
       if (!p.Source->ReadExactly(p.Offset, old.data(), old.size()) ||
-          !WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, old))
+          !(p.Inserted > 0 ? WriteGrownJournaled(*p.Source, p.Path, p.Inserted, p.Bytes, old)
+                           : WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, old)))
         FFailed.push_back(p.Path);
       continue;
     }
     CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Bytes);
+    // A region that grows gets its bytes inserted first; where that fails the file stays whole.
+    if (p.Inserted > 0 &&
+        fallocate(p.Source->Fd(), FALLOC_FL_INSERT_RANGE, p.Offset, p.Inserted) != 0) {
+      Failed();
+      FFailed.push_back(p.Path);
+      continue;
+    }
     CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Bytes);
     if (p.Source->WriteAt(p.Offset, p.Bytes.data(), p.Bytes.size())) {
       written.push_back(i);
@@ -982,7 +1087,13 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
     }
     // The old bytes back at once; the journal restores them if even that fails.
     FFailed.push_back(p.Path);
-    if (p.Journal->ReadOld(p.OldAt, old) && p.Source->WriteAt(p.Offset, old.data(), old.size()))
+    TEntry entry;
+    entry.Offset = p.Offset;
+    entry.Old = old;
+    entry.Inserted = static_cast<uint64_t>(p.Inserted);
+    if (p.Journal->ReadOld(p.OldAt, old) &&
+        (p.Inserted > 0 ? Uninsert(p.Source->Fd(), entry)
+                        : p.Source->WriteAt(p.Offset, old.data(), old.size())))
       written.push_back(i);
     else
       keep.push_back(p.Journal);

@@ -140,6 +140,19 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd = -1,
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
                   std::string bytes, std::string old = {});
 
+// The size of the blocks in which bytes can be inserted into the file (opened) without moving
+// the rest of it: its file system's block; 0 where the file system cannot (only ext4 files kept in
+// extents and XFS can).
+int64_t InsertBlock(const TFile& file);
+
+// Grows the region at the start of a file opened by OpenLocked: `inserted` bytes (whole blocks,
+// see InsertBlock) are inserted before its old bytes, and `bytes` (`inserted` bytes longer than
+// the old region) written over both, journaled like WriteInPlace, so that a crash leaves the old
+// region or the new one. The rest of the file is neither read nor written. `old`: the old region
+// when the caller has read it, else empty. Inside a TCommitGroup the write waits for its commit.
+bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
+                 std::string bytes, std::string old);
+
 // For the tests of crashes: the point of an in-place write at which the process ends (_exit),
 // as if it died there: the journal made and flushed, half of the region written, all of it.
 enum class TCrashPoint { None, JournalMade, HalfWritten, Written };
@@ -173,7 +186,9 @@ class TCommitGroup {
   // Takes a file's written replacement with the locked original; `path` names it in failures.
   void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
   // Takes an in-place write of a locked file: its journal is made with the others'.
-  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes);
+  // `inserted`: bytes inserted before the region first (it grows, see GrowInPlace).
+  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
+                  int64_t inserted = 0);
   // Commits what waits for a commit, at once if it holds the file (device, inode).
   void FlushIfHolding(dev_t device, ino_t inode);
   // Commits what waits. The paths whose files could not be committed (they stay as they were)
@@ -187,6 +202,7 @@ class TCommitGroup {
     std::string Path;
     int64_t Offset = 0;  // an in-place write: where, its new bytes
     std::string Bytes;
+    int64_t Inserted = 0;               // bytes inserted before it, when it grows
     TJournalWriter* Journal = nullptr;  // its folder's journal, once made, and where in it
     int64_t OldAt = -1;                 // its old bytes are
   };

@@ -57,7 +57,13 @@ class InPlace : public ::testing::Test {
   const std::string rest = MpegAudio(3) + Trailer("v1 title", "", 0, 1, 1);
 };
 
-TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotIsRebuiltWithRoom) {
+// Whether the file system of the file takes inserted blocks (ext4 files in extents, XFS).
+bool TakesInsertions(const std::string& path) {
+  TFile file;
+  return file.Open(path, false) && InsertBlock(file) > 0;
+}
+
+TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotGrowsWithRoom) {
   const std::string footer24 = [] {
     std::string tag = TitleTag(40);
     tag[3] = 4;
@@ -100,10 +106,16 @@ TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotIsRebuiltWithRoom)
       EXPECT_EQ(bytes.substr(c.After.size(), c.Before.size() - c.After.size()),
                 std::string(c.Before.size() - c.After.size(), '\0'))
           << "the rest of the room is padding";
+    } else if (TakesInsertions(path)) {
+      EXPECT_EQ(Inode(path), inode) << "grown in place, whole blocks inserted before the tag";
+      EXPECT_EQ((bytes.size() - c.Before.size() - rest.size()) % 4096, 0u);
+      EXPECT_GE(static_cast<size_t>(tag.Size) - c.After.size(), 2048u);
     } else {
       EXPECT_NE(Inode(path), inode) << "rebuilt";
       EXPECT_EQ(tag.Size % 4096, 0) << "the tag and its padding end on a block";
       EXPECT_GE(static_cast<size_t>(tag.Size) - c.After.size(), 2048u);
+    }
+    if (!c.InPlace) {
       // The next edit fits.
       const ino_t rebuilt = Inode(path);
       ASSERT_EQ(WriteTag(path, TitleTag(500)), TRebuild::Done);
@@ -133,44 +145,52 @@ TEST_F(InPlace, SmallFilesAndFilesWithoutATagAreRebuilt) {
 // A child process writes the new tag in place and dies at `point`; the next open mends the file.
 TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
   const std::string before = WithPadding(TitleTag(100, 'o'), 900);
-  const std::string after = TitleTag(600, 'n');
   const struct {
     TCrashPoint Point;
     bool New;  // what the file holds once mended
   } cases[] = {{TCrashPoint::JournalMade, false},
                {TCrashPoint::HalfWritten, false},
                {TCrashPoint::Written, true}};
-  for (const bool grouped : {false, true}) {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(static_cast<int>(c.Point) + (grouped ? 10 : 0));
+  // A tag that fits, and one that grows (blocks inserted before it where the file system can).
+  for (const size_t length : {600, 9000})
+    for (const bool grouped : {false, true}) {
+      const std::string after = TitleTag(length, 'n');
       WriteBytes(path, before + rest);
-      const pid_t child = fork();
-      if (child == 0) {
-        SetCrashPoint(c.Point);
-        std::optional<TCommitGroup> group;
-        if (grouped) group.emplace();
-        WriteTag(path, after);
-        if (group) group->Flush();
-        _exit(0);
+      if (after.size() > before.size() && !TakesInsertions(path)) continue;  // rebuilt instead
+      for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(length) + (grouped ? " grouped " : " alone ") +
+                     std::to_string(static_cast<int>(c.Point)));
+        WriteBytes(path, before + rest);
+        const pid_t child = fork();
+        if (child == 0) {
+          SetCrashPoint(c.Point);
+          std::optional<TCommitGroup> group;
+          if (grouped) group.emplace();
+          WriteTag(path, after);
+          if (group) group->Flush();
+          _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
+        // A group's journal is its folder's.
+        const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
+        ASSERT_TRUE(Exists(journal)) << "a journal was left";
+        // The next reader mends it.
+        TFrameTag tag;
+        ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
+        EXPECT_FALSE(Exists(journal));
+        const std::string bytes = ReadBytes(path);
+        if (!c.New) {
+          EXPECT_TRUE(bytes == before + rest) << "the old file, byte for byte";
+          continue;
+        }
+        ParseFrameTag(bytes, tag);
+        ASSERT_EQ(tag.Frames.size(), 1u);
+        EXPECT_EQ(tag.Frames[0].Data, after.substr(20));
+        EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest);
       }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
-      // A group's journal is its folder's.
-      const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
-      ASSERT_TRUE(Exists(journal)) << "a journal was left";
-      // The next reader mends it.
-      TFrameTag tag;
-      ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
-      EXPECT_FALSE(Exists(journal));
-      const std::string bytes = ReadBytes(path);
-      EXPECT_EQ(bytes.size(), before.size() + rest.size());
-      EXPECT_EQ(bytes.substr(before.size()), rest);
-      ParseFrameTag(bytes, tag);
-      ASSERT_EQ(tag.Frames.size(), 1u);
-      EXPECT_EQ(tag.Frames[0].Data, (c.New ? after : before).substr(20, 1 + (c.New ? 600 : 100)));
     }
-  }
 }
 
 // A journal as the previous version of the format wrote it (its count first, FNV-1a a byte a
@@ -228,14 +248,22 @@ std::string Generation(int g) {
   return std::to_string(g) + ':' + std::string(static_cast<size_t>(g % 300), char('a' + g % 26));
 }
 
-// Writes generation after generation of every file's tag until it is killed.
+// The files of the kill test whose tag grows with every write.
+constexpr size_t kGrowing = 2;
+
+// Writes generation after generation of every file's tag until it is killed; the last kGrowing
+// files' tags also carry a filler longer than their whole room, so that each write grows them.
 [[noreturn]] void WriteForever(const std::vector<std::string>& paths, bool grouped) {
   for (int g = 1;; ++g) {
     std::optional<TCommitGroup> group;
     if (grouped) group.emplace();
-    for (const std::string& path : paths) {
-      const std::string tag = *BuildTag23({{"TIT2", 0, '\0' + Generation(g)}});
-      RebuildFileWith(path, [&](std::string_view) { return TTagChange{true, tag, true}; });
+    for (size_t i = 0; i < paths.size(); ++i) {
+      const bool grows = i + kGrowing >= paths.size();
+      RebuildFileWith(paths[i], [&](std::string_view old) {
+        std::vector<melotag::tags::TFrame> frames = {{"TIT2", 0, '\0' + Generation(g)}};
+        if (grows) frames.push_back({"PRIV", 0, std::string(old.size() % 20000 + 1, 'p')});
+        return TTagChange{true, *BuildTag23(frames), true};
+      });
     }
   }
 }
@@ -269,11 +297,15 @@ TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
       EXPECT_FALSE(Exists(JournalPath(path)));
       EXPECT_FALSE(Exists(FolderJournalPath(path)));
       const std::string bytes = ReadBytes(path);
-      ASSERT_EQ(bytes.size(), size) << path;
-      EXPECT_EQ(bytes.substr(size - rest.size()), rest) << path;
+      const bool grows = &path - paths.data() + kGrowing >= paths.size();
+      if (!grows) ASSERT_EQ(bytes.size(), size) << path;
       ParseFrameTag(bytes, tag);
+      EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest) << path;
       ASSERT_FALSE(tag.Damaged) << path;
-      ASSERT_EQ(tag.Frames.size(), 1u) << path;
+      ASSERT_GE(tag.Frames.size(), 1u) << path;
+      ASSERT_LE(tag.Frames.size(), grows ? 2u : 1u) << path;
+      if (tag.Frames.size() > 1)
+        EXPECT_EQ(tag.Frames[1].Data, std::string(tag.Frames[1].Data.size(), 'p')) << path;
       const std::string text = tag.Frames[0].Data.substr(1);
       const int g = std::atoi(text.c_str());
       EXPECT_EQ(text, g == 0 ? std::string(1, 't') : Generation(g)) << path << ": a torn tag";
