@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -433,12 +434,12 @@ bool HoldsAt(int fd, int64_t offset, size_t size, const std::function<bool(std::
   return got == static_cast<ssize_t>(now.size()) && is(now);
 }
 
-// Takes the inserted bytes out again, the old region written back behind them first.
+// Takes the inserted bytes out again and writes the old region back where it was (a crash in
+// between finds the old size, and writes it back then): the file never grows past its old size.
 bool Uninsert(int fd, const TEntry& entry) {
-  return WriteAllAt(fd, entry.Old, entry.Offset + static_cast<int64_t>(entry.Inserted)) &&
-         fallocate(fd, FALLOC_FL_COLLAPSE_RANGE, entry.Offset,
+  return fallocate(fd, FALLOC_FL_COLLAPSE_RANGE, entry.Offset,
                    static_cast<off_t>(entry.Inserted)) == 0 &&
-         fdatasync(fd) == 0;
+         WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0;
 }
 
 // Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
@@ -618,6 +619,13 @@ int64_t InsertBlock(const TFile& file) {
 
 bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
                  std::string bytes, std::string old) {
+  // The insertion itself does not heed the process's limit on file sizes; the writes would.
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<uint64_t>(file->Size() + inserted) > limit.rlim_cur) {
+    errno = EFBIG;
+    return Failed();
+  }
   const size_t oldSize = bytes.size() - static_cast<size_t>(inserted);
   if (old.size() != oldSize) {
     old.assign(oldSize, '\0');
