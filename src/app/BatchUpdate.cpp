@@ -1,6 +1,7 @@
 #include "BatchUpdate.h"
 
 #include <QProgressBar>
+#include <QSet>
 
 #include "CodePage.h"
 #include "FileList.h"
@@ -12,9 +13,10 @@
 #include "TagError.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
+#include "TagRepair.h"
 #include "TagText.h"
-#include "TitleList.h"
 #include "TagWrite.h"
+#include "TitleList.h"
 #include "UnicodeTag.h"
 #include "ui_Main.h"
 
@@ -184,6 +186,34 @@ void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) 
   for (const std::string& path : group.Flush())
     FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path),
                      TagFailureText(QByteArray::fromStdString(path)));
+}
+
+void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const QString& heading) {
+  if (undo.Empty()) return;
+  const int count = undo.Files();
+  std::vector<QByteArray> changedFiles, failedFiles;
+  {
+    tagfile::ClearError();
+    tagfile::TCommitGroup group;
+    undo.Undo(changedFiles, failedFiles);
+    for (const std::string& path : group.Flush())
+      failedFiles.push_back(QByteArray::fromStdString(path));
+  }
+  // A file whose two tags were both kept is named once.
+  QSet<QByteArray> named;
+  QStringList failures;
+  const auto name = [&](const QByteArray& path, const QString& reason) {
+    if (named.contains(path)) return;
+    named.insert(path);
+    failures.append(NameCaption(FileNamePart(path)) + ": " + reason);
+  };
+  for (const QByteArray& path : changedFiles) name(path, changed);
+  const QString failure = FForm.LookupText(QStringLiteral("Can not save tag to the file"));
+  for (const QByteArray& path : failedFiles) name(path, failure + ": " + TagFailureText(path));
+  FForm.lvIniFileListChange();
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
+                   QString::number(count - static_cast<int>(failures.size())));
+  FForm.ShowFailures(heading, failures);
 }
 
 void TBatchUpdate::TitleClicked() {
