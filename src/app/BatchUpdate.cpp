@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include "CodePage.h"
+#include "CommitCapacity.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "ID3v1.h"
@@ -163,8 +164,8 @@ void TBatchUpdate::RemoveAll() {
 bool TBatchUpdate::EachFile(int count, const QString& failure,
                             const std::function<void(int, const QByteArray&)>& work) {
   const TFileList& list = FForm.FileList();
-  // The files of the pass reach the disk together: one flush for many files, not one each.
-  tagfile::TCommitGroup group;
+  // The files of the pass reach the disk together: one flush for the pass, not one each.
+  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(count)));
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray path = list.Path(i);
