@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSet>
 #include <QToolButton>
 
 #include "CodePage.h"
+#include "CommitCapacity.h"
 #include "Cover.h"
 #include "Dialogs.h"
 #include "FileList.h"
@@ -22,6 +24,7 @@
 #include "TagError.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
+#include "TagRepair.h"
 #include "TagText.h"
 #include "TagWrite.h"
 #include "TitleList.h"
@@ -290,8 +293,8 @@ void TBatchUpdate::RemoveAll() {
 bool TBatchUpdate::EachFile(int count, const QString& failure,
                             const std::function<void(int, const QByteArray&)>& work) {
   const TFileList& list = FForm.FileList();
-  // The files of the pass reach the disk together: one flush for many files, not one each.
-  tagfile::TCommitGroup group;
+  // The files of the pass reach the disk together: one flush for the pass, not one each.
+  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(count)));
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray path = list.Path(i);
@@ -313,6 +316,34 @@ void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) 
   for (const std::string& path : group.Flush())
     FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path),
                      TagFailureText(QByteArray::fromStdString(path)));
+}
+
+void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const QString& heading) {
+  if (undo.Empty()) return;
+  const int count = undo.Files();
+  std::vector<QByteArray> changedFiles, failedFiles;
+  {
+    tagfile::ClearError();
+    tagfile::TCommitGroup group;
+    undo.Undo(changedFiles, failedFiles);
+    for (const std::string& path : group.Flush())
+      failedFiles.push_back(QByteArray::fromStdString(path));
+  }
+  // A file whose two tags were both kept is named once.
+  QSet<QByteArray> named;
+  QStringList failures;
+  const auto name = [&](const QByteArray& path, const QString& reason) {
+    if (named.contains(path)) return;
+    named.insert(path);
+    failures.append(NameCaption(FileNamePart(path)) + ": " + reason);
+  };
+  for (const QByteArray& path : changedFiles) name(path, changed);
+  const QString failure = FForm.LookupText(QStringLiteral("Can not save tag to the file"));
+  for (const QByteArray& path : failedFiles) name(path, failure + ": " + TagFailureText(path));
+  FForm.lvIniFileListChange();
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
+                   QString::number(count - static_cast<int>(failures.size())));
+  FForm.ShowFailures(heading, failures);
 }
 
 void TBatchUpdate::TitleClicked() {

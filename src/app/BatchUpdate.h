@@ -17,7 +17,8 @@ class QLineEdit;
 class QRadioButton;
 namespace melotag::editor {
 struct TBatchChoices;
-}
+class TTagRepairUndo;
+}  // namespace melotag::editor
 
 class TBatchUpdate : public TConcern {
  public:
@@ -44,6 +45,11 @@ class TBatchUpdate : public TConcern {
   // rebuilt files are committed together; `failure` names each that could not be.
   bool EachFile(int count, const QString& failure,
                 const std::function<void(int, const QByteArray&)>& work);
+  // Puts back the old tags a pass kept in `undo`, committed together; the status shows how many
+  // files got them back, a warning (`heading`) names each file that did not: `changed` for one
+  // changed since the pass, the system's reason for one that could not be written.
+  void UndoPass(melotag::editor::TTagRepairUndo& undo, const QString& changed,
+                const QString& heading);
 
  private:
   // The read-only question for the file at a pass's position; false when the pass ends here.

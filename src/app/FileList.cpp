@@ -68,6 +68,13 @@ QByteArray TFileList::Path(int index) const {
   return item ? item->data(0, kPathRole).toByteArray() : QByteArray();
 }
 
+QList<QByteArray> TFileList::Paths() const {
+  QList<QByteArray> paths;
+  paths.reserve(Count());
+  for (int i = 0; i < Count(); ++i) paths.append(Path(i));
+  return paths;
+}
+
 int TFileList::SelectedIndex() const {
   int first = -1;
   for (const QModelIndex& row : FUi.lvIniFileList->selectionModel()->selectedRows())

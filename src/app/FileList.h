@@ -18,6 +18,8 @@ class TFileList : public TConcern {
   QString Caption(int index) const;
   // The exact bytes of the path of item `index`; empty when there is no such item.
   QByteArray Path(int index) const;
+  // The paths of every item, in list order.
+  QList<QByteArray> Paths() const;
   // Index of the first selected item in list order, -1 when none is selected.
   int SelectedIndex() const;
   int SelectedCount() const;

@@ -57,11 +57,7 @@ QString TLegacyRepair::FieldText(const QString& field) const {
 }
 
 QList<QByteArray> TLegacyRepair::ListedPaths() const {
-  const TFileList& list = FForm.FileList();
-  QList<QByteArray> paths;
-  paths.reserve(list.Count());
-  for (int i = 0; i < list.Count(); ++i) paths.append(list.Path(i));
-  return paths;
+  return FForm.FileList().Paths();
 }
 
 // --- Tags
@@ -138,24 +134,8 @@ bool TLegacyRepair::CanUndoTags() const {
 }
 
 void TLegacyRepair::UndoTags() {
-  if (FTagUndo->Empty()) return;
-  std::vector<QByteArray> changed, failed;
-  const int count = FTagUndo->Count();
-  {
-    tagfile::ClearError();
-    tagfile::TCommitGroup group;
-    FTagUndo->Undo(changed, failed);
-    for (const std::string& path : group.Flush()) failed.push_back(QByteArray::fromStdString(path));
-  }
-  QStringList failures;
-  for (const QByteArray& path : changed)
-    failures.append(NameText(path) + ": " + QStringLiteral("changed since the repair"));
-  for (const QByteArray& path : failed)
-    failures.append(FailureText(path, FForm.LookupText("Can not save tag to the file")));
-  FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
-                   QString::number(count - static_cast<int>(failures.size())));
-  FForm.ShowFailures(QStringLiteral(" file(s) kept their repaired tags:"), failures);
+  FForm.BatchUpdate().UndoPass(*FTagUndo, QStringLiteral("changed since the repair"),
+                               QStringLiteral(" file(s) kept their repaired tags:"));
 }
 
 // --- File names
@@ -211,9 +191,5 @@ void TLegacyRepair::Relist(const QList<editor::TNameRepair>& done) {
 }
 
 void TLegacyRepair::ReportNameFailures(const editor::TNameRepairResult& result) {
-  QStringList failures;
-  for (const auto& [step, error] : result.Failed)
-    failures.append(NameText(step.OldPath) + " -> " + NameText(step.NewPath) + ": " +
-                    editor::RenameErrorText(error));
-  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), failures);
+  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
 }

@@ -22,6 +22,7 @@
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "LegacyRepair.h"
+#include "NamePatterns.h"
 #include "PlayList.h"
 #include "QtTranslation.h"
 #include "Renaming.h"
@@ -73,6 +74,7 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   FPlayList = std::make_unique<TPlayList>(*this, *FUi);
   FShellEntry = std::make_unique<TShellEntry>(*this, *FUi);
   FLegacyRepair = std::make_unique<TLegacyRepair>(*this, *FUi);
+  FNamePatterns = std::make_unique<TNamePatterns>(*this, *FUi);
   BindControls();
   FormCreate();
   // The idle event: whenever the event queue has run empty.
@@ -177,6 +179,10 @@ void TMainForm::ApplicationEvents1Idle() {
   ui.actRepairFileNames->setEnabled(files);
   ui.actUndoRepairTags->setEnabled(FLegacyRepair->CanUndoTags());
   ui.actUndoRepairNames->setEnabled(FLegacyRepair->CanUndoNames());
+  ui.actTagsFromNames->setEnabled(files);
+  ui.actNamesFromTags->setEnabled(files);
+  ui.actUndoTagsFromNames->setEnabled(FNamePatterns->CanUndoTags());
+  ui.actUndoNamesFromTags->setEnabled(FNamePatterns->CanUndoNames());
   ui.sbtnSave->setEnabled(selected);
   ui.sbtnRemove->setEnabled(selected);
 }
@@ -505,6 +511,22 @@ void TMainForm::actRepairFileNamesExecute() {
 
 void TMainForm::actUndoRepairNamesExecute() {
   FLegacyRepair->UndoNames();
+}
+
+void TMainForm::actTagsFromNamesExecute() {
+  FNamePatterns->TagsFromNames();
+}
+
+void TMainForm::actUndoTagsFromNamesExecute() {
+  FNamePatterns->UndoTags();
+}
+
+void TMainForm::actNamesFromTagsExecute() {
+  FNamePatterns->NamesFromTags();
+}
+
+void TMainForm::actUndoNamesFromTagsExecute() {
+  FNamePatterns->UndoNames();
 }
 
 void TMainForm::ShellTreeView1Click() {

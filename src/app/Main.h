@@ -35,6 +35,7 @@ class TRenaming;
 class TPlayList;
 class TShellEntry;
 class TLegacyRepair;
+class TNamePatterns;
 class TID3v1;
 class TID3v2;
 
@@ -63,6 +64,7 @@ class TMainForm : public QWidget {
   TPlayList& PlayList() const { return *FPlayList; }
   TShellEntry& ShellEntry() const { return *FShellEntry; }
   TLegacyRepair& LegacyRepair() const { return *FLegacyRepair; }
+  TNamePatterns& NamePatterns() const { return *FNamePatterns; }
 
   // --- Start and lifecycle
   void FormCreate();
@@ -178,6 +180,10 @@ class TMainForm : public QWidget {
   void actUndoRepairTagsExecute();
   void actRepairFileNamesExecute();
   void actUndoRepairNamesExecute();
+  void actTagsFromNamesExecute();
+  void actUndoTagsFromNamesExecute();
+  void actNamesFromTagsExecute();
+  void actUndoNamesFromTagsExecute();
 
   // Control events.
   void ShellTreeView1Click();
@@ -225,6 +231,7 @@ class TMainForm : public QWidget {
   std::unique_ptr<TPlayList> FPlayList;
   std::unique_ptr<TShellEntry> FShellEntry;
   std::unique_ptr<TLegacyRepair> FLegacyRepair;
+  std::unique_ptr<TNamePatterns> FNamePatterns;
 };
 
 // The dialogs' settings of the window.

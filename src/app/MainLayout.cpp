@@ -117,7 +117,11 @@ void TMainForm::BindControls() {
                                                {FUi->actRepairLegacyTags, -1},
                                                {FUi->actUndoRepairTags, -1},
                                                {FUi->actRepairFileNames, -1},
-                                               {FUi->actUndoRepairNames, -1}};
+                                               {FUi->actUndoRepairNames, -1},
+                                               {FUi->actTagsFromNames, -1},
+                                               {FUi->actUndoTagsFromNames, -1},
+                                               {FUi->actNamesFromTags, -1},
+                                               {FUi->actUndoNamesFromTags, -1}};
   for (auto [action, image] : pictures) {
     if (image >= 0) action->setIcon(ImageList1(image));
     addAction(action);  // shortcuts work anywhere in the window
@@ -147,7 +151,11 @@ void TMainForm::BindControls() {
       {FUi->sbtnRepairTags, FUi->actRepairLegacyTags},
       {FUi->sbtnUndoRepairTags, FUi->actUndoRepairTags},
       {FUi->sbtnRepairNames, FUi->actRepairFileNames},
-      {FUi->sbtnUndoRepairNames, FUi->actUndoRepairNames}};
+      {FUi->sbtnUndoRepairNames, FUi->actUndoRepairNames},
+      {FUi->sbtnTagsFromNames, FUi->actTagsFromNames},
+      {FUi->sbtnUndoTagsFromNames, FUi->actUndoTagsFromNames},
+      {FUi->sbtnNamesFromTags, FUi->actNamesFromTags},
+      {FUi->sbtnUndoNamesFromTags, FUi->actUndoNamesFromTags}};
   for (auto [button, action] : buttons) static_cast<QToolButton*>(button)->setDefaultAction(action);
 
   const std::pair<QAction*, QAction*> menuItems[] = {
@@ -194,7 +202,11 @@ void TMainForm::BindControls() {
       {FUi->actRepairLegacyTags, &TMainForm::actRepairLegacyTagsExecute},
       {FUi->actUndoRepairTags, &TMainForm::actUndoRepairTagsExecute},
       {FUi->actRepairFileNames, &TMainForm::actRepairFileNamesExecute},
-      {FUi->actUndoRepairNames, &TMainForm::actUndoRepairNamesExecute}};
+      {FUi->actUndoRepairNames, &TMainForm::actUndoRepairNamesExecute},
+      {FUi->actTagsFromNames, &TMainForm::actTagsFromNamesExecute},
+      {FUi->actUndoTagsFromNames, &TMainForm::actUndoTagsFromNamesExecute},
+      {FUi->actNamesFromTags, &TMainForm::actNamesFromTagsExecute},
+      {FUi->actUndoNamesFromTags, &TMainForm::actUndoNamesFromTagsExecute}};
   for (auto [action, handler] : handlers)
     connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded(handler); });
 

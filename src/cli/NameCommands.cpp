@@ -93,20 +93,9 @@ int RunTagsFromNames(TContext& context) {
       Print(stdout, NameCaption(path) + ": " + ValuesText(pattern, *plan.Values) + '\n');
       return;
     }
-    const TBatchChoices choices = BatchChoicesOfValues(*plan.Values);
-    const QString title = plan.Values->at(0).value_or(QString());
-    if (tags.V1 && !WriteBatchID3v1(path, choices, title, 0)) {
-      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
-      return;
-    }
-    if (!tags.V2) return;
-    TWriteOutcome outcome;
-    if (context.Unicode().KeepOtherFrames && FileExists(path))
-      outcome = WriteID3v2Changes(TagPath(path), ChangesOfValues(*plan.Values),
-                                  context.Unicode().WriteUnicode);
-    else
-      outcome = WriteBatchID3v2(path, choices, title, 0, context.Unicode());
-    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+    const TNameTagsOutcome outcome =
+        WriteValuesOfName(path, *plan.Values, tags.V1, tags.V2, context.Unicode());
+    if (!outcome.Failed.isEmpty()) context.Fail(path, WriteFailure(path, outcome.Failed));
     dropped += outcome.Dropped;
   });
   if (dropped > 0)

@@ -2,13 +2,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "Cli.h"
 #include "CodePage.h"
+#include "CommitCapacity.h"
 #include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
@@ -180,28 +179,9 @@ QString WriteFailure(const QByteArray& path, const QString& what) {
   return what + QStringLiteral(" cannot be written: ") + TagFailureText(path);
 }
 
-// How many rebuilt files wait for one commit: all of a pass, so that the disk is synced once, as
-// far as the file descriptors (three a file, the soft limit raised to the hard one) and a memory
-// bound allow.
-static size_t GroupCapacity(qsizetype files) {
-  constexpr size_t kMostWaiting = 4096;  // each waiting file also keeps a 4 KiB block
-  constexpr rlim_t kReserved = 64;       // descriptors for everything else
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return tagfile::TCommitGroup::kPending;
-  if (limit.rlim_cur < limit.rlim_max) {
-    rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max;
-    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-  }
-  const size_t spare = limit.rlim_cur == RLIM_INFINITY ? kMostWaiting
-                       : limit.rlim_cur > kReserved    ? size_t((limit.rlim_cur - kReserved) / 3)
-                                                       : 1;
-  return std::clamp<size_t>(size_t(files), 1, std::min(spare, kMostWaiting));
-}
-
 void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
               const std::function<void(int, const QByteArray&)>& work) {
-  tagfile::TCommitGroup group(GroupCapacity(files.size()));
+  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(files.size())));
   for (int i = 0; i < files.size(); ++i) {
     tagfile::ClearError();
     work(i, files[i]);

@@ -9,6 +9,7 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "RenamePlan.h"
+#include "TagRepair.h"
 #include "TagText.h"
 #include "UnicodeTag.h"
 
@@ -85,6 +86,13 @@ TNamePattern::TNamePattern(const QString& pattern) {
     FError = QStringLiteral("a name never holds \"/\"");
   else if (Fields().empty())
     FError = QStringLiteral("the pattern holds no field");
+  if (!IsValid()) return;
+  QString expression = QStringLiteral("^");
+  for (const TPart& part : FParts)
+    expression += part.IsField ? ExpressionOf(part.Field) : QRegularExpression::escape(part.Text);
+  expression += QLatin1Char('$');
+  FExpression.setPattern(expression);
+  FExpression.setPatternOptions(QRegularExpression::DotMatchesEverythingOption);
 }
 
 std::vector<TPatternField> TNamePattern::Fields() const {
@@ -97,12 +105,7 @@ std::vector<TPatternField> TNamePattern::Fields() const {
 
 std::optional<TPatternValues> TNamePattern::Match(const QString& name) const {
   if (!IsValid()) return std::nullopt;
-  QString expression = QStringLiteral("^");
-  for (const TPart& part : FParts)
-    expression += part.IsField ? ExpressionOf(part.Field) : QRegularExpression::escape(part.Text);
-  expression += QLatin1Char('$');
-  const QRegularExpression re(expression, QRegularExpression::DotMatchesEverythingOption);
-  const QRegularExpressionMatch match = re.match(name);
+  const QRegularExpressionMatch match = FExpression.match(name);
   if (!match.hasMatch()) return std::nullopt;
   TPatternValues values;
   int group = 1;
@@ -207,6 +210,41 @@ TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode) {
   return values;
 }
 
+TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues& values, bool v1,
+                                   bool v2, const TUnicodeOptions& options, TTagRepairUndo* undo) {
+  TNameTagsOutcome outcome;
+  const QString v1Tag = QStringLiteral("the ID3v1 tag"), v2Tag = QStringLiteral("the ID3v2 tag");
+  if (undo && !undo->Ready()) {
+    outcome.Failed = v1 ? v1Tag : v2Tag;
+    return outcome;
+  }
+  const TBatchChoices choices = BatchChoicesOfValues(values);
+  const QString title = values[IndexOf(TPatternField::Title)].value_or(QString());
+  if (v1) {
+    std::string before, after;
+    if ((undo && !ReadID3v1Bytes(TagPath(path), before)) ||
+        !WriteBatchID3v1(path, choices, title, 0)) {
+      outcome.Failed = v1Tag;
+      return outcome;
+    }
+    if (undo && ReadID3v1Bytes(TagPath(path), after) && after != before)
+      undo->KeepTrailer(path, before, after);
+  }
+  if (!v2) return outcome;
+  TWriteOutcome written;
+  if (options.KeepOtherFrames && FileExists(path)) {
+    TWrittenTag tag;
+    written = WriteID3v2Changes(TagPath(path), ChangesOfValues(values), options.WriteUnicode,
+                                undo ? &tag : nullptr);
+    if (written.Ok && undo && !tag.New.empty()) undo->Keep(path, tag.Old, tag.New);
+  } else {
+    written = WriteBatchID3v2(path, choices, title, 0, options);
+  }
+  if (!written.Ok) outcome.Failed = v2Tag;
+  outcome.Dropped = written.Dropped;
+  return outcome;
+}
+
 namespace {
 
 // The name without its ".mp3" (any letter case), as a caption.
@@ -225,32 +263,35 @@ QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePa
   return plan;
 }
 
+TNameFromTags NameFromValues(const QByteArray& path, const TPatternValues& values,
+                             const TNamePattern& pattern) {
+  TNameFromTags step;
+  step.OldPath = path;
+  for (const TPatternField field : pattern.Fields())
+    if (!values[IndexOf(field)]) step.Missing << PlaceholderOf(field);
+  if (!step.Missing.isEmpty()) {
+    step.Problem = QStringLiteral("the tags give no ") + step.Missing.join(QStringLiteral(", "));
+    return step;
+  }
+  const std::optional<QString> name = pattern.Format(values);
+  if (!name) return step;
+  const TNameProblem problem = NameProblem(*name);
+  if (problem == TNameProblem::None) {
+    // The renaming's rule: a name left as it was keeps its exact bytes.
+    const QList<TRenameStep> renames = PlanRenames({path}, {*name});
+    step.NewPath = renames.value(0).NewPath;
+  } else {
+    step.Problem = NameProblemText(problem);
+  }
+  return step;
+}
+
 QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNamePattern& pattern,
                                        bool readUnicode) {
   QList<TNameFromTags> plan;
   plan.reserve(paths.size());
-  for (const QByteArray& path : paths) {
-    TNameFromTags step;
-    step.OldPath = path;
-    const TPatternValues values = TagValuesOf(path, readUnicode);
-    QStringList missing;
-    for (const TPatternField field : pattern.Fields())
-      if (!values[IndexOf(field)]) missing << PlaceholderOf(field);
-    if (!missing.isEmpty())
-      step.Problem = QStringLiteral("the tags give no ") + missing.join(QStringLiteral(", "));
-    const std::optional<QString> name = pattern.Format(values);
-    if (step.Problem.isEmpty() && name) {
-      const TNameProblem problem = NameProblem(*name);
-      if (problem == TNameProblem::None) {
-        // The renaming's rule: a name left as it was keeps its exact bytes.
-        const QList<TRenameStep> renames = PlanRenames({path}, {*name});
-        step.NewPath = renames.value(0).NewPath;
-      } else {
-        step.Problem = NameProblemText(problem);
-      }
-    }
-    plan.append(step);
-  }
+  for (const QByteArray& path : paths)
+    plan.append(NameFromValues(path, TagValuesOf(path, readUnicode), pattern));
   return plan;
 }
 

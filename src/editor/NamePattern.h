@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,7 @@ class TNamePattern {
   };
   std::vector<TPart> FParts;
   QString FError;
+  QRegularExpression FExpression;  // what a matching name matches, made once
 };
 
 // The ID3v2 changes the values of a match make (the fields the pattern gave).
@@ -75,13 +77,34 @@ struct TNameTags {
 };
 QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePattern& pattern);
 
+class TTagRepairUndo;
+
+// What writing a name's values into a file's tags gave: the tag that could not be written
+// ("the ID3v1 tag", "the ID3v2 tag"; empty when all were), and the frames dropped.
+struct TNameTagsOutcome {
+  QString Failed;
+  int Dropped = 0;
+};
+// Writes the values into the chosen tags of the file, the trailer first: an ID3v2 tag gets the
+// values' frames replaced and keeps every other frame with KeepOtherFrames (otherwise the batch
+// pass's write); the other fields keep their values. With `undo`, each tag the write changed is
+// kept there first; a file whose old tags cannot be kept is not written. A rebuilt file waits in
+// the thread's tagfile::TCommitGroup, if there is one.
+TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues& values, bool v1,
+                                   bool v2, const TUnicodeOptions& options,
+                                   TTagRepairUndo* undo = nullptr);
+
 // One file of "file names from tags": the path it gets (in its own folder, ".mp3" kept), or
 // empty with why not (a field its tags lack; a name it cannot have).
 struct TNameFromTags {
   QByteArray OldPath;
   QByteArray NewPath;
   QString Problem;
+  QStringList Missing;  // the placeholders of the fields the tags lack
 };
+// The step of one file whose tags hold `values`.
+TNameFromTags NameFromValues(const QByteArray& path, const TPatternValues& values,
+                             const TNamePattern& pattern);
 QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNamePattern& pattern,
                                        bool readUnicode);
 

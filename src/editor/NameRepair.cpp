@@ -137,6 +137,14 @@ TNameRepairResult ApplyNameRepairs(const QList<TNameRepair>& plan) {
   return Rename(plan, false);
 }
 
+QStringList FailureLines(const TNameRepairResult& result) {
+  QStringList lines;
+  for (const auto& [step, error] : result.Failed)
+    lines.append(NameCaption(FileNamePart(step.OldPath)) + " -> " +
+                 NameCaption(FileNamePart(step.NewPath)) + ": " + RenameErrorText(error));
+  return lines;
+}
+
 TNameRepairResult UndoNameRepairs(const QList<TNameRepair>& done) {
   return Rename(done, true);
 }

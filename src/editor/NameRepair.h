@@ -18,6 +18,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include "RenamePlan.h"
 
@@ -59,6 +60,9 @@ struct TNameRepairResult {
 // the folder); steps with an empty NewPath are left out (not failures). A folder's rename comes
 // after the renames of the files inside it, as PlanNameRepairs orders them.
 TNameRepairResult ApplyNameRepairs(const QList<TNameRepair>& plan);
+
+// A line for each failed rename: "old name -> new name: the reason".
+QStringList FailureLines(const TNameRepairResult& result);
 
 // Renames what a pass did back, in reverse order (each Done step NewPath -> OldPath), never over
 // an existing file. The result holds the renames as done: each step turned round (its OldPath is

@@ -275,24 +275,85 @@ bool TTagRepairUndo::Ready() {
   return FStore || (FStore = std::tmpfile());
 }
 
-bool TTagRepairUndo::Keep(const QByteArray& path, std::string_view oldTag,
-                          std::string_view newTag) {
-  if (!Ready()) return false;
-  if (!oldTag.empty() && (std::fseek(FStore, static_cast<long>(FStoreSize), SEEK_SET) != 0 ||
-                          std::fwrite(oldTag.data(), 1, oldTag.size(), FStore) != oldTag.size()))
+int TTagRepairUndo::Files() const {
+  std::vector<QByteArray> paths;
+  for (const TEntry& entry : FEntries) paths.push_back(entry.Path);
+  std::sort(paths.begin(), paths.end());
+  return static_cast<int>(std::unique(paths.begin(), paths.end()) - paths.begin());
+}
+
+bool TTagRepairUndo::Store(std::string_view bytes) {
+  if (bytes.empty()) return true;
+  if (std::fseek(FStore, static_cast<long>(FStoreSize), SEEK_SET) != 0 ||
+      std::fwrite(bytes.data(), 1, bytes.size(), FStore) != bytes.size())
     return false;
-  const std::string frames = Unpadded(newTag);
-  FEntries.push_back({path, !oldTag.empty(), FStoreSize, static_cast<int64_t>(oldTag.size()),
-                      Hash(frames), static_cast<int64_t>(frames.size())});
-  FStoreSize += static_cast<int64_t>(oldTag.size());
+  FStoreSize += static_cast<int64_t>(bytes.size());
   return true;
 }
 
+bool TTagRepairUndo::Stored(int64_t offset, int64_t size, std::string& bytes) {
+  bytes.assign(static_cast<size_t>(size), '\0');
+  return size == 0 || (std::fseek(FStore, static_cast<long>(offset), SEEK_SET) == 0 &&
+                       std::fread(bytes.data(), 1, bytes.size(), FStore) == bytes.size());
+}
+
+bool TTagRepairUndo::Keep(const QByteArray& path, std::string_view oldTag,
+                          std::string_view newTag) {
+  const int64_t offset = FStoreSize;
+  if (!Ready() || !Store(oldTag)) return false;
+  const std::string frames = Unpadded(newTag);
+  FEntries.push_back({path, !oldTag.empty(), offset, static_cast<int64_t>(oldTag.size()),
+                      Hash(frames), static_cast<int64_t>(frames.size())});
+  return true;
+}
+
+bool TTagRepairUndo::KeepTrailer(const QByteArray& path, std::string_view oldTrailer,
+                                 std::string_view newTrailer) {
+  const int64_t offset = FStoreSize;
+  if (!Ready() || !Store(oldTrailer) || !Store(newTrailer)) {
+    FStoreSize = offset;
+    return false;
+  }
+  TEntry entry{path,
+               !oldTrailer.empty(),
+               offset,
+               static_cast<int64_t>(oldTrailer.size()),
+               Hash(newTrailer),
+               static_cast<int64_t>(newTrailer.size())};
+  entry.Trailer = true;
+  FEntries.push_back(entry);
+  return true;
+}
+
+void TTagRepairUndo::UndoTrailer(const TEntry& entry, std::vector<QByteArray>& changed,
+                                 std::vector<QByteArray>& failed) {
+  std::string old, now;
+  if (!Stored(entry.Offset, entry.Size, old) ||
+      !Stored(entry.Offset + entry.Size, entry.NewSize, now)) {
+    failed.push_back(entry.Path);
+    return;
+  }
+  switch (SwapID3v1Bytes(TagPath(entry.Path), now, old)) {
+    case TTrailerSwap::Done:
+      break;
+    case TTrailerSwap::Changed:
+      changed.push_back(entry.Path);
+      break;
+    case TTrailerSwap::Failed:
+      failed.push_back(entry.Path);
+      break;
+  }
+}
+
 void TTagRepairUndo::Undo(std::vector<QByteArray>& changed, std::vector<QByteArray>& failed) {
+  // The trailers first: a tag put back inside a commit group keeps its file locked until the
+  // group's commit.
+  for (auto entry = FEntries.rbegin(); entry != FEntries.rend(); ++entry)
+    if (entry->Trailer) UndoTrailer(*entry, changed, failed);
   for (auto entry = FEntries.rbegin(); entry != FEntries.rend(); ++entry) {
-    std::string old(static_cast<size_t>(entry->Size), '\0');
-    if (entry->Size > 0 && (std::fseek(FStore, static_cast<long>(entry->Offset), SEEK_SET) != 0 ||
-                            std::fread(old.data(), 1, old.size(), FStore) != old.size())) {
+    if (entry->Trailer) continue;
+    std::string old;
+    if (!Stored(entry->Offset, entry->Size, old)) {
       failed.push_back(entry->Path);
       continue;
     }

@@ -47,8 +47,8 @@ int CodePageFor(const TTagRepairFile& file, int choice);
 // leaves that text as it is).
 std::optional<QString> RepairedText(const TRepairText& text, int codePage);
 
-// The old tags of a repair pass, kept for its undo in an unnamed temporary file, so a pass over
-// many files with large pictures does not hold them in memory.
+// The old tags of a pass (a repair, tags from file names), kept for its undo in an unnamed
+// temporary file, so a pass over many files with large pictures does not hold them in memory.
 class TTagRepairUndo {
  public:
   TTagRepairUndo() = default;
@@ -58,15 +58,20 @@ class TTagRepairUndo {
 
   bool Empty() const { return FEntries.empty(); }
   int Count() const { return static_cast<int>(FEntries.size()); }
+  // The files whose tags are kept (a file with both tags kept counts once).
+  int Files() const;
   // Makes the temporary file the old tags go to; false when the system gives none.
   bool Ready();
   // Keeps the old tag (empty: the file had none) of a file a repair gives the new tag; false
   // when it cannot be kept.
   bool Keep(const QByteArray& path, std::string_view oldTag, std::string_view newTag);
+  // Keeps the old ID3v1 trailer (empty: the file had none) of a file a pass gave `newTrailer`.
+  bool KeepTrailer(const QByteArray& path, std::string_view oldTrailer,
+                   std::string_view newTrailer);
   // Writes the old tags back byte for byte, last file first, and then forgets them. A file whose
-  // tag is no longer the one the repair wrote (changed since) is left alone and named in
+  // tag is no longer the one the pass wrote (changed since) is left alone and named in
   // `changed`; one that could not be written is named in `failed`. Inside a
-  // tagfile::TCommitGroup the files wait for the group's commit.
+  // tagfile::TCommitGroup the files wait for the group's commit (trailers are put back first).
   void Undo(std::vector<QByteArray>& changed, std::vector<QByteArray>& failed);
   // Forgets everything kept.
   void Clear();
@@ -77,9 +82,16 @@ class TTagRepairUndo {
     bool HadTag = false;
     int64_t Offset = 0;  // of the old tag in the temporary file
     int64_t Size = 0;
-    uint64_t NewHash = 0;  // of the tag the repair wrote
+    uint64_t NewHash = 0;  // of the tag the pass wrote
     int64_t NewSize = 0;
+    bool Trailer = false;  // an ID3v1 trailer: the store holds the old one, then the new one
   };
+  // Appends the bytes to the store; false when they cannot be kept.
+  bool Store(std::string_view bytes);
+  // `size` bytes of the store at `offset`.
+  bool Stored(int64_t offset, int64_t size, std::string& bytes);
+  void UndoTrailer(const TEntry& entry, std::vector<QByteArray>& changed,
+                   std::vector<QByteArray>& failed);
   std::FILE* FStore = nullptr;
   int64_t FStoreSize = 0;
   std::vector<TEntry> FEntries;

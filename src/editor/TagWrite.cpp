@@ -250,13 +250,16 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
 }
 
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
-                                bool unicodeNewTag) {
-  return WriteFrames(path, [&](TFrameTag& tag) {
-    const uint8_t convention = tag.Exists      ? TextConventionOf(tag)
-                               : unicodeNewTag ? uint8_t{tags::kUtf16}
-                                               : uint8_t{tags::kLatin1};
-    return ApplyChanges(tag, changes, convention);
-  });
+                                bool unicodeNewTag, TWrittenTag* written) {
+  return WriteFrames(
+      path,
+      [&](TFrameTag& tag) {
+        const uint8_t convention = tag.Exists      ? TextConventionOf(tag)
+                                   : unicodeNewTag ? uint8_t{tags::kUtf16}
+                                                   : uint8_t{tags::kLatin1};
+        return ApplyChanges(tag, changes, convention);
+      },
+      written);
 }
 
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,

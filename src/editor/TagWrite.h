@@ -66,9 +66,9 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
                           TWrittenTag* written = nullptr);
 
 // The changed fields written into the file's tag by WriteFrames; a file without a tag gets
-// code-page texts, or UTF-16 ones with `unicodeNewTag`.
+// code-page texts, or UTF-16 ones with `unicodeNewTag`. `written` as WriteFrames gives it.
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
-                                bool unicodeNewTag);
+                                bool unicodeNewTag, TWrittenTag* written = nullptr);
 
 // One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
 // trailer, respectively its ID3v2 tag (the ticked fields' frames replaced when KeepOtherFrames is

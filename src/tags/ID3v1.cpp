@@ -295,3 +295,39 @@ void TID3v1::SetYear(const std::string& text) {
 void TID3v1::SetComment(const std::string& text) {
   FComment = Limited(text, kTextWidth);
 }
+
+bool ReadID3v1Bytes(const std::string& path, std::string& bytes) {
+  try {
+    TFile file;
+    TTrailer trailer;
+    if (!file.Open(path) || !ReadTrailer(file, trailer)) return false;
+    bytes = HasMagic(trailer) ? std::string(trailer.data(), kTrailerSize) : std::string();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected,
+                            const std::string& bytes) {
+  try {
+    if (!bytes.empty() && bytes.size() != kTrailerSize) return TTrailerSwap::Failed;
+    TFile file;
+    TTrailer now;
+    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, now))
+      return TTrailerSwap::Failed;
+    const std::string current =
+        HasMagic(now) ? std::string(now.data(), kTrailerSize) : std::string();
+    if (current != expected) return TTrailerSwap::Changed;
+    bool ok = true;
+    if (!current.empty() && !bytes.empty())
+      ok = file.WriteAt(file.Size() - kTrailerSize, bytes.data(), kTrailerSize);
+    else if (!current.empty())
+      ok = file.Truncate(file.Size() - kTrailerSize);
+    else if (!bytes.empty())
+      ok = file.Append(bytes.data(), bytes.size());
+    return ok ? TTrailerSwap::Done : TTrailerSwap::Failed;
+  } catch (...) {
+    return TTrailerSwap::Failed;
+  }
+}

@@ -57,3 +57,14 @@ class TID3v1 {
   uint8_t FTrack;
   uint8_t FGenreIndex;
 };
+
+// The trailer as the file holds it: its 128 bytes, or empty for a file without one. False when
+// the last 128 bytes cannot be read.
+bool ReadID3v1Bytes(const std::string& path, std::string& bytes);
+
+// Puts `bytes` (a whole trailer, or empty: none) in place of the file's trailer when that is
+// still `expected` (empty: none), read under the writers' lock. Changed: the file holds another
+// trailer now and is left alone. A failure leaves the old trailer or the new one.
+enum class TTrailerSwap { Done, Changed, Failed };
+TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected,
+                            const std::string& bytes);

@@ -1,0 +1,212 @@
+#include "NamePatterns.h"
+
+#include <QSettings>
+
+#include <vector>
+
+#include "BatchUpdate.h"
+#include "Dialogs.h"
+#include "FileList.h"
+#include "FileNames.h"
+#include "Main.h"
+#include "NamePattern.h"
+#include "TagError.h"
+#include "TagOptions.h"
+#include "TagPanel.h"
+#include "TagRepair.h"
+#include "ui_Main.h"
+
+namespace editor = melotag::editor;
+
+namespace {
+
+// The settings keys of the remembered patterns, and how many each keeps.
+const QString kTagPatternsKey = QStringLiteral("Patterns/TagsFromNames");
+const QString kNamePatternsKey = QStringLiteral("Patterns/NamesFromTags");
+constexpr int kRemembered = 10;
+
+QStringList Remembered(const QString& key) {
+  const QStringList patterns =
+      QSettings(QStringLiteral("Melotag"), QStringLiteral("Melotag")).value(key).toStringList();
+  if (!patterns.isEmpty()) return patterns;
+  return {QStringLiteral("%track% - %artist% - %title%"), QStringLiteral("%artist% - %title%"),
+          QStringLiteral("%track% - %title%"), QStringLiteral("%track%. %title%")};
+}
+
+// The pattern becomes the latest of those remembered under `key`.
+void Remember(const QString& key, const QString& pattern) {
+  QSettings settings(QStringLiteral("Melotag"), QStringLiteral("Melotag"));
+  QStringList patterns = settings.value(key).toStringList();
+  patterns.removeAll(pattern);
+  patterns.prepend(pattern);
+  settings.setValue(key, patterns.mid(0, kRemembered));
+}
+
+QString NameText(const QByteArray& path) {
+  return editor::NameCaption(editor::FileNamePart(path));
+}
+
+}  // namespace
+
+TNamePatterns::TNamePatterns(TMainForm& form, Ui::TMainForm& ui)
+    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()) {}
+
+TNamePatterns::~TNamePatterns() = default;
+
+QStringList TNamePatterns::TagPatterns() {
+  return Remembered(kTagPatternsKey);
+}
+
+QStringList TNamePatterns::NamePatterns() {
+  return Remembered(kNamePatternsKey);
+}
+
+TPatternPreview::TLookup TNamePatterns::Lookup() const {
+  return [this](const QString& word) { return FForm.LookupText(word); };
+}
+
+// --- Tags
+
+void TNamePatterns::TagsFromNames() {
+  if (!FForm.CheckFileList()) return;
+  const QList<QByteArray> paths = FForm.FileList().Paths();
+  const QString noMatch = FForm.LookupText(QStringLiteral("The name does not match the pattern"));
+  const auto columns = [](const editor::TNamePattern& pattern) {
+    QStringList words;
+    for (const editor::TPatternField field : pattern.Fields()) words << FieldWord(field);
+    return words;
+  };
+  const auto rows = [&](const editor::TNamePattern& pattern) {
+    QList<TPatternRow> shown;
+    shown.reserve(paths.size());
+    for (const editor::TNameTags& step : editor::PlanTagsFromNames(paths, pattern)) {
+      TPatternRow row{NameText(step.Path), {}, {}};
+      if (step.Values)
+        for (const editor::TPatternField field : pattern.Fields())
+          row.Cells << step.Values->at(static_cast<size_t>(field)).value_or(QString());
+      else
+        row.Note = noMatch;
+      shown.append(row);
+    }
+    return shown;
+  };
+  const TTagPanel& panel = FForm.TagPanel();
+  TPatternPreview preview(FForm.LookupText(QStringLiteral("Tags From File Names")), TagPatterns(),
+                          true, columns, rows, Lookup(), &FForm);
+  preview.SetTags(panel.WritesID3v1(), panel.WritesID3v2());
+  if (!Dialogs().ExecDialog(preview)) return;
+  const editor::TNamePattern pattern(preview.Pattern());
+  if (!pattern.IsValid()) return;
+  Remember(kTagPatternsKey, preview.Pattern());
+  const QList<editor::TNameTags> plan = editor::PlanTagsFromNames(paths, pattern);
+  const bool v1 = preview.WritesID3v1(), v2 = preview.WritesID3v2();
+  // Only the pattern's fields change: every other frame is kept, whatever the options say.
+  editor::TUnicodeOptions options = FForm.TagOptions().Options();
+  options.KeepOtherFrames = true;
+
+  // The old tags of this pass replace those of the one before.
+  FTagUndo->Clear();
+  TBatchUpdate& batch = FForm.BatchUpdate();
+  const int count = static_cast<int>(plan.size());
+  int written = 0, dropped = 0;
+  QStringList failures;
+  const QString failure = QStringLiteral("Can not save tag to the file");
+  batch.StartProgress(count);
+  const bool ended = batch.EachFile(count, failure, [&](int i, const QByteArray& path) {
+    const editor::TNameTags& step = plan[i];
+    if (!step.Values || step.Path != path) return;
+    tagfile::ClearError();
+    const editor::TNameTagsOutcome outcome =
+        editor::WriteValuesOfName(path, *step.Values, v1, v2, options, FTagUndo.get());
+    if (outcome.Failed.isEmpty())
+      ++written;
+    else
+      failures.append(NameText(path) + ": " + FForm.LookupText(failure) + ": " +
+                      editor::TagFailureText(path));
+    dropped += outcome.Dropped;
+  });
+  if (ended) batch.EndProgress();
+  FForm.lvIniFileListChange();
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags written: ")) + QString::number(written) +
+                   "  " + FForm.TagOptions().DroppedText(dropped));
+  FForm.ShowFailures(QStringLiteral(" file(s) not written:"), failures);
+}
+
+bool TNamePatterns::CanUndoTags() const {
+  return !FTagUndo->Empty();
+}
+
+void TNamePatterns::UndoTags() {
+  FForm.BatchUpdate().UndoPass(*FTagUndo, QStringLiteral("changed since"),
+                               QStringLiteral(" file(s) kept their new tags:"));
+}
+
+// --- File names
+
+void TNamePatterns::NamesFromTags() {
+  if (!FForm.CheckFileList()) return;
+  const QList<QByteArray> paths = FForm.FileList().Paths();
+  // The tags are read once; the preview formats them anew for each pattern.
+  std::vector<editor::TPatternValues> values;
+  values.reserve(static_cast<size_t>(paths.size()));
+  const bool readUnicode = FForm.TagOptions().Options().ReadUnicode;
+  for (const QByteArray& path : paths) values.push_back(editor::TagValuesOf(path, readUnicode));
+  const auto plan = [&](const editor::TNamePattern& pattern) {
+    QList<editor::TNameFromTags> steps;
+    steps.reserve(paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i)
+      steps.append(editor::NameFromValues(paths[i], values[static_cast<size_t>(i)], pattern));
+    return steps;
+  };
+  const QString noField = FForm.LookupText(QStringLiteral("The tags give no "));
+  const auto rows = [&](const editor::TNamePattern& pattern) {
+    QList<TPatternRow> shown;
+    shown.reserve(paths.size());
+    for (const editor::TNameFromTags& step : plan(pattern)) {
+      TPatternRow row{NameText(step.OldPath), {}, {}};
+      if (!step.NewPath.isEmpty()) {
+        row.Cells << NameText(step.NewPath);
+        row.Same = step.NewPath == step.OldPath;
+      } else if (!step.Missing.isEmpty())
+        row.Note = noField + step.Missing.join(QStringLiteral(", "));
+      else
+        row.Note = FForm.LookupText(step.Problem);
+      shown.append(row);
+    }
+    return shown;
+  };
+  const auto columns = [](const editor::TNamePattern&) {
+    return QStringList{QStringLiteral("New name")};
+  };
+  TPatternPreview preview(FForm.LookupText(QStringLiteral("File Names From Tags")), NamePatterns(),
+                          false, columns, rows, Lookup(), &FForm);
+  if (!Dialogs().ExecDialog(preview)) return;
+  const editor::TNamePattern pattern(preview.Pattern());
+  if (!pattern.IsValid()) return;
+  Remember(kNamePatternsKey, preview.Pattern());
+  // A name that stays as it is is no rename.
+  QList<editor::TNameRepair> renames;
+  for (const editor::TNameFromTags& step : plan(pattern))
+    if (!step.NewPath.isEmpty() && step.NewPath != step.OldPath)
+      renames.append({step.OldPath, step.NewPath, 0, false, editor::TNameProblem::None});
+  const editor::TNameRepairResult result = editor::ApplyNameRepairs(renames);
+  FNamesDone = result.Done;
+  Relist(result.Done);
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names changed: ")) +
+                   QString::number(result.Done.size()));
+  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
+}
+
+void TNamePatterns::UndoNames() {
+  if (FNamesDone.isEmpty()) return;
+  const editor::TNameRepairResult result = editor::UndoNameRepairs(FNamesDone);
+  FNamesDone.clear();
+  Relist(result.Done);
+  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names restored: ")) +
+                   QString::number(result.Done.size()));
+  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
+}
+
+void TNamePatterns::Relist(const QList<editor::TNameRepair>& done) {
+  FForm.FileList().Relist(editor::PathsAfter(FForm.FileList().Paths(), done));
+}
