@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <linux/falloc.h>
 #include <linux/fs.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
@@ -928,6 +929,13 @@ thread_local TCommitGroup* tCurrentGroup = nullptr;
 TCommitGroup::TCommitGroup(size_t capacity)
     : FCapacity(std::max<size_t>(capacity, 1)), FOuter(tCurrentGroup) {
   tCurrentGroup = this;
+  // A pass keeps the memory it frees for its next file: given back to the system after each
+  // file, the tags and covers of the next one would be faulted in page by page again.
+  static const bool kept = [] {
+    constexpr int kKeep = 256 << 20;
+    return mallopt(M_TRIM_THRESHOLD, kKeep) == 1 && mallopt(M_MMAP_THRESHOLD, 32 << 20) == 1;
+  }();
+  (void)kept;
 }
 
 TCommitGroup::~TCommitGroup() {
