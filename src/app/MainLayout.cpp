@@ -1,6 +1,8 @@
 // The window's controls bound to their actions, pictures and handlers.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -78,6 +80,18 @@ class TGridDelegate : public QStyledItemDelegate {
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
     painter->restore();
+  }
+};
+
+// A wheel turned over a choice box scrolls its page unless the box has the focus: scrolling the
+// batch page must not change (and so tick) its genre.
+class TWheelScrollsPage : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus()) return false;
+    event->ignore();  // not taken: the page behind gets it
+    return true;
   }
 };
 
@@ -238,6 +252,11 @@ void TMainForm::BindControls() {
           [this] { Guarded(&TMainForm::edtYearChange); });
   connect(FUi->edtComment, &QLineEdit::textChanged, this,
           [this] { Guarded(&TMainForm::edtCommentChange); });
+  auto* wheel = new TWheelScrollsPage(this);
+  for (QComboBox* choice : {FUi->cboGenre, FUi->GenreComboBox}) {
+    choice->setFocusPolicy(Qt::StrongFocus);
+    choice->installEventFilter(wheel);
+  }
   // A genre the user chooses ticks its box as a typed value does.
   connect(FUi->cboGenre, &QComboBox::activated, this,
           [this] { Guarded(&TMainForm::edtGenreChange); });

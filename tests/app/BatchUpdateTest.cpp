@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +137,14 @@ TEST_F(BatchUpdateTest, ValuesTickTheirBoxesAndTheTitleBoxEnablesTheTitleList) {
   EXPECT_EQ(genre->currentIndex(), 1);
   EXPECT_TRUE(Get<QCheckBox>("cbxGenre")->isChecked());
   QTest::keyClick(genre, Qt::Key_Up);
+  EXPECT_EQ(genre->currentIndex(), 0);
+  EXPECT_FALSE(Get<QCheckBox>("cbxGenre")->isChecked());
+  // A wheel turned over the box while another field has the focus scrolls the page: the genre
+  // stays, unticked.
+  Get<QLineEdit>("edtAlbum")->setFocus();
+  QWheelEvent wheel(QPointF(5, 5), genre->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(genre, &wheel);
   EXPECT_EQ(genre->currentIndex(), 0);
   EXPECT_FALSE(Get<QCheckBox>("cbxGenre")->isChecked());
 
