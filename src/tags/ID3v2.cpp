@@ -207,7 +207,7 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
     *tag = PaddedTag(std::move(*tag));
     // A tag that grows gets whole blocks inserted before the old one where the file system
     // can: its room and the padding a rebuild would give, the audio not moved.
-    const int64_t block = room ? tagfile::InsertBlock(*source) : 0;
+    const int64_t block = room ? tagfile::InsertBlock(*source, target) : 0;
     const int64_t inserted =
         block > 0 ? (static_cast<int64_t>(tag->size()) - skip + block - 1) / block * block : 0;
     if (inserted > 0 && skip + inserted - kHeaderSize <= static_cast<int64_t>(kLargestTagSize)) {

@@ -22,6 +22,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -603,19 +604,46 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
   return WriteJournaled(*file, path, offset, bytes, old);
 }
 
-int64_t InsertBlock(const TFile& file) {
+namespace {
+
+// Whether a file system takes insertions, tried once per file system (a mount option such as
+// ext4's data=journal refuses them whatever its files say): a block inserted into an unnamed
+// file of two blocks in the folder.
+bool InsertsWork(const std::string& folder, dev_t device, int64_t block) {
+  static std::mutex guard;
+  static std::vector<std::pair<dev_t, bool>> known;
+  const std::lock_guard<std::mutex> lock(guard);
+  for (const auto& [seen, works] : known)
+    if (seen == device) return works;
+  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) return false;  // not tried here (a folder that takes no file): not remembered
+  const bool works =
+      ftruncate(fd, 2 * block) == 0 && fallocate(fd, FALLOC_FL_INSERT_RANGE, 0, block) == 0;
+  close(fd);
+  known.emplace_back(device, works);
+  return works;
+}
+
+}  // namespace
+
+int64_t InsertBlock(const TFile& file, const std::string& path) {
   struct statfs fs {};
   struct stat st {};
   if (fstatfs(file.Fd(), &fs) != 0 || fstat(file.Fd(), &st) != 0 || st.st_size <= 0) return 0;
   constexpr long kExt4 = 0xEF53, kXfs = 0x58465342;
   if (fs.f_type == kExt4) {
-    // Only files kept in extents (not those of an ext3 past) take insertions.
+    // Only files kept in extents (not those of an ext3 past) and not journaling their data take
+    // insertions.
     int flags = 0;
-    if (ioctl(file.Fd(), FS_IOC_GETFLAGS, &flags) != 0 || (flags & FS_EXTENT_FL) == 0) return 0;
+    if (ioctl(file.Fd(), FS_IOC_GETFLAGS, &flags) != 0 || (flags & FS_EXTENT_FL) == 0 ||
+        (flags & FS_JOURNAL_DATA_FL) != 0)
+      return 0;
   } else if (fs.f_type != kXfs) {
     return 0;
   }
-  return st.st_blksize > 0 && fs.f_bsize > 0 && st.st_blksize % fs.f_bsize == 0 ? st.st_blksize : 0;
+  const int64_t block = st.st_blksize;
+  if (block <= 0 || fs.f_bsize <= 0 || block % fs.f_bsize != 0) return 0;
+  return InsertsWork(Split(path).first, st.st_dev, block) ? block : 0;
 }
 
 bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,

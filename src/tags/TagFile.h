@@ -140,10 +140,10 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd = -1,
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
                   std::string bytes, std::string old = {});
 
-// The size of the blocks in which bytes can be inserted into the file (opened) without moving
-// the rest of it: its file system's block; 0 where the file system cannot (only ext4 files kept in
-// extents and XFS can).
-int64_t InsertBlock(const TFile& file);
+// The size of the blocks in which bytes can be inserted into the file (opened, `path` names it)
+// without moving the rest of it: its file system's block; 0 where the file system cannot (only
+// ext4 files kept in extents and XFS can, and only where the file system was seen to take one).
+int64_t InsertBlock(const TFile& file, const std::string& path);
 
 // Grows the region at the start of a file opened by OpenLocked: `inserted` bytes (whole blocks,
 // see InsertBlock) are inserted before its old bytes, and `bytes` (`inserted` bytes longer than

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "ID3v2.h"
@@ -60,7 +61,7 @@ class InPlace : public ::testing::Test {
 // Whether the file system of the file takes inserted blocks (ext4 files in extents, XFS).
 bool TakesInsertions(const std::string& path) {
   TFile file;
-  return file.Open(path, false) && InsertBlock(file) > 0;
+  return file.Open(path, false) && InsertBlock(file, path) > 0;
 }
 
 TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotGrowsWithRoom) {
@@ -122,6 +123,24 @@ TEST_F(InPlace, ATagThatFitsGoesOverTheOldOneAndOneThatDoesNotGrowsWithRoom) {
       EXPECT_EQ(Inode(path), rebuilt);
     }
   }
+}
+
+// Where the file system takes no insertions (tmpfs), a tag that grows is rebuilt with room.
+TEST_F(InPlace, ATagThatGrowsIsRebuiltWhereNoBlocksCanBeInserted) {
+  char folder[] = "/dev/shm/melotag-XXXXXX";
+  if (mkdtemp(folder) == nullptr) GTEST_SKIP() << "no /dev/shm here";
+  const std::string shm = std::string(folder) + "/song.mp3";
+  WriteBytes(shm, WithPadding(TitleTag(10), 0) + rest);
+  EXPECT_FALSE(TakesInsertions(shm));
+  const ino_t inode = Inode(shm);
+  ASSERT_EQ(WriteTag(shm, TitleTag(11)), TRebuild::Done);
+  const std::string bytes = ReadBytes(shm);
+  TFrameTag tag;
+  ParseFrameTag(bytes, tag);
+  EXPECT_NE(Inode(shm), inode) << "rebuilt";
+  EXPECT_EQ(tag.Size % 4096, 0);
+  EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(InPlace, SmallFilesAndFilesWithoutATagAreRebuilt) {
