@@ -156,13 +156,17 @@ void TTagPanel::Show(const TTagView& view, bool id3v2) {
   const int limit = FForm.TagOptions().Options().ReadUnicode ? kWholeValue : kPartsValue;
   for (QLineEdit* edit : {FUi.TitleEdit, FUi.ArtistEdit, FUi.AlbumEdit, FUi.CommentEdit})
     edit->setMaxLength(limit);
-  FUi.TagExistsValue->setText(view.ExistsText);
+  FUi.TagExistsValue->setText(FForm.LookupText(view.ExistsText));
   // What the fields hold now is what the user changes: a file without the tag shows empty
   // fields, so that every field given is a change.
   if (id3v2) FShownID3v2 = Fields();
   if (!view.Exists) return;
   FUi.VersionValue->setText(view.VersionText);
-  FUi.SizeValue->setText(view.SizeText);
+  // "N bytes" in the language of the language file.
+  QString size = view.SizeText;
+  if (size.endsWith(QStringLiteral(" bytes")))
+    size = size.chopped(5) + FForm.LookupText(QStringLiteral("bytes"));
+  FUi.SizeValue->setText(size);
   const TTagFields& f = view.Fields;
   FUi.TitleEdit->setText(f.Title);
   FUi.ArtistEdit->setText(f.Artist);

@@ -96,6 +96,21 @@ TEST_F(Translation, TheTotalsOfTheFilesOfTheStartAreInTheLanguageOfTheCodePage) 
   }
 }
 
+TEST_F(Translation, TheTagInformationOfTheSelectedFileIsInTheLanguageOfTheCodePage) {
+  Files({"a.mp3"});
+  const struct {
+    const char* CodePage;
+    const char* Exists;
+  } cases[] = {{"950", "否"}, {"936", "否"}, {"1252", "No"}};
+  for (const auto& c : cases) {
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    MakeForm(QStringList{"Melotag", Path("a.mp3")});
+    ASSERT_TRUE(Activate(*FForm));
+    Select({0});
+    EXPECT_EQ(Get<QLineEdit>("TagExistsValue")->text(), QString::fromUtf8(c.Exists)) << c.CodePage;
+  }
+}
+
 TEST_F(Translation, MessagesQuestionsAndStatusWordsFollowTheFile) {
   for (const char* codePage : {"950", "1252"}) {
     TEnvScope scope("MELOTAG_CODEPAGE", codePage);
