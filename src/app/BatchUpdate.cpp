@@ -338,12 +338,39 @@ void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const 
     failures.append(NameCaption(FileNamePart(path)) + ": " + reason);
   };
   for (const QByteArray& path : changedFiles) name(path, changed);
-  const QString failure = FForm.LookupText(QStringLiteral("Can not save tag to the file"));
-  for (const QByteArray& path : failedFiles) name(path, failure + ": " + TagFailureText(path));
+  for (const QByteArray& path : failedFiles) name(path, WriteFailure(path));
   FForm.lvIniFileListChange();
   FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
                    QString::number(count - static_cast<int>(failures.size())));
   FForm.ShowFailures(heading, failures);
+}
+
+void TBatchUpdate::TagPass(TTagRepairUndo& undo, int count, const QString& done,
+                           const QString& heading,
+                           const std::function<TPassStep(int, const QByteArray&)>& step) {
+  undo.Clear();
+  int written = 0, dropped = 0;
+  QStringList failures;
+  StartProgress(count);
+  const bool ended = EachFile(
+      count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
+        tagfile::ClearError();
+        const TPassStep outcome = step(i, path);
+        written += outcome.Done;
+        dropped += outcome.Dropped;
+        if (!outcome.Failure.isEmpty())
+          failures.append(NameCaption(FileNamePart(path)) + ": " + outcome.Failure);
+      });
+  if (ended) EndProgress();
+  FForm.lvIniFileListChange();
+  FForm.ShowStatus(FForm.LookupText(done) + QString::number(written) + "  " +
+                   FForm.TagOptions().DroppedText(dropped));
+  FForm.ShowFailures(heading, failures);
+}
+
+QString TBatchUpdate::WriteFailure(const QByteArray& path) const {
+  return FForm.LookupText(QStringLiteral("Can not save tag to the file")) + ": " +
+         TagFailureText(path);
 }
 
 void TBatchUpdate::TitleClicked() {

@@ -51,6 +51,24 @@ class TBatchUpdate : public TConcern {
   void UndoPass(melotag::editor::TTagRepairUndo& undo, const QString& changed,
                 const QString& heading);
 
+  // One file of a tag pass: whether it was written, the frames dropped, why it failed (empty
+  // when it did not).
+  struct TPassStep {
+    bool Done = false;
+    int Dropped = 0;
+    QString Failure;
+  };
+  // A pass whose old tags go to `undo` (emptied first, the previous pass's gone): `step` does
+  // each of `count` listed files in EachFile's loop; then the panel shows the file again, the
+  // status says `done` (looked up) with the number of files written and the frames dropped, and
+  // a warning (`heading`) names each failed file with its reason.
+  void TagPass(melotag::editor::TTagRepairUndo& undo, int count, const QString& done,
+               const QString& heading,
+               const std::function<TPassStep(int, const QByteArray&)>& step);
+  // Why a file could not be written: "Can not save tag to the file" (looked up) and the
+  // system's reason.
+  QString WriteFailure(const QByteArray& path) const;
+
  private:
   // The read-only question for the file at a pass's position; false when the pass ends here.
   bool MayChange(const QByteArray& path, bool& yesToAll);

@@ -8,12 +8,9 @@
 #include "Dialogs.h"
 #include "FileList.h"
 #include "FileNames.h"
-#include "FolderTree.h"
 #include "LegacyText.h"
 #include "Main.h"
 #include "RepairPreview.h"
-#include "TagError.h"
-#include "TagFile.h"
 #include "TagOptions.h"
 #include "TagRepair.h"
 #include "ui_Main.h"
@@ -24,11 +21,6 @@ namespace {
 
 QString NameText(const QByteArray& path) {
   return editor::NameCaption(editor::FileNamePart(path));
-}
-
-// A file the tag layer failed on: its name, what failed and the system's reason.
-QString FailureText(const QByteArray& path, const QString& failed) {
-  return NameText(path) + ": " + failed + ": " + editor::TagFailureText(path);
 }
 
 // A repaired text as the preview shows it: its strings (a description first) apart by " / ",
@@ -42,7 +34,7 @@ QString Shown(const QString& text) {
 }  // namespace
 
 TLegacyRepair::TLegacyRepair(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()) {}
+    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()), FNames(form) {}
 
 TLegacyRepair::~TLegacyRepair() = default;
 
@@ -99,34 +91,24 @@ void TLegacyRepair::RepairTags() {
   if (!Dialogs().ExecDialog(preview)) return;
   const int choice = preview.Choice();
 
-  // The old tags of this pass replace those of the one before.
-  FTagUndo->Clear();
-  TBatchUpdate& batch = FForm.BatchUpdate();
-  const int count = static_cast<int>(files.size());
-  int repaired = 0, dropped = 0;
-  QStringList failures;
-  batch.StartProgress(count);
-  const QString failure = QStringLiteral("Can not save tag to the file");
-  const bool ended = batch.EachFile(count, failure, [&](int i, const QByteArray& path) {
-    const editor::TTagRepairFile& file = files[static_cast<size_t>(i)];
-    if (!file.Problem.isEmpty()) {
-      failures.append(NameText(path) + ": " + file.Problem);
-      return;
-    }
-    if (file.Texts.empty()) return;
-    tagfile::ClearError();
-    const editor::TRepairResult result =
-        editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
-    if (result.Outcome == editor::TRepairOutcome::Failed)
-      failures.append(FailureText(path, FForm.LookupText(failure)));
-    repaired += result.Outcome == editor::TRepairOutcome::Repaired;
-    dropped += result.Dropped;
-  });
-  if (ended) batch.EndProgress();
-  FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags repaired: ")) + QString::number(repaired) +
-                   "  " + FForm.TagOptions().DroppedText(dropped));
-  FForm.ShowFailures(QStringLiteral(" file(s) not repaired:"), failures);
+  FForm.BatchUpdate().TagPass(
+      *FTagUndo, static_cast<int>(files.size()), QStringLiteral("Tags repaired: "),
+      QStringLiteral(" file(s) not repaired:"), [&](int i, const QByteArray& path) {
+        const editor::TTagRepairFile& file = files[static_cast<size_t>(i)];
+        TBatchUpdate::TPassStep outcome;
+        if (!file.Problem.isEmpty()) {
+          outcome.Failure = file.Problem;
+          return outcome;
+        }
+        if (file.Texts.empty()) return outcome;
+        const editor::TRepairResult result =
+            editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
+        outcome.Done = result.Outcome == editor::TRepairOutcome::Repaired;
+        outcome.Dropped = result.Dropped;
+        if (result.Outcome == editor::TRepairOutcome::Failed)
+          outcome.Failure = FForm.BatchUpdate().WriteFailure(path);
+        return outcome;
+      });
 }
 
 bool TLegacyRepair::CanUndoTags() const {
@@ -159,37 +141,10 @@ void TLegacyRepair::RepairNames() {
   TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair File Names")), rows, true,
                          Lookup(), &FForm);
   if (!Dialogs().ExecDialog(preview)) return;
-  const editor::TNameRepairResult result =
-      editor::ApplyNameRepairs(editor::PlanNameRepairs(paths, preview.Choice(), preview.Folders()));
-  FNamesDone = result.Done;
-  Relist(result.Done);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names repaired: ")) +
-                   QString::number(result.Done.size()));
-  ReportNameFailures(result);
+  FNames.Apply(editor::PlanNameRepairs(paths, preview.Choice(), preview.Folders()),
+               QStringLiteral("Names repaired: "));
 }
 
 void TLegacyRepair::UndoNames() {
-  if (FNamesDone.isEmpty()) return;
-  const editor::TNameRepairResult result = editor::UndoNameRepairs(FNamesDone);
-  FNamesDone.clear();
-  Relist(result.Done);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names restored: ")) +
-                   QString::number(result.Done.size()));
-  ReportNameFailures(result);
-}
-
-void TLegacyRepair::Relist(const QList<editor::TNameRepair>& done) {
-  FForm.FileList().Relist(editor::PathsAfter(ListedPaths(), done));
-  bool folders = false;
-  for (const editor::TNameRepair& step : done) folders = folders || step.Folder;
-  if (!folders) return;
-  // The tree shows the folders under their names now, the current one still current.
-  FForm.CurrentFolder = editor::PathsAfter({FForm.CurrentFolder}, done).first();
-  TFolderTree& tree = FForm.FolderTree();
-  tree.Refresh();
-  tree.Navigate(FForm.CurrentFolder);
-}
-
-void TLegacyRepair::ReportNameFailures(const editor::TNameRepairResult& result) {
-  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
+  FNames.Undo();
 }

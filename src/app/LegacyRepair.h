@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Concern.h"
+#include "NamePass.h"
 #include "NameRepair.h"
 #include "RepairPreview.h"
 
@@ -30,7 +31,7 @@ class TLegacyRepair : public TConcern {
   void RepairNames();
   // Renames what the last name repair renamed back.
   void UndoNames();
-  bool CanUndoNames() const { return !FNamesDone.isEmpty(); }
+  bool CanUndoNames() const { return FNames.CanUndo(); }
 
  private:
   QList<QByteArray> ListedPaths() const;
@@ -38,10 +39,7 @@ class TLegacyRepair : public TConcern {
   TRepairPreview::TLookup Lookup() const;
   // The name of a tag field in the user's language.
   QString FieldText(const QString& field) const;
-  // Lists the files again under the paths they have after the renames.
-  void Relist(const QList<melotag::editor::TNameRepair>& done);
-  void ReportNameFailures(const melotag::editor::TNameRepairResult& result);
 
   std::unique_ptr<melotag::editor::TTagRepairUndo> FTagUndo;
-  QList<melotag::editor::TNameRepair> FNamesDone;
+  TNamePass FNames;
 };

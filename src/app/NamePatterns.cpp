@@ -10,7 +10,6 @@
 #include "FileNames.h"
 #include "Main.h"
 #include "NamePattern.h"
-#include "TagError.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
 #include "TagRepair.h"
@@ -49,7 +48,7 @@ QString NameText(const QByteArray& path) {
 }  // namespace
 
 TNamePatterns::TNamePatterns(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()) {}
+    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()), FNames(form) {}
 
 TNamePatterns::~TNamePatterns() = default;
 
@@ -104,32 +103,19 @@ void TNamePatterns::TagsFromNames() {
   editor::TUnicodeOptions options = FForm.TagOptions().Options();
   options.KeepOtherFrames = true;
 
-  // The old tags of this pass replace those of the one before.
-  FTagUndo->Clear();
-  TBatchUpdate& batch = FForm.BatchUpdate();
-  const int count = static_cast<int>(plan.size());
-  int written = 0, dropped = 0;
-  QStringList failures;
-  const QString failure = QStringLiteral("Can not save tag to the file");
-  batch.StartProgress(count);
-  const bool ended = batch.EachFile(count, failure, [&](int i, const QByteArray& path) {
-    const editor::TNameTags& step = plan[i];
-    if (!step.Values || step.Path != path) return;
-    tagfile::ClearError();
-    const editor::TNameTagsOutcome outcome =
-        editor::WriteValuesOfName(path, *step.Values, v1, v2, options, FTagUndo.get());
-    if (outcome.Failed.isEmpty())
-      ++written;
-    else
-      failures.append(NameText(path) + ": " + FForm.LookupText(failure) + ": " +
-                      editor::TagFailureText(path));
-    dropped += outcome.Dropped;
-  });
-  if (ended) batch.EndProgress();
-  FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags written: ")) + QString::number(written) +
-                   "  " + FForm.TagOptions().DroppedText(dropped));
-  FForm.ShowFailures(QStringLiteral(" file(s) not written:"), failures);
+  FForm.BatchUpdate().TagPass(
+      *FTagUndo, static_cast<int>(plan.size()), QStringLiteral("Tags written: "),
+      QStringLiteral(" file(s) not written:"), [&](int i, const QByteArray& path) {
+        const editor::TNameTags& step = plan[i];
+        TBatchUpdate::TPassStep outcome;
+        if (!step.Values || step.Path != path) return outcome;  // not matched: left alone
+        const editor::TNameTagsOutcome written =
+            editor::WriteValuesOfName(path, *step.Values, v1, v2, options, FTagUndo.get());
+        outcome.Done = written.Failed.isEmpty();
+        outcome.Dropped = written.Dropped;
+        if (!outcome.Done) outcome.Failure = FForm.BatchUpdate().WriteFailure(path);
+        return outcome;
+      });
 }
 
 bool TNamePatterns::CanUndoTags() const {
@@ -189,24 +175,9 @@ void TNamePatterns::NamesFromTags() {
   for (const editor::TNameFromTags& step : plan(pattern))
     if (!step.NewPath.isEmpty() && step.NewPath != step.OldPath)
       renames.append({step.OldPath, step.NewPath, 0, false, editor::TNameProblem::None});
-  const editor::TNameRepairResult result = editor::ApplyNameRepairs(renames);
-  FNamesDone = result.Done;
-  Relist(result.Done);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names changed: ")) +
-                   QString::number(result.Done.size()));
-  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
+  FNames.Apply(renames, QStringLiteral("Names changed: "));
 }
 
 void TNamePatterns::UndoNames() {
-  if (FNamesDone.isEmpty()) return;
-  const editor::TNameRepairResult result = editor::UndoNameRepairs(FNamesDone);
-  FNamesDone.clear();
-  Relist(result.Done);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Names restored: ")) +
-                   QString::number(result.Done.size()));
-  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
-}
-
-void TNamePatterns::Relist(const QList<editor::TNameRepair>& done) {
-  FForm.FileList().Relist(editor::PathsAfter(FForm.FileList().Paths(), done));
+  FNames.Undo();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "Concern.h"
+#include "NamePass.h"
 #include "NameRepair.h"
 #include "PatternPreview.h"
 
@@ -33,7 +34,7 @@ class TNamePatterns : public TConcern {
   void NamesFromTags();
   // Renames what the last pass renamed back.
   void UndoNames();
-  bool CanUndoNames() const { return !FNamesDone.isEmpty(); }
+  bool CanUndoNames() const { return FNames.CanUndo(); }
 
   // The patterns remembered for tags from names, respectively names from tags, the latest first.
   static QStringList TagPatterns();
@@ -41,8 +42,7 @@ class TNamePatterns : public TConcern {
 
  private:
   TPatternPreview::TLookup Lookup() const;
-  void Relist(const QList<melotag::editor::TNameRepair>& done);
 
   std::unique_ptr<melotag::editor::TTagRepairUndo> FTagUndo;
-  QList<melotag::editor::TNameRepair> FNamesDone;
+  TNamePass FNames;
 };

@@ -364,11 +364,6 @@ class TJournalWriter {
     return true;
   }
 
-  dev_t Device() const {
-    struct stat st {};
-    return fstat(FFd, &st) == 0 ? st.st_dev : 0;
-  }
-
  private:
   // Small pieces wait in a buffer and go with the next large one.
   bool Write(std::string_view bytes) {
