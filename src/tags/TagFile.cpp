@@ -8,6 +8,7 @@
 #include <malloc.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -374,7 +375,14 @@ class TJournalWriter {
       FBuffer += bytes;
       return FBuffer.size() < kSmall || Drain();
     }
-    return Drain() && WriteAll(FFd, bytes.data(), bytes.size());
+    if (!Drain() || !WriteAll(FFd, bytes.data(), bytes.size())) return false;
+    // A long journal starts on its way to the disk while it is written; its flush waits.
+    constexpr int64_t kKick = 1 << 20;
+    if (FSize - FKicked >= kKick) {
+      sync_file_range(FFd, FKicked, FSize - FKicked, SYNC_FILE_RANGE_WRITE);
+      FKicked = FSize;
+    }
+    return true;
   }
   bool Drain() {
     const bool written = WriteAll(FFd, FBuffer.data(), FBuffer.size());
@@ -386,7 +394,7 @@ class TJournalWriter {
   int FFolder = -1, FFd = -1;
   THash FHash;
   uint64_t FCount = 0;
-  int64_t FSize = 0;
+  int64_t FSize = 0, FKicked = 0;  // bytes written; those whose write-back was started
   bool FLinked = false;
 };
 
@@ -525,14 +533,14 @@ TCrashPoint gCrashPoint = TCrashPoint::None;
 
 // Ends the process at the crash point a test chose; writes half the region first for
 // HalfWritten.
-void CrashAt(TCrashPoint point, TFile& file, int64_t offset, const std::string& bytes) {
+void CrashAt(TCrashPoint point, TFile& file, int64_t offset, std::string_view bytes) {
   if (gCrashPoint != point) return;
   if (point == TCrashPoint::HalfWritten) file.WriteAt(offset, bytes.data(), bytes.size() / 2);
   _exit(99);
 }
 
 // The journal made and flushed, the region written and flushed, the journal removed.
-bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const std::string& bytes,
+bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, std::string_view bytes,
                     const std::string& old) {
   TJournalWriter journal;
   if (!journal.Begin(JournalPath(path)) ||
@@ -554,7 +562,7 @@ bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, const 
 // bytes inserted (the rest of the file moves on without being copied), the region written and
 // flushed, the journal removed; a failed write takes the inserted bytes out again.
 bool WriteGrownJournaled(TFile& file, const std::string& path, int64_t inserted,
-                         const std::string& bytes, const std::string& old) {
+                         std::string_view bytes, const std::string& old) {
   TJournalWriter journal;
   const TEntry entry = EntryOf(file, NameOf(path), 0, old, bytes, static_cast<uint64_t>(inserted));
   if (!journal.Begin(JournalPath(path)) || journal.Append(entry) < 0 || !journal.Close(true))
@@ -943,6 +951,36 @@ void TReplacement::Abandon() {
   FFolder = -1;
 }
 
+TWaitingBytes::~TWaitingBytes() {
+  for (const TBlock& block : FBlocks) munmap(block.Data, block.Size);
+}
+
+std::string_view TWaitingBytes::Keep(std::string_view bytes) {
+  // Blocks of whole huge pages (2 MiB), so that each is one fault.
+  constexpr size_t kHuge = 2u << 20, kBlock = 4 * kHuge;
+  while (FBlock < FBlocks.size() && FUsed + bytes.size() > FBlocks[FBlock].Size) {
+    ++FBlock;
+    FUsed = 0;
+  }
+  if (FBlock == FBlocks.size()) {
+    const size_t size = std::max(kBlock, (bytes.size() + kHuge - 1) / kHuge * kHuge);
+    void* data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) return {};
+    madvise(data, size, MADV_HUGEPAGE);
+    FBlocks.push_back({static_cast<char*>(data), size});
+    FUsed = 0;
+  }
+  char* at = FBlocks[FBlock].Data + FUsed;
+  std::memcpy(at, bytes.data(), bytes.size());
+  FUsed += bytes.size();
+  return {at, bytes.size()};
+}
+
+void TWaitingBytes::Clear() {
+  FBlock = 0;
+  FUsed = 0;
+}
+
 namespace {
 
 thread_local TCommitGroup* tCurrentGroup = nullptr;
@@ -987,10 +1025,33 @@ void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int
   pending.Source = std::move(file);
   pending.Path = std::move(path);
   pending.Offset = offset;
-  pending.Bytes = std::move(bytes);
+  // Kept in the group's own memory, the string's freed for the next file's tag.
+  pending.Bytes = FWaiting.Keep(bytes);
+  if (pending.Bytes.data() == nullptr) pending.Owned = std::move(bytes);
   pending.Inserted = inserted;
+  Journal(pending);
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
+}
+
+void TCommitGroup::Journal(TPending& p) {
+  // The old bytes go into the folder's journal now, read again from the locked file, so that
+  // the journal is on its way to the disk while the next files are read.
+  const std::string path = FolderJournalPath(p.Path);
+  auto folder = std::find_if(FJournals.begin(), FJournals.end(),
+                             [&](const TFolderJournal& known) { return known.Path == path; });
+  if (folder == FJournals.end()) {
+    folder = FJournals.insert(FJournals.end(), {path, std::make_unique<TJournalWriter>(), true});
+    folder->Whole = folder->Writer->Begin(path);
+  }
+  if (!folder->Whole) return;
+  FOld.resize(p.Data().size() - static_cast<size_t>(p.Inserted));
+  p.OldAt = p.Source->ReadExactly(p.Offset, FOld.data(), FOld.size())
+                ? folder->Writer->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, FOld,
+                                                 p.Data(), static_cast<uint64_t>(p.Inserted)))
+                : -1;
+  folder->Whole = p.OldAt >= 0;
+  p.Journal = folder->Writer.get();
 }
 
 void TCommitGroup::FlushIfHolding(dev_t device, ino_t inode) {
@@ -1005,37 +1066,16 @@ std::vector<std::string> TCommitGroup::Flush() {
 
 void TCommitGroup::Commit() {
   if (FPending.empty()) return;
-  // One journal for the in-place writes of each folder, their old bytes read again from the
-  // locked files; where another writer's journal holds the name, each file of the folder goes
-  // alone.
-  std::vector<std::pair<std::string, std::vector<size_t>>> inPlace;
-  for (size_t i = 0; i < FPending.size(); ++i) {
-    if (FPending[i].Out) continue;
-    const std::string journal = FolderJournalPath(FPending[i].Path);
-    auto folder = std::find_if(inPlace.begin(), inPlace.end(),
-                               [&](const auto& known) { return known.first == journal; });
-    if (folder == inPlace.end())
-      folder = inPlace.insert(inPlace.end(), {journal, std::vector<size_t>()});
-    folder->second.push_back(i);
-  }
+  // Each folder's journal, written as its files came, is closed; where that fails (another
+  // writer's journal holds the name), each file of the folder goes alone.
   std::vector<std::unique_ptr<TJournalWriter>> journals;
-  std::string old;
-  for (const auto& [path, members] : inPlace) {
-    auto journal = std::make_unique<TJournalWriter>();
-    bool whole = journal->Begin(path);
-    for (size_t k = 0; whole && k < members.size(); ++k) {
-      TPending& p = FPending[members[k]];
-      old.resize(p.Bytes.size() - static_cast<size_t>(p.Inserted));
-      p.OldAt = p.Source->ReadExactly(p.Offset, old.data(), old.size())
-                    ? journal->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Bytes,
-                                              static_cast<uint64_t>(p.Inserted)))
-                    : -1;
-      whole = p.OldAt >= 0;
-    }
-    if (!whole || !journal->Close(false)) continue;
-    for (const size_t i : members) FPending[i].Journal = journal.get();
-    journals.push_back(std::move(journal));
+  for (TFolderJournal& folder : FJournals) {
+    const bool made = folder.Whole && folder.Writer->Close(false);
+    for (TPending& p : FPending)
+      if (p.Journal == folder.Writer.get() && !made) p.Journal = nullptr;
+    if (made) journals.push_back(std::move(folder.Writer));
   }
+  FJournals.clear();
   // Each file system that holds a waiting file is flushed once; where only journals wait on it
   // (no file rebuilt), they are flushed alone, unless there are many.
   std::vector<std::pair<dev_t, bool>> devices;
@@ -1057,7 +1097,8 @@ void TCommitGroup::Commit() {
                                                      [](const auto* j) { return j->Flush(); })
                                        : syncfs(pending.Source->Fd()) == 0);
   }
-  if (!inPlace.empty()) CommitInPlace(devices);
+  if (std::any_of(FPending.begin(), FPending.end(), [](const TPending& p) { return !p.Out; }))
+    CommitInPlace(devices);
   // Every rename, the folders kept open to be flushed once each afterwards.
   std::vector<std::pair<dev_t, ino_t>> folders;
   std::vector<int> folderFds;
@@ -1082,6 +1123,7 @@ void TCommitGroup::Commit() {
   }
   FPending.clear();  // the writer locks go with the old files
   FHeld = 0;
+  FWaiting.Clear();
   for (const int fd : folderFds) {
     if (fsync(fd) != 0) {
     }
@@ -1102,16 +1144,16 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
   for (size_t i = 0; i < FPending.size(); ++i) {
     TPending& p = FPending[i];
     if (p.Out) continue;
-    old.resize(p.Bytes.size() - static_cast<size_t>(p.Inserted));
+    old.resize(p.Data().size() - static_cast<size_t>(p.Inserted));
     // Without a flushed journal, a file goes alone: its own journal, write and flush.
     if (!p.Journal || !synced(p.Source->Device())) {
       if (!p.Source->ReadExactly(p.Offset, old.data(), old.size()) ||
-          !(p.Inserted > 0 ? WriteGrownJournaled(*p.Source, p.Path, p.Inserted, p.Bytes, old)
-                           : WriteJournaled(*p.Source, p.Path, p.Offset, p.Bytes, old)))
+          !(p.Inserted > 0 ? WriteGrownJournaled(*p.Source, p.Path, p.Inserted, p.Data(), old)
+                           : WriteJournaled(*p.Source, p.Path, p.Offset, p.Data(), old)))
         FFailed.push_back(p.Path);
       continue;
     }
-    CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Bytes);
+    CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Data());
     // A region that grows gets its bytes inserted first; where that fails the file stays whole.
     if (p.Inserted > 0 &&
         fallocate(p.Source->Fd(), FALLOC_FL_INSERT_RANGE, p.Offset, p.Inserted) != 0) {
@@ -1119,8 +1161,11 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
       FFailed.push_back(p.Path);
       continue;
     }
-    CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Bytes);
-    if (p.Source->WriteAt(p.Offset, p.Bytes.data(), p.Bytes.size())) {
+    CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Data());
+    if (p.Source->WriteAt(p.Offset, p.Data().data(), p.Data().size())) {
+      // Its write-back starts now, while the next files are written; the flush below waits.
+      sync_file_range(p.Source->Fd(), p.Offset, static_cast<off_t>(p.Data().size()),
+                      SYNC_FILE_RANGE_WRITE);
       written.push_back(i);
       continue;
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/types.h>
@@ -172,6 +173,31 @@ void SetCrashPoint(TCrashPoint point);
 // still shows its old content.
 class TJournalWriter;
 
+// Bytes that wait for a commit, copied into large blocks of memory that the system backs with
+// huge pages where it can: a pass holds the new tags of many files, and faulting each of their
+// pages in on its own cost more than writing them.
+class TWaitingBytes {
+ public:
+  TWaitingBytes() = default;
+  ~TWaitingBytes();
+  TWaitingBytes(const TWaitingBytes&) = delete;
+  TWaitingBytes& operator=(const TWaitingBytes&) = delete;
+
+  // A copy of bytes, valid until Clear; no data (nullptr) when no memory could be had.
+  std::string_view Keep(std::string_view bytes);
+  // Forgets every copy; the blocks stay for the next ones.
+  void Clear();
+
+ private:
+  struct TBlock {
+    char* Data;
+    size_t Size;
+  };
+  std::vector<TBlock> FBlocks;
+  size_t FBlock = 0;  // the block being filled, and how far
+  size_t FUsed = 0;
+};
+
 class TCommitGroup {
  public:
   static constexpr size_t kPending = 64;
@@ -200,16 +226,29 @@ class TCommitGroup {
     std::unique_ptr<TReplacement> Out;  // none for an in-place write
     std::unique_ptr<TFile> Source;
     std::string Path;
-    int64_t Offset = 0;  // an in-place write: where, its new bytes
-    std::string Bytes;
+    int64_t Offset = 0;  // an in-place write: where, its new bytes (kept by the group, or owned)
+    std::string_view Bytes;
+    std::string Owned;
+    std::string_view Data() const { return Bytes.data() ? Bytes : std::string_view(Owned); }
     int64_t Inserted = 0;               // bytes inserted before it, when it grows
     TJournalWriter* Journal = nullptr;  // its folder's journal, once made, and where in it
     int64_t OldAt = -1;                 // its old bytes are
   };
+  // A folder's journal, made as its first in-place write comes; not whole once an entry failed.
+  struct TFolderJournal {
+    std::string Path;
+    std::unique_ptr<TJournalWriter> Writer;
+    bool Whole;
+  };
   void Commit();
+  // Puts an in-place write's old bytes into its folder's journal.
+  void Journal(TPending& pending);
   // The in-place writes of a commit, their journals made and flushed (`devices`).
   void CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;
+  TWaitingBytes FWaiting;
+  std::vector<TFolderJournal> FJournals;
+  std::string FOld;  // the old bytes of the latest in-place write
   size_t FHeld = 0;  // bytes the waiting in-place writes hold
   std::vector<std::string> FFailed;
   size_t FCapacity;
