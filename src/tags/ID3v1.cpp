@@ -243,7 +243,7 @@ bool TID3v1::DeleteFromFile(const std::string& path) {
     if (!HasMagic(trailer)) return true;
     file.Close();
     // Read again under the lock: another writer may have changed the trailer meanwhile.
-    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, trailer)) {
+    if (!file.OpenToWrite(path) || !ReadTrailer(file, trailer)) {
       return false;
     }
     return !HasMagic(trailer) || file.Truncate(file.Size() - kTrailerSize);
@@ -268,7 +268,7 @@ bool TID3v1::WriteToFile(const std::string& path) {
     trailer[kGenreAt] = static_cast<char>(FGenreIndex);
     TFile file;
     TTrailer old;
-    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, old)) {
+    if (!file.OpenToWrite(path) || !ReadTrailer(file, old)) {
       return false;
     }
     // An old trailer is overwritten with one write, never cut first; Append cuts a failed
@@ -314,8 +314,7 @@ TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected
     if (!bytes.empty() && bytes.size() != kTrailerSize) return TTrailerSwap::Failed;
     TFile file;
     TTrailer now;
-    if (!tagfile::MakeWritable(path) || !file.OpenLocked(path) || !ReadTrailer(file, now))
-      return TTrailerSwap::Failed;
+    if (!file.OpenToWrite(path) || !ReadTrailer(file, now)) return TTrailerSwap::Failed;
     const std::string current =
         HasMagic(now) ? std::string(now.data(), kTrailerSize) : std::string();
     if (current != expected) return TTrailerSwap::Changed;

@@ -174,12 +174,12 @@ void SetSize(std::string& tag, uint64_t size) {
 TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   // A symbolic link stays: the file it leads to is rebuilt, beside itself.
   const std::string target = ResolveLinks(path);
-  if (target.empty() || !tagfile::MakeWritable(target)) return TRebuild::Failed;
+  if (target.empty()) return TRebuild::Failed;
   // Locked from reading the old tag to the rename: a second writer waits, then rebuilds from
   // this one's result.
   auto source = std::make_unique<TFile>();
   TagInfo info;
-  if (!source->OpenLocked(target) || !ReadTagInfo(*source, info)) return TRebuild::Failed;
+  if (!source->OpenToWrite(target) || !ReadTagInfo(*source, info)) return TRebuild::Failed;
   // A 2.4 tag may end in a 10-byte footer after its declared size: it goes with the tag.
   const bool footer = info.Version == 4 && (info.Flags & 0x10) != 0;
   const int64_t declared = HasMagic(info) ? TotalTagSize(info) : 0;
@@ -194,8 +194,8 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
     // The old tag's whole room, footer included, when the new one fits in it.
     // A file that holds the journal's name and is no journal (the open would have mended the
     // file) leaves no place for one: rebuilt instead.
-    const bool room = declared >= kHeaderSize && tag->size() >= kHeaderSize &&
-                      access(tagfile::JournalPath(target).c_str(), F_OK) != 0;
+    const bool room =
+        declared >= kHeaderSize && tag->size() >= kHeaderSize && !source->JournalNameTaken();
     if (room && static_cast<int64_t>(tag->size()) <= skip) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip), '\0');

@@ -697,12 +697,16 @@ TFile::~TFile() {
 }
 
 bool TFile::Open(const std::string& path, bool writable) {
-  Close();
   // A crash in the middle of an in-place write left a journal: the file is mended first.
   for (const std::string& journal : {JournalPath(path), FolderJournalPath(path)}) {
     struct stat st;
     if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal);
   }
+  return OpenAsIs(path, writable);
+}
+
+bool TFile::OpenAsIs(const std::string& path, bool writable) {
+  Close();
   // O_NONBLOCK: opening a named pipe must not wait for a writer.
   int fd = open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   return (fd >= 0 || Failed()) && Adopt(fd);
@@ -710,7 +714,8 @@ bool TFile::Open(const std::string& path, bool writable) {
 
 bool TFile::OpenLocked(const std::string& path) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (!Open(path, true)) return false;
+    // A journal is looked for once the lock is held (below).
+    if (!OpenAsIs(path, true)) return false;
     // A new content of this file waiting in this thread's group would wait for this lock forever.
     if (TCommitGroup* group = TCommitGroup::Current()) group->FlushIfHolding(FDevice, FInode);
     int locked;
@@ -718,7 +723,11 @@ bool TFile::OpenLocked(const std::string& path) {
       locked = flock(FFd, LOCK_EX);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
-      if (errno == EOPNOTSUPP || errno == ENOLCK || errno == ENOSYS) return true;
+      if (errno == EOPNOTSUPP || errno == ENOLCK || errno == ENOSYS) {
+        struct stat st;
+        FJournalNameTaken = lstat(JournalPath(path).c_str(), &st) == 0;
+        return true;
+      }
       Failed();
       Close();
       return false;
@@ -729,9 +738,12 @@ bool TFile::OpenLocked(const std::string& path) {
     if (stat(path.c_str(), &named) == 0 && named.st_dev == FDevice && named.st_ino == FInode) {
       // A writer that died while this one waited for the lock left its journal: mended now,
       // through this lock.
+      FJournalNameTaken = false;
       for (const std::string& journal : {JournalPath(path), FolderJournalPath(path)}) {
         struct stat st;
-        if (lstat(journal.c_str(), &st) == 0) RecoverJournal(journal, FFd, Split(path).second);
+        if (lstat(journal.c_str(), &st) == 0 && !RecoverJournal(journal, FFd, Split(path).second) &&
+            journal == JournalPath(path))
+          FJournalNameTaken = true;
       }
       FBlockLength = -1;
       return true;
@@ -739,6 +751,24 @@ bool TFile::OpenLocked(const std::string& path) {
     Close();  // a new file took the name while this one waited: lock that one
   }
   return Failed(kFileKeepsChanging);
+}
+
+bool TFile::OpenToWrite(const std::string& path) {
+  // Most files are writable: their permissions are changed only when the open is refused or
+  // the locked file shows no write permission for its owner (root opens any file).
+  if (!OpenLocked(path)) {
+    if (LastError() != EACCES) return false;
+    if (!MakeWritable(path) || !OpenLocked(path)) return false;
+  }
+  if ((FMode & S_IWUSR) == 0) {
+    if (fchmod(FFd, FMode | S_IWUSR) != 0) {
+      Failed();
+      Close();
+      return false;
+    }
+    FMode |= S_IWUSR;
+  }
+  return true;
 }
 
 bool TFile::Adopt(int fd) {
@@ -1163,9 +1193,6 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
     }
     CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Data());
     if (p.Source->WriteAt(p.Offset, p.Data().data(), p.Data().size())) {
-      // Its write-back starts now, while the next files are written; the flush below waits.
-      sync_file_range(p.Source->Fd(), p.Offset, static_cast<off_t>(p.Data().size()),
-                      SYNC_FILE_RANGE_WRITE);
       written.push_back(i);
       continue;
     }

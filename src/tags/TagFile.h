@@ -39,6 +39,12 @@ class TFile {
   // refuses, or when the path keeps changing. Where the file system has no locks the file is
   // opened without one.
   bool OpenLocked(const std::string& path);
+  // OpenLocked with the owner's write permission added where the file lacks it (and nothing
+  // else changed); false for what OpenLocked refuses or when the permission cannot be added.
+  bool OpenToWrite(const std::string& path);
+  // After OpenLocked: a file that is no journal of ours holds the name of the file's journal
+  // (".<name>.melotag-journal"), so the file cannot be written in place.
+  bool JournalNameTaken() const { return FJournalNameTaken; }
   void Close();
   bool IsOpen() const { return FFd >= 0; }
   int Fd() const { return FFd; }
@@ -64,6 +70,8 @@ class TFile {
 
  private:
   static constexpr size_t kBlockSize = 4096;
+  // Open without looking for a journal.
+  bool OpenAsIs(const std::string& path, bool writable);
   // Takes over fd when it is a regular file (from its fstat); otherwise closes it.
   bool Adopt(int fd);
   int FFd = -1;
@@ -75,6 +83,7 @@ class TFile {
   ino_t FInode = 0;
   char FBlock[kBlockSize];
   int64_t FBlockLength = -1;  // -1: the first block is not read yet
+  bool FJournalNameTaken = false;
 };
 
 // Writes all bytes to a file descriptor; false on any error.

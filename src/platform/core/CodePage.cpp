@@ -368,15 +368,18 @@ void TCodePageCodec::EncodeFallback(char32_t c, std::string& out) const {
     out += '?';
     return;
   }
-  TIconv encoder(FIconvName.c_str(), "UTF-32LE");
-  char buffer[16];
-  size_t len = sizeof buffer;
-  if (encoder.Valid() &&
-      encoder.Convert(reinterpret_cast<const char*>(&c), sizeof c, buffer, len) && len > 0) {
-    out.append(buffer, len);
-    return;
+  std::lock_guard guard(FFallbackLock);
+  auto known = FFallbacks.find(c);
+  if (known == FFallbacks.end()) {
+    TIconv encoder(FIconvName.c_str(), "UTF-32LE");
+    char buffer[16];
+    size_t len = sizeof buffer;
+    const bool converted =
+        encoder.Valid() &&
+        encoder.Convert(reinterpret_cast<const char*>(&c), sizeof c, buffer, len) && len > 0;
+    known = FFallbacks.emplace(c, converted ? std::string(buffer, len) : std::string("?")).first;
   }
-  out += '?';
+  out += known->second;
 }
 
 const TCodePageCodec& CurrentCodec() {

@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,10 @@ class TCodePageCodec {
   std::array<char16_t, 256> FSingle{};  // byte -> character or kNone
   std::vector<char16_t> FDouble;        // (lead - 0x80) * 256 + trail
   std::vector<uint16_t> FEncode;        // character -> byte, lead<<8|trail
+  // What EncodeFallback made of each character it was asked (opening a converter costs more
+  // than most texts).
+  mutable std::mutex FFallbackLock;
+  mutable std::map<char32_t, std::string> FFallbacks;
 };
 
 // The codec of the current code page (GetACP()); made at the first use and again whenever the
