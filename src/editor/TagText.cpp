@@ -58,7 +58,8 @@ bool FileExists(const QByteArray& path) {
 }
 
 bool IsReadOnlyFile(const QByteArray& path) {
-  return !PathStatus(path) || IsReadOnlyPath(path);
+  const auto status = PathStatus(path);
+  return !status || !(status->st_mode & S_IWUSR);
 }
 
 std::string CutAtCharacter(const std::string& bytes, int width, int codePage) {

@@ -264,7 +264,8 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position) {
-  if (!IsUsablePath(path) || !FileExists(path)) return false;
+  // The write refuses a missing file or a folder itself, with the system's reason.
+  if (!IsUsablePath(path)) return false;
   TID3v1 tag;
   SetBatchValues(tag, path, choices, titleLine, position);
   return tag.WriteToFile(TagPath(path));
@@ -273,7 +274,7 @@ bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
                               const QString& titleLine, int position,
                               const TUnicodeOptions& options) {
-  if (!IsUsablePath(path) || !FileExists(path)) return {};
+  if (!IsUsablePath(path)) return {};
   if (options.KeepOtherFrames)
     return WriteID3v2Changes(TagPath(path), ChangesOf(choices, titleLine, position),
                              options.WriteUnicode);
