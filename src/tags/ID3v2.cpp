@@ -185,7 +185,12 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   const int64_t declared = HasMagic(info) ? TotalTagSize(info) : 0;
   const int64_t skip =
       declared > 0 && footer && declared + 10 <= source->Size() ? declared + 10 : declared;
-  std::string old(readsOld ? static_cast<size_t>(skip) : 0, '\0');
+  // The old tag, in memory kept for the next file unless it is large.
+  constexpr int64_t kKept = 1 << 20;
+  thread_local std::string kept;
+  std::string large;
+  std::string& old = skip <= kKept ? kept : large;
+  old.assign(readsOld ? static_cast<size_t>(skip) : 0, '\0');
   if (!old.empty() && !source->ReadExactly(0, old.data(), old.size())) return TRebuild::Failed;
   TTagChange change = edit(old);
   if (!change.Change || (!change.Tag && !HasMagic(info))) return TRebuild::Unchanged;
@@ -200,7 +205,7 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip), '\0');
       SetSize(bytes, static_cast<uint64_t>(skip - kHeaderSize));
-      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(bytes), std::move(old))
+      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(bytes), old)
                  ? TRebuild::Done
                  : TRebuild::Failed;
     }
@@ -214,8 +219,7 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip + inserted), '\0');
       SetSize(bytes, static_cast<uint64_t>(skip + inserted - kHeaderSize));
-      return tagfile::GrowInPlace(std::move(source), target, inserted, std::move(bytes),
-                                  std::move(old))
+      return tagfile::GrowInPlace(std::move(source), target, inserted, std::move(bytes), old)
                  ? TRebuild::Done
                  : TRebuild::Failed;
     }

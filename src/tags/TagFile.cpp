@@ -513,7 +513,7 @@ namespace {
 
 // Where two strings of one length differ: from the first differing byte to behind the last;
 // an empty span when they are equal. Compared a block at a time.
-std::pair<size_t, size_t> ChangedSpan(const std::string& a, const std::string& b) {
+std::pair<size_t, size_t> ChangedSpan(std::string_view a, std::string_view b) {
   constexpr size_t kBlock = 256;
   const size_t size = a.size();
   size_t from = 0;
@@ -588,10 +588,12 @@ void SetCrashPoint(TCrashPoint point) {
 }
 
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
-                  std::string bytes, std::string old) {
+                  std::string bytes, std::string_view old) {
+  std::string read;
   if (old.size() != bytes.size()) {
-    old.assign(bytes.size(), '\0');
-    if (!file->ReadExactly(offset, old.data(), old.size())) return false;
+    read.assign(bytes.size(), '\0');
+    if (!file->ReadExactly(offset, read.data(), read.size())) return false;
+    old = read;
   }
   // Only the bytes that change are journaled and written.
   const auto [from, to] = ChangedSpan(bytes, old);
@@ -603,8 +605,7 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
     group->AddInPlace(std::move(file), path, offset, std::move(bytes));
     return true;
   }
-  old.erase(to).erase(0, from);
-  return WriteJournaled(*file, path, offset, bytes, old);
+  return WriteJournaled(*file, path, offset, bytes, std::string(old.substr(from, to - from)));
 }
 
 namespace {
@@ -650,7 +651,7 @@ int64_t InsertBlock(const TFile& file, const std::string& path) {
 }
 
 bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
-                 std::string bytes, std::string old) {
+                 std::string bytes, std::string_view old) {
   // The insertion itself does not heed the process's limit on file sizes; the writes would.
   struct rlimit limit {};
   if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
@@ -658,16 +659,15 @@ bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t i
     errno = EFBIG;
     return Failed();
   }
-  const size_t oldSize = bytes.size() - static_cast<size_t>(inserted);
-  if (old.size() != oldSize) {
-    old.assign(oldSize, '\0');
-    if (!file->ReadExactly(0, old.data(), old.size())) return false;
-  }
   if (TCommitGroup* group = TCommitGroup::Current()) {
     group->AddInPlace(std::move(file), path, 0, std::move(bytes), inserted);
     return true;
   }
-  return WriteGrownJournaled(*file, path, inserted, bytes, old);
+  std::string oldBytes(old);
+  oldBytes.resize(bytes.size() - static_cast<size_t>(inserted));
+  if (old.size() != oldBytes.size() && !file->ReadExactly(0, oldBytes.data(), oldBytes.size()))
+    return false;
+  return WriteGrownJournaled(*file, path, inserted, bytes, oldBytes);
 }
 
 std::string TrimRight(const std::string& text) {
@@ -692,8 +692,16 @@ bool MakeWritable(const std::string& path) {
   return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 || Failed();
 }
 
+namespace {
+
+// The first block of the file read last, kept for the next one (a pass opens thousands).
+thread_local std::unique_ptr<char[]> tSpareBlock;
+
+}  // namespace
+
 TFile::~TFile() {
   Close();
+  ForgetBlock();
 }
 
 bool TFile::Open(const std::string& path, bool writable) {
@@ -797,6 +805,12 @@ void TFile::Close() {
   FBlockLength = -1;
 }
 
+void TFile::ForgetBlock() {
+  if (FBlock && !tSpareBlock) tSpareBlock = std::move(FBlock);
+  FBlock.reset();
+  FBlockLength = -1;
+}
+
 int64_t TFile::ReadAt(int64_t offset, void* dest, size_t count) {
   if (FFd < 0 || offset < 0) return -1;
   char* out = static_cast<char*>(dest);
@@ -806,9 +820,12 @@ int64_t TFile::ReadAt(int64_t offset, void* dest, size_t count) {
     const size_t want = FSize >= 0 && FSize < static_cast<int64_t>(kBlockSize)
                             ? static_cast<size_t>(FSize)
                             : kBlockSize;
+    if (!FBlock)
+      FBlock =
+          tSpareBlock ? std::move(tSpareBlock) : std::make_unique_for_overwrite<char[]>(kBlockSize);
     size_t got = 0;
     while (got < want) {
-      ssize_t n = pread(FFd, FBlock + got, want - got, static_cast<off_t>(got));
+      ssize_t n = pread(FFd, FBlock.get() + got, want - got, static_cast<off_t>(got));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return -1;
       if (n == 0) break;
@@ -819,7 +836,7 @@ int64_t TFile::ReadAt(int64_t offset, void* dest, size_t count) {
   size_t done = 0;
   if (FBlockLength >= 0 && offset < FBlockLength) {
     done = std::min(count, static_cast<size_t>(FBlockLength - offset));
-    std::memcpy(out, FBlock + offset, done);
+    std::memcpy(out, FBlock.get() + offset, done);
     // The block holds the whole file when it is shorter than a block.
     if (done == count || FBlockLength < static_cast<int64_t>(kBlockSize)) {
       return static_cast<int64_t>(done);
@@ -1040,6 +1057,7 @@ TCommitGroup* TCommitGroup::Current() {
 
 void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source,
                        std::string path) {
+  source->ForgetBlock();
   TPending pending;
   pending.Out = std::move(out);
   pending.Source = std::move(source);
@@ -1060,6 +1078,7 @@ void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int
   if (pending.Bytes.data() == nullptr) pending.Owned = std::move(bytes);
   pending.Inserted = inserted;
   Journal(pending);
+  pending.Source->ForgetBlock();
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
 }

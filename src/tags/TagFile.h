@@ -64,6 +64,8 @@ class TFile {
   bool ReadExactly(int64_t offset, void* dest, size_t count);
   // Writes all bytes at offset; false on any error (bytes written before it stay).
   bool WriteAt(int64_t offset, const void* data, size_t count);
+  // Frees the kept first block (a file that waits for its commit reads no more).
+  void ForgetBlock();
   bool Truncate(int64_t size);
   // Appends all bytes; a partial append is cut off again, so the file keeps its old length.
   bool Append(const void* data, size_t count);
@@ -81,8 +83,8 @@ class TFile {
   gid_t FGroup = 0;
   dev_t FDevice = 0;
   ino_t FInode = 0;
-  char FBlock[kBlockSize];
-  int64_t FBlockLength = -1;  // -1: the first block is not read yet
+  std::unique_ptr<char[]> FBlock;  // made at the first read
+  int64_t FBlockLength = -1;       // -1: the first block is not read yet
   bool FJournalNameTaken = false;
 };
 
@@ -148,7 +150,7 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd = -1,
 // has read them, else empty. False when the journal cannot be made (the file is then untouched) or
 // the write fails (the journal then restores the old bytes).
 bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t offset,
-                  std::string bytes, std::string old = {});
+                  std::string bytes, std::string_view old = {});
 
 // The size of the blocks in which bytes can be inserted into the file (opened, `path` names it)
 // without moving the rest of it: its file system's block; 0 where the file system cannot (only
@@ -161,7 +163,7 @@ int64_t InsertBlock(const TFile& file, const std::string& path);
 // region or the new one. The rest of the file is neither read nor written. `old`: the old region
 // when the caller has read it, else empty. Inside a TCommitGroup the write waits for its commit.
 bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
-                 std::string bytes, std::string old);
+                 std::string bytes, std::string_view old);
 
 // For the tests of crashes: the point of an in-place write at which the process ends (_exit),
 // as if it died there: the journal made and flushed, half of the region written, all of it.
