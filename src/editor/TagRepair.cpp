@@ -7,6 +7,7 @@
 #include "ID3v2.h"
 #include "ID3v2Frames.h"
 #include "LegacyText.h"
+#include "TagError.h"
 #include "TagFile.h"
 #include "TagText.h"
 #include "TagWrite.h"
@@ -263,6 +264,7 @@ TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& u
     undo.Keep(path, written.Old, written.New);
     return result;
   } catch (...) {
+    tagfile::FailedByException();
   }
   return {};
 }

@@ -9,6 +9,7 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "TagError.h"
 
 namespace melotag::editor {
 
@@ -244,6 +245,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
     outcome.Ok = RebuildFileWith(path, change) != TRebuild::Failed && !refused;
     outcome.Dropped = outcome.Ok ? dropped : 0;
   } catch (...) {
+    tagfile::FailedByException();
     outcome = {};
   }
   return outcome;

@@ -10,6 +10,7 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "TagError.h"
 #include "TagFile.h"
 
 namespace melotag::editor {
@@ -375,7 +376,7 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
     outcome.Ok = RebuildFileWith(path, edit) == TRebuild::Done;
     outcome.Dropped = outcome.Ok ? built.Dropped : 0;
   } catch (...) {
-    outcome.Ok = false;
+    outcome.Ok = tagfile::FailedByException();
   }
   return outcome;
 }

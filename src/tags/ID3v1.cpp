@@ -231,7 +231,7 @@ bool TID3v1::LoadFromFile(const std::string& path) {
     FGenreIndex = static_cast<unsigned char>(trailer[kGenreAt]);
     return true;
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -248,7 +248,7 @@ bool TID3v1::DeleteFromFile(const std::string& path) {
     }
     return !HasMagic(trailer) || file.Truncate(file.Size() - kTrailerSize);
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -276,7 +276,7 @@ bool TID3v1::WriteToFile(const std::string& path) {
     return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
                          : file.Append(trailer.data(), trailer.size());
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -304,7 +304,7 @@ bool ReadID3v1Bytes(const std::string& path, std::string& bytes) {
     bytes = HasMagic(trailer) ? std::string(trailer.data(), kTrailerSize) : std::string();
     return true;
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -327,6 +327,7 @@ TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected
       ok = file.Append(bytes.data(), bytes.size());
     return ok ? TTrailerSwap::Done : TTrailerSwap::Failed;
   } catch (...) {
+    tagfile::FailedByException();
     return TTrailerSwap::Failed;
   }
 }

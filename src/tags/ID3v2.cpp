@@ -297,7 +297,7 @@ bool TID3v2::LoadFromFile(const std::string& path) {
     FComment = comment.size() > 4 ? Trim(comment.substr(4)) : std::string();
     return true;
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -328,7 +328,7 @@ bool TID3v2::WriteToFile(const std::string& path) {
     }
     return RebuildFile(path, tag);
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 
@@ -336,7 +336,7 @@ bool TID3v2::DeleteFromFile(const std::string& path) {
   try {
     return RebuildFile(path, std::nullopt);
   } catch (...) {
-    return false;
+    return tagfile::FailedByException();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "TagError.h"
 #include "TagFile.h"
 
 namespace melotag::tags {
@@ -434,7 +435,7 @@ bool ReadFrameTag(const std::string& path, TFrameTag& tag) {
     return true;
   } catch (...) {
     tag = TFrameTag();
-    return false;
+    return tagfile::FailedByException();
   }
 }
 

@@ -1,6 +1,9 @@
 #include "TagError.h"
 
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 
 namespace tagfile {
 
@@ -21,6 +24,20 @@ void ClearError() {
 bool Failed(int error) {
   tLastError = error;
   return false;
+}
+
+bool FailedByException() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return Failed(ENOMEM);
+  } catch (const std::length_error&) {
+    return Failed(kTagTooLarge);
+  } catch (const std::system_error& e) {
+    return Failed(e.code().value() != 0 ? e.code().value() : EIO);
+  } catch (...) {
+    return Failed(EIO);
+  }
 }
 
 std::string ErrorText(int error) {

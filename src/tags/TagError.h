@@ -21,6 +21,10 @@ void ClearError();
 // Notes `error` (errno when left out) as this thread's latest failure and returns false, so that a
 // failing path ends with `return Failed();`.
 bool Failed(int error = errno);
+// Notes the reason of the exception being handled (call it in a catch block) and returns false:
+// out of memory (ENOMEM), a size beyond what a string can hold (kTagTooLarge), a system error's
+// own code, EIO for any other.
+bool FailedByException() noexcept;
 // The system's words for a reason ("No space left on device"); "unknown reason" for 0.
 std::string ErrorText(int error);
 

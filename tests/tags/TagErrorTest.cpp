@@ -8,11 +8,20 @@
 #include <cerrno>
 #include <fstream>
 #include <functional>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 
 #include "FileSizeLimit.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagError.h"
+
+#include <new>
+
+#include <system_error>
+
+#include <stdexcept>
 #include "TagTestSupport.h"
 
 using namespace tagtest;
@@ -165,4 +174,27 @@ TEST_F(TagErrorTest, AFullOrReadOnlyFileSystemIsNamed) {
   ExpectReason(path, kRemovals, EROFS);
   EXPECT_EQ(tagfile::ErrorText(EROFS), "Read-only file system");
   for (const TOperation& read : kReads) EXPECT_TRUE(read.Run(path)) << read.Name;
+}
+
+TEST(TagErrorReasons, AnExceptionInsideATagOperationKeepsItsCause) {
+  const struct {
+    std::function<void()> Throw;
+    int Reason;
+  } cases[] = {
+      {[] { throw std::bad_alloc(); }, ENOMEM},
+      {[] { std::string().reserve(std::string().max_size() + 1); }, tagfile::kTagTooLarge},
+      {[] { throw std::system_error(ENOSPC, std::generic_category()); }, ENOSPC},
+      {[] { throw std::runtime_error("other"); }, EIO},
+  };
+  for (const auto& c : cases) {
+    tagfile::ClearError();
+    bool result = true;
+    try {
+      c.Throw();
+    } catch (...) {
+      result = tagfile::FailedByException();
+    }
+    EXPECT_FALSE(result);
+    EXPECT_EQ(tagfile::LastError(), c.Reason) << tagfile::ErrorText(c.Reason);
+  }
 }
