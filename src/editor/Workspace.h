@@ -71,7 +71,7 @@ class TTitleLines {
   void SaveUndo() { FUndo = FLines; }
   // An undo copy with at least one line is there.
   bool CanUndo() const { return !FUndo.isEmpty(); }
-  const QStringList& UndoLines() const { return FUndo; }
+  const QStringList& UndoList() const { return FUndo; }
   // The lines become the undo copy, which is emptied: a second undo leaves no lines.
   void Undo();
 

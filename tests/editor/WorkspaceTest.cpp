@@ -19,6 +19,7 @@
 #include "MpegAudio.h"
 #include "QtPrinters.h"
 #include "RenamePlan.h"
+#include "TagError.h"
 #include "TagText.h"
 #include "TagWrite.h"
 #include "TitleTools.h"
@@ -224,7 +225,7 @@ TEST(WorkspaceTest, TitleLinesUndoTheLastToolThatSavedThem) {
       {"a question before the change",
        [](TTitleLines& t) {
          t.SaveUndo();
-         t.SetLines(AddMark(t.UndoLines(), "."));
+         t.SetLines(AddMark(t.UndoList(), "."));
        },
        {".1 One", ".2 Two"},
        true,
@@ -324,4 +325,30 @@ TEST(WorkspaceTest, TheListKeepsItsOrderAndTotals) {
   files.Clear();
   EXPECT_EQ(files.Count(), 0);
   EXPECT_EQ(files.TotalSize(), 0);
+}
+
+// A file whose new content waits for the pass's commit while a folder takes its name: the commit
+// fails for it alone, and the reason says what the name is now.
+TEST(WorkspaceTest, AFileWhoseCommitFailsIsNamedWithItsReason) {
+  TByteTempDir dir;
+  TWorkspace workspace;
+  ListFiles(workspace, dir, {"a.mp3", "b.mp3", "c.mp3"});
+  const TPassResult result = workspace.RunPass([&](int position, const QByteArray& path) {
+    if (position == 1) {
+      // a.mp3 waits for the commit: a folder takes its name.
+      EXPECT_EQ(::unlink(dir.Path("a.mp3").constData()), 0);
+      MakeFolder(dir.Path("a.mp3"));
+      WriteFile(dir.Path("a.mp3/inside"));
+    }
+    return WriteArtist(position, path);
+  });
+  using enum TPassState;
+  EXPECT_EQ(StatesOf(result), (std::vector<TPassState>{CommitFailed, Done, Done}));
+  const QString folder = QString::fromStdString(tagfile::ErrorText(tagfile::kNotRegularFile));
+  EXPECT_EQ(result.Outcomes[0].Reason, folder);
+  ASSERT_EQ(result.CommitFailures.size(), 1);
+  EXPECT_EQ(result.CommitFailures[0].Path, dir.Path("a.mp3"));
+  EXPECT_EQ(result.CommitFailures[0].Reason, folder);
+  EXPECT_EQ(result.Done, 2);
+  EXPECT_EQ(result.Failures(), 1);
 }
