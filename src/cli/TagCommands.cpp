@@ -12,7 +12,6 @@
 #include "ID3v2.h"
 #include "RenamePlan.h"
 #include "TagError.h"
-#include "TagFile.h"
 #include "TagText.h"
 #include "TagWrite.h"
 #include "UnicodeTag.h"

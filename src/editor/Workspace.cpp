@@ -205,7 +205,8 @@ QList<TRenameOutcome> TWorkspace::ApplyRenames(const QList<TRenameOrder>& orders
         outcome.Reason = RenameErrorText(error);
       } else {
         outcome.State = TRenameState::Renamed;
-        if (!dryRun && i < FFiles.Count()) FFiles.SetPath(i, order.NewPath);
+        if (!dryRun && i < FFiles.Count() && FFiles.Path(i) == order.OldPath)
+          FFiles.SetPath(i, order.NewPath);
       }
     }
     if (progress) progress(i, count, order.OldPath);

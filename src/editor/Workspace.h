@@ -184,9 +184,9 @@ class TWorkspace {
   // system's reason (TagFailureText).
   TPassResult RunPass(const TPassWork& work, const TPassOptions& options = {}) const;
 
-  // Order i renames the listed file i (RenameNoReplace: never over an existing file); each file
-  // renamed gets its new path in the list. `dryRun`: nothing is renamed, an order fails only when
-  // a file of its new name exists. `progress` after each order.
+  // Carries the orders out in their order (RenameNoReplace: never over an existing file); the
+  // listed file i, when order i renamed it, gets its new path in the list. `dryRun`: nothing is
+  // renamed, an order fails only when a file of its new name exists. `progress` after each order.
   QList<TRenameOutcome> ApplyRenames(const QList<TRenameOrder>& orders, bool dryRun = false,
                                      const TPassProgress& progress = {});
 
