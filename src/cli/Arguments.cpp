@@ -107,10 +107,10 @@ void TContext::Note(const QString& text) {
   Print(stderr, text + '\n');
 }
 
-QList<QByteArray> TContext::Files(const QList<QByteArray>& operands) {
+const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
   if (operands.isEmpty()) throw EUsage("no FILE given");
   const bool recursive = FArgs.Has("--recursive");
-  QList<QByteArray> files;
+  editor::TFileListing& files = FWorkspace.Files();
   // Folders by device and inode: a link back to a folder above is not followed twice.
   std::set<std::pair<dev_t, ino_t>> visited;
   std::function<void(const QByteArray&)> addFolder = [&](const QByteArray& folder) {
@@ -121,7 +121,7 @@ QList<QByteArray> TContext::Files(const QList<QByteArray>& operands) {
     editor::TScanResult scan = editor::ScanFolder(folder);
     if (scan.Error != 0) Fail(folder, editor::ErrorText(scan.Error));
     editor::SortByCaption(scan.Files);
-    for (const editor::TFileEntry& entry : scan.Files) files.append(entry.Path);
+    files.Append(scan.Files);
     if (!recursive || scan.Error != 0) return;
     QList<editor::TFileEntry> subfolders;
     for (const QByteArray& name : editor::SubFolders(folder))
@@ -137,7 +137,7 @@ QList<QByteArray> TContext::Files(const QList<QByteArray>& operands) {
     else if (S_ISDIR(status.st_mode))
       addFolder(operand);
     else if (S_ISREG(status.st_mode))
-      files.append(operand);
+      files.Append({operand, QString(), qint64(status.st_size)});
     else
       Fail(operand, QStringLiteral("not a regular file or folder"));
   }

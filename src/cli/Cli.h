@@ -14,6 +14,7 @@
 
 #include "NamePattern.h"
 #include "UnicodeTag.h"
+#include "Workspace.h"
 
 namespace melotag::cli {
 
@@ -56,27 +57,30 @@ class TArguments {
   QList<QByteArray> FOperands;
 };
 
-// What a command runs with: its arguments, the Unicode options, the files that failed.
+// What a command runs with: its arguments, the Unicode options, the workspace of the files it
+// lists, the files that failed.
 class TContext {
  public:
   explicit TContext(TArguments arguments);
   const TArguments& Args() const { return FArgs; }
   const editor::TUnicodeOptions& Unicode() const { return FUnicode; }
+  editor::TWorkspace& Workspace() { return FWorkspace; }
   // Names a file that failed on stderr ("melotag-cli: PATH: reason"); the exit status becomes 1.
   void Fail(const QByteArray& path, const QString& reason);
   // A note on stderr that changes nothing.
   void Note(const QString& text);
   int ExitStatus() const { return FFailures > 0 ? kExitFailed : kExitOk; }
 
-  // The MP3 files the operands name, in their order: a file as given (whatever its extension),
-  // a folder as its MP3 files sorted as the window's file list sorts them, with -r followed by
-  // its subfolders (sorted the same way, each visited once). A missing operand or an unreadable
-  // folder fails. EUsage when there are no operands.
-  QList<QByteArray> Files(const QList<QByteArray>& operands);
+  // Lists the MP3 files the operands name in the workspace, in their order: a file as given
+  // (whatever its extension), a folder as its MP3 files sorted as the window's file list sorts
+  // them, with -r followed by its subfolders (sorted the same way, each visited once). A missing
+  // operand or an unreadable folder fails. EUsage when there are no operands.
+  const editor::TFileListing& Files(const QList<QByteArray>& operands);
 
  private:
   TArguments FArgs;
   editor::TUnicodeOptions FUnicode;
+  editor::TWorkspace FWorkspace;
   int FFailures = 0;
 };
 
@@ -104,10 +108,10 @@ int Main(const QList<QByteArray>& arguments);
 
 // Why a file could not be changed (`what`: the tag or the file), as far as can be told.
 QString WriteFailure(const QByteArray& path, const QString& what);
-// Runs `work` on every file, the rebuilt ones committed together (one flush for many files); a
-// file whose commit fails is named with `what` (the tag or the file).
-void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
-              const std::function<void(int, const QByteArray&)>& work);
+// Runs `work` on every listed file in the workspace's pass, the rebuilt ones committed together
+// (one flush for many files); then names each file whose step failed with the step's reason, and
+// each whose commit failed with `what` (the tag or the file).
+editor::TPassResult EachFile(TContext& context, const QString& what, const editor::TPassWork& work);
 
 // The tags a command writes: --v1, --v2 or --both (the default).
 struct TTagChoice {

@@ -1,7 +1,5 @@
 // titles, rename, playlist and convert: the title list's and the file list's tools on files and
 // texts given on the command line.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -47,20 +45,15 @@ std::optional<QByteArray> ReadAll(const QByteArray& path) {
   return data;
 }
 
-// Something of that name, a dangling link included.
-bool Exists(const QByteArray& path) {
-  struct stat status;
-  return ::lstat(path.constData(), &status) == 0;
-}
-
 }  // namespace
 
 int RunTitles(TContext& context) {
   const TArguments& args = context.Args();
   if (!args.Has("--from-names")) throw EUsage("titles needs --from-names");
   QByteArray out;
-  for (const QByteArray& path : context.Files(args.Operands())) {
-    const QByteArray name = FileNamePart(path);
+  const TFileListing& files = context.Files(args.Operands());
+  for (int i = 0; i < files.Count(); ++i) {
+    const QByteArray name = FileNamePart(files.Path(i));
     if (const std::optional<QString> title = TitleOfCaption(NameCaption(name)))
       out += TitleLineBytes(name, *title) + '\n';
   }
@@ -70,36 +63,25 @@ int RunTitles(TContext& context) {
 
 namespace {
 
-// One rename of the command: the new path, or why there is none (empty: left alone silently).
-struct TStep {
-  QByteArray OldPath;
-  QByteArray NewPath;
-  QString Problem;
-};
-
-// Renames (or, dry, shows) every step; each one that fails is named with its reason.
-void Rename(TContext& context, const QList<TStep>& steps, bool dryRun) {
-  for (const TStep& step : steps) {
-    if (step.NewPath.isEmpty()) {
-      if (!step.Problem.isEmpty()) context.Fail(step.OldPath, step.Problem);
-      continue;
-    }
-    const QString change = NameCaption(step.OldPath) + " -> " + NameCaption(step.NewPath);
-    int error = 0;
-    if (!dryRun)
-      error = RenameNoReplace(step.OldPath, step.NewPath);
-    else if (step.NewPath != step.OldPath && Exists(step.NewPath))
-      error = EEXIST;
-    if (error != 0)
-      context.Fail(step.OldPath, "not renamed to " + NameCaption(FileNamePart(step.NewPath)) +
-                                     ": " + RenameErrorText(error));
-    else if (dryRun)
-      Print(stdout, change + '\n');
+// Renames (or, dry, shows) the listed files by the orders; each one that fails is named with its
+// reason.
+void Rename(TContext& context, const QList<TRenameOrder>& orders, bool dryRun) {
+  const QList<TRenameOutcome> outcomes = context.Workspace().ApplyRenames(orders, dryRun);
+  for (qsizetype i = 0; i < orders.size(); ++i) {
+    const TRenameOrder& order = orders[i];
+    const TRenameOutcome& outcome = outcomes[i];
+    if (outcome.State == TRenameState::Refused)
+      context.Fail(order.OldPath, outcome.Reason);
+    else if (outcome.State == TRenameState::Failed)
+      context.Fail(order.OldPath, "not renamed to " + NameCaption(FileNamePart(order.NewPath)) +
+                                      ": " + outcome.Reason);
+    else if (outcome.State == TRenameState::Renamed && dryRun)
+      Print(stdout, NameCaption(order.OldPath) + " -> " + NameCaption(order.NewPath) + '\n');
   }
 }
 
-QList<TStep> TitleSteps(TContext& context, const QList<QByteArray>& files,
-                        const QByteArray& listPath) {
+// The orders of the title list's lines, read from the file into the workspace's title lines.
+QList<TRenameOrder> TitleOrders(TContext& context, const QByteArray& listPath) {
   const TTitleFile list = ReadTitleFile(listPath);
   if (list.Error != 0) {
     context.Fail(listPath, list.Error == EFBIG
@@ -110,24 +92,17 @@ QList<TStep> TitleSteps(TContext& context, const QList<QByteArray>& files,
   QStringList lines = list.Lines;
   // The last line's break ends it; it starts no empty line.
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  if (lines.size() != files.size()) {
+  TWorkspace& workspace = context.Workspace();
+  TTitleLines& titles = workspace.Titles();
+  titles.SetLines(std::move(lines));
+  const TFileListing& files = workspace.Files();
+  if (titles.Count() != files.Count()) {
     context.Fail(listPath, QStringLiteral("%1 line(s) for %2 file(s); nothing was renamed")
-                               .arg(lines.size())
-                               .arg(files.size()));
+                               .arg(titles.Count())
+                               .arg(files.Count()));
     return {};
   }
-  QList<TStep> steps;
-  for (const TRenameStep& step : PlanRenames(files, lines))
-    steps.append({step.OldPath, step.NewPath, NameProblemText(step.Problem)});
-  return steps;
-}
-
-QList<TStep> PatternSteps(TContext& context, const QList<QByteArray>& files,
-                          const TNamePattern& pattern) {
-  QList<TStep> steps;
-  for (const TNameFromTags& step : PlanNamesFromTags(files, pattern, context.Unicode().ReadUnicode))
-    steps.append({step.OldPath, step.NewPath, step.Problem});
-  return steps;
+  return RenameOrders(PlanRenames(files.Paths(), titles.Lines()));
 }
 
 }  // namespace
@@ -147,12 +122,13 @@ int RunRename(TContext& context) {
   const std::optional<TNamePattern> pattern =
       QByteArray(source) == "--pattern" ? std::optional(PatternArgument(args)) : std::nullopt;
   const bool dryRun = args.Has("--dry-run");
-  const QList<QByteArray> files = context.Files(args.Operands());
+  const TFileListing& files = context.Files(args.Operands());
   // A file left out would pair every later file with another line.
   if (context.ExitStatus() != kExitOk) return context.ExitStatus();
   Rename(context,
-         pattern ? PatternSteps(context, files, *pattern)
-                 : TitleSteps(context, files, *args.Value("--titles")),
+         pattern ? RenameOrders(
+                       PlanNamesFromTags(files.Paths(), *pattern, context.Unicode().ReadUnicode))
+                 : TitleOrders(context, *args.Value("--titles")),
          dryRun);
   return context.ExitStatus();
 }
@@ -161,14 +137,14 @@ int RunPlayList(TContext& context) {
   const QList<QByteArray>& operands = context.Args().Operands();
   if (operands.size() < 2) throw EUsage("playlist needs OUT.m3u and at least one FILE");
   const QByteArray out = operands.first();
-  const QList<QByteArray> files = context.Files(operands.mid(1));
+  const TFileListing& files = context.Files(operands.mid(1));
   // A play list is written whole or not at all.
   if (context.ExitStatus() != kExitOk) return context.ExitStatus();
   const QByteArray folder = FolderPart(AbsolutePath(out));
   QList<QByteArray> names;
-  names.reserve(files.size());
-  for (const QByteArray& file : files) {
-    const QByteArray path = AbsolutePath(file);
+  names.reserve(files.Count());
+  for (int i = 0; i < files.Count(); ++i) {
+    const QByteArray path = AbsolutePath(files.Path(i));
     names.append(FolderPart(path) == folder ? FileNamePart(path) : path);
   }
   if (const int error = WritePlayList(out, names); error != 0) context.Fail(out, ErrorText(error));

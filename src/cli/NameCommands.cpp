@@ -81,25 +81,33 @@ int RunTagsFromNames(TContext& context) {
   const TNamePattern pattern = PatternArgument(args);
   const TTagChoice tags = ChosenTags(args);
   const bool dryRun = args.Has("--dry-run");
-  const QList<QByteArray> files = context.Files(args.Operands());
-  int dropped = 0;
-  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
-    const TNameTags plan = PlanTagsFromNames({path}, pattern).value(0);
-    if (!plan.Values) {
-      context.Fail(path, QStringLiteral("the name does not match the pattern"));
-      return;
+  const TFileListing& files = context.Files(args.Operands());
+  const auto planOf = [&](const QByteArray& path) {
+    return PlanTagsFromNames({path}, pattern).value(0).Values;
+  };
+  const QString mismatch = QStringLiteral("the name does not match the pattern");
+  if (dryRun) {
+    for (int i = 0; i < files.Count(); ++i) {
+      const QByteArray& path = files.Path(i);
+      if (const std::optional<TPatternValues> values = planOf(path))
+        Print(stdout, NameCaption(path) + ": " + ValuesText(pattern, *values) + '\n');
+      else
+        context.Fail(path, mismatch);
     }
-    if (dryRun) {
-      Print(stdout, NameCaption(path) + ": " + ValuesText(pattern, *plan.Values) + '\n');
-      return;
-    }
-    const TNameTagsOutcome outcome =
-        WriteValuesOfName(path, *plan.Values, tags.V1, tags.V2, context.Unicode());
-    if (!outcome.Failed.isEmpty()) context.Fail(path, WriteFailure(path, outcome.Failed));
-    dropped += outcome.Dropped;
-  });
-  if (dropped > 0)
-    context.Note(QString::number(dropped) + " frame(s) without a place in the tags were dropped");
+    return context.ExitStatus();
+  }
+  const TPassResult result =
+      EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
+        const std::optional<TPatternValues> values = planOf(path);
+        if (!values) return TPassStep{false, 0, mismatch};
+        const TNameTagsOutcome outcome =
+            WriteValuesOfName(path, *values, tags.V1, tags.V2, context.Unicode());
+        return TPassStep{outcome.Failed.isEmpty(), outcome.Dropped,
+                         outcome.Failed.isEmpty() ? QString() : WriteFailure(path, outcome.Failed)};
+      });
+  if (result.Dropped > 0)
+    context.Note(QString::number(result.Dropped) +
+                 " frame(s) without a place in the tags were dropped");
   return context.ExitStatus();
 }
 
@@ -109,16 +117,18 @@ int RunCover(TContext& context) {
   std::optional<QByteArray> image;
   if (action == "--set" && !(image = ReadImage(context, *args.Value("--set"))))
     return context.ExitStatus();
-  const QList<QByteArray> files = context.Files(args.Operands());
+  const TFileListing& files = context.Files(args.Operands());
   if (action == "--extract") {
     const QByteArray folder = *args.Value("--extract");
     if (!IsFolder(folder)) throw EUsage("--extract needs an existing folder");
-    for (const QByteArray& path : files)
-      if (const QString error = Extract(path, folder); !error.isEmpty()) context.Fail(path, error);
+    for (int i = 0; i < files.Count(); ++i)
+      if (const QString error = Extract(files.Path(i), folder); !error.isEmpty())
+        context.Fail(files.Path(i), error);
     return context.ExitStatus();
   }
   if (action.isEmpty()) {
-    for (const QByteArray& path : files) {
+    for (int i = 0; i < files.Count(); ++i) {
+      const QByteArray& path = files.Path(i);
       const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
       if (!pictures) {
         context.Fail(path, QStringLiteral("the tags cannot be read"));
@@ -131,11 +141,12 @@ int RunCover(TContext& context) {
     }
     return context.ExitStatus();
   }
-  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
+  EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
     const TWriteOutcome outcome = !FileExists(path) ? TWriteOutcome{}
                                   : image           ? SetFrontCover(TagPath(path), *image)
                                                     : RemoveCover(TagPath(path), true);
-    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+    return TPassStep{outcome.Ok, outcome.Dropped,
+                     outcome.Ok ? QString() : WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
   });
   return context.ExitStatus();
 }

@@ -50,15 +50,12 @@ int RunRepairTags(TContext& context) {
   const TArguments& args = context.Args();
   const int choice = RepairChoice(args);
   const bool dryRun = args.Has("--dry-run");
-  const QList<QByteArray> files = context.Files(args.Operands());
+  const TFileListing& files = context.Files(args.Operands());
   TTagRepairUndo undo;  // a run has no undo; the repair keeps the old tags all the same
   const auto repair = [&](int, const QByteArray& path) {
     const TTagRepairFile file = ReadLegacyTags(path);
-    if (!file.Problem.isEmpty()) {
-      context.Fail(path, file.Problem);
-      return;
-    }
-    if (file.Texts.empty()) return;
+    if (!file.Problem.isEmpty()) return TPassStep{false, 0, file.Problem};
+    if (file.Texts.empty()) return TPassStep{};
     const int codePage = CodePageFor(file, choice);
     if (dryRun) {
       for (const TRepairText& text : file.Texts) {
@@ -66,25 +63,28 @@ int RunRepairTags(TContext& context) {
         PrintRow(path, {text.Field, text.Legacy ? QString::number(codePage) : QString(),
                         repaired ? OneLine(*repaired) : kUnreadable});
       }
-      return;
+      return TPassStep{};
     }
     tagfile::ClearError();
     if (RepairTags(path, codePage, undo).Outcome == TRepairOutcome::Failed)
-      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+      return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
+    return TPassStep{true, 0, {}};
   };
-  if (dryRun) {
-    for (int i = 0; i < files.size(); ++i) repair(i, files[i]);
-  } else {
-    EachFile(context, files, QStringLiteral("the ID3v2 tag"), repair);
+  if (!dryRun) {
+    EachFile(context, QStringLiteral("the ID3v2 tag"), repair);
+    return context.ExitStatus();
   }
+  for (int i = 0; i < files.Count(); ++i)
+    if (const TPassStep step = repair(i, files.Path(i)); !step.Failure.isEmpty())
+      context.Fail(files.Path(i), step.Failure);
   return context.ExitStatus();
 }
 
 int RunRepairNames(TContext& context) {
   const TArguments& args = context.Args();
   const int choice = RepairChoice(args);
-  const QList<QByteArray> files = context.Files(args.Operands());
-  const QList<TNameRepair> plan = PlanNameRepairs(files, choice, args.Has("--folders"));
+  const QList<TNameRepair> plan =
+      PlanNameRepairs(context.Files(args.Operands()).Paths(), choice, args.Has("--folders"));
   for (const TNameRepair& step : plan)
     if (step.NewPath.isEmpty())
       context.Fail(step.OldPath,

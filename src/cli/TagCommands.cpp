@@ -7,13 +7,11 @@
 
 #include "Cli.h"
 #include "CodePage.h"
-#include "CommitCapacity.h"
 #include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "RenamePlan.h"
 #include "TagError.h"
-#include "TagFile.h"
 #include "TagText.h"
 #include "TagWrite.h"
 #include "UnicodeTag.h"
@@ -173,23 +171,25 @@ int GenrePosition(const QByteArray& value) {
   throw EUsage("no genre '" + ArgumentText(value).toStdString() + "' in the genre list");
 }
 
+QString CannotWrite(const QString& what, const QString& reason) {
+  return what + QStringLiteral(" cannot be written: ") + reason;
+}
+
 }  // namespace
 
 QString WriteFailure(const QByteArray& path, const QString& what) {
-  return what + QStringLiteral(" cannot be written: ") + TagFailureText(path);
+  return CannotWrite(what, TagFailureText(path));
 }
 
-void EachFile(TContext& context, const QList<QByteArray>& files, const QString& what,
-              const std::function<void(int, const QByteArray&)>& work) {
-  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(files.size())));
-  for (int i = 0; i < files.size(); ++i) {
-    tagfile::ClearError();
-    work(i, files[i]);
-  }
-  tagfile::ClearError();
-  for (const std::string& path : group.Flush())
-    context.Fail(QByteArray::fromStdString(path),
-                 WriteFailure(QByteArray::fromStdString(path), what));
+TPassResult EachFile(TContext& context, const QString& what, const TPassWork& work) {
+  const TPassResult result = context.Workspace().RunPass(work);
+  const TFileListing& files = context.Workspace().Files();
+  for (int i = 0; i < files.Count(); ++i)
+    if (result.Outcomes[i].State == TPassState::Failed)
+      context.Fail(files.Path(i), result.Outcomes[i].Reason);
+  for (const TCommitFailure& failure : result.CommitFailures)
+    context.Fail(failure.Path, CannotWrite(what, failure.Reason));
+  return result;
 }
 
 int RunShow(TContext& context) {
@@ -198,7 +198,9 @@ int RunShow(TContext& context) {
   const bool v1 = chosen != "--v2", v2 = chosen != "--v1";
   const bool json = args.Has("--json");
   bool first = true;
-  for (const QByteArray& path : context.Files(args.Operands())) {
+  const TFileListing& files = context.Files(args.Operands());
+  for (int i = 0; i < files.Count(); ++i) {
+    const QByteArray& path = files.Path(i);
     std::optional<TShownTag> tag1, tag2;
     tagfile::ClearError();
     if (v1) tag1 = ReadID3v1(path);
@@ -254,21 +256,20 @@ int RunSet(TContext& context) {
       !choices.Comment && !choices.NumberTracks && !choices.Track && !choices.GenrePosition)
     throw EUsage("no field to set");
 
-  const QList<QByteArray> files = context.Files(args.Operands());
-  int dropped = 0;
-  EachFile(context, files, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
-    const QString line = title.value_or(QString());
-    if (tags.V1 && !WriteBatchID3v1(path, choices, line, i)) {
-      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
-      return;
-    }
-    if (!tags.V2) return;
-    const TWriteOutcome outcome = WriteBatchID3v2(path, choices, line, i, context.Unicode());
-    if (!outcome.Ok) context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
-    dropped += outcome.Dropped;
-  });
-  if (dropped > 0)
-    context.Note(QString::number(dropped) +
+  context.Files(args.Operands());
+  const QString line = title.value_or(QString());
+  const TPassResult result =
+      EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
+        if (tags.V1 && !WriteBatchID3v1(path, choices, line, i))
+          return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v1 tag"))};
+        if (!tags.V2) return TPassStep{true, 0, {}};
+        const TWriteOutcome outcome = WriteBatchID3v2(path, choices, line, i, context.Unicode());
+        return TPassStep{
+            outcome.Ok, outcome.Dropped,
+            outcome.Ok ? QString() : WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
+      });
+  if (result.Dropped > 0)
+    context.Note(QString::number(result.Dropped) +
                  " frame(s) without a place in the tags written were dropped (ID3v2.2 frames that "
                  "ID3v2.3 has no frame for, frames cut short by a damaged tag)");
   return context.ExitStatus();
@@ -276,14 +277,13 @@ int RunSet(TContext& context) {
 
 int RunRemove(TContext& context) {
   const TTagChoice tags = ChosenTags(context.Args());
-  const QList<QByteArray> files = context.Files(context.Args().Operands());
-  EachFile(context, files, QStringLiteral("the file"), [&](int, const QByteArray& path) {
-    if (tags.V1 && !(FileExists(path) && TID3v1().DeleteFromFile(TagPath(path)))) {
-      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v1 tag")));
-      return;
-    }
+  context.Files(context.Args().Operands());
+  EachFile(context, QStringLiteral("the file"), [&](int, const QByteArray& path) {
+    if (tags.V1 && !(FileExists(path) && TID3v1().DeleteFromFile(TagPath(path))))
+      return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v1 tag"))};
     if (tags.V2 && !(FileExists(path) && TID3v2().DeleteFromFile(TagPath(path))))
-      context.Fail(path, WriteFailure(path, QStringLiteral("the ID3v2 tag")));
+      return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
+    return TPassStep{true, 0, {}};
   });
   return context.ExitStatus();
 }
