@@ -1,6 +1,7 @@
 // The main window: the file list, the title list, the tag panel, the batch and renaming pages
 // and the options, as laid out in Main.ui. The window owns the controls and one object per
-// concern; each handler hands its work to the object of its concern.
+// concern, gives each the concerns it uses and connects their signals; each action hands its work
+// to the object of its concern, which reaches the window only through IWindow (Concern.h).
 #pragma once
 
 #include <QByteArray>

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "CodePage.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "FormDialogs.h"

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include "CodePage.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
