@@ -2,10 +2,10 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 #include <QSet>
 #include <QToolButton>
@@ -19,7 +19,6 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
-#include "Main.h"
 #include "Shell.h"
 #include "TagError.h"
 #include "TagOptions.h"
@@ -33,8 +32,27 @@
 
 using namespace melotag::editor;
 
-TBatchUpdate::TBatchUpdate(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui) {
+TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
+                           const TTitleList& titles, TTagPanel& panel, TTagOptions& options)
+    : TConcern(window, ui),
+      FFileList(list),
+      FTitleList(titles),
+      FTagPanel(panel),
+      FTagOptions(options) {
   QWidget* page = FUi.ScrollBox2Contents;
+  connect(FUi.cbxTitle, &QCheckBox::clicked, this, [this] {
+    const bool ticked = FUi.cbxTitle->isChecked();
+    FUi.cbxChangeTitleByTitleList->setEnabled(ticked);
+    FUi.cbxChangeTitleByTitleList->setChecked(ticked);
+  });
+  for (auto [edit, box] : {std::pair{FUi.edtArtist, FUi.cbxArtist},
+                           {FUi.edtAlbum, FUi.cbxAlbum},
+                           {FUi.edtYear, FUi.cbxYear},
+                           {FUi.edtComment, FUi.cbxComment}})
+    connect(edit, &QLineEdit::textChanged, this,
+            [box](const QString& text) { box->setChecked(!text.isEmpty()); });
+  connect(FUi.cboGenre, &QComboBox::activated, this,
+          [this] { FUi.cbxGenre->setChecked(FUi.cboGenre->currentIndex() > 0); });
   QGridLayout* grid = FUi.ScrollBox2Layout;
   // The spacer that keeps the fields at the top goes below the picture's rows.
   for (int i = 0; i < grid->count(); ++i) {
@@ -98,23 +116,23 @@ void TBatchUpdate::ChoosePicture() {
 bool TBatchUpdate::PictureOfPass(std::optional<QByteArray>& image) {
   image.reset();
   if (!FPicture->isChecked()) return true;
-  if (!FForm.TagPanel().WritesID3v2()) {
-    FForm.ShowMsg(QStringLiteral("Only the ID3v2 tag carries pictures: choose to write ID3v2"));
+  if (!FTagPanel.WritesID3v2()) {
+    FWindow.ShowMsg(QStringLiteral("Only the ID3v2 tag carries pictures: choose to write ID3v2"));
     return false;
   }
   if (FFolderPicture->isChecked()) return true;
   const std::optional<QByteArray> path = PathOfText(FPicturePath->text());
   if (!path || path->isEmpty()) {
-    FForm.ShowMsg(QStringLiteral("Choose the image file of the picture"));
+    FWindow.ShowMsg(QStringLiteral("Choose the image file of the picture"));
     return false;
   }
   QByteArray bytes;
   if (const QString error = ReadWholeFile(*path, bytes); !error.isEmpty()) {
-    FForm.ShowMsgFmt(QStringLiteral("Can not read the picture"), *path, error);
+    FWindow.ShowMsgFmt(QStringLiteral("Can not read the picture"), *path, error);
     return false;
   }
   if (!ImageInfoOf(bytes)) {
-    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return false;
   }
   image = bytes;
@@ -150,14 +168,11 @@ TBatchChoices TBatchUpdate::Choices() const {
 
 void TBatchUpdate::StartProgress(int count) {
   FProgressShown.invalidate();
-  FForm.FProgressBar->setMaximum(count);
-  FForm.FProgressBar->setValue(0);
-  FForm.FProgressBar->setVisible(true);
+  FWindow.StartProgress(count);
 }
 
 void TBatchUpdate::EndProgress() {
-  FForm.FProgressBar->setValue(0);
-  FForm.FProgressBar->setVisible(false);
+  FWindow.EndProgress();
 }
 
 void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
@@ -167,19 +182,19 @@ void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
   const bool paint = position + 1 == count || !FProgressShown.isValid() ||
                      FProgressShown.elapsed() >= kPaintEveryMs;
   if (paint) FProgressShown.start();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Progress\uFF1A")) +
-                       QString::number(position + 1) + '/' + QString::number(count) + "  " +
-                       FForm.LookupText(QStringLiteral("FIle\uFF1A")) +
-                       DecodeFileName(path.toStdString()),
-                   paint);
-  FForm.FProgressBar->setValue(position + 1);
+  FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Progress\uFF1A")) +
+                         QString::number(position + 1) + '/' + QString::number(count) + "  " +
+                         FWindow.LookupText(QStringLiteral("FIle\uFF1A")) +
+                         DecodeFileName(path.toStdString()),
+                     paint);
+  FWindow.SetProgress(position + 1);
 }
 
 bool TBatchUpdate::MayChange(const QByteArray& path, bool& yesToAll) {
   const bool archive = FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked();
-  if (!archive && !yesToAll && TMainForm::IsReadOnlyFile(path)) {
-    switch (FForm.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
-                            mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
+  if (!archive && !yesToAll && IsReadOnlyFile(path)) {
+    switch (FWindow.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
+                              mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
       case mrYes:
         SetArchiveOnly(path);
         break;
@@ -188,7 +203,7 @@ bool TBatchUpdate::MayChange(const QByteArray& path, bool& yesToAll) {
         break;
       default:
         // No, or the question closed without an answer: the file stays as it is.
-        FForm.ShowMsg(
+        FWindow.ShowMsg(
             "The file is read-only. Applications can read the file but cannot write to it or "
             "delete it.");
         return false;
@@ -199,22 +214,21 @@ bool TBatchUpdate::MayChange(const QByteArray& path, bool& yesToAll) {
 }
 
 void TBatchUpdate::WriteAll() {
-  if (!FForm.CheckFileList()) return;
-  if (!FForm.FID3v1 || !FForm.FID3v2) return;  // the window is closing
-  const TFileList& list = FForm.FileList();
-  const TTitleList& titles = FForm.TitleList();
-  const int count = list.Count();
+  if (!FFileList.Check()) return;
+  if (!FTagPanel.FID3v1 || !FTagPanel.FID3v2) return;  // the window is closing
+  const TTitleList& titles = FTitleList;
+  const int count = FFileList.Count();
   StartProgress(count);
   FDropped = 0;
   const TBatchChoices choices = Choices();
   if (choices.TitleFromList) {
     if (titles.LineCount() == 0) {
-      FForm.ShowMsg("TitleList is Empty !");
+      FWindow.ShowMsg("TitleList is Empty !");
       EndProgress();
       return;
     }
     if (titles.LineCount() != count) {
-      FForm.ShowMsg("FileList count <> TitleList count !");
+      FWindow.ShowMsg("FileList count <> TitleList count !");
       EndProgress();
       return;
     }
@@ -227,7 +241,7 @@ void TBatchUpdate::WriteAll() {
   const bool folderPictures = FPicture->isChecked() && FFolderPicture->isChecked();
   TFolderCovers covers;
   QStringList withoutPicture;  // files left as they were: their folder gave no image
-  const TTagPanel& panel = FForm.TagPanel();
+  const TTagPanel& panel = FTagPanel;
   const bool ended = EachFile(
       count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
         TBatchChoices fileChoices = choices;
@@ -235,7 +249,7 @@ void TBatchUpdate::WriteAll() {
         if (folderPictures) {
           const TFolderCovers::TImage& cover = covers.For(path);
           if (!cover.Error.isEmpty()) {
-            withoutPicture << TMainForm::FailureLine(path, FForm.LookupText(cover.Error));
+            withoutPicture << IWindow::FailureLine(path, FWindow.LookupText(cover.Error));
             return;
           }
           fileChoices.FrontCover = cover.Bytes;
@@ -244,13 +258,13 @@ void TBatchUpdate::WriteAll() {
         if (panel.WritesID3v1()) BatchWriteID3v1(fileChoices, path, titleLine, i);
         if (panel.WritesID3v2()) BatchWriteID3v2(fileChoices, path, titleLine, i);
       });
-  FForm.ShowFailures(FForm.LookupText(QStringLiteral(" file(s) left as they were:")),
-                     withoutPicture);
+  FWindow.ShowFailures(FWindow.LookupText(QStringLiteral(" file(s) left as they were:")),
+                       withoutPicture);
   if (!ended) return;
-  FForm.lvIniFileListChange();
-  const QString dropped = FForm.TagOptions().DroppedText(FDropped);
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")) +
-                   (dropped.isEmpty() ? QString() : QStringLiteral("  ") + dropped));
+  emit TagsWritten();
+  const QString dropped = FTagOptions.DroppedText(FDropped);
+  FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")) +
+                     (dropped.isEmpty() ? QString() : QStringLiteral("  ") + dropped));
   EndProgress();
 }
 
@@ -258,23 +272,23 @@ void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArra
                                    const QString& titleLine, int position) {
   tagfile::ClearError();
   if (!WriteBatchID3v1(path, choices, titleLine, position))
-    FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+    FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
   tagfile::ClearError();
   const TWriteOutcome outcome =
-      WriteBatchID3v2(path, choices, titleLine, position, FForm.TagOptions().Options());
-  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+      WriteBatchID3v2(path, choices, titleLine, position, FTagOptions.Options());
+  if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   FDropped += outcome.Dropped;
 }
 
 void TBatchUpdate::RemoveAll() {
-  if (!FForm.CheckFileList()) return;
-  if (!FForm.FID3v1 || !FForm.FID3v2) return;
-  TTagPanel& panel = FForm.TagPanel();
-  const int count = FForm.FileList().Count();
+  if (!FFileList.Check()) return;
+  if (!FTagPanel.FID3v1 || !FTagPanel.FID3v2) return;
+  TTagPanel& panel = FTagPanel;
+  const int count = FFileList.Count();
   StartProgress(count);
   // The platform's own question, not the message box's.
   if (Dialogs().MessageDlg(mtConfirmation,
@@ -286,19 +300,17 @@ void TBatchUpdate::RemoveAll() {
   const bool ended = EachFile(count, QStringLiteral("Can not remove tag from the file"),
                               [&](int, const QByteArray& path) { panel.RemoveTags(path); });
   if (!ended) return;
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Update OK")));
+  FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")));
   EndProgress();
 }
 
 bool TBatchUpdate::EachFile(int count, const QString& failure,
                             const std::function<void(int, const QByteArray&)>& work) {
-  const TFileList& list = FForm.FileList();
   // The files of the pass reach the disk together: one flush for the pass, not one each.
   tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(count)));
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
-    const QByteArray path = list.Path(i);
-    FForm.CurrentFileName = path;
+    const QByteArray path = FFileList.Path(i);
     if (!MayChange(path, yesToAll)) {
       Commit(group, failure);
       EndProgress();
@@ -314,8 +326,8 @@ bool TBatchUpdate::EachFile(int count, const QString& failure,
 void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) {
   tagfile::ClearError();
   for (const std::string& path : group.Flush())
-    FForm.ShowMsgFmt(failure, QByteArray::fromStdString(path),
-                     TagFailureText(QByteArray::fromStdString(path)));
+    FWindow.ShowMsgFmt(failure, QByteArray::fromStdString(path),
+                       TagFailureText(QByteArray::fromStdString(path)));
 }
 
 void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const QString& heading) {
@@ -339,10 +351,10 @@ void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const 
   };
   for (const QByteArray& path : changedFiles) name(path, changed);
   for (const QByteArray& path : failedFiles) name(path, WriteFailure(path));
-  FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(QStringLiteral("Tags restored: ")) +
-                   QString::number(count - static_cast<int>(failures.size())));
-  FForm.ShowFailures(heading, failures);
+  emit TagsWritten();
+  FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Tags restored: ")) +
+                     QString::number(count - static_cast<int>(failures.size())));
+  FWindow.ShowFailures(heading, failures);
 }
 
 void TBatchUpdate::TagPass(TTagRepairUndo& undo, int count, const QString& done,
@@ -362,27 +374,13 @@ void TBatchUpdate::TagPass(TTagRepairUndo& undo, int count, const QString& done,
           failures.append(NameCaption(FileNamePart(path)) + ": " + outcome.Failure);
       });
   if (ended) EndProgress();
-  FForm.lvIniFileListChange();
-  FForm.ShowStatus(FForm.LookupText(done) + QString::number(written) + "  " +
-                   FForm.TagOptions().DroppedText(dropped));
-  FForm.ShowFailures(heading, failures);
+  emit TagsWritten();
+  FWindow.ShowStatus(FWindow.LookupText(done) + QString::number(written) + "  " +
+                     FTagOptions.DroppedText(dropped));
+  FWindow.ShowFailures(heading, failures);
 }
 
 QString TBatchUpdate::WriteFailure(const QByteArray& path) const {
-  return FForm.LookupText(QStringLiteral("Can not save tag to the file")) + ": " +
+  return FWindow.LookupText(QStringLiteral("Can not save tag to the file")) + ": " +
          TagFailureText(path);
-}
-
-void TBatchUpdate::TitleClicked() {
-  const bool ticked = FUi.cbxTitle->isChecked();
-  FUi.cbxChangeTitleByTitleList->setEnabled(ticked);
-  FUi.cbxChangeTitleByTitleList->setChecked(ticked);
-}
-
-void TBatchUpdate::ValueChanged(QLineEdit* edit, QCheckBox* box) {
-  box->setChecked(!edit->text().isEmpty());
-}
-
-void TBatchUpdate::GenreChosen() {
-  FUi.cbxGenre->setChecked(FUi.cboGenre->currentIndex() > 0);
 }

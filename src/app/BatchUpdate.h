@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 #include "Concern.h"
@@ -15,25 +16,30 @@
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
+class TFileList;
+class TTitleList;
+class TTagPanel;
+class TTagOptions;
 namespace melotag::editor {
 struct TBatchChoices;
 class TTagRepairUndo;
 }  // namespace melotag::editor
 
-class TBatchUpdate : public TConcern {
+class TBatchUpdate : public QObject, public TConcern {
+  Q_OBJECT
+
  public:
-  // Adds the picture's field to the page, under the comment.
-  TBatchUpdate(TMainForm& form, Ui::TMainForm& ui);
+  // Adds the picture's field to the page, under the comment, and couples the page's boxes: the
+  // title box enables the title-list box; a value ticks its field's box, an empty one unticks
+  // it; so does a genre chosen in the box. The passes go over the files of `list`, with the
+  // titles of `titles`, in the tags `panel` writes, by the Unicode `options`.
+  TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TFileList& list, const TTitleList& titles,
+               TTagPanel& panel, TTagOptions& options);
 
   // Unticks every field and empties the values.
   void ClearValues();
   void WriteAll();
   void RemoveAll();
-  // The coupling of the page's boxes: the title box enables the title-list box; a value ticks
-  // its field's box, an empty one unticks it; so does a genre chosen in the box.
-  void TitleClicked();
-  void ValueChanged(QLineEdit* edit, QCheckBox* box);
-  void GenreChosen();
 
   // --- The loop of a pass over the listed files, which the repairs use too.
   // Shows the progress bar for a pass over `count` files.
@@ -69,6 +75,10 @@ class TBatchUpdate : public TConcern {
   // system's reason.
   QString WriteFailure(const QByteArray& path) const;
 
+ signals:
+  // A pass has changed the tags of listed files.
+  void TagsWritten();
+
  private:
   // The read-only question for the file at a pass's position; false when the pass ends here.
   bool MayChange(const QByteArray& path, bool& yesToAll);
@@ -87,6 +97,10 @@ class TBatchUpdate : public TConcern {
   // Commits the files the pass has rebuilt so far and names each one that could not be.
   void Commit(tagfile::TCommitGroup& group, const QString& failure);
 
+  const TFileList& FFileList;
+  const TTitleList& FTitleList;
+  TTagPanel& FTagPanel;
+  TTagOptions& FTagOptions;
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
   QElapsedTimer FProgressShown;  // when the progress was last painted

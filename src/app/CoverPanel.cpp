@@ -15,7 +15,6 @@
 #include "Dialogs.h"
 #include "FileNames.h"
 #include "FilePath.h"
-#include "Main.h"
 #include "TagError.h"
 #include "TagPanel.h"
 #include "TagText.h"
@@ -37,7 +36,8 @@ std::optional<QByteArray> DroppedFile(const QMimeData* data) {
 
 }  // namespace
 
-TCoverPanel::TCoverPanel(TMainForm& form, Ui::TMainForm& ui) : TConcern(form, ui) {
+TCoverPanel::TCoverPanel(IWindow& window, Ui::TMainForm& ui, TTagPanel& panel)
+    : TConcern(window, ui), FPanel(panel) {
   FBox = new QGroupBox(QStringLiteral("Picture"), FUi.ScrollBox1Contents);
   FBox->setObjectName(QStringLiteral("grpPicture"));
   // The thumbnail, and beside it what it is and the buttons.
@@ -105,11 +105,11 @@ void TCoverPanel::Show(const QByteArray& path) {
   if (pixmap.loadFromData(FData))
     FImage->setPixmap(pixmap.scaled(kThumbnail - 2, kThumbnail - 2, Qt::KeepAspectRatio,
                                     Qt::SmoothTransformation));
-  const QString type = cover->Type == 3 ? FForm.LookupText(QStringLiteral("Front cover"))
-                                        : FForm.LookupText(QStringLiteral("Picture type")) +
+  const QString type = cover->Type == 3 ? FWindow.LookupText(QStringLiteral("Front cover"))
+                                        : FWindow.LookupText(QStringLiteral("Picture type")) +
                                               QStringLiteral(" %1").arg(cover->Type);
   QString size =
-      QStringLiteral("%1 ").arg(FData.size()) + FForm.LookupText(QStringLiteral("bytes"));
+      QStringLiteral("%1 ").arg(FData.size()) + FWindow.LookupText(QStringLiteral("bytes"));
   if (cover->Image && cover->Image->Width > 0)
     size = QStringLiteral("%1 x %2, ").arg(cover->Image->Width).arg(cover->Image->Height) + size;
   FInfo->setText(type + '\n' + size);
@@ -118,19 +118,19 @@ void TCoverPanel::Show(const QByteArray& path) {
 }
 
 QByteArray TCoverPanel::PathToChange() {
-  return FForm.TagPanel().PathToChange();
+  return FPanel.PathToChange();
 }
 
 void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath) {
   QByteArray image;
   if (!ReadWholeFile(imagePath, image).isEmpty() || !ImageInfoOf(image)) {
-    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
   tagfile::ClearError();
   if (!SetCover(TagPath(path), image).Ok)
-    FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-  FForm.lvIniFileListChange();
+    FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  FPanel.ShowSelected();
 }
 
 void TCoverPanel::ChoosePicture() {
@@ -143,7 +143,7 @@ void TCoverPanel::ChoosePicture() {
     return;
   const std::optional<QByteArray> imagePath = PathOfText(chosen.first());
   if (!imagePath) {
-    FForm.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+    FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
   SetPicture(path, *imagePath);
@@ -160,7 +160,7 @@ void TCoverPanel::SavePicture() {
     return;
   const std::optional<QByteArray> out = PathOfText(chosen);
   const QString error = out ? WriteFileAtomically(*out, FData) : QStringLiteral("?");
-  if (!error.isEmpty()) FForm.ShowMsg(QStringLiteral("Can not save the picture"));
+  if (!error.isEmpty()) FWindow.ShowMsg(QStringLiteral("Can not save the picture"));
 }
 
 void TCoverPanel::RemovePicture() {
@@ -168,8 +168,8 @@ void TCoverPanel::RemovePicture() {
   if (path.isEmpty()) return;
   tagfile::ClearError();
   if (!RemoveCover(TagPath(path), false).Ok)
-    FForm.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
-  FForm.lvIniFileListChange();
+    FWindow.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
+  FPanel.ShowSelected();
 }
 
 bool TCoverPanel::eventFilter(QObject* watched, QEvent* event) {

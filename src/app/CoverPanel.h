@@ -11,11 +11,13 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class TTagPanel;
 
 class TCoverPanel : public QObject, public TConcern {
  public:
-  // Builds the picture's group box beside the tag information.
-  TCoverPanel(TMainForm& form, Ui::TMainForm& ui);
+  // Builds the picture's group box beside the tag information of `panel`, which says what file
+  // may be changed and shows it again after a change.
+  TCoverPanel(IWindow& window, Ui::TMainForm& ui, TTagPanel& panel);
 
   // Shows the cover of the file (an empty frame without one, or for an empty path).
   void Show(const QByteArray& path);
@@ -34,6 +36,7 @@ class TCoverPanel : public QObject, public TConcern {
   // The selected file, once the tag panel lets it be changed; empty otherwise.
   QByteArray PathToChange();
 
+  TTagPanel& FPanel;
   QByteArray FPath;  // the file shown
   QByteArray FData;  // its cover's bytes
   QString FMime;

@@ -7,7 +7,7 @@
 #include <QTreeWidget>
 
 #include "FolderTree.h"
-#include "Main.h"
+#include "FormDialogs.h"
 #include "Shell.h"
 #include "TitleList.h"
 #include "ui_Main.h"
@@ -22,13 +22,13 @@ constexpr int kPathRole = Qt::UserRole + 1;
 
 class TFileListItem : public QTreeWidgetItem {
  public:
-  TFileListItem(const TFileEntry& entry, const QCollator& collator)
+  TFileListItem(const TFileEntry& entry, const QCollator& collator, const QIcon& icon)
       : QTreeWidgetItem(UserType), FKey(collator.sortKey(entry.Caption)) {
     setText(0, entry.Caption);
     setText(1, editor::NameCaption(entry.Path));
     setData(0, kSizeRole, entry.Size);
     setData(0, kPathRole, entry.Path);
-    setIcon(0, TMainForm::ImageList1(0));
+    setIcon(0, icon);
   }
 
   // The list's order is editor::CaptionCollator's; each item keeps its caption's key, so sorting
@@ -51,6 +51,10 @@ QByteArray TrimControls(const QByteArray& text) {
 }
 
 }  // namespace
+
+TFileList::TFileList(IWindow& window, Ui::TMainForm& ui, TFolderTree& tree, TOpenDialog& openDialog,
+                     const QIcon& itemIcon)
+    : TConcern(window, ui), FFolderTree(tree), FOpenDialog(openDialog), FItemIcon(itemIcon) {}
 
 // --- The items
 
@@ -100,8 +104,8 @@ void TFileList::Add(const QList<TFileEntry>& entries) {
   QList<QTreeWidgetItem*> items;
   items.reserve(entries.size());
   for (const TFileEntry& entry : entries) {
-    items.append(new TFileListItem(entry, collator));
-    FForm.TotalSize += entry.Size;
+    items.append(new TFileListItem(entry, collator, FItemIcon));
+    TotalSize += entry.Size;
   }
   QTreeWidget* list = FUi.lvIniFileList;
   const bool updates = list->updatesEnabled();
@@ -113,12 +117,12 @@ void TFileList::Add(const QList<TFileEntry>& entries) {
 
 void TFileList::Clear() {
   FUi.lvIniFileList->clear();
-  FForm.TotalSize = 0;
+  TotalSize = 0;
 }
 
-bool TFileList::Check() {
+bool TFileList::Check() const {
   if (Count() > 0) return true;
-  FForm.ShowMsg("FileList is Empty");
+  FWindow.ShowMsg("FileList is Empty");
   return false;
 }
 
@@ -126,27 +130,27 @@ bool TFileList::Check() {
 
 void TFileList::Scan(const QByteArray& folder) {
   if (folder.isEmpty()) return;
-  FForm.CurrentFolder = folder;
+  CurrentFolder = folder;
   Add(editor::ScanFolder(folder, ArchiveTicked()).Files);
   UpdateTotals();
 }
 
 void TFileList::UpdateTotals() {
   const int count = Count();
-  FUi.StatusBar1->SetPanelText(0, FForm.LookupText("Toatl") +
+  FUi.StatusBar1->SetPanelText(0, FWindow.LookupText("Toatl") +
                                       QString::fromUtf8("\uFF1A%1 ").arg(count) +
-                                      FForm.LookupText("Files"));
+                                      FWindow.LookupText("Files"));
   const QString megabytes =
-      count > 0 ? QLocale().toString(double(FForm.TotalSize) / 1024 / 1024, 'f', 1).trimmed()
+      count > 0 ? QLocale().toString(double(TotalSize) / 1024 / 1024, 'f', 1).trimmed()
                 : QStringLiteral("0");
-  FUi.StatusBar1->SetPanelText(1, FForm.LookupText("Size") + megabytes + " MB ");
+  FUi.StatusBar1->SetPanelText(1, FWindow.LookupText("Size") + megabytes + " MB ");
 }
 
 // --- Ways into the list
 
 void TFileList::OpenFolder() {
-  if (Count() > 0 && FForm.MsgDlg("FIleList exists, Create New Project?", mtConfirmation,
-                                  Btn(mbYes) | Btn(mbNo)) == mrYes) {
+  if (Count() > 0 && FWindow.MsgDlg("FIleList exists, Create New Project?", mtConfirmation,
+                                    Btn(mbYes) | Btn(mbNo)) == mrYes) {
     Clear();
     UpdateTotals();
   }
@@ -164,12 +168,12 @@ void TFileList::OpenFolder() {
 
 void TFileList::AddFiles() {
   const int selected = SelectedIndex();
-  FForm.OpenDialog1.InitialDir =
+  FOpenDialog.InitialDir =
       selected >= 0 ? editor::NameCaption(editor::FolderPart(Path(selected))) : QString();
-  FForm.OpenDialog1.Filter = MainDialogs::AddFilesFilter;
-  if (!FForm.OpenDialog1.Execute()) return;
+  FOpenDialog.Filter = MainDialogs::AddFilesFilter;
+  if (!FOpenDialog.Execute()) return;
   QList<TFileEntry> entries;
-  for (const QString& chosen : FForm.OpenDialog1.Files) {
+  for (const QString& chosen : FOpenDialog.Files) {
     if (const std::optional<QByteArray> path = editor::PathOfText(chosen))
       entries.append(EntryOf(*path));
     else
@@ -190,10 +194,10 @@ void TFileList::Drop(const QList<QByteArray>& names) {
     const QByteArray& name = names[k];
     if (editor::IsFolder(name)) {
       entries.append(editor::ScanFolder(name).Files);
-      FForm.FolderTree().Navigate(name);
-      FForm.CurrentFolder = name;
+      FFolderTree.Navigate(name);
+      CurrentFolder = name;
     } else if (editor::IsFile(name)) {
-      if (k == names.size() - 1) FForm.FolderTree().Navigate(editor::FolderPart(name));
+      if (k == names.size() - 1) FFolderTree.Navigate(editor::FolderPart(name));
       if (editor::UpperExtension(name) == ".MP3") entries.append(EntryOf(name));
     }
   }
@@ -201,26 +205,26 @@ void TFileList::Drop(const QList<QByteArray>& names) {
   UpdateTotals();
 }
 
-void TFileList::AddCommandLine(const QList<QByteArray>& commandLine) {
+void TFileList::AddCommandLine(const QList<QByteArray>& commandLine, TTitleList& titles) {
   QList<TFileEntry> entries;
   for (qsizetype i = 1; i < commandLine.size(); ++i) {
     const QByteArray& argument = commandLine[i];
     if (!editor::IsFile(argument)) continue;
-    FForm.TitleList().AppendLine(editor::NameCaption(argument));
+    titles.AppendLine(editor::NameCaption(argument));
     const QByteArray ext = editor::UpperExtension(argument);
     if (ext != ".MP3") {
       Dialogs().ShowMessage("This program does not Support " + editor::NameCaption(ext) +
                             " Format!");
       continue;
     }
-    const QByteArray path = TMainForm::LongPathName(argument);
+    const QByteArray path = editor::AbsolutePath(argument);
     entries.append(EntryOf(path));
     if (ArchiveTicked()) SetArchiveOnly(path);
   }
   Add(entries);
   UpdateTotals();
   // The tree shows where the first file is, without listing that folder.
-  if (Count() > 0) FForm.FolderTree().Navigate(editor::FolderPart(Path(0)));
+  if (Count() > 0) FFolderTree.Navigate(editor::FolderPart(Path(0)));
 }
 
 void TFileList::AddHandedOver(const QByteArray& handedOver) {
@@ -240,7 +244,7 @@ void TFileList::AddHandedOver(const QByteArray& handedOver) {
     return;  // the program's path alone
   rest = TrimControls(rest);
   if (rest.isEmpty()) return;
-  const QByteArray path = TMainForm::LongPathName(rest);
+  const QByteArray path = editor::AbsolutePath(rest);
   Add({EntryOf(path)});
   if (ArchiveTicked()) SetArchiveOnly(path);
   UpdateTotals();
@@ -255,7 +259,7 @@ void TFileList::RemoveSelected() {
     const bool updates = list->updatesEnabled();
     list->setUpdatesEnabled(false);
     for (QTreeWidgetItem* item : selected) {
-      FForm.TotalSize -= item->data(0, kSizeRole).toLongLong();
+      TotalSize -= item->data(0, kSizeRole).toLongLong();
       delete item;
     }
     list->setUpdatesEnabled(updates);
@@ -265,8 +269,8 @@ void TFileList::RemoveSelected() {
 
 void TFileList::ClearAsked() {
   if (Count() == 0) return;
-  if (FForm.MsgDlg("Are you sure want to clear FileList ?", mtConfirmation,
-                   Btn(mbYes) | Btn(mbNo)) != mrYes)
+  if (FWindow.MsgDlg("Are you sure want to clear FileList ?", mtConfirmation,
+                     Btn(mbYes) | Btn(mbNo)) != mrYes)
     return;
   Clear();
   UpdateTotals();
@@ -288,15 +292,13 @@ void TFileList::Play() {
 void TFileList::ShowProperties() {
   const int index = SelectedIndex();
   if (index < 0) return;
-  ShowFileProperties(Path(index), &FForm);
+  ShowFileProperties(Path(index), FWindow.Widget());
 }
 
 void TFileList::Relist(const QList<QByteArray>& paths) {
-  QList<melotag::editor::TFileEntry> entries;
+  QList<TFileEntry> entries;
   entries.reserve(paths.size());
-  for (const QByteArray& path : paths)
-    entries.append({path, melotag::editor::NameCaption(melotag::editor::FileNamePart(path)),
-                    melotag::editor::FileSizeOf(path)});
+  for (const QByteArray& path : paths) entries.append(EntryOf(path));
   Clear();
   Add(entries);
 }

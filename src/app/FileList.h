@@ -4,15 +4,23 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIcon>
 #include <QList>
 #include <QString>
 
 #include "Concern.h"
 #include "FileNames.h"
 
+class TFolderTree;
+class TTitleList;
+struct TOpenDialog;
+
 class TFileList : public TConcern {
  public:
-  using TConcern::TConcern;
+  // `tree` follows where the files come from; `openDialog` chooses files to add; every item shows
+  // `itemIcon`.
+  TFileList(IWindow& window, Ui::TMainForm& ui, TFolderTree& tree, TOpenDialog& openDialog,
+            const QIcon& itemIcon);
 
   int Count() const;
   QString Caption(int index) const;
@@ -30,7 +38,8 @@ class TFileList : public TConcern {
   void Clear();
   // Lists the files anew under these paths, in this order (after renames).
   void Relist(const QList<QByteArray>& paths);
-  bool Check();
+  // True when files are listed; says so when none are.
+  bool Check() const;
   void Scan(const QByteArray& folder);
   void UpdateTotals();
 
@@ -40,14 +49,24 @@ class TFileList : public TConcern {
   void ClearAsked();
   // Dropped files and folders, in the order the desktop gave them.
   void Drop(const QList<QByteArray>& names);
-  // The files named on the window's command line (argument 0 is the program).
-  void AddCommandLine(const QList<QByteArray>& commandLine);
+  // The files named on the window's command line (argument 0 is the program); the name of each
+  // file named, listed or not, becomes a line of `titles`.
+  void AddCommandLine(const QList<QByteArray>& commandLine, TTitleList& titles);
   void AddHandedOver(const QByteArray& text);
   void Play();
   void ShowProperties();
+
+  // Bytes of the listed files.
+  qint64 TotalSize = 0;
+  // The folder whose files were listed last (paths are the exact bytes of the file system).
+  QByteArray CurrentFolder;
 
  private:
   // The entry of a file named by the user: caption from its name, size from the file system.
   static melotag::editor::TFileEntry EntryOf(const QByteArray& path);
   bool ArchiveTicked() const;
+
+  TFolderTree& FFolderTree;
+  TOpenDialog& FOpenDialog;
+  QIcon FItemIcon;
 };

@@ -4,7 +4,6 @@
 #include <QScopedValueRollback>
 
 #include "FolderModel.h"
-#include "Main.h"
 #include "ui_Main.h"
 
 void TFolderTreeView::keyPressEvent(QKeyEvent* event) {
@@ -23,27 +22,25 @@ void TFolderTreeView::mouseMoveEvent(QMouseEvent* event) {
   QTreeView::mouseMoveEvent(event);
 }
 
-TFolderTree::TFolderTree(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FModel(new TFolderModel(&form)) {
+TFolderTree::TFolderTree(IWindow& window, Ui::TMainForm& ui)
+    : TConcern(window, ui), FModel(new TFolderModel(window.Widget())) {
   FModel->setObjectName("ShellTreeView1Model");
   TFolderTreeView* tree = ui.ShellTreeView1;
   tree->setModel(FModel);
   tree->expand(FModel->index(0, 0));
-  QObject::connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, &form,
-                   [this](const QModelIndex& current) { CurrentChanged(current); });
-  QObject::connect(tree, &QTreeView::clicked, &form,
-                   [this](const QModelIndex& index) { Clicked(index); });
+  connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &TFolderTree::CurrentChanged);
+  connect(tree, &QTreeView::clicked, this, &TFolderTree::Clicked);
 }
 
 void TFolderTree::CurrentChanged(const QModelIndex& current) {
-  if (current.isValid() && FUi.ShellTreeView1->ByUser())
-    FForm.Guarded(&TMainForm::ShellTreeView1Click);
+  if (current.isValid() && FUi.ShellTreeView1->ByUser()) emit FolderChosen();
 }
 
 void TFolderTree::Clicked(const QModelIndex& index) {
   // A press that made the folder current has listed it: its click lists it only once.
   if (index != FUi.ShellTreeView1->CurrentBeforePress()) return;
-  FForm.Guarded(&TMainForm::ShellTreeView1Click);
+  emit FolderChosen();
 }
 
 bool TFolderTree::Navigate(const QByteArray& folder) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QPersistentModelIndex>
 #include <QTreeView>
 
@@ -31,9 +32,11 @@ class TFolderTreeView : public QTreeView {
   QPersistentModelIndex FCurrentBeforePress;
 };
 
-class TFolderTree : public TConcern {
+class TFolderTree : public QObject, public TConcern {
+  Q_OBJECT
+
  public:
-  TFolderTree(TMainForm& form, Ui::TMainForm& ui);
+  TFolderTree(IWindow& window, Ui::TMainForm& ui);
 
   TFolderModel* Model() const { return FModel; }
   // Moves the tree to a folder (an absolute path) without listing it; false when the tree does
@@ -43,6 +46,10 @@ class TFolderTree : public TConcern {
   QByteArray Folder() const;
   // Reads the folders below the current one again; it stays current and open.
   void Refresh();
+
+ signals:
+  // The user chose a folder: its files are to be listed.
+  void FolderChosen();
 
  private:
   void CurrentChanged(const QModelIndex& current);

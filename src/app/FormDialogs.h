@@ -40,3 +40,14 @@ struct TFontDialog {
 
   bool Execute() { return Dialogs().SelectFont(Font); }
 };
+
+// The dialogs' settings of the window.
+namespace MainDialogs {
+// The file dialog's filter for adding files.
+inline const QString AddFilesFilter = QStringLiteral("mp3 files (*.mp3)|*.mp3");
+// The title of the folder dialog.
+inline const QString SelectDirectoryCaption = QStringLiteral("SelectDirectory");
+// The help document beside the program: the first that exists is opened.
+inline const QStringList HelpFiles = {QStringLiteral("Melotag.chm"),
+                                      QStringLiteral("Melotag.html")};
+}  // namespace MainDialogs

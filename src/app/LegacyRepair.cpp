@@ -9,7 +9,6 @@
 #include "FileList.h"
 #include "FileNames.h"
 #include "LegacyText.h"
-#include "Main.h"
 #include "RepairPreview.h"
 #include "TagOptions.h"
 #include "TagRepair.h"
@@ -33,29 +32,34 @@ QString Shown(const QString& text) {
 
 }  // namespace
 
-TLegacyRepair::TLegacyRepair(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()), FNames(form) {}
+TLegacyRepair::TLegacyRepair(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
+                             TBatchUpdate& batch)
+    : TConcern(window, ui),
+      FFileList(list),
+      FBatchUpdate(batch),
+      FTagUndo(std::make_unique<editor::TTagRepairUndo>()),
+      FNames(window, list, tree) {}
 
 TLegacyRepair::~TLegacyRepair() = default;
 
 TRepairPreview::TLookup TLegacyRepair::Lookup() const {
-  return [this](const QString& word) { return FForm.LookupText(word); };
+  return [this](const QString& word) { return FWindow.LookupText(word); };
 }
 
 QString TLegacyRepair::FieldText(const QString& field) const {
   static const QString trailer = QStringLiteral(" (ID3v1)");
-  if (field.endsWith(trailer)) return FForm.LookupText(field.chopped(trailer.size())) + trailer;
-  return FForm.LookupText(field);
+  if (field.endsWith(trailer)) return FWindow.LookupText(field.chopped(trailer.size())) + trailer;
+  return FWindow.LookupText(field);
 }
 
 QList<QByteArray> TLegacyRepair::ListedPaths() const {
-  return FForm.FileList().Paths();
+  return FFileList.Paths();
 }
 
 // --- Tags
 
 void TLegacyRepair::RepairTags() {
-  if (!FForm.CheckFileList()) return;
+  if (!FFileList.Check()) return;
   const QList<QByteArray> paths = ListedPaths();
   std::vector<editor::TTagRepairFile> files;
   files.reserve(paths.size());
@@ -65,7 +69,7 @@ void TLegacyRepair::RepairTags() {
     any = any || !files.back().Texts.empty();
   }
   if (!any) {
-    FForm.ShowMsg(QStringLiteral("No tag of the listed files holds text in a legacy code page"));
+    FWindow.ShowMsg(QStringLiteral("No tag of the listed files holds text in a legacy code page"));
     return;
   }
   const auto rows = [&](int choice, bool) {
@@ -86,29 +90,29 @@ void TLegacyRepair::RepairTags() {
     }
     return shown;
   };
-  TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair Legacy Tags")), rows, false,
-                         Lookup(), &FForm);
+  TRepairPreview preview(FWindow.LookupText(QStringLiteral("Repair Legacy Tags")), rows, false,
+                         Lookup(), FWindow.Widget());
   if (!Dialogs().ExecDialog(preview)) return;
   const int choice = preview.Choice();
 
-  FForm.BatchUpdate().TagPass(
-      *FTagUndo, static_cast<int>(files.size()), QStringLiteral("Tags repaired: "),
-      QStringLiteral(" file(s) not repaired:"), [&](int i, const QByteArray& path) {
-        const editor::TTagRepairFile& file = files[static_cast<size_t>(i)];
-        TBatchUpdate::TPassStep outcome;
-        if (!file.Problem.isEmpty()) {
-          outcome.Failure = file.Problem;
-          return outcome;
-        }
-        if (file.Texts.empty()) return outcome;
-        const editor::TRepairResult result =
-            editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
-        outcome.Done = result.Outcome == editor::TRepairOutcome::Repaired;
-        outcome.Dropped = result.Dropped;
-        if (result.Outcome == editor::TRepairOutcome::Failed)
-          outcome.Failure = FForm.BatchUpdate().WriteFailure(path);
-        return outcome;
-      });
+  FBatchUpdate.TagPass(*FTagUndo, static_cast<int>(files.size()), QStringLiteral("Tags repaired: "),
+                       QStringLiteral(" file(s) not repaired:"),
+                       [&](int i, const QByteArray& path) {
+                         const editor::TTagRepairFile& file = files[static_cast<size_t>(i)];
+                         TBatchUpdate::TPassStep outcome;
+                         if (!file.Problem.isEmpty()) {
+                           outcome.Failure = file.Problem;
+                           return outcome;
+                         }
+                         if (file.Texts.empty()) return outcome;
+                         const editor::TRepairResult result =
+                             editor::RepairTags(path, editor::CodePageFor(file, choice), *FTagUndo);
+                         outcome.Done = result.Outcome == editor::TRepairOutcome::Repaired;
+                         outcome.Dropped = result.Dropped;
+                         if (result.Outcome == editor::TRepairOutcome::Failed)
+                           outcome.Failure = FBatchUpdate.WriteFailure(path);
+                         return outcome;
+                       });
 }
 
 bool TLegacyRepair::CanUndoTags() const {
@@ -116,21 +120,21 @@ bool TLegacyRepair::CanUndoTags() const {
 }
 
 void TLegacyRepair::UndoTags() {
-  FForm.BatchUpdate().UndoPass(*FTagUndo, QStringLiteral("changed since the repair"),
-                               QStringLiteral(" file(s) kept their repaired tags:"));
+  FBatchUpdate.UndoPass(*FTagUndo, QStringLiteral("changed since the repair"),
+                        QStringLiteral(" file(s) kept their repaired tags:"));
 }
 
 // --- File names
 
 void TLegacyRepair::RepairNames() {
-  if (!FForm.CheckFileList()) return;
+  if (!FFileList.Check()) return;
   const QList<QByteArray> paths = ListedPaths();
   if (editor::PlanNameRepairs(paths, editor::kGuessCodePage, true).isEmpty()) {
-    FForm.ShowMsg(QStringLiteral("No listed file or folder has a name in a legacy code page"));
+    FWindow.ShowMsg(QStringLiteral("No listed file or folder has a name in a legacy code page"));
     return;
   }
-  const QString fileWord = FForm.LookupText(QStringLiteral("File name"));
-  const QString folderWord = FForm.LookupText(QStringLiteral("Folder name"));
+  const QString fileWord = FWindow.LookupText(QStringLiteral("File name"));
+  const QString folderWord = FWindow.LookupText(QStringLiteral("Folder name"));
   const auto rows = [&](int choice, bool folders) {
     QList<TPreviewRow> shown;
     for (const editor::TNameRepair& step : editor::PlanNameRepairs(paths, choice, folders))
@@ -138,8 +142,8 @@ void TLegacyRepair::RepairNames() {
                     editor::NewName(step), step.CodePage, !step.NewPath.isEmpty()});
     return shown;
   };
-  TRepairPreview preview(FForm.LookupText(QStringLiteral("Repair File Names")), rows, true,
-                         Lookup(), &FForm);
+  TRepairPreview preview(FWindow.LookupText(QStringLiteral("Repair File Names")), rows, true,
+                         Lookup(), FWindow.Widget());
   if (!Dialogs().ExecDialog(preview)) return;
   FNames.Apply(editor::PlanNameRepairs(paths, preview.Choice(), preview.Folders()),
                QStringLiteral("Names repaired: "));

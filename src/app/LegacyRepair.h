@@ -15,10 +15,15 @@
 namespace melotag::editor {
 class TTagRepairUndo;
 }
+class TBatchUpdate;
+class TFileList;
+class TFolderTree;
 
 class TLegacyRepair : public TConcern {
  public:
-  TLegacyRepair(TMainForm& form, Ui::TMainForm& ui);
+  // Repairs the files of `list` (`tree` follows their folders) by the passes of `batch`.
+  TLegacyRepair(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
+                TBatchUpdate& batch);
   ~TLegacyRepair();
 
   // Previews the legacy texts of the listed files' tags; on OK writes them as Unicode.
@@ -40,6 +45,8 @@ class TLegacyRepair : public TConcern {
   // The name of a tag field in the user's language.
   QString FieldText(const QString& field) const;
 
+  TFileList& FFileList;
+  TBatchUpdate& FBatchUpdate;
   std::unique_ptr<melotag::editor::TTagRepairUndo> FTagUndo;
   TNamePass FNames;
 };

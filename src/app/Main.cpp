@@ -19,8 +19,6 @@
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
-#include "ID3v1.h"
-#include "ID3v2.h"
 #include "LegacyRepair.h"
 #include "NamePatterns.h"
 #include "PlayList.h"
@@ -32,7 +30,6 @@
 #include "StatusBar.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
-#include "TagText.h"
 #include "TitleList.h"
 #include "VornMultiClassMethod.h"
 #include "VornMultiDD.h"
@@ -64,17 +61,27 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
       });
   VornMsgBox1 = new TVornMsgBox(this);
   VornMsgBox1->setObjectName("VornMsgBox1");
-  FFileList = std::make_unique<TFileList>(*this, *FUi);
-  FFolderTree = std::make_unique<TFolderTree>(*this, *FUi);
-  FTitleList = std::make_unique<TTitleList>(*this, *FUi);
-  FTagPanel = std::make_unique<TTagPanel>(*this, *FUi);
-  FTagOptions = std::make_unique<TTagOptions>(*this, *FUi);
-  FBatchUpdate = std::make_unique<TBatchUpdate>(*this, *FUi);
-  FRenaming = std::make_unique<TRenaming>(*this, *FUi);
-  FPlayList = std::make_unique<TPlayList>(*this, *FUi);
-  FShellEntry = std::make_unique<TShellEntry>(*this, *FUi);
-  FLegacyRepair = std::make_unique<TLegacyRepair>(*this, *FUi);
-  FNamePatterns = std::make_unique<TNamePatterns>(*this, *FUi);
+  Ui::TMainForm& ui = *FUi;
+  FFolderTree = std::make_unique<TFolderTree>(*this, ui);
+  FFileList = std::make_unique<TFileList>(*this, ui, *FFolderTree, OpenDialog1, ImageList1(0));
+  FTitleList = std::make_unique<TTitleList>(*this, ui, *FFileList, OpenDialog1);
+  FTagOptions = std::make_unique<TTagOptions>(*this, ui);
+  FTagPanel = std::make_unique<TTagPanel>(*this, ui, *FFileList, *FTagOptions);
+  FBatchUpdate =
+      std::make_unique<TBatchUpdate>(*this, ui, *FFileList, *FTitleList, *FTagPanel, *FTagOptions);
+  FRenaming =
+      std::make_unique<TRenaming>(*this, ui, *FFileList, *FFolderTree, *FTitleList, *FTagOptions);
+  FPlayList = std::make_unique<TPlayList>(*this, ui, *FFileList, *FTagOptions, SaveDialog);
+  FShellEntry = std::make_unique<TShellEntry>(*this, ui);
+  FLegacyRepair =
+      std::make_unique<TLegacyRepair>(*this, ui, *FFileList, *FFolderTree, *FBatchUpdate);
+  FNamePatterns = std::make_unique<TNamePatterns>(*this, ui, *FFileList, *FFolderTree, *FTagPanel,
+                                                  *FTagOptions, *FBatchUpdate);
+  // What the concerns tell: a folder chosen in the tree is listed, the tag of the selected file
+  // is shown again after a pass.
+  connect(FFolderTree.get(), &TFolderTree::FolderChosen, this,
+          [this] { Guarded([this] { ShellTreeView1Click(); }); });
+  connect(FBatchUpdate.get(), &TBatchUpdate::TagsWritten, this, &TMainForm::lvIniFileListChange);
   BindControls();
   FormCreate();
   // The idle event: whenever the event queue has run empty.
@@ -108,11 +115,9 @@ void TMainForm::FormCreate() {
                                                 TStatusBar::ReplaceTexts);
   VornMultiScreenEye1->StartReplace();
   // 5. The tag objects, and between them the genre boxes.
-  FID3v1 = std::make_unique<TID3v1>();
-  FTagPanel->FillGenreBoxes();
-  FID3v2 = std::make_unique<TID3v2>();
+  FTagPanel->MakeTagObjects();
   // 6. The title list's undo copy.
-  UndoList.clear();
+  FTitleList->UndoList.clear();
   // 7. The tag panel starts empty; the Unicode options as the last run left them.
   ClearTagPanel();
   // The options of Unicode tags, as the last run left them.
@@ -125,7 +130,7 @@ void TMainForm::FormCreate() {
     FInstance->Listen();
   }
   // 10. The files named on the command line.
-  if (FCommandLine.size() > 1) FFileList->AddCommandLine(FCommandLine);
+  if (FCommandLine.size() > 1) FFileList->AddCommandLine(FCommandLine, *FTitleList);
 }
 
 void TMainForm::FormClose() {
@@ -134,9 +139,8 @@ void TMainForm::FormClose() {
   setAcceptDrops(false);
   VornMultiScreenEye1->StopReplace();
   if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
-  UndoList.clear();
-  FID3v1.reset();
-  FID3v2.reset();
+  FTitleList->UndoList.clear();
+  FTagPanel->FreeTagObjects();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -161,7 +165,7 @@ void TMainForm::ApplicationEvents1Idle() {
   if (FClosed) return;
   const bool files = FFileList->Count() > 0;
   const bool lines = FTitleList->LineCount() > 0;
-  const bool undo = !UndoList.isEmpty();
+  const bool undo = !FTitleList->UndoList.isEmpty();
   const bool selected = FFileList->SelectedCount() > 0;
   const Ui::TMainForm& ui = *FUi;
   for (QWidget* w :
@@ -198,21 +202,28 @@ void TMainForm::ShowFailures(const QString& heading, const QStringList& failures
   Dialogs().MessageDlg(mtWarning, text, Btn(mbOK), 0);
 }
 
-QString TMainForm::FailureLine(const QByteArray& path, const QString& reason) {
-  return melotag::editor::NameCaption(path) + QStringLiteral(": ") + reason;
-}
-
 void TMainForm::ShowStatus(const QString& text, bool paint) {
   FUi->StatusBar->SetPanelText(0, text);
   if (paint) FUi->StatusBar->repaint();
 }
 
-void TMainForm::ClearTagPanel() {
-  FTagPanel->Clear();
+void TMainForm::StartProgress(int count) {
+  FProgressBar->setMaximum(count);
+  FProgressBar->setValue(0);
+  FProgressBar->setVisible(true);
 }
 
-QByteArray TMainForm::LongPathName(const QByteArray& path) {
-  return melotag::editor::AbsolutePath(path);
+void TMainForm::SetProgress(int position) {
+  FProgressBar->setValue(position);
+}
+
+void TMainForm::EndProgress() {
+  FProgressBar->setValue(0);
+  FProgressBar->setVisible(false);
+}
+
+void TMainForm::ClearTagPanel() {
+  FTagPanel->Clear();
 }
 
 QString TMainForm::LookupText(const QString& word) {
@@ -311,16 +322,15 @@ void TMainForm::ShowMsgFmt(const QString& msg, const QByteArray& path, const QSt
 
 int TMainForm::MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                          const QByteArray& path) {
-  return MessageBox().MsgDlgFmt(EncodeText(msg), type, buttons, 0,
-                                {EncodeText(DecodeFileName(path.toStdString()))}, "0");
+  return MsgDlgFmt(msg, type, buttons, QStringList{DecodeFileName(path.toStdString())});
 }
 
-bool TMainForm::IsReadOnlyFile(const QByteArray& path) {
-  return melotag::editor::IsReadOnlyFile(path);
-}
-
-void TMainForm::Guarded(void (TMainForm::*handler)()) {
-  Guarded([this, handler] { (this->*handler)(); });
+int TMainForm::MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                         const QStringList& texts) {
+  std::vector<TVarRec> args;
+  args.reserve(size_t(texts.size()));
+  for (const QString& text : texts) args.emplace_back(EncodeText(text));
+  return MessageBox().MsgDlgFmt(EncodeText(msg), type, buttons, 0, args, "0");
 }
 
 void TMainForm::Guarded(const std::function<void()>& handler) {
@@ -376,7 +386,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
       this, [this, names] { Guarded([&] { FFileList->Drop(names); }); }, Qt::QueuedConnection);
 }
 
-// --- Handlers: each hands its work to its concern.
+// --- Handlers reached by their names: each hands its work to its concern.
 
 void TMainForm::actOpenFolderExecute() {
   FFileList->OpenFolder();
@@ -384,14 +394,6 @@ void TMainForm::actOpenFolderExecute() {
 
 void TMainForm::actAddFilesExecute() {
   FFileList->AddFiles();
-}
-
-void TMainForm::actRemoveFilesExecute() {
-  FFileList->RemoveSelected();
-}
-
-void TMainForm::actCloseExecute() {
-  close();
 }
 
 void TMainForm::actFontExecute() {
@@ -403,72 +405,16 @@ void TMainForm::actPlayListExecute() {
   FPlayList->Create();
 }
 
-void TMainForm::actRemoveTagExecute() {
-  FTagPanel->Remove();
-}
-
-void TMainForm::actRemoveAllTagExecute() {
-  FBatchUpdate->RemoveAll();
-}
-
-void TMainForm::actWriteTagExecute() {
-  FTagPanel->Write();
-}
-
-void TMainForm::actWriteAllTagExecute() {
-  FBatchUpdate->WriteAll();
-}
-
-void TMainForm::actAddTitleListExecute() {
-  FTitleList->AddFromFile();
-}
-
-void TMainForm::actClearTitleListExecute() {
-  FTitleList->Clear();
-}
-
 void TMainForm::actCreateByFilenameExecute() {
   FTitleList->CreateByFilename();
-}
-
-void TMainForm::actClearBatchUpdateExecute() {
-  FBatchUpdate->ClearValues();
-}
-
-void TMainForm::actDelCharacterExecute() {
-  FTitleList->DelCharacter();
 }
 
 void TMainForm::actRenameExecute() {
   FRenaming->RenameFiles();
 }
 
-void TMainForm::actUndoExecute() {
-  FTitleList->Undo();
-}
-
-void TMainForm::actGb2Big5Execute() {
-  FTitleList->Gb2Big5();
-}
-
-void TMainForm::actBig52GBExecute() {
-  FTitleList->Big52GB();
-}
-
-void TMainForm::actRefreshExecute() {
-  FFolderTree->Refresh();
-}
-
-void TMainForm::actDelCharacterRightExecute() {
-  FTitleList->DelCharacterRight();
-}
-
 void TMainForm::actItemNoExecute() {
   FTitleList->ItemNo();
-}
-
-void TMainForm::actMarkExecute() {
-  FTitleList->Mark();
 }
 
 void TMainForm::actRenameDirExecute() {
@@ -497,38 +443,6 @@ void TMainForm::actHelpExecute() {
   }
 }
 
-void TMainForm::actRepairLegacyTagsExecute() {
-  FLegacyRepair->RepairTags();
-}
-
-void TMainForm::actUndoRepairTagsExecute() {
-  FLegacyRepair->UndoTags();
-}
-
-void TMainForm::actRepairFileNamesExecute() {
-  FLegacyRepair->RepairNames();
-}
-
-void TMainForm::actUndoRepairNamesExecute() {
-  FLegacyRepair->UndoNames();
-}
-
-void TMainForm::actTagsFromNamesExecute() {
-  FNamePatterns->TagsFromNames();
-}
-
-void TMainForm::actUndoTagsFromNamesExecute() {
-  FNamePatterns->UndoTags();
-}
-
-void TMainForm::actNamesFromTagsExecute() {
-  FNamePatterns->NamesFromTags();
-}
-
-void TMainForm::actUndoNamesFromTagsExecute() {
-  FNamePatterns->UndoNames();
-}
-
 void TMainForm::ShellTreeView1Click() {
   FFileList->Clear();
   FBatchUpdate->ClearValues();
@@ -548,38 +462,6 @@ void TMainForm::lvIniFileListDblClick() {
   FFileList->Play();
 }
 
-void TMainForm::cbxTitleClick() {
-  FBatchUpdate->TitleClicked();
-}
-
-void TMainForm::edtArtistChange() {
-  FBatchUpdate->ValueChanged(FUi->edtArtist, FUi->cbxArtist);
-}
-
-void TMainForm::edtAlbumChange() {
-  FBatchUpdate->ValueChanged(FUi->edtAlbum, FUi->cbxAlbum);
-}
-
-void TMainForm::edtYearChange() {
-  FBatchUpdate->ValueChanged(FUi->edtYear, FUi->cbxYear);
-}
-
-void TMainForm::edtCommentChange() {
-  FBatchUpdate->ValueChanged(FUi->edtComment, FUi->cbxComment);
-}
-
-void TMainForm::edtGenreChange() {
-  FBatchUpdate->GenreChosen();
-}
-
 void TMainForm::SpeedButton5Click() {
   FRenaming->GetAlbumTitle();
-}
-
-void TMainForm::Button2Click() {
-  FShellEntry->Register();
-}
-
-void TMainForm::Button3Click() {
-  FShellEntry->Unregister();
 }

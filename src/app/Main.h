@@ -1,6 +1,7 @@
 // The main window: the file list, the title list, the tag panel, the batch and renaming pages
 // and the options, as laid out in Main.ui. The window owns the controls and one object per
-// concern; each handler hands its work to the object of its concern.
+// concern, gives each the concerns it uses and connects their signals; each action hands its work
+// to the object of its concern, which reaches the window only through IWindow (Concern.h).
 #pragma once
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "Concern.h"
 #include "Dialogs.h"
 #include "FormDialogs.h"
 
@@ -36,10 +38,8 @@ class TPlayList;
 class TShellEntry;
 class TLegacyRepair;
 class TNamePatterns;
-class TID3v1;
-class TID3v2;
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public IWindow {
   Q_OBJECT
 
  public:
@@ -72,16 +72,12 @@ class TMainForm : public QWidget {
   void FormResize();
   // Enables and disables the commands after the state of the lists (the idle event's work).
   void ApplicationEvents1Idle();
-  // The status text, painted at once unless `paint` is false (a fast pass paints now and then).
-  void ShowStatus(const QString& text, bool paint = true);
+  void ShowStatus(const QString& text, bool paint = true) override;
+  // Empties the tag panel.
   void ClearTagPanel();
-  // The absolute, cleaned path; an empty path stays empty.
-  static QByteArray LongPathName(const QByteArray& path);
   // The texts of a later start, as its records arrived.
   void ReceiveHandOver(const QList<QByteArray>& texts);
-  // A status-bar word as the language file gives it for the system's code page; the word itself
-  // before the window was first active and while the language file cannot be read.
-  QString LookupText(const QString& word);
+  QString LookupText(const QString& word) override;
   // Before each form is translated: the language file's dictionary, the system's code page and
   // sequence number "0" for the form and the messages. While the language file cannot be read
   // the form is left as it is (and tried again at its next activation).
@@ -90,34 +86,28 @@ class TMainForm : public QWidget {
   // event; the file is tried again only when it has appeared or changed.
   bool LanguageReady();
 
-  // --- The file list's operations that other concerns use.
+  // --- The file list's operations.
   bool CheckFileList();
   void ScanFolder(const QByteArray& folder);
   void UpdateTotals();
 
-  // --- The tag panel's operation that the batch passes use: no owner write permission, or a
-  // path whose status cannot be read.
-  static bool IsReadOnlyFile(const QByteArray& path);
-
-  // --- Messages: the window's message box (translated, sequence number "0"). The Fmt forms
-  // take a file's path as their one argument, shown as its name's text.
-  void ShowMsg(const QString& msg);
-  int MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons);
-  void ShowMsgFmt(const QString& msg, const QByteArray& path);
-  // A failure on one file: the message (translated), then on a line of its own the file and the
-  // reason (FailureLine).
-  void ShowMsgFmt(const QString& msg, const QByteArray& path, const QString& reason);
+  // --- What the concerns ask of the window (IWindow): the message box's messages and questions,
+  // the failure list, the progress bar in the status bar.
+  void ShowMsg(const QString& msg) override;
+  int MsgDlg(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons) override;
+  void ShowMsgFmt(const QString& msg, const QByteArray& path) override;
+  void ShowMsgFmt(const QString& msg, const QByteArray& path, const QString& reason) override;
   int MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                const QByteArray& path);
-
-  // One warning for the files a command could not do: their count and `heading`, then each
-  // line (at most 20; the rest are counted). Nothing without failures.
-  void ShowFailures(const QString& heading, const QStringList& failures);
-  // One line of a failure: the file's name text, ": " and the reason.
-  static QString FailureLine(const QByteArray& path, const QString& reason);
+                const QByteArray& path) override;
+  int MsgDlgFmt(const QString& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                const QStringList& texts) override;
+  void ShowFailures(const QString& heading, const QStringList& failures) override;
+  void StartProgress(int count) override;
+  void SetProgress(int position) override;
+  void EndProgress() override;
+  QWidget* Widget() override { return this; }
 
   // Runs a handler; an error that escapes it ends the command with its message in a dialog.
-  void Guarded(void (TMainForm::*handler)());
   void Guarded(const std::function<void()>& handler);
 
   // The dialogs of the window (as loaded; the filter of OpenDialog1 is set before each use).
@@ -135,69 +125,24 @@ class TMainForm : public QWidget {
   TVornMultiScreenEye* VornMultiScreenEye1 = nullptr;
   TVornMsgBox* VornMsgBox1 = nullptr;
 
-  // The tag objects every tag access goes through; made at creation, freed at closing.
-  std::unique_ptr<TID3v1> FID3v1;
-  std::unique_ptr<TID3v2> FID3v2;
-
-  // State shared by the window's operations. Paths are the exact bytes of the file system.
+  // The progress bar, in the status bar's second panel.
   QProgressBar* FProgressBar = nullptr;
-  QStringList UndoList;
-  QByteArray CurrentFileName;
-  QByteArray CurrentFolder;
-  qint64 TotalSize = 0;  // bytes of the listed files
 
- public slots:
-  // Actions, in the order of the action list.
+  // The handlers reached by their names; every other action runs its concern's routine.
   void actOpenFolderExecute();
   void actAddFilesExecute();
-  void actRemoveFilesExecute();
-  void actCloseExecute();
-  void actFontExecute();
   void actPlayListExecute();
-  void actRemoveTagExecute();
-  void actRemoveAllTagExecute();
-  void actWriteTagExecute();
-  void actWriteAllTagExecute();
-  void actAddTitleListExecute();
-  void actClearTitleListExecute();
   void actCreateByFilenameExecute();
-  void actClearBatchUpdateExecute();
-  void actDelCharacterExecute();
   void actRenameExecute();
-  void actUndoExecute();
-  void actGb2Big5Execute();
-  void actBig52GBExecute();
-  void actRefreshExecute();
-  void actDelCharacterRightExecute();
   void actItemNoExecute();
-  void actMarkExecute();
   void actRenameDirExecute();
   void actPlayExecute();
   void actGetFilePropertiesExecute();
   void actClearFileListExecute();
-  void actHelpExecute();
-  void actRepairLegacyTagsExecute();
-  void actUndoRepairTagsExecute();
-  void actRepairFileNamesExecute();
-  void actUndoRepairNamesExecute();
-  void actTagsFromNamesExecute();
-  void actUndoTagsFromNamesExecute();
-  void actNamesFromTagsExecute();
-  void actUndoNamesFromTagsExecute();
-
-  // Control events.
   void ShellTreeView1Click();
   void lvIniFileListChange();
   void lvIniFileListDblClick();
-  void cbxTitleClick();
-  void edtArtistChange();
-  void edtAlbumChange();
-  void edtYearChange();
-  void edtCommentChange();
-  void edtGenreChange();
   void SpeedButton5Click();
-  void Button2Click();
-  void Button3Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -209,6 +154,8 @@ class TMainForm : public QWidget {
 
  private:
   void BindControls();
+  void actFontExecute();
+  void actHelpExecute();
   // The message box translates with the language file once it can be read (also when it came
   // after the last activation), and shows messages as written while it cannot.
   TVornMsgBox& MessageBox();
@@ -220,12 +167,13 @@ class TMainForm : public QWidget {
   // The last failure to read the language file, and the file's state at that time.
   bool FLanguageFailed = false;
   QString FLanguageFileState;
-  // Made after the controls, in this order; each keeps the controls it works on.
-  std::unique_ptr<TFileList> FFileList;
+  // Made after the controls, in this order, each after the peers it is given; each keeps the
+  // controls it works on and the state it owns.
   std::unique_ptr<TFolderTree> FFolderTree;
+  std::unique_ptr<TFileList> FFileList;
   std::unique_ptr<TTitleList> FTitleList;
-  std::unique_ptr<TTagPanel> FTagPanel;
   std::unique_ptr<TTagOptions> FTagOptions;
+  std::unique_ptr<TTagPanel> FTagPanel;
   std::unique_ptr<TBatchUpdate> FBatchUpdate;
   std::unique_ptr<TRenaming> FRenaming;
   std::unique_ptr<TPlayList> FPlayList;
@@ -233,14 +181,3 @@ class TMainForm : public QWidget {
   std::unique_ptr<TLegacyRepair> FLegacyRepair;
   std::unique_ptr<TNamePatterns> FNamePatterns;
 };
-
-// The dialogs' settings of the window.
-namespace MainDialogs {
-// The file dialog's filter for adding files.
-inline const QString AddFilesFilter = QStringLiteral("mp3 files (*.mp3)|*.mp3");
-// The title of the folder dialog.
-inline const QString SelectDirectoryCaption = QStringLiteral("SelectDirectory");
-// The help document beside the program: the first that exists is opened.
-inline const QStringList HelpFiles = {QStringLiteral("Melotag.chm"),
-                                      QStringLiteral("Melotag.html")};
-}  // namespace MainDialogs

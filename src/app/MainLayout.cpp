@@ -10,7 +10,15 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include "BatchUpdate.h"
+#include "FileList.h"
+#include "FolderTree.h"
+#include "LegacyRepair.h"
 #include "Main.h"
+#include "NamePatterns.h"
+#include "ShellEntry.h"
+#include "TagPanel.h"
+#include "TitleList.h"
 #include "ui_Main.h"
 
 QIcon TMainForm::ImageList1(int index) {
@@ -99,46 +107,52 @@ class TWheelScrollsPage : public QObject {
 
 void TMainForm::BindControls() {
   setWindowIcon(ImageList1(0));
-  // Pictures of the actions (index into the image list; -1 = none).
-  const std::pair<QAction*, int> pictures[] = {{FUi->actOpenFolder, 1},
-                                               {FUi->actAddFiles, 2},
-                                               {FUi->actRemoveFiles, 3},
-                                               {FUi->actClose, 4},
-                                               {FUi->actFont, 5},
-                                               {FUi->actPlayList, 6},
-                                               {FUi->actRemoveTag, 7},
-                                               {FUi->actRemoveAllTag, 7},
-                                               {FUi->actWriteTag, 8},
-                                               {FUi->actWriteAllTag, 9},
-                                               {FUi->actAddTitleList, 10},
-                                               {FUi->actClearTitleList, 7},
-                                               {FUi->actCreateByFilename, 11},
-                                               {FUi->actClearBatchUpdate, 12},
-                                               {FUi->actDelCharacter, 13},
-                                               {FUi->actRename, 14},
-                                               {FUi->actUndo, 15},
-                                               {FUi->actGb2Big5, 16},
-                                               {FUi->actBig52GB, 17},
-                                               {FUi->actRefresh, -1},
-                                               {FUi->actDelCharacterRight, 18},
-                                               {FUi->actItemNo, 19},
-                                               {FUi->actMark, 20},
-                                               {FUi->actRenameDir, 21},
-                                               {FUi->actPlay, 22},
-                                               {FUi->actGetFileProperties, 23},
-                                               {FUi->actClearFileList, 7},
-                                               {FUi->actHelp, -1},
-                                               {FUi->actRepairLegacyTags, -1},
-                                               {FUi->actUndoRepairTags, -1},
-                                               {FUi->actRepairFileNames, -1},
-                                               {FUi->actUndoRepairNames, -1},
-                                               {FUi->actTagsFromNames, -1},
-                                               {FUi->actUndoTagsFromNames, -1},
-                                               {FUi->actNamesFromTags, -1},
-                                               {FUi->actUndoNamesFromTags, -1}};
-  for (auto [action, image] : pictures) {
-    if (image >= 0) action->setIcon(ImageList1(image));
-    addAction(action);  // shortcuts work anywhere in the window
+  // Each action, in the order of the action list: its picture (index into the image list; -1 =
+  // none) and the routine of its concern, guarded. Its shortcut works anywhere in the window.
+  const struct {
+    QAction* Action;
+    int Picture;
+    std::function<void()> Run;
+  } actions[] = {{FUi->actOpenFolder, 1, [this] { actOpenFolderExecute(); }},
+                 {FUi->actAddFiles, 2, [this] { actAddFilesExecute(); }},
+                 {FUi->actRemoveFiles, 3, [this] { FFileList->RemoveSelected(); }},
+                 {FUi->actClose, 4, [this] { close(); }},
+                 {FUi->actFont, 5, [this] { actFontExecute(); }},
+                 {FUi->actPlayList, 6, [this] { actPlayListExecute(); }},
+                 {FUi->actRemoveTag, 7, [this] { FTagPanel->Remove(); }},
+                 {FUi->actRemoveAllTag, 7, [this] { FBatchUpdate->RemoveAll(); }},
+                 {FUi->actWriteTag, 8, [this] { FTagPanel->Write(); }},
+                 {FUi->actWriteAllTag, 9, [this] { FBatchUpdate->WriteAll(); }},
+                 {FUi->actAddTitleList, 10, [this] { FTitleList->AddFromFile(); }},
+                 {FUi->actClearTitleList, 7, [this] { FTitleList->Clear(); }},
+                 {FUi->actCreateByFilename, 11, [this] { actCreateByFilenameExecute(); }},
+                 {FUi->actClearBatchUpdate, 12, [this] { FBatchUpdate->ClearValues(); }},
+                 {FUi->actDelCharacter, 13, [this] { FTitleList->DelCharacter(); }},
+                 {FUi->actRename, 14, [this] { actRenameExecute(); }},
+                 {FUi->actUndo, 15, [this] { FTitleList->Undo(); }},
+                 {FUi->actGb2Big5, 16, [this] { FTitleList->Gb2Big5(); }},
+                 {FUi->actBig52GB, 17, [this] { FTitleList->Big52GB(); }},
+                 {FUi->actRefresh, -1, [this] { FFolderTree->Refresh(); }},
+                 {FUi->actDelCharacterRight, 18, [this] { FTitleList->DelCharacterRight(); }},
+                 {FUi->actItemNo, 19, [this] { actItemNoExecute(); }},
+                 {FUi->actMark, 20, [this] { FTitleList->Mark(); }},
+                 {FUi->actRenameDir, 21, [this] { actRenameDirExecute(); }},
+                 {FUi->actPlay, 22, [this] { actPlayExecute(); }},
+                 {FUi->actGetFileProperties, 23, [this] { actGetFilePropertiesExecute(); }},
+                 {FUi->actClearFileList, 7, [this] { actClearFileListExecute(); }},
+                 {FUi->actHelp, -1, [this] { actHelpExecute(); }},
+                 {FUi->actRepairLegacyTags, -1, [this] { FLegacyRepair->RepairTags(); }},
+                 {FUi->actUndoRepairTags, -1, [this] { FLegacyRepair->UndoTags(); }},
+                 {FUi->actRepairFileNames, -1, [this] { FLegacyRepair->RepairNames(); }},
+                 {FUi->actUndoRepairNames, -1, [this] { FLegacyRepair->UndoNames(); }},
+                 {FUi->actTagsFromNames, -1, [this] { FNamePatterns->TagsFromNames(); }},
+                 {FUi->actUndoTagsFromNames, -1, [this] { FNamePatterns->UndoTags(); }},
+                 {FUi->actNamesFromTags, -1, [this] { FNamePatterns->NamesFromTags(); }},
+                 {FUi->actUndoNamesFromTags, -1, [this] { FNamePatterns->UndoNames(); }}};
+  for (const auto& [action, picture, run] : actions) {
+    if (picture >= 0) action->setIcon(ImageList1(picture));
+    addAction(action);
+    connect(action, &QAction::triggered, this, [this, run = run] { Guarded(run); });
   }
   FUi->actRefresh->setShortcutContext(Qt::WindowShortcut);
   FUi->actHelp->setShortcutContext(Qt::WindowShortcut);
@@ -183,47 +197,6 @@ void TMainForm::BindControls() {
   FUi->N1->setSeparator(true);
   FUi->N2->setSeparator(true);
 
-  // Action handlers, in the order of the action list.
-  const std::pair<QAction*, void (TMainForm::*)()> handlers[] = {
-      {FUi->actOpenFolder, &TMainForm::actOpenFolderExecute},
-      {FUi->actAddFiles, &TMainForm::actAddFilesExecute},
-      {FUi->actRemoveFiles, &TMainForm::actRemoveFilesExecute},
-      {FUi->actClose, &TMainForm::actCloseExecute},
-      {FUi->actFont, &TMainForm::actFontExecute},
-      {FUi->actPlayList, &TMainForm::actPlayListExecute},
-      {FUi->actRemoveTag, &TMainForm::actRemoveTagExecute},
-      {FUi->actRemoveAllTag, &TMainForm::actRemoveAllTagExecute},
-      {FUi->actWriteTag, &TMainForm::actWriteTagExecute},
-      {FUi->actWriteAllTag, &TMainForm::actWriteAllTagExecute},
-      {FUi->actAddTitleList, &TMainForm::actAddTitleListExecute},
-      {FUi->actClearTitleList, &TMainForm::actClearTitleListExecute},
-      {FUi->actCreateByFilename, &TMainForm::actCreateByFilenameExecute},
-      {FUi->actClearBatchUpdate, &TMainForm::actClearBatchUpdateExecute},
-      {FUi->actDelCharacter, &TMainForm::actDelCharacterExecute},
-      {FUi->actRename, &TMainForm::actRenameExecute},
-      {FUi->actUndo, &TMainForm::actUndoExecute},
-      {FUi->actGb2Big5, &TMainForm::actGb2Big5Execute},
-      {FUi->actBig52GB, &TMainForm::actBig52GBExecute},
-      {FUi->actRefresh, &TMainForm::actRefreshExecute},
-      {FUi->actDelCharacterRight, &TMainForm::actDelCharacterRightExecute},
-      {FUi->actItemNo, &TMainForm::actItemNoExecute},
-      {FUi->actMark, &TMainForm::actMarkExecute},
-      {FUi->actRenameDir, &TMainForm::actRenameDirExecute},
-      {FUi->actPlay, &TMainForm::actPlayExecute},
-      {FUi->actGetFileProperties, &TMainForm::actGetFilePropertiesExecute},
-      {FUi->actClearFileList, &TMainForm::actClearFileListExecute},
-      {FUi->actHelp, &TMainForm::actHelpExecute},
-      {FUi->actRepairLegacyTags, &TMainForm::actRepairLegacyTagsExecute},
-      {FUi->actUndoRepairTags, &TMainForm::actUndoRepairTagsExecute},
-      {FUi->actRepairFileNames, &TMainForm::actRepairFileNamesExecute},
-      {FUi->actUndoRepairNames, &TMainForm::actUndoRepairNamesExecute},
-      {FUi->actTagsFromNames, &TMainForm::actTagsFromNamesExecute},
-      {FUi->actUndoTagsFromNames, &TMainForm::actUndoTagsFromNamesExecute},
-      {FUi->actNamesFromTags, &TMainForm::actNamesFromTagsExecute},
-      {FUi->actUndoNamesFromTags, &TMainForm::actUndoNamesFromTagsExecute}};
-  for (auto [action, handler] : handlers)
-    connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded(handler); });
-
   // The file list: two columns, sorted by the window itself, pop-up menu on right click.
   FUi->lvIniFileList->setSortingEnabled(false);
   FUi->lvIniFileList->header()->setSectionsClickable(false);
@@ -232,9 +205,9 @@ void TMainForm::BindControls() {
   FUi->lvIniFileList->setColumnWidth(1, 350);
   FUi->lvIniFileList->setItemDelegate(new TGridDelegate(FUi->lvIniFileList));
   connect(FUi->lvIniFileList, &QTreeWidget::itemSelectionChanged, this,
-          [this] { Guarded(&TMainForm::lvIniFileListChange); });
+          [this] { Guarded([this] { lvIniFileListChange(); }); });
   connect(FUi->lvIniFileList, &QTreeWidget::itemDoubleClicked, this,
-          [this] { Guarded(&TMainForm::lvIniFileListDblClick); });
+          [this] { Guarded([this] { lvIniFileListDblClick(); }); });
   connect(FUi->lvIniFileList, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) {
             FUi->PopupMenu1->popup(FUi->lvIniFileList->viewport()->mapToGlobal(pos));
@@ -242,28 +215,18 @@ void TMainForm::BindControls() {
   FUi->StatusBar1->SetPanels({162, 50});
   FUi->StatusBar->SetPanels({0, 0});
 
-  // Control events of the pages.
-  connect(FUi->cbxTitle, &QCheckBox::clicked, this, [this] { Guarded(&TMainForm::cbxTitleClick); });
-  connect(FUi->edtArtist, &QLineEdit::textChanged, this,
-          [this] { Guarded(&TMainForm::edtArtistChange); });
-  connect(FUi->edtAlbum, &QLineEdit::textChanged, this,
-          [this] { Guarded(&TMainForm::edtAlbumChange); });
-  connect(FUi->edtYear, &QLineEdit::textChanged, this,
-          [this] { Guarded(&TMainForm::edtYearChange); });
-  connect(FUi->edtComment, &QLineEdit::textChanged, this,
-          [this] { Guarded(&TMainForm::edtCommentChange); });
+  // Buttons of the pages that run a routine of their own, guarded as the actions are.
+  const std::pair<QAbstractButton*, std::function<void()>> clicks[] = {
+      {FUi->SpeedButton5, [this] { SpeedButton5Click(); }},
+      {FUi->Button2, [this] { FShellEntry->Register(); }},
+      {FUi->Button3, [this] { FShellEntry->Unregister(); }}};
+  for (const auto& [button, run] : clicks)
+    connect(button, &QAbstractButton::clicked, this, [this, run = run] { Guarded(run); });
   auto* wheel = new TWheelScrollsPage(this);
   for (QComboBox* choice : {FUi->cboGenre, FUi->GenreComboBox}) {
     choice->setFocusPolicy(Qt::StrongFocus);
     choice->installEventFilter(wheel);
   }
-  // A genre the user chooses ticks its box as a typed value does.
-  connect(FUi->cboGenre, &QComboBox::activated, this,
-          [this] { Guarded(&TMainForm::edtGenreChange); });
-  connect(FUi->SpeedButton5, &QToolButton::clicked, this,
-          [this] { Guarded(&TMainForm::SpeedButton5Click); });
-  connect(FUi->Button2, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button2Click); });
-  connect(FUi->Button3, &QPushButton::clicked, this, [this] { Guarded(&TMainForm::Button3Click); });
 
   // The pane sizes as loaded.
   FUi->Splitter2->setSizes({247, width() - 247 - FUi->Splitter2->handleWidth()});

@@ -2,7 +2,6 @@
 
 #include "FileList.h"
 #include "FolderTree.h"
-#include "Main.h"
 
 namespace editor = melotag::editor;
 
@@ -20,16 +19,16 @@ void TNamePass::Undo() {
 }
 
 void TNamePass::Show(const editor::TNameRepairResult& result, const QString& done) {
-  FForm.FileList().Relist(editor::PathsAfter(FForm.FileList().Paths(), result.Done));
+  FFileList.Relist(editor::PathsAfter(FFileList.Paths(), result.Done));
   bool folders = false;
   for (const editor::TNameRepair& step : result.Done) folders = folders || step.Folder;
   if (folders) {
     // The tree shows the folders under their names now, the current one still current.
-    FForm.CurrentFolder = editor::PathsAfter({FForm.CurrentFolder}, result.Done).first();
-    TFolderTree& tree = FForm.FolderTree();
-    tree.Refresh();
-    tree.Navigate(FForm.CurrentFolder);
+    QByteArray& folder = FFileList.CurrentFolder;
+    folder = editor::PathsAfter({folder}, result.Done).first();
+    FFolderTree.Refresh();
+    FFolderTree.Navigate(folder);
   }
-  FForm.ShowStatus(FForm.LookupText(done) + QString::number(result.Done.size()));
-  FForm.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
+  FWindow.ShowStatus(FWindow.LookupText(done) + QString::number(result.Done.size()));
+  FWindow.ShowFailures(QStringLiteral(" name(s) not changed:"), editor::FailureLines(result));
 }

@@ -7,11 +7,14 @@
 
 #include "NameRepair.h"
 
-class TMainForm;
+class IWindow;
+class TFileList;
+class TFolderTree;
 
 class TNamePass {
  public:
-  explicit TNamePass(TMainForm& form) : FForm(form) {}
+  TNamePass(IWindow& window, TFileList& list, TFolderTree& tree)
+      : FWindow(window), FFileList(list), FFolderTree(tree) {}
   // Applies the renames (never over a file); the status says `done` (looked up) with how many
   // were made, a warning names each that was not.
   void Apply(const QList<melotag::editor::TNameRepair>& renames, const QString& done);
@@ -23,6 +26,8 @@ class TNamePass {
   // The status, the files listed under their paths after `result`, its failures named.
   void Show(const melotag::editor::TNameRepairResult& result, const QString& done);
 
-  TMainForm& FForm;
+  IWindow& FWindow;
+  TFileList& FFileList;
+  TFolderTree& FFolderTree;
   QList<melotag::editor::TNameRepair> FDone;
 };

@@ -8,7 +8,6 @@
 #include "Dialogs.h"
 #include "FileList.h"
 #include "FileNames.h"
-#include "Main.h"
 #include "NamePattern.h"
 #include "TagOptions.h"
 #include "TagPanel.h"
@@ -47,8 +46,16 @@ QString NameText(const QByteArray& path) {
 
 }  // namespace
 
-TNamePatterns::TNamePatterns(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FTagUndo(std::make_unique<editor::TTagRepairUndo>()), FNames(form) {}
+TNamePatterns::TNamePatterns(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
+                             const TTagPanel& panel, const TTagOptions& options,
+                             TBatchUpdate& batch)
+    : TConcern(window, ui),
+      FFileList(list),
+      FTagPanel(panel),
+      FTagOptions(options),
+      FBatchUpdate(batch),
+      FTagUndo(std::make_unique<editor::TTagRepairUndo>()),
+      FNames(window, list, tree) {}
 
 TNamePatterns::~TNamePatterns() = default;
 
@@ -61,15 +68,15 @@ QStringList TNamePatterns::NamePatterns() {
 }
 
 TPatternPreview::TLookup TNamePatterns::Lookup() const {
-  return [this](const QString& word) { return FForm.LookupText(word); };
+  return [this](const QString& word) { return FWindow.LookupText(word); };
 }
 
 // --- Tags
 
 void TNamePatterns::TagsFromNames() {
-  if (!FForm.CheckFileList()) return;
-  const QList<QByteArray> paths = FForm.FileList().Paths();
-  const QString noMatch = FForm.LookupText(QStringLiteral("The name does not match the pattern"));
+  if (!FFileList.Check()) return;
+  const QList<QByteArray> paths = FFileList.Paths();
+  const QString noMatch = FWindow.LookupText(QStringLiteral("The name does not match the pattern"));
   const auto columns = [](const editor::TNamePattern& pattern) {
     QStringList words;
     for (const editor::TPatternField field : pattern.Fields()) words << FieldWord(field);
@@ -89,9 +96,9 @@ void TNamePatterns::TagsFromNames() {
     }
     return shown;
   };
-  const TTagPanel& panel = FForm.TagPanel();
-  TPatternPreview preview(FForm.LookupText(QStringLiteral("Tags From File Names")), TagPatterns(),
-                          true, columns, rows, Lookup(), &FForm);
+  const TTagPanel& panel = FTagPanel;
+  TPatternPreview preview(FWindow.LookupText(QStringLiteral("Tags From File Names")), TagPatterns(),
+                          true, columns, rows, Lookup(), FWindow.Widget());
   preview.SetTags(panel.WritesID3v1(), panel.WritesID3v2());
   if (!Dialogs().ExecDialog(preview)) return;
   const editor::TNamePattern pattern(preview.Pattern());
@@ -100,22 +107,22 @@ void TNamePatterns::TagsFromNames() {
   const QList<editor::TNameTags> plan = editor::PlanTagsFromNames(paths, pattern);
   const bool v1 = preview.WritesID3v1(), v2 = preview.WritesID3v2();
   // Only the pattern's fields change: every other frame is kept, whatever the options say.
-  editor::TUnicodeOptions options = FForm.TagOptions().Options();
+  editor::TUnicodeOptions options = FTagOptions.Options();
   options.KeepOtherFrames = true;
 
-  FForm.BatchUpdate().TagPass(
-      *FTagUndo, static_cast<int>(plan.size()), QStringLiteral("Tags written: "),
-      QStringLiteral(" file(s) not written:"), [&](int i, const QByteArray& path) {
-        const editor::TNameTags& step = plan[i];
-        TBatchUpdate::TPassStep outcome;
-        if (!step.Values || step.Path != path) return outcome;  // not matched: left alone
-        const editor::TNameTagsOutcome written =
-            editor::WriteValuesOfName(path, *step.Values, v1, v2, options, FTagUndo.get());
-        outcome.Done = written.Failed.isEmpty();
-        outcome.Dropped = written.Dropped;
-        if (!outcome.Done) outcome.Failure = FForm.BatchUpdate().WriteFailure(path);
-        return outcome;
-      });
+  FBatchUpdate.TagPass(*FTagUndo, static_cast<int>(plan.size()), QStringLiteral("Tags written: "),
+                       QStringLiteral(" file(s) not written:"), [&](int i, const QByteArray& path) {
+                         const editor::TNameTags& step = plan[i];
+                         TBatchUpdate::TPassStep outcome;
+                         if (!step.Values || step.Path != path)
+                           return outcome;  // not matched: left alone
+                         const editor::TNameTagsOutcome written = editor::WriteValuesOfName(
+                             path, *step.Values, v1, v2, options, FTagUndo.get());
+                         outcome.Done = written.Failed.isEmpty();
+                         outcome.Dropped = written.Dropped;
+                         if (!outcome.Done) outcome.Failure = FBatchUpdate.WriteFailure(path);
+                         return outcome;
+                       });
 }
 
 bool TNamePatterns::CanUndoTags() const {
@@ -123,19 +130,19 @@ bool TNamePatterns::CanUndoTags() const {
 }
 
 void TNamePatterns::UndoTags() {
-  FForm.BatchUpdate().UndoPass(*FTagUndo, QStringLiteral("changed since"),
-                               QStringLiteral(" file(s) kept their new tags:"));
+  FBatchUpdate.UndoPass(*FTagUndo, QStringLiteral("changed since"),
+                        QStringLiteral(" file(s) kept their new tags:"));
 }
 
 // --- File names
 
 void TNamePatterns::NamesFromTags() {
-  if (!FForm.CheckFileList()) return;
-  const QList<QByteArray> paths = FForm.FileList().Paths();
+  if (!FFileList.Check()) return;
+  const QList<QByteArray> paths = FFileList.Paths();
   // The tags are read once; the preview formats them anew for each pattern.
   std::vector<editor::TPatternValues> values;
   values.reserve(static_cast<size_t>(paths.size()));
-  const bool readUnicode = FForm.TagOptions().Options().ReadUnicode;
+  const bool readUnicode = FTagOptions.Options().ReadUnicode;
   for (const QByteArray& path : paths) values.push_back(editor::TagValuesOf(path, readUnicode));
   const auto plan = [&](const editor::TNamePattern& pattern) {
     QList<editor::TNameFromTags> steps;
@@ -144,7 +151,7 @@ void TNamePatterns::NamesFromTags() {
       steps.append(editor::NameFromValues(paths[i], values[static_cast<size_t>(i)], pattern));
     return steps;
   };
-  const QString noField = FForm.LookupText(QStringLiteral("The tags give no "));
+  const QString noField = FWindow.LookupText(QStringLiteral("The tags give no "));
   const auto rows = [&](const editor::TNamePattern& pattern) {
     QList<TPatternRow> shown;
     shown.reserve(paths.size());
@@ -156,7 +163,7 @@ void TNamePatterns::NamesFromTags() {
       } else if (!step.Missing.isEmpty())
         row.Note = noField + step.Missing.join(QStringLiteral(", "));
       else
-        row.Note = FForm.LookupText(step.Problem);
+        row.Note = FWindow.LookupText(step.Problem);
       shown.append(row);
     }
     return shown;
@@ -164,8 +171,8 @@ void TNamePatterns::NamesFromTags() {
   const auto columns = [](const editor::TNamePattern&) {
     return QStringList{QStringLiteral("New name")};
   };
-  TPatternPreview preview(FForm.LookupText(QStringLiteral("File Names From Tags")), NamePatterns(),
-                          false, columns, rows, Lookup(), &FForm);
+  TPatternPreview preview(FWindow.LookupText(QStringLiteral("File Names From Tags")),
+                          NamePatterns(), false, columns, rows, Lookup(), FWindow.Widget());
   if (!Dialogs().ExecDialog(preview)) return;
   const editor::TNamePattern pattern(preview.Pattern());
   if (!pattern.IsValid()) return;

@@ -17,10 +17,18 @@
 namespace melotag::editor {
 class TTagRepairUndo;
 }
+class TBatchUpdate;
+class TFileList;
+class TFolderTree;
+class TTagPanel;
+class TTagOptions;
 
 class TNamePatterns : public TConcern {
  public:
-  TNamePatterns(TMainForm& form, Ui::TMainForm& ui);
+  // Works on the files of `list` (`tree` follows their folders) by the passes of `batch`, the
+  // tags offered as `panel` writes them, read and written by the Unicode `options`.
+  TNamePatterns(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
+                const TTagPanel& panel, const TTagOptions& options, TBatchUpdate& batch);
   ~TNamePatterns();
 
   // Previews the values the pattern reads out of the listed files' names; on OK writes them
@@ -43,6 +51,10 @@ class TNamePatterns : public TConcern {
  private:
   TPatternPreview::TLookup Lookup() const;
 
+  TFileList& FFileList;
+  const TTagPanel& FTagPanel;
+  const TTagOptions& FTagOptions;
+  TBatchUpdate& FBatchUpdate;
   std::unique_ptr<melotag::editor::TTagRepairUndo> FTagUndo;
   TNamePass FNames;
 };

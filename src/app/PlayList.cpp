@@ -2,14 +2,12 @@
 
 #include <sys/stat.h>
 
-#include "CodePage.h"
 #include "FileList.h"
 #include "FileNames.h"
-#include "Main.h"
+#include "FormDialogs.h"
 #include "PlayListFile.h"
 #include "RenamePlan.h"
 #include "TagOptions.h"
-#include "VornMultiDD.h"
 
 namespace editor = melotag::editor;
 
@@ -25,21 +23,25 @@ bool Exists(const QByteArray& path) {
 
 }  // namespace
 
+TPlayList::TPlayList(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
+                     const TTagOptions& options, TSaveDialog& saveDialog)
+    : TConcern(window, ui), FFileList(list), FTagOptions(options), FSaveDialog(saveDialog) {}
+
 void TPlayList::Create() {
-  if (!FForm.CheckFileList()) return;
-  const TFileList& list = FForm.FileList();
-  FForm.CurrentFileName = list.Path(0);
+  if (!FFileList.Check()) return;
+  const TFileList& list = FFileList;
+  const QByteArray first = list.Path(0);
   // Each entry by the exact bytes of its name, so a player finds it whatever the name is.
   QList<QByteArray> names;
   names.reserve(list.Count());
   for (int i = 0; i < list.Count(); ++i) names.append(editor::FileNamePart(list.Path(i)));
 
-  TSaveDialog& dialog = FForm.SaveDialog;
-  dialog.InitialDir = editor::NameCaption(editor::FolderPart(FForm.CurrentFileName));
+  TSaveDialog& dialog = FSaveDialog;
+  dialog.InitialDir = editor::NameCaption(editor::FolderPart(first));
   dialog.Filter = kPlayListFilter;
   dialog.DefaultExt = QStringLiteral("m3u");
-  if (const std::optional<QString> name = editor::PlayListNameOfFile(
-          FForm.CurrentFileName, FForm.TagOptions().Options().ReadUnicode))
+  if (const std::optional<QString> name =
+          editor::PlayListNameOfFile(first, FTagOptions.Options().ReadUnicode))
     dialog.FileName = *name;
   if (!dialog.Execute()) return;
 
@@ -54,9 +56,8 @@ void TPlayList::Create() {
                          Btn(mbOK), 0);
     return;
   }
-  if (Exists(*path) && FForm.VornMsgBox1->MsgDlgFmt(
-                           EncodeText("File [%s] already exists, Over write ?"), mtConfirmation,
-                           Btn(mbYes) | Btn(mbNo), 0, {EncodeText(chosen)}, "0") != mrYes)
+  if (Exists(*path) && FWindow.MsgDlgFmt("File [%s] already exists, Over write ?", mtConfirmation,
+                                         Btn(mbYes) | Btn(mbNo), QStringList{chosen}) != mrYes)
     return;
   if (const int error = editor::WritePlayList(*path, names); error != 0)
     Dialogs().MessageDlg(mtError,

@@ -3,12 +3,26 @@
 
 #include "Concern.h"
 
+class TFileList;
+class TFolderTree;
+class TTitleList;
+class TTagOptions;
+
 class TRenaming : public TConcern {
  public:
-  using TConcern::TConcern;
+  // Renames the files of `list` after the lines of `titles`, their folder (`tree` follows it)
+  // after the album title their tags give by the Unicode `options`.
+  TRenaming(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
+            const TTitleList& titles, const TTagOptions& options);
 
   void RenameFiles();
   void RenameFolder();
   // The album title from the first listed file's tags.
   void GetAlbumTitle();
+
+ private:
+  TFileList& FFileList;
+  TFolderTree& FFolderTree;
+  const TTitleList& FTitleList;
+  const TTagOptions& FTagOptions;
 };

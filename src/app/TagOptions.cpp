@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QSettings>
 
-#include "Main.h"
 #include "ui_Main.h"
 
 void TTagOptions::Load() {
@@ -33,10 +32,10 @@ bool TTagOptions::Any() const {
 
 QString TTagOptions::DroppedText(int count) const {
   if (count <= 0) return QString();
-  return FForm.LookupText(QStringLiteral("Frames without a place in the tag written dropped: ")) +
+  return FWindow.LookupText(QStringLiteral("Frames without a place in the tag written dropped: ")) +
          QString::number(count);
 }
 
 void TTagOptions::ReportDropped(int count) {
-  if (count > 0) FForm.ShowStatus(DroppedText(count));
+  if (count > 0) FWindow.ShowStatus(DroppedText(count));
 }

@@ -5,7 +5,6 @@
 #include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
-#include "Main.h"
 #include "Shell.h"
 #include "TagError.h"
 #include "TagOptions.h"
@@ -19,21 +18,21 @@ using namespace melotag::editor;
 namespace {
 
 template <class TTag>
-void WriteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+void WriteOne(IWindow& window, TTag& tag, const QByteArray& path) {
   tagfile::ClearError();
   if (!FileExists(path) || !tag.WriteToFile(TagPath(path)))
-    form.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+    window.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
 
+// True when the tag was removed; says so when it was not.
 template <class TTag>
-void DeleteOne(TMainForm& form, TTag& tag, const QByteArray& path) {
+bool DeleteOne(IWindow& window, TTag& tag, const QByteArray& path) {
   tagfile::ClearError();
-  if (FileExists(path) && tag.DeleteFromFile(TagPath(path)))
-    form.ClearTagPanel();
-  else
-    // Nothing failed but there was no such tag to remove.
-    form.ShowMsgFmt("Can not remove tag from the file", path,
+  if (FileExists(path) && tag.DeleteFromFile(TagPath(path))) return true;
+  // Nothing failed but there was no such tag to remove.
+  window.ShowMsgFmt("Can not remove tag from the file", path,
                     TagFailureText(path, QStringLiteral("the file has no such tag")));
+  return false;
 }
 
 // The longest text an edit holds, and the length the tag class reads.
@@ -41,10 +40,25 @@ constexpr int kWholeValue = 32767, kPartsValue = 250;
 
 }  // namespace
 
-TTagPanel::TTagPanel(TMainForm& form, Ui::TMainForm& ui)
-    : TConcern(form, ui), FCover(std::make_unique<TCoverPanel>(form, ui)) {}
+TTagPanel::TTagPanel(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
+                     TTagOptions& options)
+    : TConcern(window, ui),
+      FFileList(list),
+      FTagOptions(options),
+      FCover(std::make_unique<TCoverPanel>(window, ui, *this)) {}
 
 TTagPanel::~TTagPanel() = default;
+
+void TTagPanel::MakeTagObjects() {
+  FID3v1 = std::make_unique<TID3v1>();
+  FillGenreBoxes();
+  FID3v2 = std::make_unique<TID3v2>();
+}
+
+void TTagPanel::FreeTagObjects() {
+  FID3v1.reset();
+  FID3v2.reset();
+}
 
 bool TTagPanel::WritesID3v1() const {
   const int preference = FUi.rgrpWritingTags->ItemIndex();
@@ -57,24 +71,24 @@ bool TTagPanel::WritesID3v2() const {
 }
 
 void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
-  WriteOne(FForm, tag, path);
+  WriteOne(FWindow, tag, path);
 }
 
 void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
-  WriteOne(FForm, tag, path);
+  WriteOne(FWindow, tag, path);
 }
 
 int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
   TWriteOutcome outcome;
   tagfile::ClearError();
-  if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FForm.TagOptions().Options());
-  if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FTagOptions.Options());
+  if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   return outcome.Dropped;
 }
 
 void TTagPanel::RemoveTags(const QByteArray& path) {
-  if (WritesID3v1()) DeleteOne(FForm, *FForm.FID3v1, path);
-  if (WritesID3v2()) DeleteOne(FForm, *FForm.FID3v2, path);
+  if (WritesID3v1() && DeleteOne(FWindow, *FID3v1, path)) Clear();
+  if (WritesID3v2() && DeleteOne(FWindow, *FID3v2, path)) Clear();
 }
 
 void TTagPanel::FillGenreBoxes() {
@@ -101,13 +115,13 @@ void TTagPanel::Clear() {
 }
 
 void TTagPanel::ShowSelected() {
-  FForm.ClearTagPanel();
-  if (!FForm.FID3v1 || !FForm.FID3v2) return;  // the window is closing
+  Clear();
+  if (!FID3v1 || !FID3v2) return;  // the window is closing
   const QByteArray path = SelectedPath();
   if (path.isEmpty()) return;
-  FForm.CurrentFileName = path;
+  CurrentFileName = path;
   if (!FileExists(path)) {
-    FForm.ShowMsgFmt("The file does not exist", path);
+    FWindow.ShowMsgFmt("The file does not exist", path);
     return;
   }
   // Items 2 and 3 show the preferred tag alone, as items 0 and 1 do.
@@ -126,37 +140,37 @@ void TTagPanel::ShowSelected() {
 
 void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
   tagfile::ClearError();
-  if (!FForm.FID3v1->LoadFromFile(TagPath(path))) {
-    FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
+  if (!FID3v1->LoadFromFile(TagPath(path))) {
+    FWindow.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
-  Show(ViewOf(*FForm.FID3v1), false);
+  Show(ViewOf(*FID3v1), false);
 }
 
 void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
   tagfile::ClearError();
-  if (FForm.TagOptions().Options().ReadUnicode) {
+  if (FTagOptions.Options().ReadUnicode) {
     TID3v2Text text;
     if (LoadID3v2Text(TagPath(path), text))
       Show(ViewOf(text), true);
     else
-      FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
+      FWindow.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
-  if (!FForm.FID3v2->LoadFromFile(TagPath(path))) {
-    FForm.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
+  if (!FID3v2->LoadFromFile(TagPath(path))) {
+    FWindow.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
-  Show(ViewOf(*FForm.FID3v2), true);
+  Show(ViewOf(*FID3v2), true);
 }
 
 void TTagPanel::Show(const TTagView& view, bool id3v2) {
   // Values read by their encoding are shown whole (as far as an edit holds); the tag class's
   // are 250 bytes at most.
-  const int limit = FForm.TagOptions().Options().ReadUnicode ? kWholeValue : kPartsValue;
+  const int limit = FTagOptions.Options().ReadUnicode ? kWholeValue : kPartsValue;
   for (QLineEdit* edit : {FUi.TitleEdit, FUi.ArtistEdit, FUi.AlbumEdit, FUi.CommentEdit})
     edit->setMaxLength(limit);
-  FUi.TagExistsValue->setText(FForm.LookupText(view.ExistsText));
+  FUi.TagExistsValue->setText(FWindow.LookupText(view.ExistsText));
   // What the fields hold now is what the user changes: a file without the tag shows empty
   // fields, so that every field given is a change.
   if (id3v2) FShownID3v2 = Fields();
@@ -165,7 +179,7 @@ void TTagPanel::Show(const TTagView& view, bool id3v2) {
   // "N bytes" in the language of the language file.
   QString size = view.SizeText;
   if (size.endsWith(QStringLiteral(" bytes")))
-    size = size.chopped(5) + FForm.LookupText(QStringLiteral("bytes"));
+    size = size.chopped(5) + FWindow.LookupText(QStringLiteral("bytes"));
   FUi.SizeValue->setText(size);
   const TTagFields& f = view.Fields;
   FUi.TitleEdit->setText(f.Title);
@@ -198,16 +212,15 @@ TTagFields TTagPanel::Fields() const {
 }
 
 QByteArray TTagPanel::SelectedPath() const {
-  const TFileList& list = FForm.FileList();
-  const int index = list.SelectedIndex();
-  return list.Count() > 0 && index >= 0 ? list.Path(index) : QByteArray();
+  const int index = FFileList.SelectedIndex();
+  return FFileList.Count() > 0 && index >= 0 ? FFileList.Path(index) : QByteArray();
 }
 
 bool TTagPanel::MayChange(const QByteArray& path) {
-  if (FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked() || !TMainForm::IsReadOnlyFile(path)) return true;
-  if (FForm.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?", mtConfirmation,
-                      Btn(mbYes) | Btn(mbNo), path) != mrYes) {
-    FForm.ShowMsg(
+  if (FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked() || !IsReadOnlyFile(path)) return true;
+  if (FWindow.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
+                        mtConfirmation, Btn(mbYes) | Btn(mbNo), path) != mrYes) {
+    FWindow.ShowMsg(
         "The file is read-only. Applications can read the file but cannot write to it or delete "
         "it.");
     return false;
@@ -217,12 +230,12 @@ bool TTagPanel::MayChange(const QByteArray& path) {
 }
 
 QByteArray TTagPanel::PathToChange() {
-  if (!FForm.CheckFileList()) return {};
-  if (!FForm.FID3v1 || !FForm.FID3v2) return {};  // the window is closing
+  if (!FFileList.Check()) return {};
+  if (!FID3v1 || !FID3v2) return {};  // the window is closing
   // With entries but none selected there is nothing to change.
   const QByteArray path = SelectedPath();
   if (path.isEmpty()) return {};
-  FForm.CurrentFileName = path;
+  CurrentFileName = path;
   return MayChange(path) ? path : QByteArray();
 }
 
@@ -231,16 +244,16 @@ void TTagPanel::Write() {
   if (path.isEmpty()) return;
   if (WritesID3v1()) SaveID3v1FromPanel(path);
   if (WritesID3v2()) SaveID3v2FromPanel(path);
-  FForm.lvIniFileListChange();
+  ShowSelected();
 }
 
 void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
-  SetFromFields(*FForm.FID3v1, Fields());
-  WriteTag(*FForm.FID3v1, path);
+  SetFromFields(*FID3v1, Fields());
+  WriteTag(*FID3v1, path);
 }
 
 void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
-  const TUnicodeOptions options = FForm.TagOptions().Options();
+  const TUnicodeOptions options = FTagOptions.Options();
   if (options.KeepOtherFrames) {
     // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag.
     const TTagFields fields = Fields();
@@ -249,23 +262,23 @@ void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
     TWriteOutcome outcome;
     tagfile::ClearError();
     if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);
-    if (!outcome.Ok) FForm.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-    FForm.TagOptions().ReportDropped(outcome.Dropped);
+    if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+    FTagOptions.ReportDropped(outcome.Dropped);
     return;
   }
-  if (FForm.TagOptions().Any()) {
-    FForm.TagOptions().ReportDropped(WriteTag(TextOfFields(Fields()), path));
+  if (FTagOptions.Any()) {
+    FTagOptions.ReportDropped(WriteTag(TextOfFields(Fields()), path));
     return;
   }
-  SetFromFields(*FForm.FID3v2, Fields());
-  WriteTag(*FForm.FID3v2, path);
+  SetFromFields(*FID3v2, Fields());
+  WriteTag(*FID3v2, path);
 }
 
 void TTagPanel::Remove() {
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
-  if (FForm.MsgDlgFmt("Remove ID3 Tags From File : [%s] ?", mtConfirmation, Btn(mbYes) | Btn(mbNo),
-                      path) != mrYes)
+  if (FWindow.MsgDlgFmt("Remove ID3 Tags From File : [%s] ?", mtConfirmation,
+                        Btn(mbYes) | Btn(mbNo), path) != mrYes)
     return;
   // The panel is not read again: after a removal it stays cleared.
   RemoveTags(path);

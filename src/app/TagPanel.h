@@ -18,12 +18,19 @@ struct TID3v2Text;
 }  // namespace melotag::editor
 
 class TCoverPanel;
+class TFileList;
+class TTagOptions;
 
 class TTagPanel : public TConcern {
  public:
-  TTagPanel(TMainForm& form, Ui::TMainForm& ui);
+  // Shows the tag of `list`'s selected file, read and written by the Unicode `options`.
+  TTagPanel(IWindow& window, Ui::TMainForm& ui, const TFileList& list, TTagOptions& options);
   ~TTagPanel();
 
+  // Makes the tag objects every tag access goes through, and between them fills the genre boxes.
+  void MakeTagObjects();
+  // Frees the tag objects: the panel and the passes do nothing from now on.
+  void FreeTagObjects();
   // The genre boxes of the panel and of the batch page: an empty entry, then the genre names.
   void FillGenreBoxes();
   // Empties the panel's fields and the album title.
@@ -53,6 +60,12 @@ class TTagPanel : public TConcern {
   QByteArray PathToChange();
   TCoverPanel& Cover() const { return *FCover; }
 
+  // The tag objects; none before the window is made and after it is closed.
+  std::unique_ptr<TID3v1> FID3v1;
+  std::unique_ptr<TID3v2> FID3v2;
+  // The file the panel showed or changed last (the exact bytes of its path).
+  QByteArray CurrentFileName;
+
  private:
   void ShowID3v1Tag(const QByteArray& path);
   void ShowID3v2Tag(const QByteArray& path);
@@ -66,6 +79,8 @@ class TTagPanel : public TConcern {
   // The read-only question before writing or removing; true when the file may be changed.
   bool MayChange(const QByteArray& path);
 
+  const TFileList& FFileList;
+  TTagOptions& FTagOptions;
   std::unique_ptr<TCoverPanel> FCover;
   // The fields as shown, when they are an ID3v2 tag's: a write with the other frames kept
   // changes only what differs from them.

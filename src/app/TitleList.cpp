@@ -3,11 +3,12 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QWidget>
 
 #include "CodePage.h"
 #include "FileList.h"
 #include "FileNames.h"
-#include "Main.h"
+#include "FormDialogs.h"
 #include "RenamePlan.h"
 #include "TitleTools.h"
 #include "ui_Main.h"
@@ -20,6 +21,10 @@ const QString kTitleFileFilter =
     QStringLiteral("Text files (*.txt)|*.txt;|m3u files (*.m3u)|*.m3u;|All files (*.*)|*.*");
 
 }  // namespace
+
+TTitleList::TTitleList(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
+                       TOpenDialog& openDialog)
+    : TConcern(window, ui), FFileList(list), FOpenDialog(openDialog) {}
 
 int TTitleList::LineCount() const {
   const QTextDocument* document = FUi.Memo1->document();
@@ -59,14 +64,14 @@ void TTitleList::AppendLine(const QString& line) {
 
 void TTitleList::RunSavingTool(const std::function<QStringList(const QStringList&)>& tool) {
   const QStringList lines = Lines();
-  FForm.UndoList = lines;
+  UndoList = lines;
   SetLines(tool(lines));
 }
 
 void TTitleList::AddFromFile() {
-  FForm.OpenDialog1.Filter = kTitleFileFilter;
-  if (!FForm.OpenDialog1.Execute() || FForm.OpenDialog1.Files.isEmpty()) return;
-  const QString chosen = FForm.OpenDialog1.Files.first();
+  FOpenDialog.Filter = kTitleFileFilter;
+  if (!FOpenDialog.Execute() || FOpenDialog.Files.isEmpty()) return;
+  const QString chosen = FOpenDialog.Files.first();
   const std::optional<QByteArray> path = editor::PathOfText(chosen);
   const editor::TTitleFile file =
       path ? editor::ReadTitleFile(*path) : editor::TTitleFile{{}, ENOENT};
@@ -85,11 +90,10 @@ void TTitleList::Clear() {
 }
 
 void TTitleList::CreateByFilename() {
-  if (!FForm.CheckFileList()) return;
-  const TFileList& list = FForm.FileList();
+  if (!FFileList.Check()) return;
   QStringList captions;
-  captions.reserve(list.Count());
-  for (int i = 0; i < list.Count(); ++i) captions.append(list.Caption(i));
+  captions.reserve(FFileList.Count());
+  for (int i = 0; i < FFileList.Count(); ++i) captions.append(FFileList.Caption(i));
   SetLines(editor::TitlesOfCaptions(captions));
 }
 
@@ -102,8 +106,8 @@ void TTitleList::DelCharacterRight() {
 }
 
 void TTitleList::Undo() {
-  SetLines(FForm.UndoList);
-  FForm.UndoList.clear();
+  SetLines(UndoList);
+  UndoList.clear();
 }
 
 void TTitleList::ItemNo() {
@@ -111,12 +115,12 @@ void TTitleList::ItemNo() {
 }
 
 void TTitleList::Mark() {
-  FForm.UndoList = Lines();
+  UndoList = Lines();
   QString mark;
-  if (!Dialogs().InputQuery(FForm.windowTitle(), QStringLiteral("Please Input Punctuation Mark"),
-                            mark))
+  if (!Dialogs().InputQuery(FWindow.Widget()->windowTitle(),
+                            QStringLiteral("Please Input Punctuation Mark"), mark))
     return;
-  SetLines(editor::AddMark(FForm.UndoList, mark));
+  SetLines(editor::AddMark(UndoList, mark));
 }
 
 void TTitleList::Gb2Big5() {

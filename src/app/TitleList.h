@@ -9,9 +9,14 @@
 
 #include "Concern.h"
 
+class TFileList;
+struct TOpenDialog;
+
 class TTitleList : public TConcern {
  public:
-  using TConcern::TConcern;
+  // `list` gives the names of a title list made from the files; `openDialog` chooses a title
+  // file.
+  TTitleList(IWindow& window, Ui::TMainForm& ui, const TFileList& list, TOpenDialog& openDialog);
 
   // The lines as the box shows them; a last empty line does not count.
   int LineCount() const;
@@ -33,7 +38,13 @@ class TTitleList : public TConcern {
   void Gb2Big5();
   void Big52GB();
 
+  // The lines before the last tool changed them: what Undo puts back (empty: nothing to undo).
+  QStringList UndoList;
+
  private:
   // Saves the undo copy, then replaces the lines by what `tool` makes of them.
   void RunSavingTool(const std::function<QStringList(const QStringList&)>& tool);
+
+  const TFileList& FFileList;
+  TOpenDialog& FOpenDialog;
 };

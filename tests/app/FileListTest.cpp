@@ -56,8 +56,8 @@ TEST_F(FileListTest, ScanListsTheFolderMp3FilesSortedWithTotals) {
   form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(Captions(), (QStringList{".hidden.mp3", "A.MP3", "b.mp3", "c.Mp3"}));
   EXPECT_EQ(Paths()[1], Path("A.MP3"));
-  EXPECT_EQ(form.CurrentFolder, B(FDir.path()));
-  EXPECT_EQ(form.TotalSize, 10485760);
+  EXPECT_EQ(form.FileList().CurrentFolder, B(FDir.path()));
+  EXPECT_EQ(form.FileList().TotalSize, 10485760);
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
   EXPECT_EQ(Panel(1), "Size10.0 MB ");
   EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->topLevelItem(0)->icon(0).cacheKey(),
@@ -73,7 +73,7 @@ TEST_F(FileListTest, TotalsOfAnEmptyListAndOfAnEmptyScan) {
   form.findChild<TStatusBar*>("StatusBar1")->SetPanelText(0, "before");
   form.ScanFolder(QByteArray());
   EXPECT_EQ(Panel(0), "before");
-  EXPECT_EQ(form.CurrentFolder, B(FDir.path()));
+  EXPECT_EQ(form.FileList().CurrentFolder, B(FDir.path()));
 }
 
 TEST_F(FileListTest, TotalSizeCountsPastFourGigabytes) {
@@ -86,11 +86,11 @@ TEST_F(FileListTest, TotalSizeCountsPastFourGigabytes) {
     ASSERT_TRUE(file.resize(big));
   }
   form.ScanFolder(B(FDir.path()));
-  EXPECT_EQ(form.TotalSize, 2 * big);
+  EXPECT_EQ(form.FileList().TotalSize, 2 * big);
   EXPECT_EQ(Panel(1), "Size6,144.0 MB ");  // the locale's separators
   Select({0});
   form.findChild<QAction*>("actRemoveFiles")->trigger();
-  EXPECT_EQ(form.TotalSize, big);
+  EXPECT_EQ(form.FileList().TotalSize, big);
   EXPECT_EQ(Panel(1), "Size3,072.0 MB ");
 }
 
@@ -149,7 +149,7 @@ TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Answer);
     form.findChild<QTreeWidget*>("lvIniFileList")->clear();
-    form.TotalSize = 0;
+    form.FileList().TotalSize = 0;
     form.ScanFolder(B(Path("one")));
     FDialogs.ClearShown();
     FDialogs.Push(TDialogAnswer::Button(c.Answer));
@@ -161,7 +161,7 @@ TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
     EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
     EXPECT_EQ(Captions(), c.Captions);
     EXPECT_EQ(Panel(1), c.Size);
-    EXPECT_EQ(form.CurrentFolder, B(c.Choose ? Path("two") : Path("one")));
+    EXPECT_EQ(form.FileList().CurrentFolder, B(c.Choose ? Path("two") : Path("one")));
   }
 }
 
@@ -199,7 +199,7 @@ TEST_F(FileListTest, DropListsFilesAndFoldersAndAsksWhenTheListIsNotEmpty) {
   EXPECT_EQ(FDialogs.Shown()[0].Text, kDropQuestion);
   EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
   EXPECT_EQ(Captions(), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
-  EXPECT_EQ(form.CurrentFolder, B(Path("e")));
+  EXPECT_EQ(form.FileList().CurrentFolder, B(Path("e")));
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("e")));
   EXPECT_EQ(Panel(1), "Size3.0 MB ");
 
@@ -248,7 +248,7 @@ TEST_F(FileListTest, DropOfThousandsOfFiles) {
   ASSERT_EQ(form.FileList().Count(), 3000);
   EXPECT_EQ(form.FileList().Caption(0), "0000.mp3");
   EXPECT_EQ(form.FileList().Caption(2999), "2999.mp3");
-  EXPECT_EQ(form.TotalSize, 30000);
+  EXPECT_EQ(form.FileList().TotalSize, 30000);
 }
 
 TEST_F(FileListTest, RemoveTakesTheSelectedItemsAndTheirSizes) {
@@ -305,7 +305,7 @@ TEST_F(FileListTest, TreeClickReplacesTheListWithoutAskingAndResetsTheBatchPage)
   EXPECT_FALSE(form.findChild<QCheckBox*>("cbxTitle")->isChecked());
   EXPECT_TRUE(form.findChild<QLineEdit*>("edtArtist")->text().isEmpty());
   EXPECT_EQ(form.findChild<QTabWidget*>("PageControl1")->currentIndex(), 0);
-  EXPECT_EQ(form.CurrentFolder, B(Path("t")));
+  EXPECT_EQ(form.FileList().CurrentFolder, B(Path("t")));
 }
 
 TEST_F(FileListTest, RefreshShowsNewFoldersAndKeepsTheCurrentOneOpen) {
@@ -349,7 +349,7 @@ TEST_F(FileListTest, KeyboardMovesInTheTreeListTheFolderOnce) {
   QTest::keyClick(tree, Qt::Key_Down);
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("k/two")));
   EXPECT_EQ(Captions(), QStringList{"b.mp3"});
-  EXPECT_EQ(form.CurrentFolder, B(Path("k/two")));
+  EXPECT_EQ(form.FileList().CurrentFolder, B(Path("k/two")));
   // A click on the current folder lists it again (new files show), once.
   Files({"k/two/c.mp3"});
   const QRect rect = tree->visualRect(tree->currentIndex());
@@ -510,7 +510,7 @@ TEST_F(FileListTest, FilesNamedInLegacyCodePagesAreListedByTheirBytes) {
     collator.setCaseSensitivity(Qt::CaseSensitive);
     for (int i = 1; i < 4; ++i)
       EXPECT_LE(collator.compare(form.FileList().Caption(i - 1), form.FileList().Caption(i)), 0);
-    EXPECT_EQ(form.TotalSize, 4 * mb);
+    EXPECT_EQ(form.FileList().TotalSize, 4 * mb);
     EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
     EXPECT_EQ(Panel(1), "Size4.0 MB ");
 
@@ -590,7 +590,7 @@ TEST_F(FileListTest, AFolderNamedInLegacyBytesIsListedOrRefused) {
   tree->scrollTo(folder);
   QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(folder).center());
   EXPECT_EQ(Captions(), QStringList{"song.mp3"});
-  EXPECT_EQ(form.CurrentFolder, gbkFolder);
+  EXPECT_EQ(form.FileList().CurrentFolder, gbkFolder);
 
   // Through the folder dialog, which names it as text.
   form.FileList().Clear();
@@ -678,7 +678,7 @@ TEST_F(FileListTest, UnreadableFolderGivesAnEmptyScan) {
   EXPECT_LE(form.FileList().Count(), 1);
   QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   form.ScanFolder(B(Path("no such folder")));
-  EXPECT_EQ(form.CurrentFolder, B(Path("no such folder")));
+  EXPECT_EQ(form.FileList().CurrentFolder, B(Path("no such folder")));
 }
 
 TEST_F(FileListTest, QuestionsGoThroughTheMessageBoxAndItsErrorsEndTheCommand) {

@@ -17,6 +17,7 @@
 #include "EnvScope.h"
 #include "FileSizeLimit.h"
 #include "TagEditSupport.h"
+#include "TagPanel.h"
 
 using namespace tagtest;
 
@@ -98,7 +99,7 @@ TEST_F(TagPanelTest, ReadingPreferenceShowsThatTagAloneNeverTheOther) {
     EXPECT_EQ(shown.Year, c.Expected.Year);
     EXPECT_EQ(shown.Comment, c.Expected.Comment);
     EXPECT_EQ(shown.Genre, c.Expected.Genre);
-    EXPECT_EQ(form.CurrentFileName, form.FileList().Path(c.Row));
+    EXPECT_EQ(form.TagPanel().CurrentFileName, form.FileList().Path(c.Row));
   }
   EXPECT_TRUE(Said().isEmpty());
 }
@@ -531,14 +532,14 @@ TEST_F(TagPanelTest, GenreBoxesAreFilledAndTheTagObjectsLiveWithTheWindow) {
     EXPECT_EQ(box->itemText(148), "Synthpop") << name;
     EXPECT_EQ(box->currentIndex(), -1) << name;
   }
-  EXPECT_NE(form.FID3v1, nullptr);
-  EXPECT_NE(form.FID3v2, nullptr);
+  EXPECT_NE(form.TagPanel().FID3v1, nullptr);
+  EXPECT_NE(form.TagPanel().FID3v2, nullptr);
   Song("a.mp3", kV2Song, true, true);
   form.ScanFolder(B(FDir.path()));
   Select({0});
   form.close();
-  EXPECT_EQ(form.FID3v1, nullptr);
-  EXPECT_EQ(form.FID3v2, nullptr);
+  EXPECT_EQ(form.TagPanel().FID3v1, nullptr);
+  EXPECT_EQ(form.TagPanel().FID3v2, nullptr);
   // Commands after closing do nothing.
   const std::string before = Bytes("a.mp3");
   Trigger("actWriteTag");
