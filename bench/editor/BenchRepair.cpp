@@ -24,8 +24,8 @@
 
 #include "BenchTiming.h"
 #include "CodePage.h"
+#include "CommitGroup.h"
 #include "NameRepair.h"
-#include "TagFile.h"
 #include "TagRepair.h"
 
 using namespace melotag::editor;
@@ -174,7 +174,7 @@ int RepairTagFigure(const QByteArray& work) {
       },
       [&] {
         TTagRepairUndo undo;
-        tagfile::TCommitGroup group;
+        melotag::tags::TCommitGroup group;
         for (const QByteArray& path : paths)
           repaired += RepairTags(path, 950, undo).Outcome == TRepairOutcome::Repaired;
         failed += static_cast<int>(group.Flush().size());

@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "CodePage.h"
-#include "CommitCapacity.h"
+#include "CommitGroup.h"
 #include "Cover.h"
 #include "Dialogs.h"
 #include "FileList.h"
@@ -270,14 +270,14 @@ void TBatchUpdate::WriteAll() {
 
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (!WriteBatchID3v1(path, choices, titleLine, position))
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   const TWriteOutcome outcome =
       WriteBatchID3v2(path, choices, titleLine, position, FTagOptions.Options());
   if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
@@ -307,7 +307,7 @@ void TBatchUpdate::RemoveAll() {
 bool TBatchUpdate::EachFile(int count, const QString& failure,
                             const std::function<void(int, const QByteArray&)>& work) {
   // The files of the pass reach the disk together: one flush for the pass, not one each.
-  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(count)));
+  melotag::tags::TCommitGroup group(melotag::tags::CommitCapacity(size_t(count)));
   bool yesToAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray path = FFileList.Path(i);
@@ -323,8 +323,8 @@ bool TBatchUpdate::EachFile(int count, const QString& failure,
   return true;
 }
 
-void TBatchUpdate::Commit(tagfile::TCommitGroup& group, const QString& failure) {
-  tagfile::ClearError();
+void TBatchUpdate::Commit(melotag::tags::TCommitGroup& group, const QString& failure) {
+  melotag::tags::ClearError();
   for (const std::string& path : group.Flush())
     FWindow.ShowMsgFmt(failure, QByteArray::fromStdString(path),
                        TagFailureText(QByteArray::fromStdString(path)));
@@ -335,8 +335,8 @@ void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const 
   const int count = undo.Files();
   std::vector<QByteArray> changedFiles, failedFiles;
   {
-    tagfile::ClearError();
-    tagfile::TCommitGroup group;
+    melotag::tags::ClearError();
+    melotag::tags::TCommitGroup group;
     undo.Undo(changedFiles, failedFiles);
     for (const std::string& path : group.Flush())
       failedFiles.push_back(QByteArray::fromStdString(path));
@@ -366,7 +366,7 @@ void TBatchUpdate::TagPass(TTagRepairUndo& undo, int count, const QString& done,
   StartProgress(count);
   const bool ended = EachFile(
       count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
-        tagfile::ClearError();
+        melotag::tags::ClearError();
         const TPassStep outcome = step(i, path);
         written += outcome.Done;
         dropped += outcome.Dropped;

@@ -10,8 +10,8 @@
 #include <QObject>
 #include <QString>
 
+#include "CommitGroup.h"
 #include "Concern.h"
-#include "TagFile.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -95,7 +95,7 @@ class TBatchUpdate : public QObject, public TConcern {
   void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
                        const QString& titleLine, int position);
   // Commits the files the pass has rebuilt so far and names each one that could not be.
-  void Commit(tagfile::TCommitGroup& group, const QString& failure);
+  void Commit(melotag::tags::TCommitGroup& group, const QString& failure);
 
   const TFileList& FFileList;
   const TTitleList& FTitleList;

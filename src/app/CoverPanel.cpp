@@ -127,7 +127,7 @@ void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath
     FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (!SetCover(TagPath(path), image).Ok)
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   FPanel.ShowSelected();
@@ -166,7 +166,7 @@ void TCoverPanel::SavePicture() {
 void TCoverPanel::RemovePicture() {
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (!RemoveCover(TagPath(path), false).Ok)
     FWindow.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
   FPanel.ShowSelected();

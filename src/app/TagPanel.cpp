@@ -19,7 +19,7 @@ namespace {
 
 template <class TTag>
 void WriteOne(IWindow& window, TTag& tag, const QByteArray& path) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (!FileExists(path) || !tag.WriteToFile(TagPath(path)))
     window.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
 }
@@ -27,7 +27,7 @@ void WriteOne(IWindow& window, TTag& tag, const QByteArray& path) {
 // True when the tag was removed; says so when it was not.
 template <class TTag>
 bool DeleteOne(IWindow& window, TTag& tag, const QByteArray& path) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (FileExists(path) && tag.DeleteFromFile(TagPath(path))) return true;
   // Nothing failed but there was no such tag to remove.
   window.ShowMsgFmt("Can not remove tag from the file", path,
@@ -80,7 +80,7 @@ void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
 
 int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
   TWriteOutcome outcome;
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FTagOptions.Options());
   if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   return outcome.Dropped;
@@ -139,7 +139,7 @@ void TTagPanel::ShowSelected() {
 }
 
 void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (!FID3v1->LoadFromFile(TagPath(path))) {
     FWindow.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
@@ -148,7 +148,7 @@ void TTagPanel::ShowID3v1Tag(const QByteArray& path) {
 }
 
 void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   if (FTagOptions.Options().ReadUnicode) {
     TID3v2Text text;
     if (LoadID3v2Text(TagPath(path), text))
@@ -260,7 +260,7 @@ void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
     const TID3v2Changes changes =
         FShownID3v2 ? ChangesBetween(*FShownID3v2, fields) : ChangesOf(fields);
     TWriteOutcome outcome;
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);
     if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
     FTagOptions.ReportDropped(outcome.Dropped);

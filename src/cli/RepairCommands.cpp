@@ -65,7 +65,7 @@ int RunRepairTags(TContext& context) {
       }
       return TPassStep{};
     }
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     if (RepairTags(path, codePage, undo).Outcome == TRepairOutcome::Failed)
       return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
     return TPassStep{true, 0, {}};

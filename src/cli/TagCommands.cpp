@@ -202,7 +202,7 @@ int RunShow(TContext& context) {
   for (int i = 0; i < files.Count(); ++i) {
     const QByteArray& path = files.Path(i);
     std::optional<TShownTag> tag1, tag2;
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     if (v1) tag1 = ReadID3v1(path);
     if (v2) tag2 = ReadID3v2(path, context.Unicode().ReadUnicode);
     const bool failed = (v1 && !tag1) || (v2 && !tag2);

@@ -15,8 +15,8 @@
 
 #include "CodePage.h"
 #include "FilePath.h"
+#include "Journal.h"
 #include "TagError.h"
-#include "TagFile.h"
 
 namespace melotag::editor {
 
@@ -102,13 +102,13 @@ bool IsFile(const QByteArray& path) {
 }
 
 QString TagFailureText(const QByteArray& path, const QString& otherwise) {
-  int error = tagfile::LastError();
+  int error = melotag::tags::LastError();
   if (error == 0) {
     const auto status = PathStatus(path);
     if (status && S_ISREG(status->st_mode) && !otherwise.isEmpty()) return otherwise;
-    error = !status ? ENOENT : !S_ISREG(status->st_mode) ? tagfile::kNotRegularFile : 0;
+    error = !status ? ENOENT : !S_ISREG(status->st_mode) ? melotag::tags::kNotRegularFile : 0;
   }
-  return QString::fromStdString(tagfile::ErrorText(error));
+  return QString::fromStdString(melotag::tags::ErrorText(error));
 }
 
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
@@ -126,7 +126,7 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
   // A crash in the middle of an in-place tag write left these: the files are mended now.
   QList<QByteArray> journals;
   const auto recover = qScopeGuard([&] {
-    for (const QByteArray& journal : journals) tagfile::RecoverJournal(journal.toStdString());
+    for (const QByteArray& journal : journals) melotag::tags::RecoverJournal(journal.toStdString());
   });
   for (;;) {
     errno = 0;
@@ -136,7 +136,7 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
       break;
     }
     const size_t length = strlen(entry->d_name);
-    if (entry->d_name[0] == '.' && tagfile::IsJournalName(entry->d_name)) {
+    if (entry->d_name[0] == '.' && melotag::tags::IsJournalName(entry->d_name)) {
       journals.append(JoinPath(folder, entry->d_name));
       continue;
     }

@@ -58,10 +58,10 @@ bool IsFolder(const QByteArray& path);
 // A regular file (links followed): not a folder, nor a device or pipe that reading would hang on.
 bool IsFile(const QByteArray& path);
 // Why the latest tag operation of this thread failed on `path`, in the system's words: the reason
-// the tag classes noted (tagfile::LastError), else "No such file or directory" when the path names
-// nothing any more, "not a regular file" for a folder, a device or a pipe, and `otherwise` (when
-// given) for a file that is there: the operation refused without a failure of the system. Clear
-// the noted reason (tagfile::ClearError) before the operation.
+// the tag classes noted (melotag::tags::LastError), else "No such file or directory" when the path
+// names nothing any more, "not a regular file" for a folder, a device or a pipe, and `otherwise`
+// (when given) for a file that is there: the operation refused without a failure of the system.
+// Clear the noted reason (melotag::tags::ClearError) before the operation.
 QString TagFailureText(const QByteArray& path, const QString& otherwise = QString());
 
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;

@@ -222,12 +222,12 @@ TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues&
   const QString title = values[IndexOf(TPatternField::Title)].value_or(QString());
   if (v1) {
     std::string before, after;
-    if ((undo && !ReadID3v1Bytes(TagPath(path), before)) ||
+    if ((undo && !tags::ReadID3v1Bytes(TagPath(path), before)) ||
         !WriteBatchID3v1(path, choices, title, 0)) {
       outcome.Failed = v1Tag;
       return outcome;
     }
-    if (undo && ReadID3v1Bytes(TagPath(path), after) && after != before)
+    if (undo && tags::ReadID3v1Bytes(TagPath(path), after) && after != before)
       undo->KeepTrailer(path, before, after);
   }
   if (!v2) return outcome;

@@ -89,7 +89,7 @@ struct TNameTagsOutcome {
 // values' frames replaced and keeps every other frame with KeepOtherFrames (otherwise the batch
 // pass's write); the other fields keep their values. With `undo`, each tag the write changed is
 // kept there first; a file whose old tags cannot be kept is not written. A rebuilt file waits in
-// the thread's tagfile::TCommitGroup, if there is one.
+// the thread's melotag::tags::TCommitGroup, if there is one.
 TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues& values, bool v1,
                                    bool v2, const TUnicodeOptions& options,
                                    TTagRepairUndo* undo = nullptr);

@@ -8,7 +8,7 @@
 #include "ID3v2Frames.h"
 #include "LegacyText.h"
 #include "TagError.h"
-#include "TagFile.h"
+
 #include "TagText.h"
 #include "TagWrite.h"
 #include "UnicodeTag.h"
@@ -87,11 +87,13 @@ bool HasFrame(const TFrameTag& tag, std::string_view id) {
 std::array<std::string, 7> TrailerValues(const TID3v1& v1) {
   std::array<std::string, 7> values;
   if (!v1.Exists()) return values;
-  values = {tagfile::Trim(v1.Title()),  tagfile::Trim(v1.Artist()),
-            tagfile::Trim(v1.Album()),  v1.Track() > 0 ? std::to_string(v1.Track()) : std::string(),
-            tagfile::Trim(v1.Year()),   std::string(),
-            tagfile::Trim(v1.Comment())};
-  if (v1.GenreIndex() < kGenreCount) values[5] = std::string(GenreNames[v1.GenreIndex()]);
+  values = {
+      melotag::tags::Trim(v1.Title()),  melotag::tags::Trim(v1.Artist()),
+      melotag::tags::Trim(v1.Album()),  v1.Track() > 0 ? std::to_string(v1.Track()) : std::string(),
+      melotag::tags::Trim(v1.Year()),   std::string(),
+      melotag::tags::Trim(v1.Comment())};
+  if (v1.GenreIndex() < tags::kGenreCount)
+    values[5] = std::string(tags::GenreNames[v1.GenreIndex()]);
   return values;
 }
 
@@ -264,7 +266,7 @@ TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& u
     undo.Keep(path, written.Old, written.New);
     return result;
   } catch (...) {
-    tagfile::FailedByException();
+    melotag::tags::FailedByException();
   }
   return {};
 }
@@ -335,13 +337,13 @@ void TTagRepairUndo::UndoTrailer(const TEntry& entry, std::vector<QByteArray>& c
     failed.push_back(entry.Path);
     return;
   }
-  switch (SwapID3v1Bytes(TagPath(entry.Path), now, old)) {
-    case TTrailerSwap::Done:
+  switch (tags::SwapID3v1Bytes(TagPath(entry.Path), now, old)) {
+    case tags::TTrailerSwap::Done:
       break;
-    case TTrailerSwap::Changed:
+    case tags::TTrailerSwap::Changed:
       changed.push_back(entry.Path);
       break;
-    case TTrailerSwap::Failed:
+    case tags::TTrailerSwap::Failed:
       failed.push_back(entry.Path);
       break;
   }
@@ -364,11 +366,11 @@ void TTagRepairUndo::Undo(std::vector<QByteArray>& changed, std::vector<QByteArr
       const std::string frames = Unpadded(current);
       same =
           static_cast<int64_t>(frames.size()) == entry->NewSize && Hash(frames) == entry->NewHash;
-      if (!same) return TTagChange{};
-      return TTagChange{true, entry->HadTag ? std::optional<std::string>(old) : std::nullopt};
+      if (!same) return tags::TTagChange{};
+      return tags::TTagChange{true, entry->HadTag ? std::optional<std::string>(old) : std::nullopt};
     };
-    const TRebuild rebuilt = RebuildFileWith(TagPath(entry->Path), edit);
-    if (rebuilt == TRebuild::Failed)
+    const tags::TRebuild rebuilt = tags::RebuildFileWith(TagPath(entry->Path), edit);
+    if (rebuilt == tags::TRebuild::Failed)
       failed.push_back(entry->Path);
     else if (!same)
       changed.push_back(entry->Path);

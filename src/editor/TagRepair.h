@@ -71,7 +71,8 @@ class TTagRepairUndo {
   // Writes the old tags back byte for byte, last file first, and then forgets them. A file whose
   // tag is no longer the one the pass wrote (changed since) is left alone and named in
   // `changed`; one that could not be written is named in `failed`. Inside a
-  // tagfile::TCommitGroup the files wait for the group's commit (trailers are put back first).
+  // melotag::tags::TCommitGroup the files wait for the group's commit (trailers are put back
+  // first).
   void Undo(std::vector<QByteArray>& changed, std::vector<QByteArray>& failed);
   // Forgets everything kept.
   void Clear();
@@ -108,7 +109,7 @@ struct TRepairResult {
 };
 // Repairs the file's tags with the code page (not kGuessCodePage: the caller decides per file).
 // The old tag is read, and the new one written, under the writers' lock; the old tag goes into
-// `undo`. Inside a tagfile::TCommitGroup the file waits for the group's commit.
+// `undo`. Inside a melotag::tags::TCommitGroup the file waits for the group's commit.
 TRepairResult RepairTags(const QByteArray& path, int codePage, TTagRepairUndo& undo);
 
 }  // namespace melotag::editor

@@ -81,28 +81,29 @@ std::string CutAtCharacter(const std::string& bytes, int width, int codePage) {
 
 QStringList GenreChoices() {
   QStringList choices{QString()};
-  for (std::string_view name : GenreNames) choices << Text(std::string(name));
+  for (std::string_view name : tags::GenreNames) choices << Text(std::string(name));
   return choices;
 }
 
 int GenrePositionOfIndex(uint8_t index) {
-  return index < kGenreCount ? index + 1 : -1;
+  return index < tags::kGenreCount ? index + 1 : -1;
 }
 
 int GenrePositionOfName(const std::string& genre) {
   if (genre.empty()) return 0;
-  for (int i = 0; i < kGenreCount; ++i)
-    if (AsciiEqualNoCase(GenreNames[i], genre)) return i + 1;
+  for (int i = 0; i < tags::kGenreCount; ++i)
+    if (AsciiEqualNoCase(tags::GenreNames[i], genre)) return i + 1;
   return 0;
 }
 
 uint8_t GenreIndexOfPosition(int position) {
-  return position >= 1 && position <= kGenreCount ? static_cast<uint8_t>(position - 1) : 255;
+  return position >= 1 && position <= tags::kGenreCount ? static_cast<uint8_t>(position - 1) : 255;
 }
 
 std::string GenreNameOfPosition(int position) {
-  return position >= 1 && position <= kGenreCount ? std::string(GenreNames[position - 1])
-                                                  : std::string();
+  return position >= 1 && position <= tags::kGenreCount
+             ? std::string(tags::GenreNames[position - 1])
+             : std::string();
 }
 
 QString GenreOfFields(const TTagFields& fields) {

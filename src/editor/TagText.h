@@ -80,7 +80,7 @@ struct TTagFields {
 };
 
 // The position after the list's genres that stands for a tag's own genre (TTagFields::OtherGenre).
-inline constexpr int kOtherGenrePosition = kGenreCount + 1;
+inline constexpr int kOtherGenrePosition = tags::kGenreCount + 1;
 // The genre the fields choose: a list name, the tag's own genre, or empty.
 QString GenreOfFields(const TTagFields& fields);
 

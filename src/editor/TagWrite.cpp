@@ -231,7 +231,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       // What cannot be understood as a whole is not replaced.
       refused = tag.Exists && (tag.Version < 2 || tag.Version > 4 ||
                                (tag.Damaged && tag.Frames.empty() && tag.TagSize > 10));
-      if (refused || !edit(tag)) return TTagChange{};
+      if (refused || !edit(tag)) return tags::TTagChange{};
       dropped = tag.Unconverted;
       std::erase_if(tag.Frames, [&](const TFrame& frame) {
         dropped += frame.Truncated;
@@ -240,12 +240,12 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
       refused = !bytes;
       if (written && bytes) *written = {std::string(oldTag), *bytes};
-      return TTagChange{bytes.has_value(), std::move(bytes), true};
+      return tags::TTagChange{bytes.has_value(), std::move(bytes), true};
     };
-    outcome.Ok = RebuildFileWith(path, change) != TRebuild::Failed && !refused;
+    outcome.Ok = tags::RebuildFileWith(path, change) != tags::TRebuild::Failed && !refused;
     outcome.Dropped = outcome.Ok ? dropped : 0;
   } catch (...) {
-    tagfile::FailedByException();
+    melotag::tags::FailedByException();
     outcome = {};
   }
   return outcome;

@@ -74,8 +74,8 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 // trailer, respectively its ID3v2 tag (the ticked fields' frames replaced when KeepOtherFrames is
 // set; otherwise the seven values as text by the Unicode options, or by the tag class, and a front
 // cover after them). False / Ok false when the file is missing or cannot be written; it is then as
-// it was. A rebuilt file waits in the thread's tagfile::TCommitGroup, if there is one; texts and
-// a picture are one write.
+// it was. A rebuilt file waits in the thread's melotag::tags::TCommitGroup, if there is one; texts
+// and a picture are one write.
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position);
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,

@@ -11,7 +11,6 @@
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "TagError.h"
-#include "TagFile.h"
 
 namespace melotag::editor {
 
@@ -109,9 +108,9 @@ QString GenreOfText(const QString& text) {
   }
   bool number = false;
   const int index = genre.toInt(&number);
-  if (number && index >= 0 && index < kGenreCount && !genre.isEmpty() && genre[0].isDigit())
-    return QString::fromLatin1(GenreNames[index].data(),
-                               static_cast<qsizetype>(GenreNames[index].size()));
+  if (number && index >= 0 && index < tags::kGenreCount && !genre.isEmpty() && genre[0].isDigit())
+    return QString::fromLatin1(tags::GenreNames[index].data(),
+                               static_cast<qsizetype>(tags::GenreNames[index].size()));
   return genre;
 }
 
@@ -154,7 +153,7 @@ TEncodedValue Encoded(const QString& text, bool unicode) {
       return value;
     }
   }
-  value.Bytes = tagfile::TrimRight(EncodeText(text));
+  value.Bytes = melotag::tags::TrimRight(EncodeText(text));
   return value;
 }
 
@@ -283,7 +282,7 @@ TID3v2Text TextOf(const TFrameTag& tag) {
   text.Title = FrameText(tag, "TIT2");
   text.Artist = FrameText(tag, "TPE1");
   text.Album = FrameText(tag, "TALB");
-  text.Track = static_cast<uint8_t>(ParseTrack(FrameText(tag, "TRCK").toStdString()) & 0xFF);
+  text.Track = static_cast<uint8_t>(tags::ParseTrack(FrameText(tag, "TRCK").toStdString()) & 0xFF);
   text.Year = FrameText(tag, "TYER");
   if (tag.Version == 4 && LastFrame(tag, "TDRC")) text.Year = FrameText(tag, "TDRC");
   text.Genre = GenreOfText(FrameText(tag, "TCON"));
@@ -371,12 +370,12 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
       TFrameTag old;
       if (options.KeepOtherFrames) tags::ParseFrameTag(oldTag, old);
       built = BuildID3v2Tag(values, options, std::move(old));
-      return TTagChange{built.Bytes.has_value(), built.Bytes};
+      return tags::TTagChange{built.Bytes.has_value(), built.Bytes};
     };
-    outcome.Ok = RebuildFileWith(path, edit) == TRebuild::Done;
+    outcome.Ok = tags::RebuildFileWith(path, edit) == tags::TRebuild::Done;
     outcome.Dropped = outcome.Ok ? built.Dropped : 0;
   } catch (...) {
-    outcome.Ok = tagfile::FailedByException();
+    outcome.Ok = melotag::tags::FailedByException();
   }
   return outcome;
 }

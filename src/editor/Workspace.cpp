@@ -7,10 +7,9 @@
 
 #include <sys/stat.h>
 
-#include "CommitCapacity.h"
+#include "CommitGroup.h"
 #include "FilePath.h"
 #include "TagError.h"
-#include "TagFile.h"
 #include "TagText.h"
 
 namespace melotag::editor {
@@ -116,7 +115,7 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
   TPassResult result;
   result.Outcomes.resize(count);
   // The files of the pass reach the disk together: one flush for the pass, not one each.
-  tagfile::TCommitGroup group(tagfile::CommitCapacity(size_t(count)));
+  melotag::tags::TCommitGroup group(melotag::tags::CommitCapacity(size_t(count)));
   bool writeAll = false;
   for (int i = 0; i < count; ++i) {
     const QByteArray& path = FFiles.Path(i);
@@ -124,7 +123,7 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
     if (!options.MakeWritable && !writeAll && options.ReadOnly && IsReadOnlyFile(path)) {
       const TReadOnlyAnswer answer = options.ReadOnly(i, path);
       if (answer == TReadOnlyAnswer::Skip || answer == TReadOnlyAnswer::Stop) {
-        tagfile::ClearError();
+        melotag::tags::ClearError();
         outcome.State = TPassState::ReadOnly;
         outcome.Reason = TagFailureText(path, QStringLiteral("the file is read-only"));
         if (answer == TReadOnlyAnswer::Stop) {
@@ -138,7 +137,7 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
       writeAll = answer == TReadOnlyAnswer::WriteAll;
     }
     if (options.MakeWritable || writeAll) SetArchiveOnly(path);
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     TPassStep step = work(i, path);
     result.Dropped += step.Dropped;
     outcome.Dropped = step.Dropped;
@@ -151,7 +150,7 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
     }
     if (options.Progress) options.Progress(i, count, path);
   }
-  tagfile::ClearError();
+  melotag::tags::ClearError();
   NoteCommitFailures(FFiles, group.Flush(), result);
   return result;
 }

@@ -178,9 +178,9 @@ class TWorkspace {
 
   // Runs `work` on every listed file in list order, each after the read-only handling of
   // `options`, with the thread's last tag error cleared before it. The files the steps rebuild
-  // wait in one tagfile::TCommitGroup, as many as the file descriptors allow
-  // (tagfile::CommitCapacity), so that the disk is synced once for the pass; it is committed at
-  // the end (a Stop included), and a file whose commit fails becomes CommitFailed with the
+  // wait in one melotag::tags::TCommitGroup, as many as the file descriptors allow
+  // (melotag::tags::CommitCapacity), so that the disk is synced once for the pass; it is committed
+  // at the end (a Stop included), and a file whose commit fails becomes CommitFailed with the
   // system's reason (TagFailureText).
   TPassResult RunPass(const TPassWork& work, const TPassOptions& options = {}) const;
 

@@ -1,12 +1,10 @@
-#include "CommitCapacity.h"
+#include "CommitGroup.h"
 
 #include <sys/resource.h>
 
 #include <algorithm>
 
-#include "TagFile.h"
-
-namespace tagfile {
+namespace melotag::tags {
 
 size_t CommitCapacity(size_t files) {
   constexpr size_t kMostWaiting = 4096;  // each waiting file also keeps a 4 KiB block
@@ -24,4 +22,4 @@ size_t CommitCapacity(size_t files) {
   return std::clamp<size_t>(files, 1, std::min(spare, kMostWaiting));
 }
 
-}  // namespace tagfile
+}  // namespace melotag::tags

@@ -3,10 +3,9 @@
 #include <cstring>
 
 #include "TagError.h"
-#include "TagFile.h"
+#include "detail/TagFile.h"
 
-using tagfile::TFile;
-using tagfile::TrimRight;
+namespace melotag::tags {
 
 const std::array<std::string_view, kGenreCount> GenreNames = {
     "Blues",
@@ -171,8 +170,7 @@ constexpr size_t kZeroByteAt = 125, kTrackAt = 126, kGenreAt = 127;
 
 // Reads the last 128 bytes of an open file.
 bool ReadTrailer(TFile& file, TTrailer& trailer) {
-  return (file.Size() >= static_cast<int64_t>(kTrailerSize) ||
-          tagfile::Failed(tagfile::kFileTooShort)) &&
+  return (file.Size() >= static_cast<int64_t>(kTrailerSize) || Failed(kFileTooShort)) &&
          file.ReadExactly(file.Size() - kTrailerSize, trailer.data(), kTrailerSize);
 }
 
@@ -231,7 +229,7 @@ bool TID3v1::LoadFromFile(const std::string& path) {
     FGenreIndex = static_cast<unsigned char>(trailer[kGenreAt]);
     return true;
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -248,7 +246,7 @@ bool TID3v1::DeleteFromFile(const std::string& path) {
     }
     return !HasMagic(trailer) || file.Truncate(file.Size() - kTrailerSize);
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -276,7 +274,7 @@ bool TID3v1::WriteToFile(const std::string& path) {
     return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
                          : file.Append(trailer.data(), trailer.size());
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -304,7 +302,7 @@ bool ReadID3v1Bytes(const std::string& path, std::string& bytes) {
     bytes = HasMagic(trailer) ? std::string(trailer.data(), kTrailerSize) : std::string();
     return true;
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -327,7 +325,9 @@ TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected
       ok = file.Append(bytes.data(), bytes.size());
     return ok ? TTrailerSwap::Done : TTrailerSwap::Failed;
   } catch (...) {
-    tagfile::FailedByException();
+    FailedByException();
     return TTrailerSwap::Failed;
   }
 }
+
+}  // namespace melotag::tags

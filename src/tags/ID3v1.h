@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "Trim.h"
+
+namespace melotag::tags {
+
 // The ID3v1 genre names, indexed by the trailer's genre byte.
 inline constexpr int kGenreCount = 148;
 extern const std::array<std::string_view, kGenreCount> GenreNames;
@@ -68,3 +72,8 @@ bool ReadID3v1Bytes(const std::string& path, std::string& bytes);
 enum class TTrailerSwap { Done, Changed, Failed };
 TTrailerSwap SwapID3v1Bytes(const std::string& path, const std::string& expected,
                             const std::string& bytes);
+
+}  // namespace melotag::tags
+
+// The tag class keeps its name where the program uses it.
+using melotag::tags::TID3v1;

@@ -12,11 +12,12 @@
 #include <memory>
 #include <vector>
 
+#include "CommitGroup.h"
 #include "TagError.h"
-#include "TagFile.h"
+#include "Trim.h"
+#include "detail/TagFile.h"
 
-using tagfile::TFile;
-using tagfile::Trim;
+namespace melotag::tags {
 
 namespace {
 
@@ -39,7 +40,7 @@ std::string ResolveLinks(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_symlink(path, error)) return path;
   std::filesystem::path target = std::filesystem::canonical(path, error);
-  return error ? (tagfile::Failed(error.value()), std::string()) : target.string();
+  return error ? (Failed(error.value()), std::string()) : target.string();
 }
 
 // Copies from offset to the end of the source behind what the output holds (written bytes).
@@ -61,12 +62,12 @@ bool CopyRest(int in, int64_t offset, int out, int64_t written) {
       if (buffer.empty()) buffer.resize(kChunk);
       n = pread(in, buffer.data(), buffer.size(), from);
       if (n > 0) {
-        if (!tagfile::WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+        if (!WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
         from += n;
       }
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return tagfile::Failed();
+    if (n < 0) return Failed();
     if (n == 0) return true;
     sync_file_range(out, written, n, SYNC_FILE_RANGE_WRITE);
     written += n;
@@ -150,7 +151,7 @@ bool FillHeader(TagInfo& info) {
   for (const std::string& value : info.Frames) {
     if (!value.empty()) size += value.size() + 11;
   }
-  if (size > kLargestTagSize) return tagfile::Failed(tagfile::kTagTooLarge);
+  if (size > kLargestTagSize) return Failed(kTagTooLarge);
   std::memcpy(info.ID, "ID3", 3);
   info.Version = 3;
   info.Revision = 0;
@@ -205,34 +206,32 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip), '\0');
       SetSize(bytes, static_cast<uint64_t>(skip - kHeaderSize));
-      return tagfile::WriteInPlace(std::move(source), target, 0, std::move(bytes), old)
-                 ? TRebuild::Done
-                 : TRebuild::Failed;
+      return WriteInPlace(std::move(source), target, 0, std::move(bytes), old) ? TRebuild::Done
+                                                                               : TRebuild::Failed;
     }
     *tag = PaddedTag(std::move(*tag));
     // A tag that grows gets whole blocks inserted before the old one where the file system
     // can: its room and the padding a rebuild would give, the audio not moved.
-    const int64_t block = room ? tagfile::InsertBlock(*source, target) : 0;
+    const int64_t block = room ? InsertBlock(*source, target) : 0;
     const int64_t inserted =
         block > 0 ? (static_cast<int64_t>(tag->size()) - skip + block - 1) / block * block : 0;
     if (inserted > 0 && skip + inserted - kHeaderSize <= static_cast<int64_t>(kLargestTagSize)) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip + inserted), '\0');
       SetSize(bytes, static_cast<uint64_t>(skip + inserted - kHeaderSize));
-      return tagfile::GrowInPlace(std::move(source), target, inserted, std::move(bytes), old)
+      return GrowInPlace(std::move(source), target, inserted, std::move(bytes), old)
                  ? TRebuild::Done
                  : TRebuild::Failed;
     }
   }
 
-  auto out = std::make_unique<tagfile::TReplacement>();
+  auto out = std::make_unique<TReplacement>();
   const int64_t tagSize = tag ? static_cast<int64_t>(tag->size()) : 0;
-  if (!out->Create(target, *source) ||
-      (tag && !tagfile::WriteAll(out->Fd(), tag->data(), tag->size())) ||
+  if (!out->Create(target, *source) || (tag && !WriteAll(out->Fd(), tag->data(), tag->size())) ||
       !CopyRest(source->Fd(), skip, out->Fd(), tagSize))
     return TRebuild::Failed;
   // In a group of writes the commit comes with the others'.
-  if (tagfile::TCommitGroup* group = tagfile::TCommitGroup::Current()) {
+  if (TCommitGroup* group = TCommitGroup::Current()) {
     group->Add(std::move(out), std::move(source), path);
     return TRebuild::Done;
   }
@@ -297,7 +296,7 @@ bool TID3v2::LoadFromFile(const std::string& path) {
     FComment = comment.size() > 4 ? Trim(comment.substr(4)) : std::string();
     return true;
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -328,7 +327,7 @@ bool TID3v2::WriteToFile(const std::string& path) {
     }
     return RebuildFile(path, tag);
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
@@ -336,25 +335,27 @@ bool TID3v2::DeleteFromFile(const std::string& path) {
   try {
     return RebuildFile(path, std::nullopt);
   } catch (...) {
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 
 void TID3v2::SetTitle(const std::string& text) {
-  FTitle = tagfile::TrimRight(text);
+  FTitle = TrimRight(text);
 }
 void TID3v2::SetArtist(const std::string& text) {
-  FArtist = tagfile::TrimRight(text);
+  FArtist = TrimRight(text);
 }
 void TID3v2::SetAlbum(const std::string& text) {
-  FAlbum = tagfile::TrimRight(text);
+  FAlbum = TrimRight(text);
 }
 void TID3v2::SetYear(const std::string& text) {
-  FYear = tagfile::TrimRight(text);
+  FYear = TrimRight(text);
 }
 void TID3v2::SetGenre(const std::string& text) {
-  FGenre = tagfile::TrimRight(text);
+  FGenre = TrimRight(text);
 }
 void TID3v2::SetComment(const std::string& text) {
-  FComment = tagfile::TrimRight(text);
+  FComment = TrimRight(text);
 }
+
+}  // namespace melotag::tags

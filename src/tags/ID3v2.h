@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace tagfile {
+namespace melotag::tags {
+
 class TFile;
-}
 
 // The frames this program knows, in the order they are written.
 inline constexpr int kFrameCount = 7;
@@ -32,11 +32,11 @@ struct TagInfo {
 };
 
 // Reads the 10 header bytes and the file size; true exactly when 10 bytes were read.
-bool ReadTagInfo(tagfile::TFile& file, TagInfo& info);
+bool ReadTagInfo(TFile& file, TagInfo& info);
 // The header plus the size it declares; 0 when that is more than the file holds.
 int TotalTagSize(const TagInfo& info);
 // Scans the frames of a version 2.3 tag into info.Frames.
-void ReadFrames(tagfile::TFile& file, TagInfo& info);
+void ReadFrames(TFile& file, TagInfo& info);
 // Puts a frame's value into its FrameIds slot; other frame IDs are ignored.
 void StoreFrameValue(std::string_view frameId, const std::string& value, TagInfo& info);
 uint32_t BigEndian32(uint32_t value);
@@ -50,7 +50,7 @@ bool FillHeader(TagInfo& info);
 // Writes the file anew with the given tag (or none) in front of its audio. The new file is
 // complete on disk before it replaces the old one; on failure the old one is left as it was.
 // Writers of one file take turns: each rebuilds from what the one before it left.
-// Inside a tagfile::TCommitGroup the new file waits for the group's commit.
+// Inside a TCommitGroup the new file waits for the group's commit.
 bool RebuildFile(const std::string& path, const std::optional<std::string>& tag);
 
 // The change a rebuild makes, decided from the old tag under the writers' lock.
@@ -58,7 +58,7 @@ struct TTagChange {
   bool Change = false;             // false: the file stays as it is
   std::optional<std::string> Tag;  // the new tag, or none to remove the old one
   // The tag (without padding, footer or extended header) goes over the old one's room when it
-  // fits, journaled (tagfile::WriteInPlace), the rest of the room padding; otherwise the rebuild
+  // fits, journaled (WriteInPlace), the rest of the room padding; otherwise the rebuild
   // leaves it padding for later edits (PaddedTag). Without it the rebuild writes the tag as it is.
   bool InPlace = false;
 };
@@ -120,3 +120,8 @@ class TID3v2 {
   std::string FGenre;
   std::string FComment;
 };
+
+}  // namespace melotag::tags
+
+// The tag class keeps its name where the program uses it.
+using melotag::tags::TID3v2;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "TagError.h"
-#include "TagFile.h"
+#include "detail/TagFile.h"
 
 namespace melotag::tags {
 
@@ -417,7 +417,7 @@ void ParseFrameTag(std::string_view bytes, TFrameTag& tag) {
 bool ReadFrameTag(const std::string& path, TFrameTag& tag) {
   tag = TFrameTag();
   try {
-    tagfile::TFile file;
+    TFile file;
     char header[kHeaderSize];
     if (!file.Open(path) || !file.ReadExactly(0, header, kHeaderSize)) return false;
     if (std::memcmp(header, "ID3", 3) != 0) return true;
@@ -435,7 +435,7 @@ bool ReadFrameTag(const std::string& path, TFrameTag& tag) {
     return true;
   } catch (...) {
     tag = TFrameTag();
-    return tagfile::FailedByException();
+    return FailedByException();
   }
 }
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace tagfile {
+namespace melotag::tags {
 
 namespace {
 
@@ -60,4 +60,4 @@ std::string ErrorText(int error) {
   return strerror_r(error, buffer, sizeof buffer);
 }
 
-}  // namespace tagfile
+}  // namespace melotag::tags

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <string>
 
-namespace tagfile {
+namespace melotag::tags {
 
 // Reasons of the tag classes' own, beside the errno values.
 inline constexpr int kNotRegularFile = -1;     // a folder, a device, a pipe ...
@@ -28,4 +28,4 @@ bool FailedByException() noexcept;
 // The system's words for a reason ("No space left on device"); "unknown reason" for 0.
 std::string ErrorText(int error);
 
-}  // namespace tagfile
+}  // namespace melotag::tags

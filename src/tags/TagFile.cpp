@@ -1,4 +1,7 @@
-#include "TagFile.h"
+#include "detail/TagFile.h"
+
+#include "CommitGroup.h"
+#include "Journal.h"
 
 #include "TagError.h"
 
@@ -28,7 +31,7 @@
 #include <string_view>
 #include <utility>
 
-namespace tagfile {
+namespace melotag::tags {
 
 namespace {
 
@@ -1249,4 +1252,4 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
       p.Journal->Remove();
 }
 
-}  // namespace tagfile
+}  // namespace melotag::tags

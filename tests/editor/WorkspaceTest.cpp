@@ -344,7 +344,8 @@ TEST(WorkspaceTest, AFileWhoseCommitFailsIsNamedWithItsReason) {
   });
   using enum TPassState;
   EXPECT_EQ(StatesOf(result), (std::vector<TPassState>{CommitFailed, Done, Done}));
-  const QString folder = QString::fromStdString(tagfile::ErrorText(tagfile::kNotRegularFile));
+  const QString folder =
+      QString::fromStdString(melotag::tags::ErrorText(melotag::tags::kNotRegularFile));
   EXPECT_EQ(result.Outcomes[0].Reason, folder);
   ASSERT_EQ(result.CommitFailures.size(), 1);
   EXPECT_EQ(result.CommitFailures[0].Path, dir.Path("a.mp3"));

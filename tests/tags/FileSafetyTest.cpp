@@ -13,10 +13,14 @@
 #include <fstream>
 #include <functional>
 
+#include "CommitGroup.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
-#include "TagFile.h"
+#include "Journal.h"
 #include "TagTestSupport.h"
+#include "detail/TagFile.h"
+
+using namespace melotag::tags;
 
 using namespace tagtest;
 namespace fs = std::filesystem;
@@ -395,7 +399,7 @@ TEST_F(FileSafetyTest, RebuiltFileKeepsItsOwnerWhenPermitted) {
 }
 
 TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
-  for (const size_t capacity : {tagfile::TCommitGroup::kPending, size_t(3)}) {
+  for (const size_t capacity : {melotag::tags::TCommitGroup::kPending, size_t(3)}) {
     SCOPED_TRACE(capacity);
     // More files than the group keeps waiting (fewer than twice as many), so that it also commits
     // by itself on the way, once.
@@ -404,7 +408,7 @@ TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
     for (int i = 0; i < count; ++i)
       paths.push_back(MakeFile(oldTag + audio, std::to_string(capacity) + "-" + std::to_string(i)));
     {
-      tagfile::TCommitGroup group(capacity);
+      melotag::tags::TCommitGroup group(capacity);
       for (const std::string& path : paths) ASSERT_TRUE(WriteV2Title(path, "New"));
       // The first `capacity` went together; the last ones still wait: a reader sees the old
       // file whole.
@@ -425,7 +429,7 @@ TEST_F(FileSafetyTest, AGroupOfWritesCommitsTheFilesTogether) {
     EXPECT_EQ(trailer.Title(), "Trailer");
   }
   // Only the files themselves: no temporary file is left.
-  EXPECT_EQ(Names(dir.Path("")).size(), size_t(tagfile::TCommitGroup::kPending + 6 + 3 + 2));
+  EXPECT_EQ(Names(dir.Path("")).size(), size_t(melotag::tags::TCommitGroup::kPending + 6 + 3 + 2));
 }
 
 // An in-place write whose journal cannot be made as it should: a foreign entry holding the
@@ -442,9 +446,11 @@ TEST_F(FileSafetyTest, InPlaceWriteWithoutItsJournalIsRebuiltOrLeavesTheFileAsIt
     std::function<void(const std::string& path)> Setup;
   } cases[] = {
       {"the file's journal name taken", false, true,
-       [](const std::string& path) { fs::create_directory(tagfile::JournalPath(path)); }},
+       [](const std::string& path) { fs::create_directory(melotag::tags::JournalPath(path)); }},
       {"the folder's journal name taken, in a group", true, true,
-       [](const std::string& path) { fs::create_directory(tagfile::FolderJournalPath(path)); }},
+       [](const std::string& path) {
+         fs::create_directory(melotag::tags::FolderJournalPath(path));
+       }},
       {"a file size limit below the journal's", false, false,
        [](const std::string&) { LimitFileSize(1000); }},
       {"a file size limit below the journal's, in a group", true, false,
@@ -458,7 +464,7 @@ TEST_F(FileSafetyTest, InPlaceWriteWithoutItsJournalIsRebuiltOrLeavesTheFileAsIt
         InChild([&] { c.Setup(path); },
                 [&] {
                   if (!c.Grouped) return WriteTitleAndFiller(path, "New title", 2000);
-                  tagfile::TCommitGroup group;
+                  melotag::tags::TCommitGroup group;
                   return WriteTitleAndFiller(path, "New title", 2000) && group.Flush().empty();
                 });
     EXPECT_EQ(ok, c.Written);
@@ -471,7 +477,7 @@ TEST_F(FileSafetyTest, InPlaceWriteWithoutItsJournalIsRebuiltOrLeavesTheFileAsIt
     }
     // Whatever held the journal's name is still there, and nothing else was left.
     for (const std::string& journal :
-         {tagfile::JournalPath(path), tagfile::FolderJournalPath(path)}) {
+         {melotag::tags::JournalPath(path), melotag::tags::FolderJournalPath(path)}) {
       std::error_code error;
       if (fs::is_directory(journal)) fs::remove(journal, error);
     }

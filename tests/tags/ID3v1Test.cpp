@@ -5,6 +5,8 @@
 
 #include "TagTestSupport.h"
 
+using namespace melotag::tags;
+
 using namespace tagtest;
 
 namespace {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "TagFile.h"
 #include "TagTestSupport.h"
+#include "detail/TagFile.h"
+
+using namespace melotag::tags;
 
 using namespace tagtest;
 

@@ -11,16 +11,16 @@
 #include <filesystem>
 #include <optional>
 
+#include "CommitGroup.h"
 #include "ID3v2.h"
 #include "ID3v2Frames.h"
-#include "TagFile.h"
+#include "Journal.h"
 #include "TagTestSupport.h"
+#include "detail/TagFile.h"
+
+using namespace melotag::tags;
 
 using namespace tagtest;
-using melotag::tags::BuildTag23;
-using melotag::tags::ParseFrameTag;
-using melotag::tags::TFrameTag;
-using namespace tagfile;
 
 namespace {
 
@@ -317,14 +317,17 @@ TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
       EXPECT_FALSE(Exists(FolderJournalPath(path)));
       const std::string bytes = ReadBytes(path);
       const bool grows = &path - paths.data() + kGrowing >= paths.size();
-      if (!grows) ASSERT_EQ(bytes.size(), size) << path;
+      if (!grows) {
+        ASSERT_EQ(bytes.size(), size) << path;
+      }
       ParseFrameTag(bytes, tag);
       EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest) << path;
       ASSERT_FALSE(tag.Damaged) << path;
       ASSERT_GE(tag.Frames.size(), 1u) << path;
       ASSERT_LE(tag.Frames.size(), grows ? 2u : 1u) << path;
-      if (tag.Frames.size() > 1)
+      if (tag.Frames.size() > 1) {
         EXPECT_EQ(tag.Frames[1].Data, std::string(tag.Frames[1].Data.size(), 'p')) << path;
+      }
       const std::string text = tag.Frames[0].Data.substr(1);
       const int g = std::atoi(text.c_str());
       EXPECT_EQ(text, g == 0 ? std::string(1, 't') : Generation(g)) << path << ": a torn tag";

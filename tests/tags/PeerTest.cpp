@@ -7,6 +7,8 @@
 #include "ID3v2.h"
 #include "TagTestSupport.h"
 
+using namespace melotag::tags;
+
 using namespace tagtest;
 
 namespace {

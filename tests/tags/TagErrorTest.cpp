@@ -24,6 +24,8 @@
 #include <stdexcept>
 #include "TagTestSupport.h"
 
+using namespace melotag::tags;
+
 using namespace tagtest;
 
 namespace {
@@ -62,9 +64,10 @@ void ExpectReason(const std::string& path, const TOperation* begin, const TOpera
                   int reason) {
   for (const TOperation* op = begin; op != end; ++op) {
     SCOPED_TRACE(op->Name);
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     EXPECT_FALSE(op->Run(path));
-    EXPECT_EQ(tagfile::LastError(), reason) << tagfile::ErrorText(tagfile::LastError());
+    EXPECT_EQ(melotag::tags::LastError(), reason)
+        << melotag::tags::ErrorText(melotag::tags::LastError());
   }
 }
 
@@ -112,22 +115,22 @@ TEST_F(TagErrorTest, AVanishedFileIsNamedAsMissing) {
   ExpectReason(path, kWrites, ENOENT);
   ExpectReason(path, kRemovals, ENOENT);
   ExpectReason(path, kReads, ENOENT);
-  EXPECT_EQ(tagfile::ErrorText(ENOENT), "No such file or directory");
+  EXPECT_EQ(melotag::tags::ErrorText(ENOENT), "No such file or directory");
 }
 
 TEST_F(TagErrorTest, APipeIsNoRegularFile) {
   const std::string path = dir.Path("pipe.mp3");
   ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
-  ExpectReason(path, kWrites, tagfile::kNotRegularFile);
-  ExpectReason(path, kRemovals, tagfile::kNotRegularFile);
-  ExpectReason(path, kReads, tagfile::kNotRegularFile);
-  EXPECT_EQ(tagfile::ErrorText(tagfile::kNotRegularFile), "not a regular file");
+  ExpectReason(path, kWrites, melotag::tags::kNotRegularFile);
+  ExpectReason(path, kRemovals, melotag::tags::kNotRegularFile);
+  ExpectReason(path, kReads, melotag::tags::kNotRegularFile);
+  EXPECT_EQ(melotag::tags::ErrorText(melotag::tags::kNotRegularFile), "not a regular file");
 }
 
 TEST_F(TagErrorTest, AFileShorterThanItsTagIsNamedSo) {
   const std::string path = dir.Path("short.mp3");
   WriteBytes(path, "ID3");
-  ExpectReason(path, kReads, tagfile::kFileTooShort);
+  ExpectReason(path, kReads, melotag::tags::kFileTooShort);
 }
 
 TEST_F(TagErrorTest, AWriteBeyondTheFileSizeLimitIsTooLarge) {
@@ -145,7 +148,7 @@ TEST_F(TagErrorTest, AWriteBeyondTheFileSizeLimitIsTooLarge) {
   TFileSizeLimit limit(ReadBytes(path).size());
   ASSERT_TRUE(limit.IsSet());
   ExpectReason(path, kWrites, kWrites + 1, EFBIG);
-  EXPECT_EQ(tagfile::ErrorText(EFBIG), "File too large");
+  EXPECT_EQ(melotag::tags::ErrorText(EFBIG), "File too large");
 }
 
 TEST_F(TagErrorTest, AFullOrReadOnlyFileSystemIsNamed) {
@@ -165,14 +168,14 @@ TEST_F(TagErrorTest, AFullOrReadOnlyFileSystemIsNamed) {
   }
   ExpectReason(path, kWrites, ENOSPC);
   EXPECT_EQ(ReadBytes(path), song);
-  EXPECT_EQ(tagfile::ErrorText(ENOSPC), "No space left on device");
+  EXPECT_EQ(melotag::tags::ErrorText(ENOSPC), "No space left on device");
 
   ASSERT_EQ(unlink(dir.Path("small/fill").c_str()), 0);
   ASSERT_TRUE(kWrites[0].Run(path));  // a trailer to remove
   ASSERT_TRUE(small.MakeReadOnly());
   ExpectReason(path, kWrites, EROFS);
   ExpectReason(path, kRemovals, EROFS);
-  EXPECT_EQ(tagfile::ErrorText(EROFS), "Read-only file system");
+  EXPECT_EQ(melotag::tags::ErrorText(EROFS), "Read-only file system");
   for (const TOperation& read : kReads) EXPECT_TRUE(read.Run(path)) << read.Name;
 }
 
@@ -182,19 +185,19 @@ TEST(TagErrorReasons, AnExceptionInsideATagOperationKeepsItsCause) {
     int Reason;
   } cases[] = {
       {[] { throw std::bad_alloc(); }, ENOMEM},
-      {[] { std::string().reserve(std::string().max_size() + 1); }, tagfile::kTagTooLarge},
+      {[] { std::string().reserve(std::string().max_size() + 1); }, melotag::tags::kTagTooLarge},
       {[] { throw std::system_error(ENOSPC, std::generic_category()); }, ENOSPC},
       {[] { throw std::runtime_error("other"); }, EIO},
   };
   for (const auto& c : cases) {
-    tagfile::ClearError();
+    melotag::tags::ClearError();
     bool result = true;
     try {
       c.Throw();
     } catch (...) {
-      result = tagfile::FailedByException();
+      result = melotag::tags::FailedByException();
     }
     EXPECT_FALSE(result);
-    EXPECT_EQ(tagfile::LastError(), c.Reason) << tagfile::ErrorText(c.Reason);
+    EXPECT_EQ(melotag::tags::LastError(), c.Reason) << melotag::tags::ErrorText(c.Reason);
   }
 }

@@ -1,4 +1,5 @@
-// File access and text helpers shared by the two tag classes.
+// The byte-level work of the tag classes: files opened and locked, replacements, in-place writes
+// with their journals. For the tag classes and their tests; the program uses the public headers.
 #pragma once
 
 #include <cstddef>
@@ -6,16 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <sys/types.h>
 
-namespace tagfile {
-
-// Removes trailing bytes of value 0x20 or below.
-std::string TrimRight(const std::string& text);
-// Removes leading and trailing bytes of value 0x20 or below.
-std::string Trim(const std::string& text);
+namespace melotag::tags {
 
 // Adds the owner's write permission and changes nothing else. False when the file is not a
 // regular file (after following links) or its permissions cannot be changed.
@@ -124,26 +119,6 @@ class TReplacement {
   std::string FName;        // the new file's name in FFolder; empty while it has none
 };
 
-// In-place writes made atomic by a journal. Before a region of a file is overwritten, its old
-// bytes, with the place, the file's identity and a checksum of the new bytes, are in a journal
-// beside the file: ".<name>.melotag-journal", made under no name and linked to that one only
-// once it is complete, and flushed with its folder. Then the region is overwritten and flushed,
-// and the journal goes. A journal left by a crash is found by whoever next opens the file
-// (TFile::Open) or lists its folder, and the file is rolled forward (the new bytes are all there:
-// the journal goes) or back (the old bytes are written again), under the writers' lock.
-
-// The journal's name beside a file ("dir/.song.mp3.melotag-journal"), and the name of the journal
-// a commit group makes for all its files in one folder ("dir/.melotag-journal").
-std::string JournalPath(const std::string& path);
-std::string FolderJournalPath(const std::string& path);
-// True for a name that is a journal's (".x.melotag-journal", ".melotag-journal").
-bool IsJournalName(const std::string& name);
-// Recovers the files of a journal left by a crash, each under its writers' lock (the file of
-// `lockedName` through `lockedFd`, which holds its lock already), then removes the journal; a
-// file of that name that is no journal of ours stays. False when the journal is there afterwards.
-bool RecoverJournal(const std::string& journalPath, int lockedFd = -1,
-                    const std::string& lockedName = {});
-
 // Overwrites `bytes.size()` bytes at `offset` of a file opened by OpenLocked (`path` names it),
 // the old bytes journaled (only the span that differs is journaled and written); inside a
 // TCommitGroup the write waits for the group's commit. `old`: the bytes there now when the caller
@@ -170,100 +145,4 @@ bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t i
 enum class TCrashPoint { None, JournalMade, HalfWritten, Written };
 void SetCrashPoint(TCrashPoint point);
 
-// Rebuilt files committed together. While a group lives on a thread, a rebuilt file is not
-// committed at once: its new content waits, the old file still under its writer lock, until the
-// group flushes: one sync of each file system instead of one flush per file, then every rename,
-// then each folder flushed once. That makes a pass over many files fast and keeps every promise
-// of a single commit: the new content is on disk before it takes the name. In-place writes wait
-// too: at the commit one journal is made for the files of each folder, one sync of each file
-// system flushes them, the regions are overwritten, a second sync flushes those, and the journals
-// go.
-// A group flushes by itself when it holds its capacity of files (kPending unless given; each
-// waiting file holds three file descriptors) or 64 MiB of in-place bytes, when the file of a
-// waiting one is opened for writing again on its thread, and at its end. A file read meanwhile
-// still shows its old content.
-class TJournalWriter;
-
-// Bytes that wait for a commit, copied into large blocks of memory that the system backs with
-// huge pages where it can: a pass holds the new tags of many files, and faulting each of their
-// pages in on its own cost more than writing them.
-class TWaitingBytes {
- public:
-  TWaitingBytes() = default;
-  ~TWaitingBytes();
-  TWaitingBytes(const TWaitingBytes&) = delete;
-  TWaitingBytes& operator=(const TWaitingBytes&) = delete;
-
-  // A copy of bytes, valid until Clear; no data (nullptr) when no memory could be had.
-  std::string_view Keep(std::string_view bytes);
-  // Forgets every copy; the blocks stay for the next ones.
-  void Clear();
-
- private:
-  struct TBlock {
-    char* Data;
-    size_t Size;
-  };
-  std::vector<TBlock> FBlocks;
-  size_t FBlock = 0;  // the block being filled, and how far
-  size_t FUsed = 0;
-};
-
-class TCommitGroup {
- public:
-  static constexpr size_t kPending = 64;
-
-  explicit TCommitGroup(size_t capacity = kPending);
-  ~TCommitGroup();
-  TCommitGroup(const TCommitGroup&) = delete;
-  TCommitGroup& operator=(const TCommitGroup&) = delete;
-
-  // The group of this thread, if any.
-  static TCommitGroup* Current();
-  // Takes a file's written replacement with the locked original; `path` names it in failures.
-  void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
-  // Takes an in-place write of a locked file: its journal is made with the others'.
-  // `inserted`: bytes inserted before the region first (it grows, see GrowInPlace).
-  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
-                  int64_t inserted = 0);
-  // Commits what waits for a commit, at once if it holds the file (device, inode).
-  void FlushIfHolding(dev_t device, ino_t inode);
-  // Commits what waits. The paths whose files could not be committed (they stay as they were)
-  // since the last call are handed over.
-  std::vector<std::string> Flush();
-
- private:
-  struct TPending {
-    std::unique_ptr<TReplacement> Out;  // none for an in-place write
-    std::unique_ptr<TFile> Source;
-    std::string Path;
-    int64_t Offset = 0;  // an in-place write: where, its new bytes (kept by the group, or owned)
-    std::string_view Bytes;
-    std::string Owned;
-    std::string_view Data() const { return Bytes.data() ? Bytes : std::string_view(Owned); }
-    int64_t Inserted = 0;               // bytes inserted before it, when it grows
-    TJournalWriter* Journal = nullptr;  // its folder's journal, once made, and where in it
-    int64_t OldAt = -1;                 // its old bytes are
-  };
-  // A folder's journal, made as its first in-place write comes; not whole once an entry failed.
-  struct TFolderJournal {
-    std::string Path;
-    std::unique_ptr<TJournalWriter> Writer;
-    bool Whole;
-  };
-  void Commit();
-  // Puts an in-place write's old bytes into its folder's journal.
-  void Journal(TPending& pending);
-  // The in-place writes of a commit, their journals made and flushed (`devices`).
-  void CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices);
-  std::vector<TPending> FPending;
-  TWaitingBytes FWaiting;
-  std::vector<TFolderJournal> FJournals;
-  std::string FOld;  // the old bytes of the latest in-place write
-  size_t FHeld = 0;  // bytes the waiting in-place writes hold
-  std::vector<std::string> FFailed;
-  size_t FCapacity;
-  TCommitGroup* FOuter;
-};
-
-}  // namespace tagfile
+}  // namespace melotag::tags
