@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
       const QByteArray action = tool.Action;
       auto prepare = [&] {
         titles.SetLines(lines);
-        form.UndoList.clear();
-        if (action == "actUndo") form.UndoList = lines;
+        form.TitleList().UndoList.clear();
+        if (action == "actUndo") form.TitleList().UndoList = lines;
         if (action == "actMark") dialogs.Push(TDialogAnswer::Text("-"));
         if (action == "actAddTitleList") dialogs.Push(TDialogAnswer::Paths({file}));
         if (action == "actCreateByFilename" && form.FileList().Count() != size) {
