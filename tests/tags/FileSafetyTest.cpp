@@ -385,6 +385,33 @@ TEST_F(FileSafetyTest, FileThatCannotBeMadeWritableIsNotChanged) {
   EXPECT_EQ(Names(dir.Root()), std::vector<std::string>{"song.mp3"});
 }
 
+TEST_F(FileSafetyTest, OwnersReadOnlyFileIsMadeWritableByItsOwner) {
+  // Not root: the open for writing is refused, the permission added, the file written.
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  struct passwd* nobody = getpwnam("nobody");
+  if (!nobody) GTEST_SKIP() << "no user nobody";
+  ASSERT_EQ(chmod(dir.Root().c_str(), 0777), 0);
+  const std::string path = MakeFile(oldTag + audio + Trailer("v1", "", 0, 1, 2));
+  ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  auto asNobody = [&] {
+    if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(2);
+  };
+  EXPECT_TRUE(InChild(asNobody, [&] {
+    TID3v2 v2;
+    v2.SetTitle("New");
+    TID3v1 v1;
+    v1.SetTitle("New");
+    return v2.WriteToFile(path) && v1.WriteToFile(path);
+  }));
+  EXPECT_EQ(Permissions(path), 0644u);
+  TID3v2 v2;
+  TID3v1 v1;
+  ASSERT_TRUE(v2.LoadFromFile(path) && v1.LoadFromFile(path));
+  EXPECT_EQ(v2.Title(), "New");
+  EXPECT_EQ(v1.Title(), "New");
+}
+
 TEST_F(FileSafetyTest, RebuiltFileKeepsItsOwnerWhenPermitted) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
   std::string path = MakeFile(oldTag + audio);
