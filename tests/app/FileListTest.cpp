@@ -192,12 +192,21 @@ TEST_F(FileListTest, DropListsFilesAndFoldersAndAsksWhenTheListIsNotEmpty) {
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("d")));
 
   // A folder: its MP3 files; the tree and the current folder move there.
+  Select({1});
   FDialogs.Push(TDialogAnswer::Button(mrNo));
   form.FileList().Drop(B(QStringList{Path("e")}));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Text, kDropQuestion);
   EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
   EXPECT_EQ(Captions(), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
+  // The new file's item goes among the others, which stay as they were, two.mp3 selected.
+  const QTreeWidget* tree = form.findChild<QTreeWidget*>("lvIniFileList");
+  QStringList shown;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    shown << tree->topLevelItem(i)->text(0) + " " + tree->topLevelItem(i)->text(1);
+  EXPECT_EQ(shown, (QStringList{"one.mp3 " + Path("d/one.mp3"), "three.mp3 " + Path("e/three.mp3"),
+                                "two.mp3 " + Path("d/two.mp3")}));
+  EXPECT_EQ(form.FileList().SelectedIndex(), 2);
   EXPECT_EQ(form.FileList().CurrentFolder, B(Path("e")));
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("e")));
   EXPECT_EQ(Panel(1), "Size3.0 MB ");
