@@ -32,9 +32,11 @@
 
 using namespace melotag::editor;
 
-TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
-                           const TTitleList& titles, TTagPanel& panel, TTagOptions& options)
+TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TWorkspace& workspace,
+                           const TFileList& list, TTitleList& titles, TTagPanel& panel,
+                           TTagOptions& options)
     : TConcern(window, ui),
+      FWorkspace(workspace),
       FFileList(list),
       FTitleList(titles),
       FTagPanel(panel),
@@ -190,44 +192,38 @@ void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
   FWindow.SetProgress(position + 1);
 }
 
-bool TBatchUpdate::MayChange(const QByteArray& path, bool& yesToAll) {
-  const bool archive = FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked();
-  if (!archive && !yesToAll && IsReadOnlyFile(path)) {
-    switch (FWindow.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
-                              mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
-      case mrYes:
-        SetArchiveOnly(path);
-        break;
-      case mrYesToAll:
-        yesToAll = true;
-        break;
-      default:
-        // No, or the question closed without an answer: the file stays as it is.
-        FWindow.ShowMsg(
-            "The file is read-only. Applications can read the file but cannot write to it or "
-            "delete it.");
-        return false;
-    }
+TReadOnlyAnswer TBatchUpdate::AskReadOnly(const QByteArray& path) {
+  switch (FWindow.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
+                            mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
+    case mrYes:
+      return TReadOnlyAnswer::Write;
+    case mrYesToAll:
+      return TReadOnlyAnswer::WriteAll;
+    default:
+      // No, or the question closed without an answer: the file stays as it is, the pass ends.
+      FWindow.ShowMsg(
+          "The file is read-only. Applications can read the file but cannot write to it or "
+          "delete it.");
+      return TReadOnlyAnswer::Stop;
   }
-  if (archive || yesToAll) SetArchiveOnly(path);
-  return true;
 }
 
 void TBatchUpdate::WriteAll() {
   if (!FFileList.Check()) return;
   if (!FTagPanel.FID3v1 || !FTagPanel.FID3v2) return;  // the window is closing
-  const TTitleList& titles = FTitleList;
   const int count = FFileList.Count();
   StartProgress(count);
   FDropped = 0;
   const TBatchChoices choices = Choices();
+  const TTitleLines* titles = nullptr;
   if (choices.TitleFromList) {
-    if (titles.LineCount() == 0) {
+    titles = &FTitleList.Read();
+    if (titles->Count() == 0) {
       FWindow.ShowMsg("TitleList is Empty !");
       EndProgress();
       return;
     }
-    if (titles.LineCount() != count) {
+    if (titles->Count() != count) {
       FWindow.ShowMsg("FileList count <> TitleList count !");
       EndProgress();
       return;
@@ -242,25 +238,26 @@ void TBatchUpdate::WriteAll() {
   TFolderCovers covers;
   QStringList withoutPicture;  // files left as they were: their folder gave no image
   const TTagPanel& panel = FTagPanel;
-  const bool ended = EachFile(
-      count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
+  const TPassResult result =
+      EachFile(QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
         TBatchChoices fileChoices = choices;
         fileChoices.FrontCover = image;
         if (folderPictures) {
           const TFolderCovers::TImage& cover = covers.For(path);
           if (!cover.Error.isEmpty()) {
             withoutPicture << IWindow::FailureLine(path, FWindow.LookupText(cover.Error));
-            return;
+            return TPassStep();
           }
           fileChoices.FrontCover = cover.Bytes;
         }
-        const QString titleLine = choices.TitleFromList ? titles.Line(i) : QString();
+        const QString titleLine = titles ? titles->Line(i) : QString();
         if (panel.WritesID3v1()) BatchWriteID3v1(fileChoices, path, titleLine, i);
         if (panel.WritesID3v2()) BatchWriteID3v2(fileChoices, path, titleLine, i);
+        return TPassStep();
       });
   FWindow.ShowFailures(FWindow.LookupText(QStringLiteral(" file(s) left as they were:")),
                        withoutPicture);
-  if (!ended) return;
+  if (result.Stopped) return;
   emit TagsWritten();
   const QString dropped = FTagOptions.DroppedText(FDropped);
   FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")) +
@@ -297,37 +294,28 @@ void TBatchUpdate::RemoveAll() {
     EndProgress();
     return;
   }
-  const bool ended = EachFile(count, QStringLiteral("Can not remove tag from the file"),
-                              [&](int, const QByteArray& path) { panel.RemoveTags(path); });
-  if (!ended) return;
+  const TPassResult result = EachFile(QStringLiteral("Can not remove tag from the file"),
+                                      [&](int, const QByteArray& path) {
+                                        panel.RemoveTags(path);
+                                        return TPassStep();
+                                      });
+  if (result.Stopped) return;
   FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")));
   EndProgress();
 }
 
-bool TBatchUpdate::EachFile(int count, const QString& failure,
-                            const std::function<void(int, const QByteArray&)>& work) {
-  // The files of the pass reach the disk together: one flush for the pass, not one each.
-  melotag::tags::TCommitGroup group(melotag::tags::CommitCapacity(size_t(count)));
-  bool yesToAll = false;
-  for (int i = 0; i < count; ++i) {
-    const QByteArray path = FFileList.Path(i);
-    if (!MayChange(path, yesToAll)) {
-      Commit(group, failure);
-      EndProgress();
-      return false;
-    }
-    work(i, path);
-    Progress(i, count, path);
-  }
-  Commit(group, failure);
-  return true;
-}
-
-void TBatchUpdate::Commit(melotag::tags::TCommitGroup& group, const QString& failure) {
-  melotag::tags::ClearError();
-  for (const std::string& path : group.Flush())
-    FWindow.ShowMsgFmt(failure, QByteArray::fromStdString(path),
-                       TagFailureText(QByteArray::fromStdString(path)));
+TPassResult TBatchUpdate::EachFile(const QString& failure, const TPassWork& work) {
+  TPassOptions options;
+  options.MakeWritable = FUi.cbxFILE_ATTRIBUTE_ARCHIVE->isChecked();
+  options.ReadOnly = [this](int, const QByteArray& path) { return AskReadOnly(path); };
+  options.Progress = [this](int position, int count, const QByteArray& path) {
+    Progress(position, count, path);
+  };
+  TPassResult result = FWorkspace.RunPass(work, options);
+  for (const TCommitFailure& commit : result.CommitFailures)
+    FWindow.ShowMsgFmt(failure, commit.Path, commit.Reason);
+  if (result.Stopped) EndProgress();
+  return result;
 }
 
 void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const QString& heading) {
@@ -357,26 +345,28 @@ void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const 
   FWindow.ShowFailures(heading, failures);
 }
 
-void TBatchUpdate::TagPass(TTagRepairUndo& undo, int count, const QString& done,
-                           const QString& heading,
-                           const std::function<TPassStep(int, const QByteArray&)>& step) {
+void TBatchUpdate::TagPass(TTagRepairUndo& undo, const QString& done, const QString& heading,
+                           const TPassWork& step) {
   undo.Clear();
-  int written = 0, dropped = 0;
-  QStringList failures;
-  StartProgress(count);
-  const bool ended = EachFile(
-      count, QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
-        melotag::tags::ClearError();
-        const TPassStep outcome = step(i, path);
+  // Written: what the steps changed, a file whose commit failed too (the commit's own message
+  // names it).
+  int written = 0;
+  StartProgress(FFileList.Count());
+  const TPassResult result =
+      EachFile(QStringLiteral("Can not save tag to the file"), [&](int i, const QByteArray& path) {
+        TPassStep outcome = step(i, path);
         written += outcome.Done;
-        dropped += outcome.Dropped;
-        if (!outcome.Failure.isEmpty())
-          failures.append(NameCaption(FileNamePart(path)) + ": " + outcome.Failure);
+        return outcome;
       });
-  if (ended) EndProgress();
+  if (!result.Stopped) EndProgress();
+  QStringList failures;
+  for (qsizetype i = 0; i < result.Outcomes.size(); ++i)
+    if (result.Outcomes[i].State == TPassState::Failed)
+      failures.append(NameCaption(FileNamePart(FFileList.Path(int(i)))) + ": " +
+                      result.Outcomes[i].Reason);
   emit TagsWritten();
   FWindow.ShowStatus(FWindow.LookupText(done) + QString::number(written) + "  " +
-                     FTagOptions.DroppedText(dropped));
+                     FTagOptions.DroppedText(result.Dropped));
   FWindow.ShowFailures(heading, failures);
 }
 

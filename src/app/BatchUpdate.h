@@ -2,7 +2,6 @@
 // of every listed file.
 #pragma once
 
-#include <functional>
 #include <optional>
 
 #include <QByteArray>
@@ -10,8 +9,8 @@
 #include <QObject>
 #include <QString>
 
-#include "CommitGroup.h"
 #include "Concern.h"
+#include "Workspace.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -31,10 +30,11 @@ class TBatchUpdate : public QObject, public TConcern {
  public:
   // Adds the picture's field to the page, under the comment, and couples the page's boxes: the
   // title box enables the title-list box; a value ticks its field's box, an empty one unticks
-  // it; so does a genre chosen in the box. The passes go over the files of `list`, with the
-  // titles of `titles`, in the tags `panel` writes, by the Unicode `options`.
-  TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TFileList& list, const TTitleList& titles,
-               TTagPanel& panel, TTagOptions& options);
+  // it; so does a genre chosen in the box. The passes go over the files of `list` (the files of
+  // `workspace`), with the titles of `titles`, in the tags `panel` writes, by the Unicode
+  // `options`.
+  TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const melotag::editor::TWorkspace& workspace,
+               const TFileList& list, TTitleList& titles, TTagPanel& panel, TTagOptions& options);
 
   // Unticks every field and empties the values.
   void ClearValues();
@@ -46,31 +46,24 @@ class TBatchUpdate : public QObject, public TConcern {
   void StartProgress(int count);
   // Hides the progress bar again, its position back at 0.
   void EndProgress();
-  // Runs `work` on every listed file in list order, after the read-only question, with the
-  // progress shown; false when the pass ended early (the progress bar is then hidden). The
-  // rebuilt files are committed together; `failure` names each that could not be.
-  bool EachFile(int count, const QString& failure,
-                const std::function<void(int, const QByteArray&)>& work);
+  // Runs `work` on every listed file in list order (the workspace's pass), after the read-only
+  // question (none with the archive box ticked), with the progress shown; Stopped when the pass
+  // ended early (the progress bar is then hidden). The rebuilt files are committed together;
+  // `failure` names each that could not be.
+  melotag::editor::TPassResult EachFile(const QString& failure,
+                                        const melotag::editor::TPassWork& work);
   // Puts back the old tags a pass kept in `undo`, committed together; the status shows how many
   // files got them back, a warning (`heading`) names each file that did not: `changed` for one
   // changed since the pass, the system's reason for one that could not be written.
   void UndoPass(melotag::editor::TTagRepairUndo& undo, const QString& changed,
                 const QString& heading);
 
-  // One file of a tag pass: whether it was written, the frames dropped, why it failed (empty
-  // when it did not).
-  struct TPassStep {
-    bool Done = false;
-    int Dropped = 0;
-    QString Failure;
-  };
   // A pass whose old tags go to `undo` (emptied first, the previous pass's gone): `step` does
-  // each of `count` listed files in EachFile's loop; then the panel shows the file again, the
-  // status says `done` (looked up) with the number of files written and the frames dropped, and
-  // a warning (`heading`) names each failed file with its reason.
-  void TagPass(melotag::editor::TTagRepairUndo& undo, int count, const QString& done,
-               const QString& heading,
-               const std::function<TPassStep(int, const QByteArray&)>& step);
+  // each listed file in EachFile's loop; then the panel shows the file again, the status says
+  // `done` (looked up) with the number of files written and the frames dropped, and a warning
+  // (`heading`) names each failed file with its reason.
+  void TagPass(melotag::editor::TTagRepairUndo& undo, const QString& done, const QString& heading,
+               const melotag::editor::TPassWork& step);
   // Why a file could not be written: "Can not save tag to the file" (looked up) and the
   // system's reason.
   QString WriteFailure(const QByteArray& path) const;
@@ -80,8 +73,9 @@ class TBatchUpdate : public QObject, public TConcern {
   void TagsWritten();
 
  private:
-  // The read-only question for the file at a pass's position; false when the pass ends here.
-  bool MayChange(const QByteArray& path, bool& yesToAll);
+  // The read-only question about a file of a pass; the pass ends (after a message) unless the
+  // answer is Yes or Yes to All.
+  melotag::editor::TReadOnlyAnswer AskReadOnly(const QByteArray& path);
   // The status text and the progress after the file at `position` of `count`.
   void Progress(int position, int count, const QByteArray& path);
   // What the page's boxes and values ask of a write pass.
@@ -94,11 +88,9 @@ class TBatchUpdate : public QObject, public TConcern {
                        const QString& titleLine, int position);
   void BatchWriteID3v2(const melotag::editor::TBatchChoices& choices, const QByteArray& path,
                        const QString& titleLine, int position);
-  // Commits the files the pass has rebuilt so far and names each one that could not be.
-  void Commit(melotag::tags::TCommitGroup& group, const QString& failure);
-
+  const melotag::editor::TWorkspace& FWorkspace;
   const TFileList& FFileList;
-  const TTitleList& FTitleList;
+  TTitleList& FTitleList;
   TTagPanel& FTagPanel;
   TTagOptions& FTagOptions;
   // 2.4 frames the write pass dropped so far (with the Unicode options).

@@ -1,6 +1,5 @@
 #include "FileList.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include "FormDialogs.h"
 #include "Shell.h"
 #include "TitleList.h"
+#include "Workspace.h"
 #include "ui_Main.h"
 
 using melotag::editor::TFileEntry;
@@ -17,30 +17,13 @@ namespace editor = melotag::editor;
 
 namespace {
 
-constexpr int kSizeRole = Qt::UserRole;
-constexpr int kPathRole = Qt::UserRole + 1;
-
-class TFileListItem : public QTreeWidgetItem {
- public:
-  TFileListItem(const TFileEntry& entry, const QCollator& collator, const QIcon& icon)
-      : QTreeWidgetItem(UserType), FKey(collator.sortKey(entry.Caption)) {
-    setText(0, entry.Caption);
-    setText(1, editor::NameCaption(entry.Path));
-    setData(0, kSizeRole, entry.Size);
-    setData(0, kPathRole, entry.Path);
-    setIcon(0, icon);
-  }
-
-  // The list's order is editor::CaptionCollator's; each item keeps its caption's key, so sorting
-  // compares keys only.
-  bool operator<(const QTreeWidgetItem& other) const override {
-    if (other.type() != UserType) return QTreeWidgetItem::operator<(other);
-    return FKey.compare(static_cast<const TFileListItem&>(other).FKey) < 0;
-  }
-
- private:
-  QCollatorSortKey FKey;
-};
+QTreeWidgetItem* ItemOf(const editor::TFileListing& files, int index, const QIcon& icon) {
+  auto* item = new QTreeWidgetItem;
+  item->setText(0, files.Caption(index));
+  item->setText(1, editor::NameCaption(files.Path(index)));
+  item->setIcon(0, icon);
+  return item;
+}
 
 // The text without blanks and control characters at either end.
 QByteArray TrimControls(const QByteArray& text) {
@@ -52,31 +35,34 @@ QByteArray TrimControls(const QByteArray& text) {
 
 }  // namespace
 
-TFileList::TFileList(IWindow& window, Ui::TMainForm& ui, TFolderTree& tree, TOpenDialog& openDialog,
-                     const QIcon& itemIcon)
-    : TConcern(window, ui), FFolderTree(tree), FOpenDialog(openDialog), FItemIcon(itemIcon) {}
+TFileList::TFileList(IWindow& window, Ui::TMainForm& ui, editor::TFileListing& files,
+                     TFolderTree& tree, TOpenDialog& openDialog, const QIcon& itemIcon)
+    : TConcern(window, ui),
+      FFiles(files),
+      FFolderTree(tree),
+      FOpenDialog(openDialog),
+      FItemIcon(itemIcon) {}
 
 // --- The items
 
 int TFileList::Count() const {
-  return FUi.lvIniFileList->topLevelItemCount();
+  return FFiles.Count();
 }
 
 QString TFileList::Caption(int index) const {
-  const QTreeWidgetItem* item = FUi.lvIniFileList->topLevelItem(index);
-  return item ? item->text(0) : QString();
+  return index >= 0 && index < Count() ? FFiles.Caption(index) : QString();
 }
 
 QByteArray TFileList::Path(int index) const {
-  const QTreeWidgetItem* item = FUi.lvIniFileList->topLevelItem(index);
-  return item ? item->data(0, kPathRole).toByteArray() : QByteArray();
+  return index >= 0 && index < Count() ? FFiles.Path(index) : QByteArray();
 }
 
 QList<QByteArray> TFileList::Paths() const {
-  QList<QByteArray> paths;
-  paths.reserve(Count());
-  for (int i = 0; i < Count(); ++i) paths.append(Path(i));
-  return paths;
+  return FFiles.Paths();
+}
+
+qint64 TFileList::TotalSize() const {
+  return FFiles.TotalSize();
 }
 
 int TFileList::SelectedIndex() const {
@@ -100,24 +86,36 @@ bool TFileList::ArchiveTicked() const {
 
 void TFileList::Add(const QList<TFileEntry>& entries) {
   if (entries.isEmpty()) return;
-  const QCollator& collator = editor::CaptionCollator();
-  QList<QTreeWidgetItem*> items;
-  items.reserve(entries.size());
-  for (const TFileEntry& entry : entries) {
-    items.append(new TFileListItem(entry, collator, FItemIcon));
-    TotalSize += entry.Size;
-  }
+  const QList<QByteArray> before = FFiles.Paths();
+  FFiles.AddSorted(entries);
+  // The sort keeps the listed files in their order, the new ones among them: the items already
+  // there stay (and stay selected), each run of new files gets its items where it fell.
   QTreeWidget* list = FUi.lvIniFileList;
   const bool updates = list->updatesEnabled();
   list->setUpdatesEnabled(false);
-  list->addTopLevelItems(items);
-  list->sortItems(0, Qt::AscendingOrder);
+  qsizetype old = 0;
+  QList<QTreeWidgetItem*> run;
+  const auto insertRun = [&](int end) {
+    if (run.isEmpty()) return;
+    list->insertTopLevelItems(end - int(run.size()), run);
+    run.clear();
+  };
+  for (int i = 0; i < FFiles.Count(); ++i) {
+    // A file listed twice has one caption: the one listed before comes first.
+    if (old < before.size() && FFiles.Path(i) == before[old]) {
+      insertRun(i);
+      ++old;
+    } else {
+      run.append(ItemOf(FFiles, i, FItemIcon));
+    }
+  }
+  insertRun(FFiles.Count());
   list->setUpdatesEnabled(updates);
 }
 
 void TFileList::Clear() {
   FUi.lvIniFileList->clear();
-  TotalSize = 0;
+  FFiles.Clear();
 }
 
 bool TFileList::Check() const {
@@ -141,7 +139,7 @@ void TFileList::UpdateTotals() {
                                       QString::fromUtf8("\uFF1A%1 ").arg(count) +
                                       FWindow.LookupText("Files"));
   const QString megabytes =
-      count > 0 ? QLocale().toString(double(TotalSize) / 1024 / 1024, 'f', 1).trimmed()
+      count > 0 ? QLocale().toString(double(TotalSize()) / 1024 / 1024, 'f', 1).trimmed()
                 : QStringLiteral("0");
   FUi.StatusBar1->SetPanelText(1, FWindow.LookupText("Size") + megabytes + " MB ");
 }
@@ -253,15 +251,21 @@ void TFileList::AddHandedOver(const QByteArray& handedOver) {
 // --- Ways out of the list
 
 void TFileList::RemoveSelected() {
-  const QList<QTreeWidgetItem*> selected = FUi.lvIniFileList->selectedItems();
-  if (!selected.isEmpty()) {
-    QTreeWidget* list = FUi.lvIniFileList;
+  QTreeWidget* list = FUi.lvIniFileList;
+  const QModelIndexList rows = list->selectionModel()->selectedRows();
+  if (!rows.isEmpty()) {
+    QList<int> positions;
+    QList<QTreeWidgetItem*> selected;
+    positions.reserve(rows.size());
+    selected.reserve(rows.size());
+    for (const QModelIndex& row : rows) {
+      positions.append(row.row());
+      selected.append(list->topLevelItem(row.row()));
+    }
+    FFiles.Remove(positions);
     const bool updates = list->updatesEnabled();
     list->setUpdatesEnabled(false);
-    for (QTreeWidgetItem* item : selected) {
-      TotalSize -= item->data(0, kSizeRole).toLongLong();
-      delete item;
-    }
+    qDeleteAll(selected);
     list->setUpdatesEnabled(updates);
   }
   UpdateTotals();

@@ -1,6 +1,6 @@
 // The file list: the files of a folder, of the file dialog, of a drop, of the command line and
-// of a later start; their order, totals, removal, and the commands on one listed file. Each item
-// keeps the exact bytes of its file's path.
+// of a later start; their order, totals, removal, and the commands on one listed file. The tree
+// shows the workspace's listing (the exact bytes of each path, the sizes), item for item.
 #pragma once
 
 #include <QByteArray>
@@ -14,13 +14,16 @@
 class TFolderTree;
 class TTitleList;
 struct TOpenDialog;
+namespace melotag::editor {
+class TFileListing;
+}
 
 class TFileList : public TConcern {
  public:
-  // `tree` follows where the files come from; `openDialog` chooses files to add; every item shows
-  // `itemIcon`.
-  TFileList(IWindow& window, Ui::TMainForm& ui, TFolderTree& tree, TOpenDialog& openDialog,
-            const QIcon& itemIcon);
+  // Shows `files`; `tree` follows where the files come from; `openDialog` chooses files to add;
+  // every item shows `itemIcon`.
+  TFileList(IWindow& window, Ui::TMainForm& ui, melotag::editor::TFileListing& files,
+            TFolderTree& tree, TOpenDialog& openDialog, const QIcon& itemIcon);
 
   int Count() const;
   QString Caption(int index) const;
@@ -32,7 +35,8 @@ class TFileList : public TConcern {
   int SelectedIndex() const;
   int SelectedCount() const;
 
-  // Adds the files to the list, keeps it sorted and counts their sizes in TotalSize.
+  // Adds the files to the list, keeps it sorted and counts their sizes in TotalSize; a selected
+  // item stays selected.
   void Add(const QList<melotag::editor::TFileEntry>& entries);
   // Empties the list and TotalSize (the totals shown stay as they are).
   void Clear();
@@ -57,7 +61,7 @@ class TFileList : public TConcern {
   void ShowProperties();
 
   // Bytes of the listed files.
-  qint64 TotalSize = 0;
+  qint64 TotalSize() const;
   // The folder whose files were listed last (paths are the exact bytes of the file system).
   QByteArray CurrentFolder;
 
@@ -66,6 +70,7 @@ class TFileList : public TConcern {
   static melotag::editor::TFileEntry EntryOf(const QByteArray& path);
   bool ArchiveTicked() const;
 
+  melotag::editor::TFileListing& FFiles;
   TFolderTree& FFolderTree;
   TOpenDialog& FOpenDialog;
   QIcon FItemIcon;

@@ -95,11 +95,11 @@ void TLegacyRepair::RepairTags() {
   if (!Dialogs().ExecDialog(preview)) return;
   const int choice = preview.Choice();
 
-  FBatchUpdate.TagPass(*FTagUndo, static_cast<int>(files.size()), QStringLiteral("Tags repaired: "),
+  FBatchUpdate.TagPass(*FTagUndo, QStringLiteral("Tags repaired: "),
                        QStringLiteral(" file(s) not repaired:"),
                        [&](int i, const QByteArray& path) {
                          const editor::TTagRepairFile& file = files[static_cast<size_t>(i)];
-                         TBatchUpdate::TPassStep outcome;
+                         editor::TPassStep outcome;
                          if (!file.Problem.isEmpty()) {
                            outcome.Failure = file.Problem;
                            return outcome;

@@ -63,14 +63,16 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
   VornMsgBox1->setObjectName("VornMsgBox1");
   Ui::TMainForm& ui = *FUi;
   FFolderTree = std::make_unique<TFolderTree>(*this, ui);
-  FFileList = std::make_unique<TFileList>(*this, ui, *FFolderTree, OpenDialog1, ImageList1(0));
-  FTitleList = std::make_unique<TTitleList>(*this, ui, *FFileList, OpenDialog1);
+  FFileList = std::make_unique<TFileList>(*this, ui, FWorkspace.Files(), *FFolderTree, OpenDialog1,
+                                          ImageList1(0));
+  FTitleList =
+      std::make_unique<TTitleList>(*this, ui, FWorkspace.Titles(), *FFileList, OpenDialog1);
   FTagOptions = std::make_unique<TTagOptions>(*this, ui);
   FTagPanel = std::make_unique<TTagPanel>(*this, ui, *FFileList, *FTagOptions);
-  FBatchUpdate =
-      std::make_unique<TBatchUpdate>(*this, ui, *FFileList, *FTitleList, *FTagPanel, *FTagOptions);
-  FRenaming =
-      std::make_unique<TRenaming>(*this, ui, *FFileList, *FFolderTree, *FTitleList, *FTagOptions);
+  FBatchUpdate = std::make_unique<TBatchUpdate>(*this, ui, FWorkspace, *FFileList, *FTitleList,
+                                                *FTagPanel, *FTagOptions);
+  FRenaming = std::make_unique<TRenaming>(*this, ui, FWorkspace, *FFileList, *FFolderTree,
+                                          *FTitleList, *FTagOptions);
   FPlayList = std::make_unique<TPlayList>(*this, ui, *FFileList, *FTagOptions, SaveDialog);
   FShellEntry = std::make_unique<TShellEntry>(*this, ui);
   FLegacyRepair =
@@ -117,7 +119,7 @@ void TMainForm::FormCreate() {
   // 5. The tag objects, and between them the genre boxes.
   FTagPanel->MakeTagObjects();
   // 6. The title list's undo copy.
-  FTitleList->UndoList.clear();
+  FTitleList->ClearUndo();
   // 7. The tag panel starts empty; the Unicode options as the last run left them.
   ClearTagPanel();
   // The options of Unicode tags, as the last run left them.
@@ -139,7 +141,7 @@ void TMainForm::FormClose() {
   setAcceptDrops(false);
   VornMultiScreenEye1->StopReplace();
   if (FInstance) disconnect(FInstance, nullptr, this, nullptr);
-  FTitleList->UndoList.clear();
+  FTitleList->ClearUndo();
   FTagPanel->FreeTagObjects();
 }
 
@@ -165,7 +167,7 @@ void TMainForm::ApplicationEvents1Idle() {
   if (FClosed) return;
   const bool files = FFileList->Count() > 0;
   const bool lines = FTitleList->LineCount() > 0;
-  const bool undo = !FTitleList->UndoList.isEmpty();
+  const bool undo = FTitleList->CanUndo();
   const bool selected = FFileList->SelectedCount() > 0;
   const Ui::TMainForm& ui = *FUi;
   for (QWidget* w :

@@ -18,6 +18,7 @@
 #include "Concern.h"
 #include "Dialogs.h"
 #include "FormDialogs.h"
+#include "Workspace.h"
 
 namespace Ui {
 class TMainForm;
@@ -167,6 +168,9 @@ class TMainForm : public QWidget, public IWindow {
   // The last failure to read the language file, and the file's state at that time.
   bool FLanguageFailed = false;
   QString FLanguageFileState;
+  // The listed files and the title lines the file list and the title list show, the passes and
+  // renames over them.
+  melotag::editor::TWorkspace FWorkspace;
   // Made after the controls, in this order, each after the peers it is given; each keeps the
   // controls it works on and the state it owns.
   std::unique_ptr<TFolderTree> FFolderTree;

@@ -110,10 +110,10 @@ void TNamePatterns::TagsFromNames() {
   editor::TUnicodeOptions options = FTagOptions.Options();
   options.KeepOtherFrames = true;
 
-  FBatchUpdate.TagPass(*FTagUndo, static_cast<int>(plan.size()), QStringLiteral("Tags written: "),
+  FBatchUpdate.TagPass(*FTagUndo, QStringLiteral("Tags written: "),
                        QStringLiteral(" file(s) not written:"), [&](int i, const QByteArray& path) {
                          const editor::TNameTags& step = plan[i];
-                         TBatchUpdate::TPassStep outcome;
+                         editor::TPassStep outcome;
                          if (!step.Values || step.Path != path)
                            return outcome;  // not matched: left alone
                          const editor::TNameTagsOutcome written = editor::WriteValuesOfName(

@@ -3,14 +3,13 @@
 #include <QLineEdit>
 #include <QScopeGuard>
 
-#include <cerrno>
-
 #include "FileList.h"
 #include "FileNames.h"
 #include "FolderTree.h"
 #include "RenamePlan.h"
 #include "TagOptions.h"
 #include "TitleList.h"
+#include "Workspace.h"
 #include "ui_Main.h"
 
 namespace editor = melotag::editor;
@@ -23,9 +22,11 @@ QString NameText(const QByteArray& path) {
 
 }  // namespace
 
-TRenaming::TRenaming(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
-                     const TTitleList& titles, const TTagOptions& options)
+TRenaming::TRenaming(IWindow& window, Ui::TMainForm& ui, editor::TWorkspace& workspace,
+                     TFileList& list, TFolderTree& tree, TTitleList& titles,
+                     const TTagOptions& options)
     : TConcern(window, ui),
+      FWorkspace(workspace),
       FFileList(list),
       FFolderTree(tree),
       FTitleList(titles),
@@ -33,11 +34,10 @@ TRenaming::TRenaming(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolde
 
 void TRenaming::RenameFiles() {
   if (!FFileList.Check()) return;
-  TFileList& list = FFileList;
-  const int n = list.Count();
+  const int n = FFileList.Count();
   FWindow.StartProgress(n);
   const auto hideBar = qScopeGuard([this] { FWindow.EndProgress(); });
-  const QStringList lines = FTitleList.Lines();
+  const QStringList& lines = FTitleList.Read().Lines();
   if (lines.isEmpty()) {
     FWindow.ShowMsg("TitleList is Empty !");
     return;
@@ -50,31 +50,36 @@ void TRenaming::RenameFiles() {
                      Btn(mbYes) | Btn(mbNo)) == mrNo)
     return;
 
-  QList<QByteArray> paths;
-  paths.reserve(n);
-  for (int i = 0; i < n; ++i) paths.append(list.Path(i));
-  const QList<editor::TRenameStep> steps = editor::PlanRenames(paths, lines);
+  const QList<editor::TRenameOrder> orders =
+      editor::RenameOrders(editor::PlanRenames(FWorkspace.Files().Paths(), lines));
   const QString renameWord = FWindow.LookupText("Rename");
+  const QList<editor::TRenameOutcome> outcomes =
+      FWorkspace.ApplyRenames(orders, false, [&](int i, int, const QByteArray&) {
+        if (!orders[i].NewPath.isEmpty()) FWindow.ShowStatus(renameWord + lines[i] + ".mp3");
+        FWindow.SetProgress(i);
+      });
   QStringList failures;
-  for (int i = 0; i < n; ++i) {
-    const editor::TRenameStep& step = steps[i];
-    if (step.Problem == editor::TNameProblem::None) {
-      FWindow.ShowStatus(renameWord + lines[i] + ".mp3");
-      if (const int error = editor::RenameNoReplace(step.OldPath, step.NewPath); error == 0)
-        paths[i] = step.NewPath;
-      else
-        failures.append(NameText(step.OldPath) + " -> " + NameText(step.NewPath) + ": " +
-                        editor::RenameErrorText(error));
-    } else if (step.Problem != editor::TNameProblem::Empty) {
-      failures.append(NameText(step.OldPath) + ": " + editor::NameProblemText(step.Problem));
-    }
-    FWindow.SetProgress(i);
+  for (qsizetype i = 0; i < orders.size(); ++i) {
+    const editor::TRenameOrder& order = orders[i];
+    const editor::TRenameOutcome& outcome = outcomes[i];
+    if (outcome.State == editor::TRenameState::Failed)
+      failures.append(NameText(order.OldPath) + " -> " + NameText(order.NewPath) + ": " +
+                      outcome.Reason);
+    else if (outcome.State == editor::TRenameState::Refused)
+      failures.append(NameText(order.OldPath) + ": " + outcome.Reason);
   }
   FWindow.SetProgress(0);
   FWindow.ShowFailures(QStringLiteral(" file(s) kept their names:"), failures);
-  if (FWindow.MsgDlg("File Changed, Reload Now ?", mtConfirmation, Btn(mbYes) | Btn(mbNo)) != mrYes)
+  if (FWindow.MsgDlg("File Changed, Reload Now ?", mtConfirmation, Btn(mbYes) | Btn(mbNo)) !=
+      mrYes) {
+    // The list shows the files as they were listed until it is listed anew.
+    editor::TFileListing& files = FWorkspace.Files();
+    for (qsizetype i = 0; i < orders.size(); ++i)
+      if (outcomes[i].State == editor::TRenameState::Renamed)
+        files.SetPath(int(i), orders[i].OldPath);
     return;
-  list.Relist(paths);
+  }
+  FFileList.Relist(FWorkspace.Files().Paths());
 }
 
 void TRenaming::GetAlbumTitle() {

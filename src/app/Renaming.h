@@ -7,13 +7,16 @@ class TFileList;
 class TFolderTree;
 class TTitleList;
 class TTagOptions;
+namespace melotag::editor {
+class TWorkspace;
+}
 
 class TRenaming : public TConcern {
  public:
-  // Renames the files of `list` after the lines of `titles`, their folder (`tree` follows it)
-  // after the album title their tags give by the Unicode `options`.
-  TRenaming(IWindow& window, Ui::TMainForm& ui, TFileList& list, TFolderTree& tree,
-            const TTitleList& titles, const TTagOptions& options);
+  // Renames the files of `list` (the files of `workspace`) after the lines of `titles`, their
+  // folder (`tree` follows it) after the album title their tags give by the Unicode `options`.
+  TRenaming(IWindow& window, Ui::TMainForm& ui, melotag::editor::TWorkspace& workspace,
+            TFileList& list, TFolderTree& tree, TTitleList& titles, const TTagOptions& options);
 
   void RenameFiles();
   void RenameFolder();
@@ -21,8 +24,9 @@ class TRenaming : public TConcern {
   void GetAlbumTitle();
 
  private:
+  melotag::editor::TWorkspace& FWorkspace;
   TFileList& FFileList;
   TFolderTree& FFolderTree;
-  const TTitleList& FTitleList;
+  TTitleList& FTitleList;
   const TTagOptions& FTagOptions;
 };

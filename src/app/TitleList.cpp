@@ -11,6 +11,7 @@
 #include "FormDialogs.h"
 #include "RenamePlan.h"
 #include "TitleTools.h"
+#include "Workspace.h"
 #include "ui_Main.h"
 
 namespace editor = melotag::editor;
@@ -22,9 +23,9 @@ const QString kTitleFileFilter =
 
 }  // namespace
 
-TTitleList::TTitleList(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
-                       TOpenDialog& openDialog)
-    : TConcern(window, ui), FFileList(list), FOpenDialog(openDialog) {}
+TTitleList::TTitleList(IWindow& window, Ui::TMainForm& ui, editor::TTitleLines& titles,
+                       const TFileList& list, TOpenDialog& openDialog)
+    : TConcern(window, ui), FTitles(titles), FFileList(list), FOpenDialog(openDialog) {}
 
 int TTitleList::LineCount() const {
   const QTextDocument* document = FUi.Memo1->document();
@@ -47,10 +48,33 @@ QStringList TTitleList::Lines() const {
 }
 
 void TTitleList::SetLines(const QStringList& lines) {
+  FTitles.SetLines(lines);
+  Show();
+}
+
+void TTitleList::Show() {
   // An empty last line needs the line break after it, as the box counts lines.
+  const QStringList& lines = FTitles.Lines();
   QString text = lines.join(u'\n');
   if (!lines.isEmpty() && lines.last().isEmpty()) text += u'\n';
   FUi.Memo1->setPlainText(text);
+}
+
+const editor::TTitleLines& TTitleList::Read() {
+  FTitles.SetLines(Lines());
+  return FTitles;
+}
+
+const QStringList& TTitleList::UndoList() const {
+  return FTitles.UndoList();
+}
+
+bool TTitleList::CanUndo() const {
+  return FTitles.CanUndo();
+}
+
+void TTitleList::ClearUndo() {
+  FTitles.ClearUndo();
 }
 
 void TTitleList::AppendLine(const QString& line) {
@@ -63,9 +87,9 @@ void TTitleList::AppendLine(const QString& line) {
 }
 
 void TTitleList::RunSavingTool(const std::function<QStringList(const QStringList&)>& tool) {
-  const QStringList lines = Lines();
-  UndoList = lines;
-  SetLines(tool(lines));
+  Read();
+  FTitles.Apply(tool);
+  Show();
 }
 
 void TTitleList::AddFromFile() {
@@ -106,8 +130,8 @@ void TTitleList::DelCharacterRight() {
 }
 
 void TTitleList::Undo() {
-  SetLines(UndoList);
-  UndoList.clear();
+  FTitles.Undo();
+  Show();
 }
 
 void TTitleList::ItemNo() {
@@ -115,12 +139,13 @@ void TTitleList::ItemNo() {
 }
 
 void TTitleList::Mark() {
-  UndoList = Lines();
+  Read();
+  FTitles.SaveUndo();
   QString mark;
   if (!Dialogs().InputQuery(FWindow.Widget()->windowTitle(),
                             QStringLiteral("Please Input Punctuation Mark"), mark))
     return;
-  SetLines(editor::AddMark(UndoList, mark));
+  SetLines(editor::AddMark(FTitles.UndoList(), mark));
 }
 
 void TTitleList::Gb2Big5() {

@@ -1,5 +1,6 @@
 // The title list: a free text, one title per line, paired line by line with the file list; its
-// tools, their one-level undo and the GBK/Big5 conversion of its lines.
+// tools, their one-level undo and the GBK/Big5 conversion of its lines. The box (Memo1) shows
+// the workspace's title lines and is where the user edits them.
 #pragma once
 
 #include <QString>
@@ -11,12 +12,16 @@
 
 class TFileList;
 struct TOpenDialog;
+namespace melotag::editor {
+class TTitleLines;
+}
 
 class TTitleList : public TConcern {
  public:
-  // `list` gives the names of a title list made from the files; `openDialog` chooses a title
-  // file.
-  TTitleList(IWindow& window, Ui::TMainForm& ui, const TFileList& list, TOpenDialog& openDialog);
+  // Shows `titles`; `list` gives the names of a title list made from the files; `openDialog`
+  // chooses a title file.
+  TTitleList(IWindow& window, Ui::TMainForm& ui, melotag::editor::TTitleLines& titles,
+             const TFileList& list, TOpenDialog& openDialog);
 
   // The lines as the box shows them; a last empty line does not count.
   int LineCount() const;
@@ -26,6 +31,8 @@ class TTitleList : public TConcern {
   // Replaces the whole text by the lines.
   void SetLines(const QStringList& lines);
   void AppendLine(const QString& line);
+  // The title lines, as the box shows them now.
+  const melotag::editor::TTitleLines& Read();
 
   void AddFromFile();
   void Clear();
@@ -39,12 +46,17 @@ class TTitleList : public TConcern {
   void Big52GB();
 
   // The lines before the last tool changed them: what Undo puts back (empty: nothing to undo).
-  QStringList UndoList;
+  const QStringList& UndoList() const;
+  bool CanUndo() const;
+  void ClearUndo();
 
  private:
   // Saves the undo copy, then replaces the lines by what `tool` makes of them.
   void RunSavingTool(const std::function<QStringList(const QStringList&)>& tool);
+  // The box shows the title lines.
+  void Show();
 
+  melotag::editor::TTitleLines& FTitles;
   const TFileList& FFileList;
   TOpenDialog& FOpenDialog;
 };

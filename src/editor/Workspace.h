@@ -72,6 +72,8 @@ class TTitleLines {
   // An undo copy with at least one line is there.
   bool CanUndo() const { return !FUndo.isEmpty(); }
   const QStringList& UndoList() const { return FUndo; }
+  // Forgets the undo copy: nothing to undo.
+  void ClearUndo() { FUndo.clear(); }
   // The lines become the undo copy, which is emptied: a second undo leaves no lines.
   void Undo();
 

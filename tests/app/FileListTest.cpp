@@ -57,7 +57,7 @@ TEST_F(FileListTest, ScanListsTheFolderMp3FilesSortedWithTotals) {
   EXPECT_EQ(Captions(), (QStringList{".hidden.mp3", "A.MP3", "b.mp3", "c.Mp3"}));
   EXPECT_EQ(Paths()[1], Path("A.MP3"));
   EXPECT_EQ(form.FileList().CurrentFolder, B(FDir.path()));
-  EXPECT_EQ(form.FileList().TotalSize, 10485760);
+  EXPECT_EQ(form.FileList().TotalSize(), 10485760);
   EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
   EXPECT_EQ(Panel(1), "Size10.0 MB ");
   EXPECT_EQ(form.findChild<QTreeWidget*>("lvIniFileList")->topLevelItem(0)->icon(0).cacheKey(),
@@ -86,11 +86,11 @@ TEST_F(FileListTest, TotalSizeCountsPastFourGigabytes) {
     ASSERT_TRUE(file.resize(big));
   }
   form.ScanFolder(B(FDir.path()));
-  EXPECT_EQ(form.FileList().TotalSize, 2 * big);
+  EXPECT_EQ(form.FileList().TotalSize(), 2 * big);
   EXPECT_EQ(Panel(1), "Size6,144.0 MB ");  // the locale's separators
   Select({0});
   form.findChild<QAction*>("actRemoveFiles")->trigger();
-  EXPECT_EQ(form.FileList().TotalSize, big);
+  EXPECT_EQ(form.FileList().TotalSize(), big);
   EXPECT_EQ(Panel(1), "Size3,072.0 MB ");
 }
 
@@ -148,8 +148,7 @@ TEST_F(FileListTest, OpenFolderAsksBeforeReplacingTheList) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Answer);
-    form.findChild<QTreeWidget*>("lvIniFileList")->clear();
-    form.FileList().TotalSize = 0;
+    form.FileList().Clear();
     form.ScanFolder(B(Path("one")));
     FDialogs.ClearShown();
     FDialogs.Push(TDialogAnswer::Button(c.Answer));
@@ -193,12 +192,21 @@ TEST_F(FileListTest, DropListsFilesAndFoldersAndAsksWhenTheListIsNotEmpty) {
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("d")));
 
   // A folder: its MP3 files; the tree and the current folder move there.
+  Select({1});
   FDialogs.Push(TDialogAnswer::Button(mrNo));
   form.FileList().Drop(B(QStringList{Path("e")}));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   EXPECT_EQ(FDialogs.Shown()[0].Text, kDropQuestion);
   EXPECT_EQ(FDialogs.Shown()[0].Buttons, Btn(mbYes) | Btn(mbNo));
   EXPECT_EQ(Captions(), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
+  // The new file's item goes among the others, which stay as they were, two.mp3 selected.
+  const QTreeWidget* tree = form.findChild<QTreeWidget*>("lvIniFileList");
+  QStringList shown;
+  for (int i = 0; i < tree->topLevelItemCount(); ++i)
+    shown << tree->topLevelItem(i)->text(0) + " " + tree->topLevelItem(i)->text(1);
+  EXPECT_EQ(shown, (QStringList{"one.mp3 " + Path("d/one.mp3"), "three.mp3 " + Path("e/three.mp3"),
+                                "two.mp3 " + Path("d/two.mp3")}));
+  EXPECT_EQ(form.FileList().SelectedIndex(), 2);
   EXPECT_EQ(form.FileList().CurrentFolder, B(Path("e")));
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("e")));
   EXPECT_EQ(Panel(1), "Size3.0 MB ");
@@ -225,7 +233,7 @@ TEST_F(FileListTest, DropEventOfTheDesktopReachesTheList) {
   EXPECT_EQ(Captions(), (QStringList{"a.mp3", "b.mp3"}));
 
   // Dropped on the title list, the files still go to the file list, not into the text.
-  form.findChild<QTreeWidget*>("lvIniFileList")->clear();
+  form.FileList().Clear();
   QWidget* memo = form.findChild<QPlainTextEdit*>("Memo1")->viewport();
   QDragEnterEvent enterMemo(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(memo, &enterMemo);
@@ -248,7 +256,7 @@ TEST_F(FileListTest, DropOfThousandsOfFiles) {
   ASSERT_EQ(form.FileList().Count(), 3000);
   EXPECT_EQ(form.FileList().Caption(0), "0000.mp3");
   EXPECT_EQ(form.FileList().Caption(2999), "2999.mp3");
-  EXPECT_EQ(form.FileList().TotalSize, 30000);
+  EXPECT_EQ(form.FileList().TotalSize(), 30000);
 }
 
 TEST_F(FileListTest, RemoveTakesTheSelectedItemsAndTheirSizes) {
@@ -510,7 +518,7 @@ TEST_F(FileListTest, FilesNamedInLegacyCodePagesAreListedByTheirBytes) {
     collator.setCaseSensitivity(Qt::CaseSensitive);
     for (int i = 1; i < 4; ++i)
       EXPECT_LE(collator.compare(form.FileList().Caption(i - 1), form.FileList().Caption(i)), 0);
-    EXPECT_EQ(form.FileList().TotalSize, 4 * mb);
+    EXPECT_EQ(form.FileList().TotalSize(), 4 * mb);
     EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
     EXPECT_EQ(Panel(1), "Size4.0 MB ");
 

@@ -62,7 +62,7 @@ TEST_F(TitleListTest, EachSavingToolIsUndoneOnce) {
     if (!c.Input.isNull()) FDialogs.Push(TDialogAnswer::Text(c.Input));
     Trigger(c.Action);
     EXPECT_EQ(Lines(), c.After);
-    EXPECT_EQ(FForm->TitleList().UndoList, before);
+    EXPECT_EQ(FForm->TitleList().UndoList(), before);
     EXPECT_TRUE(UndoEnabled());  // after Clear too, with the list now empty
     Trigger("actUndo");
     EXPECT_EQ(Lines(), before);
