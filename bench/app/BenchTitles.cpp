@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
       const QByteArray action = tool.Action;
       auto prepare = [&] {
         titles.SetLines(lines);
-        form.TitleList().UndoList.clear();
-        if (action == "actUndo") form.TitleList().UndoList = lines;
+        form.TitleList().ClearUndo();
+        // The undo copy of the lines: what the clear tool leaves.
+        if (action == "actUndo") form.findChild<QAction*>("actClearTitleList")->trigger();
         if (action == "actMark") dialogs.Push(TDialogAnswer::Text("-"));
         if (action == "actAddTitleList") dialogs.Push(TDialogAnswer::Paths({file}));
         if (action == "actCreateByFilename" && form.FileList().Count() != size) {
