@@ -178,8 +178,9 @@ void TBatchUpdate::EndProgress() {
 }
 
 void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
-  // Every file's progress is shown, but painted some 30 times a second and at the last file:
-  // painting every file of a fast pass would cost more than writing it.
+  // Every file's text is set, but painted some 30 times a second and at the last file, when the
+  // bar moves too (it paints itself at once at each new percentage): painting every file of a
+  // fast pass would cost more than writing it.
   constexpr qint64 kPaintEveryMs = 33;
   const bool paint = position + 1 == count || !FProgressShown.isValid() ||
                      FProgressShown.elapsed() >= kPaintEveryMs;
@@ -189,7 +190,7 @@ void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
                          FWindow.LookupText(QStringLiteral("FIle\uFF1A")) +
                          DecodeFileName(path.toStdString()),
                      paint);
-  FWindow.SetProgress(position + 1);
+  if (paint) FWindow.SetProgress(position + 1);
 }
 
 TReadOnlyAnswer TBatchUpdate::AskReadOnly(const QByteArray& path) {
