@@ -170,6 +170,7 @@ TBatchChoices TBatchUpdate::Choices() const {
 
 void TBatchUpdate::StartProgress(int count) {
   FProgressShown.invalidate();
+  FProgressAt = 0;
   FWindow.StartProgress(count);
 }
 
@@ -190,10 +191,16 @@ void TBatchUpdate::Progress(int position, int count, const QByteArray& path) {
                          FWindow.LookupText(QStringLiteral("FIle\uFF1A")) +
                          DecodeFileName(path.toStdString()),
                      paint);
-  if (paint) FWindow.SetProgress(position + 1);
+  FProgressAt = position + 1;
+  if (paint) FWindow.SetProgress(FProgressAt);
+}
+
+void TBatchUpdate::ProgressBarNow() {
+  FWindow.SetProgress(FProgressAt);
 }
 
 TReadOnlyAnswer TBatchUpdate::AskReadOnly(const QByteArray& path) {
+  ProgressBarNow();
   switch (FWindow.MsgDlgFmt("The file [%s] is read-only, Set File Attributes [ARCHIVE] ?",
                             mtConfirmation, Btn(mbYes) | Btn(mbNo) | Btn(mbYesToAll), path)) {
     case mrYes:
@@ -269,8 +276,10 @@ void TBatchUpdate::WriteAll() {
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
   melotag::tags::ClearError();
-  if (!WriteBatchID3v1(path, choices, titleLine, position))
+  if (!WriteBatchID3v1(path, choices, titleLine, position)) {
+    ProgressBarNow();
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  }
 }
 
 void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArray& path,
@@ -278,7 +287,10 @@ void TBatchUpdate::BatchWriteID3v2(const TBatchChoices& choices, const QByteArra
   melotag::tags::ClearError();
   const TWriteOutcome outcome =
       WriteBatchID3v2(path, choices, titleLine, position, FTagOptions.Options());
-  if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  if (!outcome.Ok) {
+    ProgressBarNow();
+    FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  }
   FDropped += outcome.Dropped;
 }
 

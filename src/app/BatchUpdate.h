@@ -76,6 +76,8 @@ class TBatchUpdate : public QObject, public TConcern {
   // The read-only question about a file of a pass; the pass ends (after a message) unless the
   // answer is Yes or Yes to All.
   melotag::editor::TReadOnlyAnswer AskReadOnly(const QByteArray& path);
+  // Brings the bar to the files done, before a question or a message stops the pass.
+  void ProgressBarNow();
   // The status text and the progress after the file at `position` of `count`.
   void Progress(int position, int count, const QByteArray& path);
   // What the page's boxes and values ask of a write pass.
@@ -96,6 +98,7 @@ class TBatchUpdate : public QObject, public TConcern {
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
   QElapsedTimer FProgressShown;  // when the progress was last painted
+  int FProgressAt = 0;           // the files done, where the bar shows them when painted
   // The picture's field: ticked, one image file for all, or each folder's own image.
   QCheckBox* FPicture = nullptr;
   QRadioButton* FPictureFile = nullptr;
