@@ -69,9 +69,10 @@ class TCommitGroup {
   // Takes a file's written replacement with the locked original; `path` names it in failures.
   void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
   // Takes an in-place write of a locked file: its journal is made with the others'.
-  // `inserted`: bytes inserted before the region first (it grows, see GrowInPlace).
+  // `inserted`: bytes inserted before the region first (it grows, see GrowInPlace). `old`: the
+  // region's old bytes when the caller has them, else empty (they are read from the file).
   void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
-                  int64_t inserted = 0);
+                  int64_t inserted = 0, std::string_view old = {});
   // Commits what waits for a commit, at once if it holds the file (device, inode).
   void FlushIfHolding(dev_t device, ino_t inode);
   // Commits what waits. The paths whose files could not be committed (they stay as they were)
@@ -98,8 +99,8 @@ class TCommitGroup {
     bool Whole;
   };
   void Commit();
-  // Puts an in-place write's old bytes into its folder's journal.
-  void Journal(TPending& pending);
+  // Puts an in-place write's old bytes (`old`, or read from the file) into its folder's journal.
+  void Journal(TPending& pending, std::string_view old);
   // The in-place writes of a commit, their journals made and flushed (`devices`).
   void CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;

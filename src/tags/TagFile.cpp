@@ -603,9 +603,10 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
   if (from == to) return true;
   offset += static_cast<int64_t>(from);
   bytes.erase(to).erase(0, from);
-  // In a group the old bytes are read again from the file (still locked) into the journal.
+  // In a group the old bytes go into the folder's journal at once.
   if (TCommitGroup* group = TCommitGroup::Current()) {
-    group->AddInPlace(std::move(file), path, offset, std::move(bytes));
+    group->AddInPlace(std::move(file), path, offset, std::move(bytes), 0,
+                      old.substr(from, to - from));
     return true;
   }
   return WriteJournaled(*file, path, offset, bytes, std::string(old.substr(from, to - from)));
@@ -663,7 +664,7 @@ bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t i
     return Failed();
   }
   if (TCommitGroup* group = TCommitGroup::Current()) {
-    group->AddInPlace(std::move(file), path, 0, std::move(bytes), inserted);
+    group->AddInPlace(std::move(file), path, 0, std::move(bytes), inserted, old);
     return true;
   }
   std::string oldBytes(old);
@@ -1070,7 +1071,7 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
 }
 
 void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
-                              std::string bytes, int64_t inserted) {
+                              std::string bytes, int64_t inserted, std::string_view old) {
   FHeld += bytes.size();
   TPending pending;
   pending.Source = std::move(file);
@@ -1080,15 +1081,15 @@ void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int
   pending.Bytes = FWaiting.Keep(bytes);
   if (pending.Bytes.data() == nullptr) pending.Owned = std::move(bytes);
   pending.Inserted = inserted;
-  Journal(pending);
+  Journal(pending, old);
   pending.Source->ForgetBlock();
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
 }
 
-void TCommitGroup::Journal(TPending& p) {
-  // The old bytes go into the folder's journal now, read again from the locked file, so that
-  // the journal is on its way to the disk while the next files are read.
+void TCommitGroup::Journal(TPending& p, std::string_view old) {
+  // The old bytes go into the folder's journal now (read again from the locked file when the
+  // caller has not), so that the journal is on its way to the disk while the next files are read.
   const std::string path = FolderJournalPath(p.Path);
   auto folder = std::find_if(FJournals.begin(), FJournals.end(),
                              [&](const TFolderJournal& known) { return known.Path == path; });
@@ -1097,11 +1098,17 @@ void TCommitGroup::Journal(TPending& p) {
     folder->Whole = folder->Writer->Begin(path);
   }
   if (!folder->Whole) return;
-  FOld.resize(p.Data().size() - static_cast<size_t>(p.Inserted));
-  p.OldAt = p.Source->ReadExactly(p.Offset, FOld.data(), FOld.size())
-                ? folder->Writer->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, FOld,
-                                                 p.Data(), static_cast<uint64_t>(p.Inserted)))
-                : -1;
+  const size_t oldSize = p.Data().size() - static_cast<size_t>(p.Inserted);
+  if (old.size() != oldSize) {
+    FOld.resize(oldSize);
+    if (!p.Source->ReadExactly(p.Offset, FOld.data(), FOld.size())) {
+      folder->Whole = false;
+      return;
+    }
+    old = FOld;
+  }
+  p.OldAt = folder->Writer->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Data(),
+                                           static_cast<uint64_t>(p.Inserted)));
   folder->Whole = p.OldAt >= 0;
   p.Journal = folder->Writer.get();
 }
