@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CommitGroup.h"
+#include "Journal.h"
 #include "TagError.h"
 #include "Trim.h"
 #include "detail/TagFile.h"
@@ -200,8 +201,8 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
     // The old tag's whole room, footer included, when the new one fits in it.
     // A file that holds the journal's name and is no journal (the open would have mended the
     // file) leaves no place for one: rebuilt instead.
-    const bool room =
-        declared >= kHeaderSize && tag->size() >= kHeaderSize && !source->JournalNameTaken();
+    const bool room = declared >= kHeaderSize && tag->size() >= kHeaderSize &&
+                      !source->JournalNameTaken() && skip <= kMostInPlace;
     if (room && static_cast<int64_t>(tag->size()) <= skip) {
       std::string bytes = std::move(*tag);
       bytes.resize(static_cast<size_t>(skip), '\0');

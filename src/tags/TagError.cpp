@@ -10,6 +10,7 @@ namespace melotag::tags {
 namespace {
 
 thread_local int tLastError = 0;
+thread_local int tLockHolder = 0;
 
 }  // namespace
 
@@ -24,6 +25,11 @@ void ClearError() {
 bool Failed(int error) {
   tLastError = error;
   return false;
+}
+
+bool FailedLocked(int holder) {
+  tLockHolder = holder;
+  return Failed(kFileLocked);
 }
 
 bool FailedByException() noexcept {
@@ -52,6 +58,10 @@ std::string ErrorText(int error) {
       return "the tag is too large";
     case kFileKeepsChanging:
       return "the file keeps being replaced by other programs";
+    case kFileLocked:
+      return tLockHolder > 0 ? "the file is locked by another program (process " +
+                                   std::to_string(tLockHolder) + ")"
+                             : "the file is locked by another program";
     default:
       break;
   }

@@ -13,6 +13,7 @@ inline constexpr int kNotRegularFile = -1;     // a folder, a device, a pipe ...
 inline constexpr int kFileTooShort = -2;       // the file ends before what has to be read
 inline constexpr int kTagTooLarge = -3;        // more than a tag can hold
 inline constexpr int kFileKeepsChanging = -4;  // replaced by other writers again and again
+inline constexpr int kFileLocked = -5;         // another program held its lock past the wait
 
 // The reason (an errno value) noted for the latest failure on this thread; 0 when none was noted
 // since ClearError.
@@ -25,6 +26,8 @@ bool Failed(int error = errno);
 // out of memory (ENOMEM), a size beyond what a string can hold (kTagTooLarge), a system error's
 // own code, EIO for any other.
 bool FailedByException() noexcept;
+// Notes kFileLocked, with the process that holds the lock (0 when the system does not tell).
+bool FailedLocked(int holder);
 // The system's words for a reason ("No space left on device"); "unknown reason" for 0.
 std::string ErrorText(int error);
 

@@ -3,6 +3,7 @@
 #include "CommitGroup.h"
 #include "Journal.h"
 
+#include "FileLock.h"
 #include "TagError.h"
 
 #include <fcntl.h>
@@ -22,12 +23,14 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <utility>
 
@@ -69,15 +72,23 @@ std::string UniqueName(const std::string& fileName) {
   return name;
 }
 
-// Version 3 checks its bytes eight at a time; a journal of version 2 (left by an older Melotag's
-// crash) is still read and mended.
-constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 3\n";
+// Version 4 gives a checksum of every sector of a region's new bytes, so that a region torn by a
+// crash can be told from one that another program changed. Versions 2 and 3 (left by an older
+// Melotag's crash) are still read; their regions are mended only when they hold the old or the
+// new bytes whole.
+constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 4\n";
+constexpr std::string_view kJournalMagic3 = "MELOTAG JOURNAL 3\n";
 constexpr std::string_view kJournalMagic2 = "MELOTAG JOURNAL 2\n";
+// The unit in which a crash may tear a write: a disk's sector, at offsets of the file.
+constexpr int64_t kSector = 512;
 // The journal of a group's files in one folder.
 constexpr std::string_view kFolderJournal = ".melotag-journal";
 constexpr std::string_view kJournalSuffix = ".melotag-journal";
 // A group's in-place writes hold at most this many bytes before they are committed.
 constexpr size_t kMostHeld = 64u << 20;
+// The largest journal a pass writes: the old bytes it holds, their sectors' checksums and room
+// for the entries' names and numbers. A larger file of a journal's name is no journal of ours.
+constexpr uint64_t kMostJournal = kMostHeld + kMostHeld / kSector * 8 + (16u << 20);
 // Up to this many files (or journals) of one file system are flushed one by one; more, with one
 // flush of their file system.
 constexpr size_t kMostFlushes = 8;
@@ -134,6 +145,13 @@ uint64_t Checksum(std::string_view bytes) {
   return hash.Value();
 }
 
+// The sectors (kSector, at offsets of the file) that a region of `length` bytes at `offset`
+// touches; 0 for a region too large to be one.
+uint64_t SectorCount(uint64_t offset, uint64_t length) {
+  if (length == 0 || offset > (uint64_t{1} << 62) || length > (uint64_t{1} << 40)) return 0;
+  return (offset + length - 1) / kSector - offset / kSector + 1;
+}
+
 void AppendNumber(std::string& out, uint64_t value) {
   for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
 }
@@ -154,24 +172,56 @@ struct TEntry {
   std::string_view Old;
   // A region that grows: the bytes inserted before it at its offset, and the file's size before.
   uint64_t Inserted = 0, OldSize = 0;
+  // The checksums of the new bytes' sectors, eight bytes each (none in older journals).
+  std::string Sectors;
 };
+
+// The checksums of the sectors of `bytes` written at `offset`.
+std::string SectorChecksums(std::string_view bytes, int64_t offset) {
+  std::string out;
+  out.reserve(SectorCount(static_cast<uint64_t>(offset), bytes.size()) * 8);
+  size_t at = 0;
+  while (at < bytes.size()) {
+    const size_t length = std::min<size_t>(
+        bytes.size() - at,
+        static_cast<size_t>(kSector - (offset + static_cast<int64_t>(at)) % kSector));
+    AppendNumber(out, Checksum(bytes.substr(at, length)));
+    at += length;
+  }
+  return out;
+}
+
+// An entry's name, numbers and sectors' checksums, as the journal holds them before its old bytes.
+std::string EntryHead(const TEntry& e) {
+  std::string head;
+  AppendNumber(head, e.Name.size());
+  head += e.Name;
+  for (const uint64_t n : {e.Device, e.Inode, static_cast<uint64_t>(e.Offset),
+                           static_cast<uint64_t>(e.Old.size()), e.NewHash, e.Inserted, e.OldSize})
+    AppendNumber(head, n);
+  head += e.Sectors;
+  return head;
+}
 
 TEntry EntryOf(const TFile& file, std::string_view name, int64_t offset, std::string_view old,
                std::string_view bytes, uint64_t inserted = 0) {
-  TEntry entry{name,
-               static_cast<uint64_t>(file.Device()),
-               static_cast<uint64_t>(file.Inode()),
-               Checksum(bytes),
-               offset,
-               old};
+  TEntry entry;
+  entry.Name = name;
+  entry.Device = static_cast<uint64_t>(file.Device());
+  entry.Inode = static_cast<uint64_t>(file.Inode());
+  entry.NewHash = Checksum(bytes);
+  entry.Offset = offset;
+  entry.Old = old;
   entry.Inserted = inserted;
   entry.OldSize = static_cast<uint64_t>(file.Size());
+  entry.Sectors = SectorChecksums(bytes, offset);
   return entry;
 }
 
 struct TJournal {
   bool Ours = false;   // it starts as a journal does (or is empty or zeros: made, never written)
   bool Whole = false;  // all of it is there
+  int Version = 4;
   uint64_t (*Hash)(std::string_view) = Checksum;  // the checksum of its version
   std::vector<TEntry> Entries;                    // views of the journal's bytes
 };
@@ -179,9 +229,10 @@ struct TJournal {
 TJournal ParseJournal(std::string_view bytes) {
   TJournal journal;
   // A crash while it was written can leave it empty or zero-filled.
-  const bool second = bytes.substr(0, kJournalMagic2.size()) == kJournalMagic2;
-  if (second) journal.Hash = Fnv;
-  journal.Ours = second || bytes.substr(0, kJournalMagic.size()) == kJournalMagic ||
+  const std::string_view magic = bytes.substr(0, kJournalMagic.size());
+  journal.Version = magic == kJournalMagic2 ? 2 : magic == kJournalMagic3 ? 3 : 4;
+  if (journal.Version == 2) journal.Hash = Fnv;
+  journal.Ours = journal.Version < 4 || magic == kJournalMagic ||
                  std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\0'; });
   if (!journal.Ours || bytes.size() < kJournalMagic.size() + 16 ||
       NumberAt(bytes, bytes.size() - 8) != journal.Hash(bytes.substr(0, bytes.size() - 8)))
@@ -200,14 +251,22 @@ TJournal ParseJournal(std::string_view bytes) {
     at += length;
     return true;
   };
-  const bool third = journal.Hash == Checksum;
+  const bool sized = journal.Version >= 3;
   auto entry = [&] {
     TEntry e;
     uint64_t nameLength = 0, offset = 0, length = 0;
     if (!number(nameLength) || !text(nameLength, e.Name) || !number(e.Device) || !number(e.Inode) ||
         !number(offset) || !number(length) || !number(e.NewHash) ||
-        (third && (!number(e.Inserted) || !number(e.OldSize))) || !text(length, e.Old))
+        (sized && (!number(e.Inserted) || !number(e.OldSize))))
       return false;
+    if (journal.Version >= 4) {
+      if (length > body.size() || e.Inserted > body.size() * uint64_t{kSector}) return false;
+      const uint64_t sectors = SectorCount(offset, length + e.Inserted);
+      std::string_view checksums;
+      if (sectors > (body.size() - at) / 8 || !text(sectors * 8, checksums)) return false;
+      e.Sectors = checksums;
+    }
+    if (!text(length, e.Old)) return false;
     e.Offset = static_cast<int64_t>(offset);
     journal.Entries.push_back(e);
     return true;
@@ -236,28 +295,6 @@ std::pair<std::string, std::string> Split(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {".", path};
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-std::optional<std::string> ReadSmallFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return std::nullopt;
-  }
-  bytes.resize(static_cast<size_t>(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  bytes.resize(got);
-  return bytes;
 }
 
 // ext4, XFS and btrfs make a new name durable with the flush of its file (one commit of their
@@ -305,14 +342,8 @@ class TJournalWriter {
 
   // Where the entry's old bytes lie in the journal; -1 when they could not be written.
   int64_t Append(const TEntry& e) {
-    std::string head;
-    AppendNumber(head, e.Name.size());
-    head += e.Name;
-    for (const uint64_t n : {e.Device, e.Inode, static_cast<uint64_t>(e.Offset),
-                             static_cast<uint64_t>(e.Old.size()), e.NewHash, e.Inserted, e.OldSize})
-      AppendNumber(head, n);
     ++FCount;
-    if (!Write(head)) return -1;
+    if (!Write(EntryHead(e))) return -1;
     const int64_t at = FSize;
     return Write(e.Old) ? at : -1;
   }
@@ -403,9 +434,27 @@ class TJournalWriter {
 
 namespace {}  // namespace
 
+namespace {
+
+// A name's journal: "." + name + ".melotag-journal", or, where that would pass the longest name
+// a folder takes, the name cut and a checksum of the whole of it in its place.
+std::string JournalName(const std::string& name) {
+  constexpr size_t kLongestName = 255;
+  std::string journal = "." + name + std::string(kJournalSuffix);
+  if (journal.size() <= kLongestName) return journal;
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Checksum(name)));
+  size_t keep = kLongestName - 2 - 16 - kJournalSuffix.size();
+  // Not inside a UTF-8 character, so that the cut name still reads.
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return "." + name.substr(0, keep) + "~" + hash + std::string(kJournalSuffix);
+}
+
+}  // namespace
+
 std::string JournalPath(const std::string& path) {
   const auto [folder, name] = Split(path);
-  const std::string journal = "." + name + std::string(kJournalSuffix);
+  const std::string journal = JournalName(name);
   return path.find('/') == std::string::npos ? journal : folder + "/" + journal;
 }
 
@@ -423,7 +472,21 @@ bool IsJournalName(const std::string& name) {
 
 namespace {
 
-// Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
+std::mutex gNoticeGuard;
+TJournalNotice gNotice;
+std::set<std::string> gNamed;  // the journals named in this run
+
+// Names a journal that was not applied, once a run.
+void Notice(const std::string& journal, const std::string& reason) {
+  TJournalNotice notice;
+  {
+    const std::lock_guard<std::mutex> lock(gNoticeGuard);
+    if (!gNamed.insert(journal).second) return;
+    notice = gNotice;
+  }
+  if (notice) notice(journal, reason);
+}
+
 bool WriteAllAt(int fd, std::string_view bytes, int64_t offset) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -436,12 +499,6 @@ bool WriteAllAt(int fd, std::string_view bytes, int64_t offset) {
   return true;
 }
 
-bool HoldsAt(int fd, int64_t offset, size_t size, const std::function<bool(std::string_view)>& is) {
-  std::string now(size, '\0');
-  const ssize_t got = pread(fd, now.data(), now.size(), static_cast<off_t>(offset));
-  return got == static_cast<ssize_t>(now.size()) && is(now);
-}
-
 // Takes the inserted bytes out again and writes the old region back where it was (a crash in
 // between finds the old size, and writes it back then): the file never grows past its old size.
 bool Uninsert(int fd, const TEntry& entry) {
@@ -450,66 +507,256 @@ bool Uninsert(int fd, const TEntry& entry) {
          WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0;
 }
 
-// Puts back the old bytes of an entry unless its new ones are all there; false when that fails.
-// A region that grew: while the file has its old size the insertion never reached the disk (the
-// old bytes are written back where they were); with the grown size, unless the new bytes are all
-// there, the old ones go behind the inserted bytes and those are taken out.
-bool Mend(int fd, const TEntry& entry, uint64_t (*hash)(std::string_view)) {
-  struct stat st;
-  if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_dev) != entry.Device ||
-      static_cast<uint64_t>(st.st_ino) != entry.Inode)
-    return true;  // another file has the name now: nothing of this journal is in it
-  const auto isNew = [&](std::string_view now) { return hash(now) == entry.NewHash; };
-  const auto isOld = [&](std::string_view now) { return now == entry.Old; };
-  if (entry.Inserted > 0) {
-    const auto size = static_cast<uint64_t>(st.st_size);
-    if (size == entry.OldSize + entry.Inserted)
-      return HoldsAt(fd, entry.Offset, entry.Old.size() + entry.Inserted, isNew) ||
-             Uninsert(fd, entry);
-    if (size != entry.OldSize) return true;  // changed by another program since: left alone
-    return HoldsAt(fd, entry.Offset, entry.Old.size(), isOld) ||
-           (WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0);
+// What a region of a journaled file holds: the new bytes, the bytes it held before the write
+// (`before`), sectors of both (a write torn by a crash), or anything else (another program
+// changed the file: nothing of the journal may be written into it).
+enum class THolds { New, Before, Torn, Other };
+
+// Compares the region at `offset` (as long as `before`) with `before` and with the new bytes of
+// the entry, whose sector at file offset p is the one the writer had at p + `shift`.
+THolds Holding(int fd, int64_t offset, std::string_view before, const TEntry& e, int version,
+               int64_t shift = 0) {
+  std::string now(before.size(), '\0');
+  size_t got = 0;
+  while (got < now.size()) {
+    const ssize_t n =
+        pread(fd, now.data() + got, now.size() - got, offset + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return THolds::Other;  // the file is shorter now
+    got += static_cast<size_t>(n);
   }
-  if (HoldsAt(fd, entry.Offset, entry.Old.size(), isNew)) return true;
-  return WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0;
+  if (now == before) return THolds::Before;
+  const uint64_t length = e.Old.size() + e.Inserted;
+  if (version < 4)  // only the checksum of the whole new region
+    return shift == 0 && now.size() == length && (version == 2 ? Fnv : Checksum)(now) == e.NewHash
+               ? THolds::New
+               : THolds::Other;
+  bool allNew = true;
+  const size_t sectors = e.Sectors.size() / 8;
+  for (size_t at = 0; at < now.size();) {
+    const int64_t position = offset + static_cast<int64_t>(at);
+    const size_t size =
+        std::min<size_t>(now.size() - at, static_cast<size_t>(kSector - position % kSector));
+    const uint64_t index = static_cast<uint64_t>((position + shift) / kSector - e.Offset / kSector);
+    const std::string_view piece = std::string_view(now).substr(at, size);
+    const bool isNew = index < sectors && Checksum(piece) == NumberAt(e.Sectors, index * 8);
+    if (!isNew && piece != before.substr(at, size)) return THolds::Other;
+    allNew = allNew && isNew;
+    at += size;
+  }
+  return allNew ? THolds::New : THolds::Torn;
 }
+
+// Brings a journaled file back to its old region or leaves it with its new one; the reason why it
+// cannot be (empty when it is done). The file must be the one journaled (device, inode, its size
+// before or after the write) and its region hold the old or the new bytes, sector by sector.
+std::string Mend(int fd, const TEntry& entry, int version) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return ErrorText(errno);
+  if (static_cast<uint64_t>(st.st_dev) != entry.Device ||
+      static_cast<uint64_t>(st.st_ino) != entry.Inode)
+    return "another file has the name now";
+  const char* kChanged = "the file was changed since the crash";
+  const auto size = static_cast<uint64_t>(st.st_size);
+  const auto flushedBack = [&] {
+    return WriteAllAt(fd, entry.Old, entry.Offset) && fdatasync(fd) == 0 ? std::string()
+                                                                         : ErrorText(errno);
+  };
+  if (entry.Inserted > 0) {
+    if (version >= 3 && size == entry.OldSize + entry.Inserted) {
+      // The blocks were inserted: before the write they read as zeros, the old region behind them.
+      const std::string before = std::string(entry.Inserted, '\0') + std::string(entry.Old);
+      switch (Holding(fd, entry.Offset, before, entry, version)) {
+        case THolds::New:
+          return {};
+        case THolds::Before:
+        case THolds::Torn:
+          return Uninsert(fd, entry) ? std::string() : ErrorText(errno);
+        case THolds::Other:
+          return kChanged;
+      }
+    }
+    if (version < 3 || size != entry.OldSize) return "the file's size changed since the crash";
+    // The insertion never reached the disk, or was taken out again before the old bytes were back.
+    switch (Holding(fd, entry.Offset, entry.Old, entry, version,
+                    static_cast<int64_t>(entry.Inserted))) {
+      case THolds::Before:
+        return {};
+      case THolds::New:
+      case THolds::Torn:
+        return flushedBack();
+      case THolds::Other:
+        return kChanged;
+    }
+  }
+  if (version >= 3 && size != entry.OldSize) return "the file's size changed since the crash";
+  switch (Holding(fd, entry.Offset, entry.Old, entry, version)) {
+    case THolds::New:
+    case THolds::Before:
+      return {};
+    case THolds::Torn:
+      return flushedBack();
+    case THolds::Other:
+      return kChanged;
+  }
+  return kChanged;
+}
+
+// A name a journal may give its file: one of its own folder.
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+// The same file, not changed since (a journal is never written once it has its name).
+bool SameJournal(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+class TFd {
+ public:
+  explicit TFd(int fd) : FFd(fd) {}
+  ~TFd() {
+    if (FFd >= 0) close(FFd);
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  int Get() const { return FFd; }
+
+ private:
+  int FFd;
+};
 
 }  // namespace
 
+std::string JournalBytes(const std::vector<TJournalRegion>& regions) {
+  std::string bytes(kJournalMagic);
+  for (const TJournalRegion& r : regions) {
+    TEntry e;
+    e.Name = r.Name;
+    e.Device = r.Device;
+    e.Inode = r.Inode;
+    e.Offset = r.Offset;
+    e.Old = r.Old;
+    e.NewHash = Checksum(r.New);
+    e.Inserted = r.Inserted;
+    e.OldSize = r.OldSize;
+    e.Sectors = SectorChecksums(r.New, r.Offset);
+    bytes += EntryHead(e);
+    bytes += r.Old;
+  }
+  AppendNumber(bytes, regions.size());
+  AppendNumber(bytes, Checksum(bytes));
+  return bytes;
+}
+
+void SetJournalNotice(TJournalNotice notice) {
+  const std::lock_guard<std::mutex> lock(gNoticeGuard);
+  gNotice = std::move(notice);
+  gNamed.clear();
+}
+
+std::string JournalNoticeText(const std::string& journalPath, const std::string& reason) {
+  return "a crash journal could not be applied: " + journalPath + " (" + reason + ")";
+}
+
 bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::string& lockedName) {
-  const std::optional<std::string> bytes = ReadSmallFile(journalPath);
-  if (!bytes) return access(journalPath.c_str(), F_OK) != 0;
-  const TJournal journal = ParseJournal(*bytes);
-  if (!journal.Ours) return false;  // not ours: left alone
+  const auto [folderPath, journalName] = Split(journalPath);
+  const TFd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() < 0) return errno == ENOENT;
+  const TFd fd(
+      openat(folder.Get(), journalName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (fd.Get() < 0) {
+    if (errno == ENOENT) return true;
+    Notice(journalPath, errno == ELOOP ? "it is a link" : ErrorText(errno));
+    return false;
+  }
+  // Only a journal this user's Melotag can have written is trusted: a regular file of its own
+  // (or root's) that no one else may change, no larger than a pass writes.
+  struct stat st;
+  const char* distrust = nullptr;
+  if (fstat(fd.Get(), &st) != 0)
+    distrust = "its status cannot be read";
+  else if (!S_ISREG(st.st_mode))
+    distrust = "not a regular file";
+  else if (st.st_uid != geteuid() && st.st_uid != 0)
+    distrust = "it belongs to another user";
+  else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    distrust = "other users may change it";
+  else if (static_cast<uint64_t>(st.st_size) > kMostJournal)
+    distrust = "too large to be a journal";
+  if (distrust) {
+    Notice(journalPath, distrust);
+    return false;
+  }
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n =
+        pread(fd.Get(), bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  const TJournal journal = ParseJournal(bytes);
+  if (!journal.Ours) {
+    Notice(journalPath, "not a journal of this program");
+    return false;
+  }
+  const auto removeIfSame = [&] {
+    struct stat now;
+    if (fstatat(folder.Get(), journalName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameJournal(now, st))
+      unlinkat(folder.Get(), journalName.c_str(), 0);
+    return true;
+  };
   // A journal that is not whole was cut by a crash before any file was touched.
-  bool mended = true;
-  const std::string folder = Split(journalPath).first;
-  const bool bare = journalPath.find('/') == std::string::npos;
-  for (const TEntry& entry : journal.Whole ? journal.Entries : std::vector<TEntry>()) {
+  if (!journal.Whole) return removeIfSame();
+  for (const TEntry& entry : journal.Entries)
+    if (!IsPlainName(entry.Name)) {
+      Notice(journalPath, "it names a file outside its folder");
+      return false;
+    }
+  std::string reason;
+  for (const TEntry& entry : journal.Entries) {
     const bool own = lockedFd >= 0 && entry.Name == lockedName;
-    const std::string path =
-        bare ? std::string(entry.Name) : folder + "/" + std::string(entry.Name);
-    const int fd =
-        own ? lockedFd : open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
-      mended = mended && errno == ENOENT;  // a file that is gone needs nothing
+    const std::string name(entry.Name);
+    const TFd opened(
+        own ? -1
+            : openat(folder.Get(), name.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    const int file = own ? lockedFd : opened.Get();
+    if (file < 0) {
+      // A file that is gone needs nothing.
+      if (errno != ENOENT && reason.empty())
+        reason = name + ": " + (errno == ELOOP ? "a link" : ErrorText(errno));
+      continue;
+    }
+    struct stat fileStatus;
+    if (fstat(file, &fileStatus) != 0 || !S_ISREG(fileStatus.st_mode)) {
+      if (reason.empty()) reason = name + ": not a regular file";
       continue;
     }
     // The writer of a journal holds its files' locks until the journal is gone; a journal of
-    // that name with other content is another writer's, alive.
-    if (!own)
-      while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    // that name that is not this one any more is another writer's, alive.
+    if (!own) {
+      const int locked = LockWithin(file, folderPath + "/" + name);
+      if (locked != 0 && locked != EOPNOTSUPP && locked != ENOLCK && locked != ENOSYS) {
+        if (reason.empty()) reason = name + ": " + ErrorText(locked);
+        continue;
       }
-    const std::optional<std::string> still = ReadSmallFile(journalPath);
-    if (!still || *still != *bytes) {
-      if (!own) close(fd);
-      return true;
     }
-    mended = Mend(fd, entry, journal.Hash) && mended;
-    if (!own) close(fd);
+    struct stat now;
+    if (fstatat(folder.Get(), journalName.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameJournal(now, st))
+      return true;
+    const std::string why = Mend(file, entry, journal.Version);
+    if (!why.empty() && reason.empty()) reason = name + ": " + why;
   }
-  if (mended) unlink(journalPath.c_str());
-  return mended;
+  if (reason.empty()) return removeIfSame();
+  Notice(journalPath, reason);
+  return false;
 }
 
 namespace {
@@ -534,11 +781,14 @@ std::pair<size_t, size_t> ChangedSpan(std::string_view a, std::string_view b) {
 
 TCrashPoint gCrashPoint = TCrashPoint::None;
 
-// Ends the process at the crash point a test chose; writes half the region first for
-// HalfWritten.
+// Ends the process at the crash point a test chose; writes about half the region first for
+// HalfWritten, up to a sector of the file, where a killed write or a power cut tears it.
 void CrashAt(TCrashPoint point, TFile& file, int64_t offset, std::string_view bytes) {
   if (gCrashPoint != point) return;
-  if (point == TCrashPoint::HalfWritten) file.WriteAt(offset, bytes.data(), bytes.size() / 2);
+  if (point == TCrashPoint::HalfWritten) {
+    const int64_t end = (offset + static_cast<int64_t>(bytes.size() / 2)) / kSector * kSector;
+    if (end > offset) file.WriteAt(offset, bytes.data(), static_cast<size_t>(end - offset));
+  }
   _exit(99);
 }
 
@@ -730,17 +980,15 @@ bool TFile::OpenLocked(const std::string& path) {
     if (!OpenAsIs(path, true)) return false;
     // A new content of this file waiting in this thread's group would wait for this lock forever.
     if (TCommitGroup* group = TCommitGroup::Current()) group->FlushIfHolding(FDevice, FInode);
-    int locked;
-    do {
-      locked = flock(FFd, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
+    // Another program may hold the lock for ever: the wait has a bound.
+    const int locked = LockWithin(FFd, path);
     if (locked != 0) {
-      if (errno == EOPNOTSUPP || errno == ENOLCK || errno == ENOSYS) {
+      if (locked == EOPNOTSUPP || locked == ENOLCK || locked == ENOSYS) {
         struct stat st;
         FJournalNameTaken = lstat(JournalPath(path).c_str(), &st) == 0;
         return true;
       }
-      Failed();
+      if (locked != kFileLocked) Failed(locked);
       Close();
       return false;
     }
@@ -1072,6 +1320,8 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
 
 void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
                               std::string bytes, int64_t inserted, std::string_view old) {
+  // A folder's journal never holds more than a pass may write (kMostHeld).
+  if (!FPending.empty() && FHeld + bytes.size() > kMostHeld) Commit();
   FHeld += bytes.size();
   TPending pending;
   pending.Source = std::move(file);

@@ -212,13 +212,15 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
     }
 }
 
-// A journal as the previous version of the format wrote it (its count first, FNV-1a a byte a
-// step): left by a crash of an older Melotag, it still rolls a half-written tag back.
-TEST_F(InPlace, AJournalOfThePreviousFormatIsStillMended) {
+// A journal as an earlier version of the format wrote it (its count first, FNV-1a a byte a step),
+// left by a crash of an older Melotag: it holds no checksums of the new bytes' sectors, so a
+// region that holds the old or the new bytes whole is mended, and a torn one (which could as well
+// be another program's change) is left as it is, with its journal, and named.
+TEST_F(InPlace, AJournalOfAnEarlierFormatIsMendedOnlyWhereItCanTell) {
   const std::string before = WithPadding(TitleTag(100, 'o'), 900);
   const std::string after = TitleTag(600, 'n');
-  const std::string region = after.substr(0, 300);  // what the crash left of the new tag
-  WriteBytes(path, region + before.substr(region.size()) + rest);
+  const std::string old = before.substr(0, after.size());
+  const std::string torn = after.substr(0, 300) + before.substr(300);
   auto number = [](uint64_t n) {
     std::string out;
     for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<char>(n >> shift));
@@ -229,18 +231,34 @@ TEST_F(InPlace, AJournalOfThePreviousFormatIsStillMended) {
     for (const char b : bytes) hash = (hash ^ static_cast<unsigned char>(b)) * 0x100000001b3ull;
     return hash;
   };
-  struct stat st {};
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  const std::string name = "song.mp3", old = before.substr(0, after.size());
-  std::string journal = "MELOTAG JOURNAL 2\n" + number(1) + number(name.size()) + name +
-                        number(st.st_dev) + number(st.st_ino) + number(0) + number(old.size()) +
-                        number(fnv(after)) + old;
-  journal += number(fnv(journal));
-  WriteBytes(JournalPath(path), journal);
-  TFrameTag tag;
-  ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
-  EXPECT_FALSE(Exists(JournalPath(path)));
-  EXPECT_EQ(ReadBytes(path), before + rest);
+  const struct {
+    std::string Now, Mended;
+    bool Kept;
+  } cases[] = {{before, before, false},
+               {after + before.substr(after.size()), after + before.substr(after.size()), false},
+               {torn, torn, true}};
+  std::vector<std::string> named;
+  melotag::tags::SetJournalNotice(
+      [&](const std::string& journal, const std::string&) { named.push_back(journal); });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    std::filesystem::remove(JournalPath(path));
+    WriteBytes(path, c.Now + rest);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    const std::string name = "song.mp3";
+    std::string journal = "MELOTAG JOURNAL 2\n" + number(1) + number(name.size()) + name +
+                          number(st.st_dev) + number(st.st_ino) + number(0) + number(old.size()) +
+                          number(fnv(after)) + old;
+    journal += number(fnv(journal));
+    WriteBytes(JournalPath(path), journal);
+    TFrameTag tag;
+    melotag::tags::ReadFrameTag(path, tag);
+    EXPECT_EQ(Exists(JournalPath(path)), c.Kept);
+    EXPECT_TRUE(ReadBytes(path) == c.Mended + rest);
+  }
+  melotag::tags::SetJournalNotice({});
+  EXPECT_EQ(named, std::vector<std::string>{JournalPath(path)});
 }
 
 TEST_F(InPlace, AJournalIsFoundByTheFolderScanAndAForeignFileOfItsNameStays) {

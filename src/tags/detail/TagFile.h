@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -139,6 +140,18 @@ int64_t InsertBlock(const TFile& file, const std::string& path);
 // when the caller has read it, else empty. Inside a TCommitGroup the write waits for its commit.
 bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t inserted,
                  std::string bytes, std::string_view old);
+
+// A journal's bytes as a writer makes them, for the tests and the fuzzer of recovery: a region of
+// a file of the journal's folder each (its name and identity, where, its old and new bytes, the
+// bytes inserted before it and the file's size before the write).
+struct TJournalRegion {
+  std::string Name;
+  uint64_t Device = 0, Inode = 0;
+  int64_t Offset = 0;
+  std::string Old, New;
+  uint64_t Inserted = 0, OldSize = 0;
+};
+std::string JournalBytes(const std::vector<TJournalRegion>& regions);
 
 // For the tests of crashes: the point of an in-place write at which the process ends (_exit),
 // as if it died there: the journal made and flushed, half of the region written, all of it.
