@@ -12,13 +12,18 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
+
+#include <utility>
 
 #include "BatchUpdate.h"
 #include "CodePage.h"
 #include "CodeTables.h"
 #include "FileList.h"
+#include "FileLock.h"
 #include "FileNames.h"
 #include "FolderTree.h"
+#include "Journal.h"
 #include "LegacyRepair.h"
 #include "NamePatterns.h"
 #include "PlayList.h"
@@ -85,6 +90,7 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
           [this] { Guarded([this] { ShellTreeView1Click(); }); });
   connect(FBatchUpdate.get(), &TBatchUpdate::TagsWritten, this, &TMainForm::lvIniFileListChange);
   BindControls();
+  ListenToTheTagFiles();
   FormCreate();
   // The idle event: whenever the event queue has run empty.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
@@ -93,7 +99,39 @@ TMainForm::TMainForm(const QList<QByteArray>& commandLine, TSingleInstance* inst
 }
 
 TMainForm::~TMainForm() {
+  melotag::tags::SetJournalNotice({});
+  melotag::tags::SetLockWaitObserver({});
   FormClose();
+}
+
+void TMainForm::ListenToTheTagFiles() {
+  melotag::tags::SetJournalNotice([this](const std::string& journal, const std::string& reason) {
+    const QString line = LookupText(QStringLiteral("A crash journal could not be applied: ")) +
+                         melotag::editor::NameCaption(QByteArray::fromStdString(journal)) + " (" +
+                         QString::fromStdString(reason) + ")";
+    // Shown once the work that met them is done, all in one message.
+    QMetaObject::invokeMethod(
+        this,
+        [this, line] {
+          const bool first = FJournalNotices.isEmpty();
+          FJournalNotices.append(line);
+          if (first)
+            QMetaObject::invokeMethod(
+                this, [this] { ShowMsg(std::exchange(FJournalNotices, {}).join('\n')); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+  });
+  melotag::tags::SetLockWaitObserver([this](const std::string& path, int holder, int) {
+    QString text = LookupText(QStringLiteral("Waiting for a file locked by another program: ")) +
+                   melotag::editor::NameCaption(QByteArray::fromStdString(path));
+    if (holder > 0) text += " (" + QString::number(holder) + ")";
+    if (QThread::currentThread() == thread())
+      ShowStatus(text);
+    else
+      QMetaObject::invokeMethod(
+          this, [this, text] { ShowStatus(text); }, Qt::QueuedConnection);
+  });
 }
 
 void TMainForm::FormCreate() {

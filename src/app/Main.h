@@ -160,6 +160,10 @@ class TMainForm : public QWidget, public IWindow {
   // The message box translates with the language file once it can be read (also when it came
   // after the last activation), and shows messages as written while it cannot.
   TVornMsgBox& MessageBox();
+  // What the tag layer tells while it works: crash journals it left alone (shown together, once
+  // a run), a wait for a file another program holds locked (in the status bar).
+  void ListenToTheTagFiles();
+  QStringList FJournalNotices;
 
   std::unique_ptr<Ui::TMainForm> FUi;
   QList<QByteArray> FCommandLine;

@@ -6,6 +6,8 @@
 #include "Cli.h"
 #include "CodePage.h"
 #include "Exception.h"
+#include "FileLock.h"
+#include "Journal.h"
 
 #ifndef MELOTAG_VERSION
 #define MELOTAG_VERSION "0"
@@ -296,6 +298,25 @@ const std::vector<TCommand>& Commands() {
   return commands;
 }
 
+namespace {
+
+// A crash journal left alone, and a wait for another program's lock, are said on stderr.
+void ListenToTheTagFiles() {
+  melotag::tags::SetJournalNotice([](const std::string& journal, const std::string& reason) {
+    std::fprintf(stderr, "%s: %s\n", kProgram,
+                 melotag::tags::JournalNoticeText(journal, reason).c_str());
+  });
+  melotag::tags::SetLockWaitObserver([](const std::string& path, int holder, int waitedMs) {
+    if (waitedMs >= 200) return;  // once a wait
+    std::fprintf(stderr, "%s: %s: waiting for the lock another program holds", kProgram,
+                 path.c_str());
+    if (holder > 0) std::fprintf(stderr, " (process %d)", holder);
+    std::fprintf(stderr, "\n");
+  });
+}
+
+}  // namespace
+
 int Main(const QList<QByteArray>& arguments) {
   try {
     // The tool's options and the shared ones may come before the command.
@@ -328,6 +349,7 @@ int Main(const QList<QByteArray>& arguments) {
     const bool repair = QByteArray(command->Name).startsWith("repair-");
     UseCodePage(repair ? std::nullopt : args.Value("--codepage"));
     TContext context(std::move(args));
+    ListenToTheTagFiles();
     return command->Run(context);
   } catch (const EUsage& e) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, e.what(),

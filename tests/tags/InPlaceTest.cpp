@@ -261,6 +261,37 @@ TEST_F(InPlace, AJournalOfAnEarlierFormatIsMendedOnlyWhereItCanTell) {
   EXPECT_EQ(named, std::vector<std::string>{JournalPath(path)});
 }
 
+// A name of 80 CJK characters (244 bytes) leaves no room for ".NAME.melotag-journal" (255 at
+// most): the journal takes a shorter name, and a crash is mended through it all the same.
+TEST_F(InPlace, AFileOfTheLongestNamesIsWrittenInPlaceAndMended) {
+  std::string name;
+  for (int i = 0; i < 80; ++i) name += "\xE6\xAD\x8C";
+  const std::string longPath = dir.Path(name + ".mp3");
+  const std::string before = WithPadding(TitleTag(100, 'o'), 900);
+  WriteBytes(longPath, before + rest);
+  const ino_t inode = Inode(longPath);
+  ASSERT_EQ(WriteTag(longPath, TitleTag(300, 'n')), TRebuild::Done);
+  EXPECT_EQ(Inode(longPath), inode) << "written in place";
+  const std::string journal = JournalPath(longPath);
+  EXPECT_LE(journal.size() - journal.rfind('/') - 1, 255u);
+  EXPECT_TRUE(IsJournalName(journal.substr(journal.rfind('/') + 1)));
+  WriteBytes(longPath, before + rest);
+  const pid_t child = fork();
+  if (child == 0) {
+    SetCrashPoint(TCrashPoint::HalfWritten);
+    WriteTag(longPath, TitleTag(600, 'n'));
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(WEXITSTATUS(status), 99);
+  ASSERT_TRUE(Exists(journal));
+  TFrameTag tag;
+  ASSERT_TRUE(melotag::tags::ReadFrameTag(longPath, tag));
+  EXPECT_FALSE(Exists(journal));
+  EXPECT_TRUE(ReadBytes(longPath) == before + rest);
+}
+
 TEST_F(InPlace, AJournalIsFoundByTheFolderScanAndAForeignFileOfItsNameStays) {
   // Not ours: a user's file that happens to carry the name.
   WriteBytes(path, WithPadding(TitleTag(10), 100) + rest);
