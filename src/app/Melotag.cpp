@@ -45,12 +45,19 @@ int main(int argc, char** argv) {
   UseQtTranslations();
 
   TSingleInstance instance;
+  if (!instance.FolderProblem().isEmpty())
+    std::fprintf(stderr, "Melotag: %s; this window runs alone\n",
+                 instance.FolderProblem().toLocal8Bit().constData());
   if (!instance.TryLock() && instance.HeldByOther()) {
-    // Another instance runs: it takes the command line (lost if it does not answer in time).
-    instance.SendHandOver(HandOverTexts(arguments), 10000);
-    return 0;
+    // Another instance runs: it takes the command line.
+    if (instance.SendHandOver(HandOverTexts(arguments), 10000)) return 0;
+    // Not taken (no answer in time, or a server of another user): this start opens them itself.
+    std::fprintf(stderr,
+                 "Melotag: the running instance did not take the files; this window runs "
+                 "alone\n");
   }
-  // Without a lock file of our own (the runtime folder is not writable) the window opens alone.
+  // Without a lock file of our own (no private folder, or the lock is another's) the window opens
+  // alone.
 
   TQtDialogs dialogs;
   SetDialogs(&dialogs);

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "FileList.h"
 #include "FileNames.h"
 #include "FormDialogs.h"
@@ -15,10 +17,17 @@ namespace {
 
 const QString kPlayListFilter = QStringLiteral("m3u files (*.m3u)|*.m3u;|All files|*.*");
 
-// Anything of that name, a dangling link included.
-bool Exists(const QByteArray& path) {
+// What has that name, a dangling link included: its type bits, 0 for nothing.
+mode_t TypeOf(const QByteArray& path) {
   struct stat status;
-  return ::lstat(path.constData(), &status) == 0;
+  return ::lstat(path.constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+// A name's text with its line breaks shown as \r and \n, on one line.
+QString OneLineCaption(const QByteArray& path) {
+  return editor::NameCaption(path)
+      .replace(u'\r', QStringLiteral("\\r"))
+      .replace(u'\n', QStringLiteral("\\n"));
 }
 
 }  // namespace
@@ -31,10 +40,18 @@ void TPlayList::Create() {
   if (!FFileList.Check()) return;
   const TFileList& list = FFileList;
   const QByteArray first = list.Path(0);
-  // Each entry by the exact bytes of its name, so a player finds it whatever the name is.
+  // Each entry by the exact bytes of its name, so a player finds it whatever the name is; a name
+  // with line breaks would make lines of its own and is left out.
   QList<QByteArray> names;
+  QStringList leftOut;
   names.reserve(list.Count());
-  for (int i = 0; i < list.Count(); ++i) names.append(editor::FileNamePart(list.Path(i)));
+  for (int i = 0; i < list.Count(); ++i) {
+    const QByteArray name = editor::FileNamePart(list.Path(i));
+    if (editor::FitsPlayList(name))
+      names.append(name);
+    else
+      leftOut.append(OneLineCaption(list.Path(i)));
+  }
 
   TSaveDialog& dialog = FSaveDialog;
   dialog.InitialDir = editor::NameCaption(editor::FolderPart(first));
@@ -56,11 +73,25 @@ void TPlayList::Create() {
                          Btn(mbOK), 0);
     return;
   }
-  if (Exists(*path) && FWindow.MsgDlgFmt("File [%s] already exists, Over write ?", mtConfirmation,
-                                         Btn(mbYes) | Btn(mbNo), QStringList{chosen}) != mrYes)
+  // A link is never written through: refused before the question.
+  const auto refuseLink = [&] {
+    FWindow.MsgDlgFmt("The play list [%s] is a link: it is not written through a link.", mtError,
+                      Btn(mbOK), QStringList{chosen});
+  };
+  const mode_t type = TypeOf(*path);
+  if (type == S_IFLNK) return refuseLink();
+  if (type != 0 && FWindow.MsgDlgFmt("File [%s] already exists, Over write ?", mtConfirmation,
+                                     Btn(mbYes) | Btn(mbNo), QStringList{chosen}) != mrYes)
     return;
-  if (const int error = editor::WritePlayList(*path, names); error != 0)
+  const int error = editor::WritePlayList(*path, names);
+  if (error == ELOOP)
+    refuseLink();
+  else if (error != 0)
     Dialogs().MessageDlg(mtError,
                          "Cannot create file \"" + chosen + "\". " + editor::ErrorText(error) + ".",
                          Btn(mbOK), 0);
+  else
+    FWindow.ShowFailures(
+        FWindow.LookupText(" file(s) left out of the play list, their names hold a line break:"),
+        leftOut);
 }

@@ -253,7 +253,8 @@ const std::vector<TCommand>& Commands() {
        "write an M3U play list of the files",
        "Writes OUT.m3u, one line per FILE in order, each ended by CR LF: the exact bytes of the "
        "file's name when it is in the play list's folder, of its absolute path otherwise. An "
-       "existing OUT.m3u is replaced whole.",
+       "existing OUT.m3u is replaced whole; an OUT.m3u that is a link is refused, never written "
+       "through. A FILE whose name holds a line break (CR or LF) is left out and named.",
        {},
        true,
        RunPlayList},

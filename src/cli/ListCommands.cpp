@@ -145,9 +145,15 @@ int RunPlayList(TContext& context) {
   names.reserve(files.Count());
   for (int i = 0; i < files.Count(); ++i) {
     const QByteArray path = AbsolutePath(files.Path(i));
-    names.append(FolderPart(path) == folder ? FileNamePart(path) : path);
+    const QByteArray name = FolderPart(path) == folder ? FileNamePart(path) : path;
+    // Its line breaks would make lines of their own: the others are listed, this one named.
+    if (FitsPlayList(name))
+      names.append(name);
+    else
+      context.Fail(files.Path(i), "the name holds a line break: left out of the play list");
   }
-  if (const int error = WritePlayList(out, names); error != 0) context.Fail(out, ErrorText(error));
+  if (const int error = WritePlayList(out, names); error != 0)
+    context.Fail(out, PlayListErrorText(error));
   return context.ExitStatus();
 }
 

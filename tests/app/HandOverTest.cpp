@@ -5,10 +5,13 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "AppTestSupport.h"
 #include "DesktopEntry.h"
 #include "EnvScope.h"
 #include "FolderModel.h"
+#include "Nobody.h"
 #include "SingleInstance.h"
 
 namespace {
@@ -155,4 +158,47 @@ TEST_F(HandOverTest, FilesOfAStartStayListedWhenTheWindowAndTheTreeGetTheFocus) 
   EXPECT_EQ(form.FolderTree().Folder(), B(Path("music")));
   EXPECT_EQ(Captions(), started);
   FForm.reset();
+}
+
+// No XDG_RUNTIME_DIR, and another user got to the shared temporary folder first: a folder under the
+// name of the user's private one, a lock and a socket in it and beside it. A start with a file
+// opens its own window and tells why; the other user gets nothing of it.
+TEST_F(HandOverTest, AnotherUsersFolderInTheSharedTemporaryFolderGetsNoFileAndAWindowOpens) {
+  if (const std::string why = NobodyUnavailable(); !why.empty()) GTEST_SKIP() << why;
+  Files({"My Song.mp3"}, 1000);
+  QTemporaryDir shared;  // stands for /tmp
+  const QByteArray sharedPath = QFile::encodeName(shared.path());
+  ASSERT_EQ(::chmod(sharedPath.constData(), 01777), 0);
+  QByteArray folder;
+  {
+    const TEnvScope noRuntime("XDG_RUNTIME_DIR", nullptr);
+    const TEnvScope tmp("TMPDIR", sharedPath.constData());
+    TSingleInstance probe;  // where this user's instance would live
+    ASSERT_TRUE(probe.TryLock());
+    folder = QFile::encodeName(QFileInfo(probe.LockPath()).path());
+  }
+  ASSERT_TRUE(QDir(QFile::decodeName(folder)).removeRecursively());
+  ASSERT_EQ(
+      AsNobody([&] {
+        return ::mkdir(folder.constData(), 0777) == 0 && ::chmod(folder.constData(), 0777) == 0 ? 0
+                                                                                                : 1;
+      }),
+      0);
+  TNobodyServer attacker({folder, sharedPath});
+  ASSERT_TRUE(attacker.IsReady());
+
+  QProcessEnvironment env = Environment();
+  env.remove("XDG_RUNTIME_DIR");
+  env.insert("TMPDIR", shared.path());
+  QProcess process;
+  process.setProcessEnvironment(env);
+  process.start(MELOTAG_EXECUTABLE, {Path("My Song.mp3")});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  // The window stays open; the process does not end after handing its file over.
+  EXPECT_FALSE(process.waitForFinished(5000));
+  const QByteArray err = process.readAllStandardError();
+  EXPECT_TRUE(err.contains(folder)) << err.constData();
+  process.kill();
+  process.waitForFinished(5000);
+  EXPECT_EQ(attacker.Received(), QByteArray());
 }

@@ -133,6 +133,48 @@ TEST_F(PlayListTest, AnExistingPlayListIsReplacedOnlyOnYes) {
   EXPECT_EQ(ReadAll(Path("list.m3u")), "a.mp3\r\n");
 }
 
+// A received album: a link where the play list goes, a name that would put lines of its own into
+// the list, tags whose texts would make a path or control characters of the proposed name.
+TEST_F(PlayListTest, AReceivedAlbumCannotSteerThePlayList) {
+  Files({"album/01.mp3", "album/02\r\n#EXTINF:1,Evil\r\nrm -rf ~.mp3"});
+  ASSERT_TRUE(QDir().mkpath(Path("outside")));
+  QFile shellrc(Path("outside/shellrc"));
+  ASSERT_TRUE(shellrc.open(QIODevice::WriteOnly));
+  shellrc.write("SAFE CONTENT");
+  shellrc.close();
+  ASSERT_TRUE(QFile::link("../outside/shellrc", Path("album/Album.m3u")));
+  TID3v2 tag;
+  tag.SetTitle("t");
+  tag.SetArtist("../../x\ny");
+  tag.SetAlbum(
+      "a\x1b]0;b\x07"
+      "c");
+  ASSERT_TRUE(tag.WriteToFile(B(Path("album/01.mp3")).toStdString()));
+  TMainForm& form = MakeForm();
+  form.ScanFolder(B(Path("album")));
+  ASSERT_EQ(form.FileList().Count(), 2);
+
+  // The link: refused before any question, nothing written through it.
+  Save(Path("album/Album.m3u"), mrYes);
+  ASSERT_EQ(FDialogs.Shown().size(), 2);
+  EXPECT_EQ(FDialogs.Shown()[0].ProposedName, U("【.._.._x_y】a_]0;b_c"));
+  EXPECT_EQ(FDialogs.Shown()[1].Type, mtError);
+  EXPECT_EQ(FDialogs.Shown()[1].Text, "The play list [" + Path("album/Album.m3u") +
+                                          "] is a link: it is not written through a link.");
+  EXPECT_EQ(ReadAll(Path("outside/shellrc")), "SAFE CONTENT");
+  EXPECT_TRUE(QFileInfo(Path("album/Album.m3u")).isSymLink());
+
+  // The name with line breaks: left out, and named with its breaks shown.
+  FDialogs.ClearShown();
+  Save(Path("album/list.m3u"));
+  EXPECT_EQ(ReadAll(Path("album/list.m3u")), "01.mp3\r\n");
+  ASSERT_EQ(FDialogs.Shown().size(), 2);
+  EXPECT_EQ(FDialogs.Shown()[1].Type, mtWarning);
+  EXPECT_EQ(FDialogs.Shown()[1].Text,
+            "1 file(s) left out of the play list, their names hold a line break:\n" +
+                Path("album/02\\r\\n#EXTINF:1,Evil\\r\\nrm -rf ~.mp3"));
+}
+
 TEST_F(PlayListTest, LegacyNamesAreWrittenByTheirBytes) {
   TByteTempDir dir;
   ASSERT_TRUE(dir.IsValid());

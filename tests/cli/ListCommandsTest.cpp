@@ -152,6 +152,33 @@ TEST_F(CliListTest, PlayListHoldsTheExactNamesInArgumentOrder) {
   EXPECT_EQ(RunCli({"playlist", out}).Status, 2);
 }
 
+// A received album: a link where the play list goes, a name that would put lines of its own into
+// the list. The link is refused and left as it was; the name is left out and named.
+TEST_F(CliListTest, PlayListRefusesALinkAndLeavesOutNamesWithLineBreaks) {
+  ASSERT_EQ(::mkdir(dir.Path("album").constData(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.Path("outside").constData(), 0755), 0);
+  WriteFile(dir.Path("outside/shellrc"), "SAFE CONTENT");
+  const QByteArray song = File("album/01.mp3");
+  const QByteArray evil = File("album/02\r\n#EXTINF:1,Evil\r\nrm -rf ~.mp3");
+  ASSERT_EQ(::symlink("../outside/shellrc", dir.Path("album/Album.m3u").constData()), 0);
+
+  const TCliResult linked = RunCli({"playlist", dir.Path("album/Album.m3u"), song});
+  EXPECT_EQ(linked.Status, 1);
+  EXPECT_TRUE(
+      linked.Err.contains("Album.m3u: the play list's name is a link: not written through it"))
+      << linked.Err.constData();
+  EXPECT_EQ(ReadFile(dir.Path("outside/shellrc")), "SAFE CONTENT");
+  struct stat status;
+  ASSERT_EQ(::lstat(dir.Path("album/Album.m3u").constData(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+
+  const TCliResult broken = RunCli({"playlist", dir.Path("album/list.m3u"), song, evil});
+  EXPECT_EQ(broken.Status, 1);
+  EXPECT_TRUE(broken.Err.contains("the name holds a line break: left out of the play list"))
+      << broken.Err.constData();
+  EXPECT_EQ(ReadFile(dir.Path("album/list.m3u")), "01.mp3\r\n");
+}
+
 TEST_F(CliListTest, ConvertTurnsBig5AndGbkIntoEachOtherLineByLine) {
   // 晴天 / 個人 in Big5 and in GBK (个人); ASCII and line breaks, CR LF included, stay.
   const QByteArray big5 = "\xB4\xB8\xA4\xD1 1\r\n\xAD\xD3\xA4\x48\n\nend";

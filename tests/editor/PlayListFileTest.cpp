@@ -93,13 +93,6 @@ TEST(PlayListFileTest, AnExistingPlayListIsReplacedWholeOrKept) {
   EXPECT_EQ(ReadFile(path), "new.mp3\r\n");
   EXPECT_EQ(Names(dir.Path()), QList<QByteArray>{"old.m3u"});
 
-  // A link stays a link; its target gets the play list.
-  ASSERT_EQ(::symlink("old.m3u", dir.Path("link.m3u").constData()), 0);
-  ASSERT_EQ(WritePlayList(dir.Path("link.m3u"), {"b.mp3"}), 0);
-  ASSERT_EQ(::lstat(dir.Path("link.m3u").constData(), &status), 0);
-  EXPECT_TRUE(S_ISLNK(status.st_mode));
-  EXPECT_EQ(ReadFile(path), "b.mp3\r\n");
-
   const struct {
     QByteArray Path;
     int Error;
@@ -111,7 +104,70 @@ TEST(PlayListFileTest, AnExistingPlayListIsReplacedWholeOrKept) {
   };
   for (const auto& c : bad)
     EXPECT_EQ(WritePlayList(c.Path, {"x.mp3"}), c.Error) << c.Path.constData();
-  EXPECT_EQ(Names(dir.Path()), (QList<QByteArray>{"link.m3u", "old.m3u"}));
+  EXPECT_EQ(Names(dir.Path()), QList<QByteArray>{"old.m3u"});
+}
+
+// A received album holds a link where the play list goes: the list is refused, nothing is written
+// through it, and the link stays as it was.
+TEST(PlayListFileTest, APlayListPathThatIsALinkIsRefused) {
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  ASSERT_EQ(::mkdir(dir.Path("album").constData(), 0755), 0);
+  ASSERT_EQ(::mkdir(dir.Path("outside").constData(), 0755), 0);
+  WriteFile(dir.Path("outside/shellrc"), "SAFE CONTENT");
+  WriteFile(dir.Path("album/mine.m3u"), "mine\r\n");
+  const struct {
+    const char* Name;
+    const char* Target;
+  } cases[] = {
+      {"to a file outside", "../outside/shellrc"},
+      {"to no file yet", "../outside/new.m3u"},
+      {"to a file beside it", "mine.m3u"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const QByteArray link = dir.Path("album/Album.m3u");
+    ASSERT_EQ(::symlink(c.Target, link.constData()), 0);
+    EXPECT_EQ(WritePlayList(link, {"01.mp3"}), ELOOP);
+    EXPECT_EQ(PlayListErrorText(ELOOP), "the play list's name is a link: not written through it");
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.constData(), target, sizeof target - 1), 0);
+    EXPECT_STREQ(target, c.Target);
+    EXPECT_EQ(Names(dir.Path("album")), (QList<QByteArray>{"Album.m3u", "mine.m3u"}));
+    ASSERT_EQ(::unlink(link.constData()), 0);
+  }
+  EXPECT_EQ(ReadFile(dir.Path("outside/shellrc")), "SAFE CONTENT");
+  EXPECT_EQ(ReadFile(dir.Path("album/mine.m3u")), "mine\r\n");
+  EXPECT_EQ(Names(dir.Path("outside")), QList<QByteArray>{"shellrc"});
+}
+
+// A name holding CR or LF would put lines of its own into the list: it is left out.
+TEST(PlayListFileTest, NamesWithLineBreaksAreLeftOut) {
+  const struct {
+    QByteArray Name;
+    bool Fits;
+  } cases[] = {
+      {"a.mp3", true},
+      {"x\r\n#EXTINF:1,Evil\r\nrm -rf ~.mp3", false},
+      {"lf\n.mp3", false},
+      {"cr\r.mp3", false},
+      {"\xA4\xA4\xA4\xE5 \t tab.mp3", true},
+      {"/music/away.mp3", true},
+      {"/music/\nfolder/away.mp3", false},
+  };
+  QList<QByteArray> names;
+  QByteArray expected;
+  for (const auto& c : cases) {
+    EXPECT_EQ(FitsPlayList(c.Name), c.Fits) << c.Name.toHex().constData();
+    names << c.Name;
+    if (c.Fits) expected += c.Name + "\r\n";
+  }
+  EXPECT_EQ(PlayListText(names), expected);
+
+  TByteTempDir dir;
+  ASSERT_TRUE(dir.IsValid());
+  ASSERT_EQ(WritePlayList(dir.Path("list.m3u"), names), 0);
+  EXPECT_EQ(ReadFile(dir.Path("list.m3u")), expected);
 }
 
 TEST(PlayListFileTest, TheProposedNameComesFromTheID3v2Tag) {
@@ -129,6 +185,8 @@ TEST(PlayListFileTest, TheProposedNameComesFromTheID3v2Tag) {
       {"none.mp3", false, "", "", "PlayList"},
       {"slash.mp3", true, "AC/DC", "Live/1", QString::fromUtf8("【AC_DC】Live_1")},
       {"big5.mp3", true, "\xA4\xA4", "\xA4\xE5", QString::fromUtf8("【中】文")},
+      // Control characters of a received file's tag do not reach the name.
+      {"control.mp3", true, "A\nB\rC", "D\x01\x1b[1m\x7f!", QString::fromUtf8("【A_B_C】D__[1m_!")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -141,6 +199,7 @@ TEST(PlayListFileTest, TheProposedNameComesFromTheID3v2Tag) {
       ASSERT_TRUE(tag.WriteToFile(dir.Path(c.Name).toStdString()));
     }
     EXPECT_EQ(PlayListNameOfFile(dir.Path(c.Name)), c.Proposed);
+    EXPECT_EQ(PlayListNameOfFile(dir.Path(c.Name), false), c.Proposed);
   }
   // A file that cannot be read proposes nothing.
   EXPECT_EQ(PlayListNameOfFile(dir.Path("missing.mp3")), std::nullopt);

@@ -2,29 +2,76 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
 // A connection that has not finished its records within this time is dropped.
 constexpr int kReadTimeoutMs = 10000;
 
-QString RuntimeFolder() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
-  return folder;
+// Why `folder` is not a folder only this user can reach; empty when it is one.
+QString NotPrivate(const QByteArray& folder) {
+  struct stat status;
+  if (::lstat(folder.constData(), &status) != 0)
+    return QString::fromLocal8Bit(std::strerror(errno));
+  if (S_ISLNK(status.st_mode)) return QStringLiteral("it is a link");
+  if (!S_ISDIR(status.st_mode)) return QStringLiteral("it is not a folder");
+  if (status.st_uid != ::getuid())
+    return QStringLiteral("it belongs to another user (uid %1)").arg(status.st_uid);
+  if ((status.st_mode & 07777) != 0700)
+    return QStringLiteral("its mode is %1, not 0700")
+        .arg(status.st_mode & 07777, 4, 8, QChar(u'0'));
+  return QString();
+}
+
+// $XDG_RUNTIME_DIR when it is private, else "melotag-<uid>" below the temporary folder, made
+// when missing; none (with the reason in `problem`) when what stands there is not private.
+QString RuntimeFolder(QString& problem) {
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  if (runtime.startsWith('/') && NotPrivate(runtime).isEmpty()) return QFile::decodeName(runtime);
+  const QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/melotag-" +
+                            QByteArray::number(qulonglong(::getuid()));
+  // A folder made here is ours (in a sticky folder nobody else can swap it); the umask may have
+  // taken bits of its mode.
+  if (::mkdir(folder.constData(), 0700) == 0) ::chmod(folder.constData(), 0700);
+  if (const QString reason = NotPrivate(folder); !reason.isEmpty()) {
+    problem = QFile::decodeName(folder) + " is not a private folder of this user: " + reason;
+    return QString();
+  }
+  return QFile::decodeName(folder);
+}
+
+// The process at the other end of a connected local socket runs as this user.
+bool IsOwnUser(const QLocalSocket& socket) {
+  ucred peer = {};
+  socklen_t size = sizeof peer;
+  const qintptr fd = socket.socketDescriptor();
+  return fd >= 0 && ::getsockopt(int(fd), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+         size == sizeof peer && peer.uid == ::getuid();
 }
 
 }  // namespace
 
 TSingleInstance::TSingleInstance(const QString& name, const QString& folder, QObject* parent)
-    : QObject(parent), FFolder(folder.isEmpty() ? RuntimeFolder() : folder), FName(name) {
-  QDir().mkpath(FFolder);
+    : QObject(parent), FName(name) {
+  if (folder.isEmpty()) {
+    FFolder = RuntimeFolder(FFolderProblem);
+  } else {
+    FFolder = folder;
+    QDir().mkpath(FFolder);
+  }
 }
 
 TSingleInstance::~TSingleInstance() {
@@ -32,16 +79,17 @@ TSingleInstance::~TSingleInstance() {
 }
 
 QString TSingleInstance::LockPath() const {
-  return QDir(FFolder).filePath(FName + ".lock");
+  return FFolder.isEmpty() ? QString() : QDir(FFolder).filePath(FName + ".lock");
 }
 
 QString TSingleInstance::ServerPath() const {
-  return QDir(FFolder).filePath(FName + ".socket");
+  return FFolder.isEmpty() ? QString() : QDir(FFolder).filePath(FName + ".socket");
 }
 
 bool TSingleInstance::TryLock() {
   if (IsLocked()) return true;
   FHeldByOther = false;
+  if (FFolder.isEmpty()) return false;
   auto lock = std::make_unique<QLockFile>(LockPath());
   lock->setStaleLockTime(0);  // stale only when its process is gone
   if (!lock->tryLock(0)) {
@@ -76,6 +124,11 @@ bool TSingleInstance::IsListening() const {
 
 void TSingleInstance::OnNewConnection() {
   while (QLocalSocket* socket = FServer->nextPendingConnection()) {
+    if (!IsOwnUser(*socket)) {
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(kReadTimeoutMs, socket, [socket] { socket->abort(); });
@@ -137,6 +190,7 @@ bool TSingleInstance::ParseRecords(const QByteArray& stream, QList<QByteArray>& 
 }
 
 bool TSingleInstance::SendHandOver(const QList<QByteArray>& texts, int timeoutMs) const {
+  if (FFolder.isEmpty()) return false;
   QByteArray stream;
   for (const QByteArray& text : texts) stream += MakeRecord(text);
   stream += EndRecord();
@@ -148,6 +202,11 @@ bool TSingleInstance::SendHandOver(const QList<QByteArray>& texts, int timeoutMs
     if (socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0)))) break;
     if (deadline.hasExpired()) return false;
     QThread::msleep(50);
+  }
+  // Only a running instance of this user hears what the user opens.
+  if (!IsOwnUser(socket)) {
+    socket.abort();
+    return false;
   }
   socket.write(stream);
   while (socket.bytesToWrite() > 0) {
