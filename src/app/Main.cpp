@@ -108,7 +108,7 @@ void TMainForm::ListenToTheTagFiles() {
   melotag::tags::SetJournalNotice([this](const std::string& journal, const std::string& reason) {
     const QString line = LookupText(QStringLiteral("A crash journal could not be applied: ")) +
                          melotag::editor::NameCaption(QByteArray::fromStdString(journal)) + " (" +
-                         QString::fromStdString(reason) + ")";
+                         LookupText(QString::fromStdString(reason)) + ")";
     // Shown once the work that met them is done, all in one message.
     QMetaObject::invokeMethod(
         this,

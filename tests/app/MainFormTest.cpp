@@ -407,3 +407,25 @@ TEST_F(MainFormTest, HelpOpensTheHelpDocumentBesideTheProgram) {
   EXPECT_EQ(desktop.Opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("Melotag.html"))});
   EXPECT_TRUE(FDialogs.Shown().isEmpty());
 }
+
+// A crash journal that Melotag does not trust (here a file of that name with other content) is
+// left as it is and named once in the window, however often its file is read.
+TEST_F(MainFormTest, AJournalLeftAloneIsNamedOnceAWindowRun) {
+  Files({"a.mp3"});
+  QFile journal(Path(".a.mp3.melotag-journal"));
+  ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+  journal.write("my own notes");
+  journal.close();
+  TMainForm& form = MakeForm();
+  for (int i = 0; i < 3; ++i) {
+    form.ScanFolder(QFile::encodeName(FDir.path()));
+    Select({0});
+    RunEventLoop(20);
+  }
+  QStringList named;
+  for (const TShownDialog& shown : FDialogs.Shown())
+    if (shown.Text.contains("crash journal")) named << shown.Text;
+  EXPECT_EQ(named, QStringList{"A crash journal could not be applied: " +
+                               Path(".a.mp3.melotag-journal") + " (not a journal of this program)"});
+  EXPECT_TRUE(QFile::exists(Path(".a.mp3.melotag-journal")));
+}
