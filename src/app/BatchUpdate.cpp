@@ -264,7 +264,7 @@ void TBatchUpdate::WriteAll() {
         return TPassStep();
       });
   FWindow.ShowFailures(FWindow.LookupText(QStringLiteral(" file(s) left as they were:")),
-                       withoutPicture);
+                       withoutPicture + RefusedLines(result));
   if (result.Stopped) return;
   emit TagsWritten();
   const QString dropped = FTagOptions.DroppedText(FDropped);
@@ -312,6 +312,8 @@ void TBatchUpdate::RemoveAll() {
                                         panel.RemoveTags(path);
                                         return TPassStep();
                                       });
+  FWindow.ShowFailures(FWindow.LookupText(QStringLiteral(" file(s) left as they were:")),
+                       RefusedLines(result));
   if (result.Stopped) return;
   FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")));
   EndProgress();
@@ -329,6 +331,15 @@ TPassResult TBatchUpdate::EachFile(const QString& failure, const TPassWork& work
     FWindow.ShowMsgFmt(failure, commit.Path, commit.Reason);
   if (result.Stopped) EndProgress();
   return result;
+}
+
+QStringList TBatchUpdate::RefusedLines(const TPassResult& result) const {
+  QStringList lines;
+  for (qsizetype i = 0; i < result.Outcomes.size(); ++i)
+    if (result.Outcomes[i].State == TPassState::Refused)
+      lines.append(IWindow::FailureLine(FFileList.Path(int(i)),
+                                        FWindow.LookupText(result.Outcomes[i].Reason)));
+  return lines;
 }
 
 void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const QString& heading) {
@@ -377,6 +388,7 @@ void TBatchUpdate::TagPass(TTagRepairUndo& undo, const QString& done, const QStr
     if (result.Outcomes[i].State == TPassState::Failed)
       failures.append(NameCaption(FileNamePart(FFileList.Path(int(i)))) + ": " +
                       result.Outcomes[i].Reason);
+  failures.append(RefusedLines(result));
   emit TagsWritten();
   FWindow.ShowStatus(FWindow.LookupText(done) + QString::number(written) + "  " +
                      FTagOptions.DroppedText(result.Dropped));

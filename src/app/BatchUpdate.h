@@ -76,6 +76,9 @@ class TBatchUpdate : public QObject, public TConcern {
   // The read-only question about a file of a pass; the pass ends (after a message) unless the
   // answer is Yes or Yes to All.
   melotag::editor::TReadOnlyAnswer AskReadOnly(const QByteArray& path);
+  // The files of a pass left alone as links out of their scan's folder: one failure line each,
+  // the reason as the language file gives it.
+  QStringList RefusedLines(const melotag::editor::TPassResult& result) const;
   // Brings the bar to the files done, before a question or a message stops the pass.
   void ProgressBarNow();
   // The status text and the progress after the file at `position` of `count`.

@@ -61,6 +61,14 @@ QList<QByteArray> TFileList::Paths() const {
   return FFiles.Paths();
 }
 
+QByteArray TFileList::ScanRoot(int index) const {
+  return index >= 0 && index < Count() ? FFiles.ScanRoot(index) : QByteArray();
+}
+
+QList<QByteArray> TFileList::ScanRoots() const {
+  return FFiles.ScanRoots();
+}
+
 qint64 TFileList::TotalSize() const {
   return FFiles.TotalSize();
 }
@@ -299,10 +307,14 @@ void TFileList::ShowProperties() {
   ShowFileProperties(Path(index), FWindow.Widget());
 }
 
-void TFileList::Relist(const QList<QByteArray>& paths) {
+void TFileList::Relist(const QList<QByteArray>& paths, const QList<QByteArray>& roots) {
+  const QList<QByteArray> before = roots.isEmpty() ? ScanRoots() : roots;
   QList<TFileEntry> entries;
   entries.reserve(paths.size());
-  for (const QByteArray& path : paths) entries.append(EntryOf(path));
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    entries.append(EntryOf(paths[i]));
+    entries.last().ScanRoot = before.value(i);
+  }
   Clear();
   Add(entries);
 }

@@ -31,6 +31,10 @@ class TFileList : public TConcern {
   QByteArray Path(int index) const;
   // The paths of every item, in list order.
   QList<QByteArray> Paths() const;
+  // The folder chosen for the scan that listed item `index` (empty for a file the user named);
+  // every item's, in list order.
+  QByteArray ScanRoot(int index) const;
+  QList<QByteArray> ScanRoots() const;
   // Index of the first selected item in list order, -1 when none is selected.
   int SelectedIndex() const;
   int SelectedCount() const;
@@ -40,8 +44,9 @@ class TFileList : public TConcern {
   void Add(const QList<melotag::editor::TFileEntry>& entries);
   // Empties the list and TotalSize (the totals shown stay as they are).
   void Clear();
-  // Lists the files anew under these paths, in this order (after renames).
-  void Relist(const QList<QByteArray>& paths);
+  // Lists the files anew under these paths, in this order (after renames); file i keeps the scan's
+  // root it had, or takes roots[i] when `roots` are given (folders renamed too).
+  void Relist(const QList<QByteArray>& paths, const QList<QByteArray>& roots = {});
   // True when files are listed; says so when none are.
   bool Check() const;
   void Scan(const QByteArray& folder);

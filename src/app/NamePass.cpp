@@ -19,7 +19,8 @@ void TNamePass::Undo() {
 }
 
 void TNamePass::Show(const editor::TNameRepairResult& result, const QString& done) {
-  FFileList.Relist(editor::PathsAfter(FFileList.Paths(), result.Done));
+  FFileList.Relist(editor::PathsAfter(FFileList.Paths(), result.Done),
+                   editor::PathsAfter(FFileList.ScanRoots(), result.Done));
   bool folders = false;
   for (const editor::TNameRepair& step : result.Done) folders = folders || step.Folder;
   if (folders) {

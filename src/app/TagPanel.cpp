@@ -236,6 +236,12 @@ QByteArray TTagPanel::PathToChange() {
   const QByteArray path = SelectedPath();
   if (path.isEmpty()) return {};
   CurrentFileName = path;
+  if (!MayWriteThrough(path, FFileList.ScanRoot(FFileList.SelectedIndex()))) {
+    FWindow.ShowFailures(
+        FWindow.LookupText(QStringLiteral(" file(s) left as they were:")),
+        {IWindow::FailureLine(path, FWindow.LookupText(QString::fromLatin1(kLinkOutsideText)))});
+    return {};
+  }
   return MayChange(path) ? path : QByteArray();
 }
 

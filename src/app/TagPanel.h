@@ -55,8 +55,9 @@ class TTagPanel : public TConcern {
   // Removes the file's tags by the writing preference, each with its own success (the panel is
   // cleared) or message.
   void RemoveTags(const QByteArray& path);
-  // The selected file, once the list check and the read-only question let it be changed (it is
-  // then CurrentFileName); empty otherwise.
+  // The selected file, once the list check, the scan's folder (a link out of it is named and
+  // left alone) and the read-only question let it be changed (it is then CurrentFileName); empty
+  // otherwise.
   QByteArray PathToChange();
   TCoverPanel& Cover() const { return *FCover; }
 

@@ -111,31 +111,33 @@ const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
   if (operands.isEmpty()) throw EUsage("no FILE given");
   const bool recursive = FArgs.Has("--recursive");
   editor::TFileListing& files = FWorkspace.Files();
-  // Folders by device and inode: a link back to a folder above is not followed twice.
+  // Folders by device and inode: a folder reached twice (a folder given twice, a mount inside its
+  // own tree) is listed once. Links to folders are not entered.
   std::set<std::pair<dev_t, ino_t>> visited;
-  std::function<void(const QByteArray&)> addFolder = [&](const QByteArray& folder) {
-    struct stat status;
-    if (::stat(folder.constData(), &status) == 0 &&
-        !visited.insert({status.st_dev, status.st_ino}).second)
-      return;
-    editor::TScanResult scan = editor::ScanFolder(folder);
-    if (scan.Error != 0) Fail(folder, editor::ErrorText(scan.Error));
-    editor::SortByCaption(scan.Files);
-    files.Append(scan.Files);
-    if (!recursive || scan.Error != 0) return;
-    QList<editor::TFileEntry> subfolders;
-    for (const QByteArray& name : editor::SubFolders(folder))
-      subfolders.append({editor::JoinPath(folder, name), editor::NameCaption(name), 0});
-    editor::SortByCaption(subfolders);
-    for (const editor::TFileEntry& subfolder : subfolders) addFolder(subfolder.Path);
-  };
+  std::function<void(const QByteArray&, const QByteArray&)> addFolder =
+      [&](const QByteArray& folder, const QByteArray& root) {
+        struct stat status;
+        if (::stat(folder.constData(), &status) == 0 &&
+            !visited.insert({status.st_dev, status.st_ino}).second)
+          return;
+        editor::TScanResult scan = editor::ScanFolder(folder, false, root);
+        if (scan.Error != 0) Fail(folder, editor::ErrorText(scan.Error));
+        editor::SortByCaption(scan.Files);
+        files.Append(scan.Files);
+        if (!recursive || scan.Error != 0) return;
+        QList<editor::TFileEntry> subfolders;
+        for (const QByteArray& name : editor::SubFolders(folder, false))
+          subfolders.append({editor::JoinPath(folder, name), editor::NameCaption(name), 0});
+        editor::SortByCaption(subfolders);
+        for (const editor::TFileEntry& subfolder : subfolders) addFolder(subfolder.Path, root);
+      };
   for (const QByteArray& operand : operands) {
     // One status an operand (links followed): a large list of files costs one call each.
     struct stat status;
     if (::stat(operand.constData(), &status) != 0)
       Fail(operand, editor::ErrorText(errno));
     else if (S_ISDIR(status.st_mode))
-      addFolder(operand);
+      addFolder(operand, operand);
     else if (S_ISREG(status.st_mode))
       files.Append({operand, QString(), qint64(status.st_size)});
     else

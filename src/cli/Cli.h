@@ -73,8 +73,10 @@ class TContext {
 
   // Lists the MP3 files the operands name in the workspace, in their order: a file as given
   // (whatever its extension), a folder as its MP3 files sorted as the window's file list sorts
-  // them, with -r followed by its subfolders (sorted the same way, each visited once). A missing
-  // operand or an unreadable folder fails. EUsage when there are no operands.
+  // them, with -r followed by its subfolders (sorted the same way, each visited once; links to
+  // folders left out). A file met in a folder is written only inside the folder given
+  // (MayWriteThrough); a file given is written wherever a link leads. A missing operand or an
+  // unreadable folder fails. EUsage when there are no operands.
   const editor::TFileListing& Files(const QList<QByteArray>& operands);
 
  private:

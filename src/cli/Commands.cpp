@@ -33,7 +33,8 @@ const std::vector<TOption> kShared = {
 
 // Taken by the commands of FILE operands.
 const TOption kRecursive = {"--recursive", 'r', nullptr,
-                            "a folder also stands for the MP3 files of its subfolders"};
+                            "a folder also stands for the MP3 files of its subfolders (links to "
+                            "folders are not entered)"};
 
 const TOption kV1 = {"--v1", 0, nullptr, "the ID3v1 tag alone"};
 const TOption kV2 = {"--v2", 0, nullptr, "the ID3v2 tag alone"};

@@ -185,7 +185,8 @@ TPassResult EachFile(TContext& context, const QString& what, const TPassWork& wo
   const TPassResult result = context.Workspace().RunPass(work);
   const TFileListing& files = context.Workspace().Files();
   for (int i = 0; i < files.Count(); ++i)
-    if (result.Outcomes[i].State == TPassState::Failed)
+    if (result.Outcomes[i].State == TPassState::Failed ||
+        result.Outcomes[i].State == TPassState::Refused)
       context.Fail(files.Path(i), result.Outcomes[i].Reason);
   for (const TCommitFailure& failure : result.CommitFailures)
     context.Fail(failure.Path, CannotWrite(what, failure.Reason));

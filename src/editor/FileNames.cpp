@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -42,6 +43,14 @@ struct TCloseDir {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 using TDir = std::unique_ptr<DIR, TCloseDir>;
+
+// The path with every link resolved; empty when it cannot be resolved.
+QByteArray RealPath(const QByteArray& path) {
+  if (!IsUsablePath(path)) return QByteArray();
+  const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.constData(), nullptr),
+                                                         &std::free);
+  return real ? QByteArray(real.get()) : QByteArray();
+}
 
 }  // namespace
 
@@ -101,6 +110,17 @@ bool IsFile(const QByteArray& path) {
   return status && S_ISREG(status->st_mode);
 }
 
+bool MayWriteThrough(const QByteArray& path, const QByteArray& scanRoot) {
+  if (scanRoot.isEmpty() || !IsUsablePath(path)) return true;
+  const QByteArray real = RealPath(path);
+  if (real.isEmpty()) {
+    struct stat status;
+    return ::lstat(path.constData(), &status) != 0;
+  }
+  const QByteArray root = RealPath(scanRoot);
+  return !root.isEmpty() && real.startsWith(root.endsWith('/') ? root : root + '/');
+}
+
 QString TagFailureText(const QByteArray& path, const QString& otherwise) {
   int error = melotag::tags::LastError();
   if (error == 0) {
@@ -111,7 +131,7 @@ QString TagFailureText(const QByteArray& path, const QString& otherwise) {
   return QString::fromStdString(melotag::tags::ErrorText(error));
 }
 
-TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
+TScanResult ScanFolder(const QByteArray& folder, bool makeWritable, const QByteArray& root) {
   TScanResult result;
   if (!IsUsablePath(folder)) {
     result.Error = folder.isEmpty() ? ENOENT : EINVAL;
@@ -144,11 +164,16 @@ TScanResult ScanFolder(const QByteArray& folder, bool makeWritable) {
     if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
       continue;  // a folder named "x.mp3", a pipe, a device
     struct stat status;
-    if (fstatat(dirFd, entry->d_name, &status, 0) != 0 || !S_ISREG(status.st_mode)) continue;
-    if (makeWritable && !(status.st_mode & S_IWUSR))
-      fchmodat(dirFd, entry->d_name, (status.st_mode & 07777) | S_IWUSR, 0);
+    if (fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const bool link = S_ISLNK(status.st_mode);
+    if (link && fstatat(dirFd, entry->d_name, &status, 0) != 0) continue;
+    if (!S_ISREG(status.st_mode)) continue;
+    // A link is listed and read, but its target, wherever it is, keeps its permissions.
+    if (makeWritable && !link && !(status.st_mode & S_IWUSR))
+      fchmodat(dirFd, entry->d_name, (status.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
     const QByteArray name(entry->d_name, static_cast<qsizetype>(length));
-    result.Files.append({JoinPath(folder, name), NameCaption(name), qint64(status.st_size)});
+    result.Files.append({JoinPath(folder, name), NameCaption(name), qint64(status.st_size),
+                         root.isEmpty() ? folder : root});
   }
   return result;
 }
@@ -181,7 +206,7 @@ void SortByCaption(QList<TFileEntry>& entries) {
   entries = std::move(sorted);
 }
 
-QList<QByteArray> SubFolders(const QByteArray& folder) {
+QList<QByteArray> SubFolders(const QByteArray& folder, bool linked) {
   QList<QByteArray> names;
   if (!IsUsablePath(folder)) return names;
   const TDir dir(opendir(folder.constData()));
@@ -189,10 +214,13 @@ QList<QByteArray> SubFolders(const QByteArray& folder) {
   const int dirFd = dirfd(dir.get());
   while (const dirent* entry = readdir(dir.get())) {
     if (entry->d_name[0] == '.') continue;
-    if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+    if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN &&
+        (entry->d_type != DT_LNK || !linked))
+      continue;
     struct stat status;
     if (entry->d_type != DT_DIR &&
-        (fstatat(dirFd, entry->d_name, &status, 0) != 0 || !S_ISDIR(status.st_mode)))
+        (fstatat(dirFd, entry->d_name, &status, linked ? 0 : AT_SYMLINK_NOFOLLOW) != 0 ||
+         !S_ISDIR(status.st_mode)))
       continue;
     names.append(QByteArray(entry->d_name));
   }

@@ -11,11 +11,14 @@
 
 namespace melotag::editor {
 
-// One MP3 file of the list: the exact bytes of its path, the caption of its name, its size.
+// One MP3 file of the list: the exact bytes of its path, the caption of its name, its size, and
+// the folder the user chose for the scan that listed it (empty for a file the user named himself:
+// an operand, a file dialog's pick, a drop).
 struct TFileEntry {
   QByteArray Path;
   QString Caption;
   qint64 Size = 0;
+  QByteArray ScanRoot;
 };
 
 // The caption of a name or path: decoded as UTF-8 when it is well-formed UTF-8 (overlong forms,
@@ -57,6 +60,14 @@ qint64 FileSizeOf(const QByteArray& path);
 bool IsFolder(const QByteArray& path);
 // A regular file (links followed): not a folder, nor a device or pipe that reading would hang on.
 bool IsFile(const QByteArray& path);
+// What a write says of a file a scan met through a link that leads out of the scanned folder.
+inline constexpr const char* kLinkOutsideText = "a link to a file outside the folder: not written";
+// A write may go to the file: it was named by the user (`scanRoot` empty), or its path, every link
+// resolved now, lies inside the folder `scanRoot` resolved the same way. Not for a path that names
+// something no longer resolved (a dangling link, a loop); a path that names nothing at all may be
+// written (the write then fails for its own reason).
+bool MayWriteThrough(const QByteArray& path, const QByteArray& scanRoot);
+
 // Why the latest tag operation of this thread failed on `path`, in the system's words: the reason
 // the tag classes noted (melotag::tags::LastError), else "No such file or directory" when the path
 // names nothing any more, "not a regular file" for a folder, a device or a pipe, and `otherwise`
@@ -66,17 +77,19 @@ QString TagFailureText(const QByteArray& path, const QString& otherwise = QStrin
 
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
 // regular files and links to them, folders and anything else left out) in the order the file
-// system gives them, each with the path folder + "/" + name (JoinPath), and the reason the folder
-// could not be read (an errno value, EINVAL for a path holding a zero byte; 0 when it was read; the
-// files read before a failure are kept).
+// system gives them, each with the path folder + "/" + name (JoinPath) and the scan's root as its
+// ScanRoot, and the reason the folder could not be read (an errno value, EINVAL for a path holding
+// a zero byte; 0 when it was read; the files read before a failure are kept).
 struct TScanResult {
   QList<TFileEntry> Files;
   int Error = 0;
 };
 // Reads the folder's entries as bytes. `makeWritable`: each listed file gets the owner's write
-// permission ("archive alone") when it lacks it, nothing else changes; a file whose permission
-// cannot be changed is listed all the same.
-TScanResult ScanFolder(const QByteArray& folder, bool makeWritable = false);
+// permission ("archive alone") when it lacks it, nothing else changes; a link is never followed
+// for it, and a file whose permission cannot be changed is listed all the same. `root`: the folder
+// the user chose, of which `folder` is a subfolder (empty: `folder` itself).
+TScanResult ScanFolder(const QByteArray& folder, bool makeWritable = false,
+                       const QByteArray& root = QByteArray());
 
 // The file list's order: the locale's case-sensitive collation of the captions (the locale of the
 // moment; digits compare as characters, not as numbers). Made again when the locale changes.
@@ -84,9 +97,10 @@ const QCollator& CaptionCollator();
 // Sorts the entries as the file list shows them; entries of equal captions keep their order.
 void SortByCaption(QList<TFileEntry>& entries);
 
-// The names of the folders in a folder (links to folders included, hidden ones and "." and ".."
-// left out), as the file system gives them; empty when it cannot be read.
-QList<QByteArray> SubFolders(const QByteArray& folder);
+// The names of the folders in a folder (hidden ones and "." and ".." left out), as the file system
+// gives them; empty when it cannot be read. Links to folders are among them when `linked` (the
+// folder tree shows them); a scan of a folder's tree leaves them out.
+QList<QByteArray> SubFolders(const QByteArray& folder, bool linked = true);
 
 // A path Qt gave as text (a folder tree, a file dialog), where Qt may have replaced bytes that
 // are not UTF-8 by U+FFFD, or a caption with escapes (U+DC80 + byte) stands for bytes: the path

@@ -28,6 +28,13 @@ QList<QByteArray> TFileListing::Paths() const {
   return paths;
 }
 
+QList<QByteArray> TFileListing::ScanRoots() const {
+  QList<QByteArray> roots;
+  roots.reserve(FEntries.size());
+  for (const TFileEntry& entry : FEntries) roots.append(entry.ScanRoot);
+  return roots;
+}
+
 void TFileListing::Append(TFileEntry entry) {
   FTotalSize += entry.Size;
   FEntries.append(std::move(entry));
@@ -82,7 +89,7 @@ void TTitleLines::Undo() {
 int TPassResult::Failures() const {
   return int(std::count_if(Outcomes.begin(), Outcomes.end(), [](const TFileOutcome& outcome) {
     return outcome.State == TPassState::Failed || outcome.State == TPassState::CommitFailed ||
-           outcome.State == TPassState::ReadOnly;
+           outcome.State == TPassState::ReadOnly || outcome.State == TPassState::Refused;
   }));
 }
 
@@ -120,6 +127,12 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
   for (int i = 0; i < count; ++i) {
     const QByteArray& path = FFiles.Path(i);
     TFileOutcome& outcome = result.Outcomes[i];
+    if (!MayWriteThrough(path, FFiles.ScanRoot(i))) {
+      outcome.State = TPassState::Refused;
+      outcome.Reason = QString::fromLatin1(kLinkOutsideText);
+      if (options.Progress) options.Progress(i, count, path);
+      continue;
+    }
     if (!options.MakeWritable && !writeAll && options.ReadOnly && IsReadOnlyFile(path)) {
       const TReadOnlyAnswer answer = options.ReadOnly(i, path);
       if (answer == TReadOnlyAnswer::Skip || answer == TReadOnlyAnswer::Stop) {

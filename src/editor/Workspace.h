@@ -27,6 +27,9 @@ class TFileListing {
   qint64 TotalSize() const { return FTotalSize; }
   const QByteArray& Path(int index) const { return FEntries[index].Path; }
   qint64 Size(int index) const { return FEntries[index].Size; }
+  // The folder chosen for the scan that listed the file; empty for a file the user named.
+  const QByteArray& ScanRoot(int index) const { return FEntries[index].ScanRoot; }
+  QList<QByteArray> ScanRoots() const;
   // The caption of the file's name (made from the path when it was listed without one).
   QString Caption(int index) const;
   QList<QByteArray> Paths() const;
@@ -42,7 +45,8 @@ class TFileListing {
   // out of the total.
   void Remove(QList<int> positions);
   void Clear();
-  // The file at `index` got a new path (a rename): its caption follows, its size stays.
+  // The file at `index` got a new path (a rename): its caption follows, its size and its scan's
+  // root stay.
   void SetPath(int index, const QByteArray& path);
 
  private:
@@ -124,6 +128,9 @@ enum class TPassState {
   Failed,        // the step failed: Reason is its Failure
   CommitFailed,  // changed, but the commit failed: it stays as it was; Reason is the system's
   ReadOnly,      // left alone as read-only (Skip, Stop): Reason says why
+  Refused,       // a scan met it through a link that leads out of the folder scanned: left alone
+                 // before its step (no question, no permission changed); Reason is
+                 // kLinkOutsideText
 };
 struct TFileOutcome {
   TPassState State = TPassState::NotReached;
@@ -141,7 +148,8 @@ struct TPassResult {
   bool Stopped = false;          // a Stop ended the pass
   // The files whose commit failed, as the commit group named them (in its order).
   QList<TCommitFailure> CommitFailures;
-  // The files left as they were against the pass's wish: Failed, CommitFailed or ReadOnly.
+  // The files left as they were against the pass's wish: Failed, CommitFailed, ReadOnly or
+  // Refused.
   int Failures() const;
 };
 
@@ -179,7 +187,9 @@ class TWorkspace {
   const TTitleLines& Titles() const { return FTitles; }
 
   // Runs `work` on every listed file in list order, each after the read-only handling of
-  // `options`, with the thread's last tag error cleared before it. The files the steps rebuild
+  // `options`, with the thread's last tag error cleared before it. A file a scan listed is first
+  // checked against its scan's root (MayWriteThrough, at the moment of its step): one outside is
+  // Refused. The files the steps rebuild
   // wait in one melotag::tags::TCommitGroup, as many as the file descriptors allow
   // (melotag::tags::CommitCapacity), so that the disk is synced once for the pass; it is committed
   // at the end (a Stop included), and a file whose commit fails becomes CommitFailed with the

@@ -940,10 +940,13 @@ std::string Trim(const std::string& text) {
 
 bool MakeWritable(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return Failed();
+  if (lstat(path.c_str(), &st) != 0) return Failed();
+  if (S_ISLNK(st.st_mode)) return Failed(EACCES);  // a link's target keeps its permissions
   if (!S_ISREG(st.st_mode)) return Failed(kNotRegularFile);
   if (st.st_mode & S_IWUSR) return true;
-  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 || Failed();
+  return fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) ==
+             0 ||
+         Failed();
 }
 
 namespace {

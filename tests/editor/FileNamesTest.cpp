@@ -15,6 +15,7 @@
 #include "ByteTempDir.h"
 #include "EnvScope.h"
 #include "FileNames.h"
+#include "FilePath.h"
 #include "QtPrinters.h"
 
 using namespace melotag::editor;
@@ -165,6 +166,99 @@ TEST(FileNames, ScanMakesFilesWritableOnlyWhenAsked) {
     ASSERT_EQ(stat(path.constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, c.After) << c.MakeWritable << " " << c.Before;
   }
+}
+
+// A folder received from someone else may link to files anywhere: "archive alone" changes the
+// permissions of the folder's own files, never those of a link's target.
+TEST(FileNames, PermissionsAreNeverChangedThroughALink) {
+  const struct {
+    const char* Name;
+    void (*MakeWritable)(const QByteArray& folder, const QByteArray& path);
+  } ways[] = {
+      {"scan", [](const QByteArray& folder, const QByteArray&) { ScanFolder(folder, true); }},
+      {"archive alone", [](const QByteArray&, const QByteArray& path) { SetArchiveOnly(path); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.Name);
+    TByteTempDir dir;
+    const QByteArray folder = dir.Path("album");
+    ASSERT_EQ(mkdir(folder.constData(), 0755), 0);
+    WriteFile(dir.Path("outside.mp3"), 10);
+    WriteFile(dir.Path("album/own.mp3"), 10);
+    ASSERT_EQ(symlink("../outside.mp3", dir.Path("album/link.mp3").constData()), 0);
+    for (const char* name : {"outside.mp3", "album/own.mp3"})
+      ASSERT_EQ(chmod(dir.Path(name).constData(), 0444), 0);
+    way.MakeWritable(folder, dir.Path("album/own.mp3"));
+    way.MakeWritable(folder, dir.Path("album/link.mp3"));
+    struct stat status;
+    ASSERT_EQ(stat(dir.Path("album/own.mp3").constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+    ASSERT_EQ(stat(dir.Path("outside.mp3").constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+  }
+}
+
+// Whether a write may go to a file that a scan of `Root` met (every path below the temporary
+// folder): inside the folder's tree as the links are now.
+TEST(FileNames, MayWriteThroughOnlyInsideTheFolderScanned) {
+  TByteTempDir dir;
+  for (const char* folder : {"album", "album/sub", "album2"})
+    ASSERT_EQ(mkdir(dir.Path(folder).constData(), 0755), 0);
+  for (const char* file : {"album/a.mp3", "album/sub/b.mp3", "album2/c.mp3", "outside.mp3"})
+    WriteFile(dir.Path(file), 10);
+  const std::pair<const char*, const char*> links[] = {
+      {"sub/b.mp3", "album/in.mp3"},         {"../outside.mp3", "album/out.mp3"},
+      {"../album2/c.mp3", "album/pre.mp3"},  // album2 begins with the album's name
+      {"missing.mp3", "album/dangling.mp3"}, {"loop2.mp3", "album/loop1.mp3"},
+      {"loop1.mp3", "album/loop2.mp3"},      {"album", "chosen"},
+      {"../outside.mp3", "album/sub/up.mp3"}};
+  for (const auto& [target, name] : links)
+    ASSERT_EQ(symlink(target, dir.Path(name).constData()), 0) << name;
+  const struct {
+    const char* Path;
+    const char* Root;  // "": named by the user
+    bool May;
+  } cases[] = {
+      {"album/a.mp3", "album", true},
+      {"album/in.mp3", "album", true},
+      {"album/sub/b.mp3", "album", true},
+      {"album/out.mp3", "album", false},
+      {"album/sub/up.mp3", "album", false},
+      {"album/pre.mp3", "album", false},
+      {"album/dangling.mp3", "album", false},
+      {"album/loop1.mp3", "album", false},
+      {"album/none.mp3", "album", true},  // nothing there: the write fails for its own reason
+      {"album/out.mp3", "", true},
+      {"album/a.mp3", "album/sub", false},
+      // The folder chosen is itself a link: its tree is the folder it leads to.
+      {"chosen/in.mp3", "chosen", true},
+      {"chosen/out.mp3", "chosen", false},
+  };
+  for (const auto& c : cases) {
+    const QByteArray root = *c.Root ? dir.Path(c.Root) : QByteArray();
+    EXPECT_EQ(MayWriteThrough(dir.Path(c.Path), root), c.May) << c.Path << " in " << c.Root;
+  }
+  // A relative folder, as a command line gives it.
+  const QByteArray here = QDir::currentPath().toUtf8();
+  ASSERT_EQ(chdir(dir.Path().constData()), 0);
+  EXPECT_TRUE(MayWriteThrough("album/in.mp3", "album"));
+  EXPECT_FALSE(MayWriteThrough("album/out.mp3", "album/"));
+  ASSERT_EQ(chdir(here.constData()), 0);
+}
+
+// A scan of a folder's tree enters no link to a folder (nor a loop); the folder tree shows them.
+TEST(FileNames, SubFoldersLeaveLinkedFoldersOutOfAScan) {
+  TByteTempDir dir;
+  for (const char* folder : {"album", "album/cd1", "library"})
+    ASSERT_EQ(mkdir(dir.Path(folder).constData(), 0755), 0);
+  WriteFile(dir.Path("album/cd2"), 10);  // a file
+  ASSERT_EQ(symlink("../library", dir.Path("album/bonus").constData()), 0);
+  ASSERT_EQ(symlink(".", dir.Path("album/loop").constData()), 0);
+  ASSERT_EQ(symlink("cd2", dir.Path("album/filelink").constData()), 0);
+  QList<QByteArray> all = SubFolders(dir.Path("album"));
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(all, (QList<QByteArray>{"bonus", "cd1", "loop"}));
+  EXPECT_EQ(SubFolders(dir.Path("album"), false), QList<QByteArray>{"cd1"});
 }
 
 // Captions, and the way back from a caption to the name bytes.

@@ -353,3 +353,73 @@ TEST(WorkspaceTest, AFileWhoseCommitFailsIsNamedWithItsReason) {
   EXPECT_EQ(result.Done, 2);
   EXPECT_EQ(result.Failures(), 1);
 }
+
+// A received folder whose links lead in and out of it. The pass writes through a link a scan met
+// only when it leads inside the folder scanned, as the link is at the moment of the write (a file
+// turned into a link after the scan included); a link the user named is followed. The files out
+// of the folder keep their bytes and their permissions, archive alone or not.
+TEST(WorkspaceTest, APassWritesThroughALinkAScanMetOnlyInsideTheFolderScanned) {
+  TByteTempDir dir;
+  MakeFolder(dir.Path("album"));
+  MakeFolder(dir.Path("album/sub"));
+  for (const char* name :
+       {"album/a.mp3", "album/sub/in.mp3", "album/swapped.mp3", "outside.mp3", "named.mp3"})
+    WriteFile(dir.Path(name), kAudio);
+  ASSERT_EQ(::chmod(dir.Path("outside.mp3").constData(), 0444), 0);
+  const std::pair<const char*, const char*> links[] = {{"sub/in.mp3", "album/in.mp3"},
+                                                       {"../outside.mp3", "album/out.mp3"},
+                                                       {"../named.mp3", "album/named.mp3"}};
+  for (const auto& [target, name] : links)
+    ASSERT_EQ(::symlink(target, dir.Path(name).constData()), 0) << name;
+
+  for (const bool makeWritable : {false, true}) {
+    SCOPED_TRACE(makeWritable);
+    TWorkspace workspace;
+    TScanResult scan = ScanFolder(dir.Path("album"), makeWritable);
+    SortByCaption(scan.Files);
+    for (TFileEntry& entry : scan.Files)
+      if (entry.Path != dir.Path("album/named.mp3")) workspace.Files().Append(entry);
+    // Named by the user: listed without a scan.
+    workspace.Files().Append({dir.Path("album/named.mp3"), QString(), kAudio.size()});
+    // After the scan, swapped.mp3 becomes a link out of the album.
+    ASSERT_EQ(::unlink(dir.Path("album/swapped.mp3").constData()), 0);
+    ASSERT_EQ(::symlink("../outside.mp3", dir.Path("album/swapped.mp3").constData()), 0);
+
+    TPassOptions options;
+    options.MakeWritable = makeWritable;
+    options.ReadOnly = [](int, const QByteArray& path) -> TReadOnlyAnswer {
+      ADD_FAILURE() << "asked about " << path.constData();
+      return TReadOnlyAnswer::Write;
+    };
+    QList<QByteArray> stepped;
+    const TPassResult result = workspace.RunPass(
+        [&](int position, const QByteArray& path) {
+          stepped.append(FileNamePart(path));
+          return WriteArtist(position, path);
+        },
+        options);
+
+    using enum TPassState;
+    const QList<QByteArray> names = {"a.mp3", "in.mp3", "out.mp3", "swapped.mp3", "named.mp3"};
+    const std::vector<TPassState> states = {Done, Done, Refused, Refused, Done};
+    ASSERT_EQ(workspace.Files().Count(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i].constData());
+      EXPECT_EQ(FileNamePart(workspace.Files().Path(i)), names[i]);
+      EXPECT_EQ(result.Outcomes[i].State, states[size_t(i)]);
+      EXPECT_EQ(result.Outcomes[i].Reason,
+                states[size_t(i)] == Refused ? QString::fromLatin1(kLinkOutsideText) : QString());
+    }
+    EXPECT_EQ(stepped, (QList<QByteArray>{"a.mp3", "in.mp3", "named.mp3"}));
+    EXPECT_EQ(result.Failures(), 2);
+    EXPECT_EQ(ReadFile(dir.Path("outside.mp3")), kAudio);
+    struct stat status;
+    ASSERT_EQ(::stat(dir.Path("outside.mp3").constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+    EXPECT_NE(ReadFile(dir.Path("album/sub/in.mp3")), kAudio);
+    EXPECT_NE(ReadFile(dir.Path("named.mp3")), kAudio);
+    // Next round: swapped.mp3 a file again, the others as they were made.
+    ASSERT_EQ(::unlink(dir.Path("album/swapped.mp3").constData()), 0);
+    WriteFile(dir.Path("album/swapped.mp3"), kAudio);
+  }
+}

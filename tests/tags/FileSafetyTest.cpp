@@ -17,6 +17,7 @@
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "Journal.h"
+#include "TagError.h"
 #include "TagTestSupport.h"
 #include "detail/TagFile.h"
 
@@ -403,6 +404,22 @@ TEST_F(FileSafetyTest, OwnersReadOnlyFileIsMadeWritableByItsOwner) {
   ASSERT_TRUE(v2.LoadFromFile(path) && v1.LoadFromFile(path));
   EXPECT_EQ(v2.Title(), "New");
   EXPECT_EQ(v1.Title(), "New");
+}
+
+// A link in a folder may lead to any file: making a file writable never follows one (its target
+// keeps its permissions, the write through the link fails for the permission); the file itself
+// is made writable.
+TEST_F(FileSafetyTest, MakingWritableNeverFollowsALink) {
+  const std::string path = MakeFile(oldTag + audio);
+  const std::string link = dir.Path("link.mp3");
+  ASSERT_EQ(symlink("song.mp3", link.c_str()), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  ClearError();
+  EXPECT_FALSE(MakeWritable(link));
+  EXPECT_EQ(LastError(), EACCES);
+  EXPECT_EQ(Permissions(path), 0444u);
+  EXPECT_TRUE(MakeWritable(path));
+  EXPECT_EQ(Permissions(path), 0644u);
 }
 
 TEST_F(FileSafetyTest, RebuiltFileKeepsItsOwnerWhenPermitted) {

@@ -118,10 +118,12 @@ QString MakeFolders(const QByteArray& path) {
 }
 
 bool SetArchiveOnly(const QByteArray& path) {
-  const auto status = PathStatus(path);
-  if (!status) return false;
-  if (status->st_mode & S_IWUSR) return true;
-  return chmod(path.constData(), (status->st_mode & 07777) | S_IWUSR) == 0;
+  struct stat status;
+  if (!IsUsablePath(path) || lstat(path.constData(), &status) != 0 || S_ISLNK(status.st_mode))
+    return false;
+  if (status.st_mode & S_IWUSR) return true;
+  return fchmodat(AT_FDCWD, path.constData(), (status.st_mode & 07777) | S_IWUSR,
+                  AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool SetArchiveOnly(const QString& path) {

@@ -20,8 +20,9 @@ bool IsUsablePath(const QByteArray& path);
 // not usable.
 std::optional<struct stat> PathStatus(const QByteArray& path);
 
-// "Archive alone": gives the owner write permission and changes nothing else. False when the
-// permissions could not be changed.
+// "Archive alone": gives the owner write permission and changes nothing else. A link is never
+// followed: its target keeps its permissions (false). False when the permissions could not be
+// changed.
 bool SetArchiveOnly(const QByteArray& path);
 bool SetArchiveOnly(const QString& path);
 

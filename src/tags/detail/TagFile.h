@@ -13,8 +13,9 @@
 
 namespace melotag::tags {
 
-// Adds the owner's write permission and changes nothing else. False when the file is not a
-// regular file (after following links) or its permissions cannot be changed.
+// Adds the owner's write permission and changes nothing else. False (EACCES) for a link, whose
+// target keeps its permissions; false when the file is not a regular file or its permissions
+// cannot be changed.
 bool MakeWritable(const std::string& path);
 
 // A regular file opened for reading (or reading and writing). The first block read is kept, so
