@@ -179,7 +179,8 @@ class TWorkspace {
   const TTitleLines& Titles() const { return FTitles; }
 
   // Runs `work` on every listed file in list order, each after the read-only handling of
-  // `options`, with the thread's last tag error cleared before it. The files the steps rebuild
+  // `options`, with the thread's last tag error cleared before it; a step that runs out of memory
+  // fails for its file (CatchAllocationFailure) and the pass goes on. The files the steps rebuild
   // wait in one melotag::tags::TCommitGroup, as many as the file descriptors allow
   // (melotag::tags::CommitCapacity), so that the disk is synced once for the pass; it is committed
   // at the end (a Stop included), and a file whose commit fails becomes CommitFailed with the
