@@ -128,17 +128,22 @@ bool TBatchUpdate::PictureOfPass(std::optional<QByteArray>& image) {
     FWindow.ShowMsg(QStringLiteral("Choose the image file of the picture"));
     return false;
   }
-  QByteArray bytes;
-  if (const QString error = ReadWholeFile(*path, bytes); !error.isEmpty()) {
-    FWindow.ShowMsgFmt(QStringLiteral("Can not read the picture"), *path, error);
-    return false;
+  TImageFile file = ReadImageFile(*path);
+  switch (file.Problem) {
+    case TImageFile::None:
+      image = std::move(file.Bytes);
+      return true;
+    case TImageFile::TooLarge:
+      FWindow.ShowMsgFmt(QStringLiteral("The image [%s] is larger than 20 MiB: not used"), *path);
+      return false;
+    case TImageFile::Unreadable:
+      FWindow.ShowMsgFmt(QStringLiteral("Can not read the picture"), *path, file.Error);
+      return false;
+    case TImageFile::NotAnImage:
+      break;
   }
-  if (!ImageInfoOf(bytes)) {
-    FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
-    return false;
-  }
-  image = bytes;
-  return true;
+  FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
+  return false;
 }
 
 void TBatchUpdate::ClearValues() {

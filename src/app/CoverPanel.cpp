@@ -96,8 +96,18 @@ void TCoverPanel::Show(const QByteArray& path) {
   Clear();
   FPath = path;
   if (path.isEmpty() || !FileExists(path)) return;
-  const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
-  const std::optional<TPicture> cover = pictures ? CoverOf(*pictures) : std::nullopt;
+  std::optional<TPicture> cover;
+  bool tooLarge = false;
+  melotag::tags::ClearError();
+  const QString lack = CatchAllocationFailure(path, [&] {
+    melotag::tags::TFrameTag tag;
+    if (!melotag::tags::ReadFrameTag(TagPath(path), tag)) return;
+    cover = CoverOf(tag);
+    if (!cover)
+      for (const TPicture& picture : PicturesOf(tag)) tooLarge = tooLarge || picture.TooLarge;
+  });
+  if (!lack.isEmpty()) FWindow.ShowMsgFmt("Can not read tag from the file", path, lack);
+  if (tooLarge) FInfo->setText(FWindow.LookupText(QStringLiteral("Picture too large to read")));
   if (!cover) return;
   FData = cover->Data;
   FMime = cover->Image ? cover->Image->Mime : cover->Mime;
@@ -122,14 +132,23 @@ QByteArray TCoverPanel::PathToChange() {
 }
 
 void TCoverPanel::SetPicture(const QByteArray& path, const QByteArray& imagePath) {
-  QByteArray image;
-  if (!ReadWholeFile(imagePath, image).isEmpty() || !ImageInfoOf(image)) {
+  const TImageFile file = ReadImageFile(imagePath);
+  if (file.Problem == TImageFile::TooLarge) {
+    FWindow.ShowMsgFmt("The image [%s] is larger than 20 MiB: not used", imagePath);
+    return;
+  }
+  if (file.Problem != TImageFile::None) {
     FWindow.ShowMsg(QStringLiteral("The file is not a JPEG or PNG image"));
     return;
   }
+  const QByteArray& image = file.Bytes;
   melotag::tags::ClearError();
-  if (!SetCover(TagPath(path), image).Ok)
-    FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  bool done = false;
+  const QString lack =
+      CatchAllocationFailure(path, [&] { done = SetCover(TagPath(path), image).Ok; });
+  if (!done)
+    FWindow.ShowMsgFmt("Can not save tag to the file", path,
+                       lack.isEmpty() ? TagFailureText(path) : lack);
   FPanel.ShowSelected();
 }
 
@@ -167,8 +186,12 @@ void TCoverPanel::RemovePicture() {
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
   melotag::tags::ClearError();
-  if (!RemoveCover(TagPath(path), false).Ok)
-    FWindow.ShowMsgFmt("Can not remove tag from the file", path, TagFailureText(path));
+  bool done = false;
+  const QString lack =
+      CatchAllocationFailure(path, [&] { done = RemoveCover(TagPath(path), false).Ok; });
+  if (!done)
+    FWindow.ShowMsgFmt("Can not remove tag from the file", path,
+                       lack.isEmpty() ? TagFailureText(path) : lack);
   FPanel.ShowSelected();
 }
 

@@ -124,17 +124,21 @@ void TTagPanel::ShowSelected() {
     FWindow.ShowMsgFmt("The file does not exist", path);
     return;
   }
-  // Items 2 and 3 show the preferred tag alone, as items 0 and 1 do.
-  switch (FUi.rgrpReadingTags->ItemIndex()) {
-    case 0:
-    case 2:
-      ShowID3v1Tag(path);
-      break;
-    case 1:
-    case 3:
-      ShowID3v2Tag(path);
-      break;
-  }
+  // Items 2 and 3 show the preferred tag alone, as items 0 and 1 do. A file that takes more
+  // memory than there is is named, and the window goes on.
+  const QString lack = CatchAllocationFailure(path, [&] {
+    switch (FUi.rgrpReadingTags->ItemIndex()) {
+      case 0:
+      case 2:
+        ShowID3v1Tag(path);
+        break;
+      case 1:
+      case 3:
+        ShowID3v2Tag(path);
+        break;
+    }
+  });
+  if (!lack.isEmpty()) FWindow.ShowMsgFmt("Can not read tag from the file", path, lack);
   FCover->Show(path);
 }
 
@@ -151,9 +155,13 @@ void TTagPanel::ShowID3v2Tag(const QByteArray& path) {
   melotag::tags::ClearError();
   if (FTagOptions.Options().ReadUnicode) {
     TID3v2Text text;
-    if (LoadID3v2Text(TagPath(path), text))
+    if (LoadID3v2Text(TagPath(path), text)) {
       Show(ViewOf(text), true);
-    else
+      if (!text.TooLarge.isEmpty())
+        FWindow.ShowStatus(FWindow.LookupText(QStringLiteral(
+                               "Compressed frames too large to read, kept as they are:")) +
+                           ' ' + text.TooLarge.join(QStringLiteral(", ")));
+    } else
       FWindow.ShowMsgFmt("Can not read tag from the file", path, TagFailureText(path));
     return;
   }
@@ -248,8 +256,11 @@ QByteArray TTagPanel::PathToChange() {
 void TTagPanel::Write() {
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
-  if (WritesID3v1()) SaveID3v1FromPanel(path);
-  if (WritesID3v2()) SaveID3v2FromPanel(path);
+  const QString lack = CatchAllocationFailure(path, [&] {
+    if (WritesID3v1()) SaveID3v1FromPanel(path);
+    if (WritesID3v2()) SaveID3v2FromPanel(path);
+  });
+  if (!lack.isEmpty()) FWindow.ShowMsgFmt("Can not save tag to the file", path, lack);
   ShowSelected();
 }
 

@@ -108,6 +108,8 @@ const std::vector<TCommand>& Commands();
 // The whole program: arguments[0] is the program's name. Answers the exit status.
 int Main(const QList<QByteArray>& arguments);
 
+// The note on frames too large to inflate (their IDs), said once for a file.
+QString TooLargeNote(const QStringList& ids);
 // Why a file could not be changed (`what`: the tag or the file), as far as can be told.
 QString WriteFailure(const QByteArray& path, const QString& what);
 // Runs `work` on every listed file in the workspace's pass, the rebuilt ones committed together

@@ -2,6 +2,8 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 
 #include "Cli.h"
 #include "CodePage.h"
@@ -165,7 +167,11 @@ const std::vector<TCommand>& Commands() {
        "With --json each file is one line holding a JSON object: \"file\", then \"v1\" and \"v2\" "
        "with \"exists\", \"version\", \"size\" and the fields; \"hex\" holds the bytes of each "
        "text field that are not ASCII, and \"file_hex\" those of a file name that is not UTF-8. "
-       "A file that cannot be read gives \"error\".",
+       "A file that cannot be read gives \"error\".\n\n"
+       "Compressed frames that would inflate to more than 16 MiB, or past 64 MiB for the tag, are "
+       "not inflated: they are listed as too large (\"too_large\" in JSON), said once on stderr, "
+       "and kept as they are by every write. When the output is a terminal, control characters "
+       "of names and texts show as \\xNN.",
        {kV1, kV2, {"--json", 0, nullptr, "one JSON object a line"}},
        true,
        RunShow},
@@ -240,9 +246,10 @@ const std::vector<TCommand>& Commands() {
        "cover [--set IMAGE|--extract DIR|--remove] [OPTION]... FILE...",
        "show, set, extract or remove the cover pictures",
        "Without an action, prints each FILE's pictures (type, MIME type, bytes, width x height). "
-       "--set makes IMAGE (a JPEG or PNG, told by its content) the front cover of every FILE, "
-       "--extract writes each FILE's front cover (else its first picture) into DIR as the file's "
-       "name with .jpg or .png, never over an existing file, --remove removes every picture. "
+       "--set makes IMAGE (a JPEG or PNG of at most 20 MiB, told by its content) the front cover "
+       "of every FILE, --extract writes each FILE's front cover (else its first picture) into DIR "
+       "as the file's name with .jpg or .png, never over an existing file, --remove removes every "
+       "picture. "
        "Every other frame stays as it was.",
        {{"--set", 0, "IMAGE", "the image that becomes the front cover"},
         {"--extract", 0, "DIR", "the folder the pictures go to"},
@@ -357,6 +364,13 @@ int Main(const QList<QByteArray>& arguments) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, e.what(),
                  kProgram);
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    // Out of memory outside the work on one file (which names its file): said, never an abort.
+    std::fprintf(stderr, "%s: out of memory\n", kProgram);
+    return kExitFailed;
+  } catch (const std::length_error&) {
+    std::fprintf(stderr, "%s: out of memory\n", kProgram);
+    return kExitFailed;
   }
 }
 

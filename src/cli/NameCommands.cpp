@@ -1,15 +1,10 @@
 // Tags from file names by a pattern, and the cover pictures of the tags.
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "Cli.h"
 #include "Cover.h"
 #include "FileNames.h"
 #include "FilePath.h"
 #include "NamePattern.h"
+#include "TagError.h"
 #include "TagText.h"
 #include "TagWrite.h"
 
@@ -31,10 +26,12 @@ QString ValuesText(const TNamePattern& pattern, const TPatternValues& values) {
 }
 
 QString PictureLine(const TPicture& picture) {
+  if (picture.TooLarge)
+    return QStringLiteral("  a compressed picture too large to inflate, kept as it is\n");
   QString line = QStringLiteral("  type %1, %2, %3 bytes")
                      .arg(picture.Type)
                      .arg(picture.Mime)
-                     .arg(picture.Data.size());
+                     .arg(picture.Size);
   if (picture.Image && picture.Image->Width > 0)
     line += QStringLiteral(", %1x%2").arg(picture.Image->Width).arg(picture.Image->Height);
   if (!picture.Description.isEmpty()) line += QStringLiteral(", \"%1\"").arg(picture.Description);
@@ -44,10 +41,13 @@ QString PictureLine(const TPicture& picture) {
 // The file's cover written into the folder as <name without .mp3>.jpg or .png, never over an
 // existing file; why not, or empty.
 QString Extract(const QByteArray& path, const QByteArray& folder) {
-  const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
-  if (!pictures) return QStringLiteral("the tags cannot be read");
-  const std::optional<TPicture> cover = CoverOf(*pictures);
-  if (!cover) return QStringLiteral("the tags hold no picture");
+  tags::TFrameTag tag;
+  if (!tags::ReadFrameTag(TagPath(path), tag)) return QStringLiteral("the tags cannot be read");
+  const std::optional<TPicture> cover = CoverOf(tag);
+  if (!cover)
+    return PicturesOf(tag).empty()
+               ? QStringLiteral("the tags hold no picture")
+               : QStringLiteral("the tags hold no picture small enough to inflate");
   QByteArray name = FileNamePart(path);
   if (name.toLower().endsWith(".mp3")) name.chop(4);
   const QByteArray out = JoinPath(
@@ -58,20 +58,12 @@ QString Extract(const QByteArray& path, const QByteArray& folder) {
 }
 
 std::optional<QByteArray> ReadImage(TContext& context, const QByteArray& path) {
-  const auto status = PathStatus(path);
-  QFile file(QString::fromLocal8Bit(path));
-  const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || !status || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    if (fd >= 0) ::close(fd);
-    context.Fail(path, QStringLiteral("the image cannot be read"));
+  TImageFile image = ReadImageFile(path);
+  if (image.Problem != TImageFile::None) {
+    context.Fail(path, QStringLiteral("the image ") + image.Reason());
     return std::nullopt;
   }
-  const QByteArray bytes = file.readAll();
-  if (!ImageInfoOf(bytes)) {
-    context.Fail(path, QStringLiteral("not a JPEG or PNG image"));
-    return std::nullopt;
-  }
-  return bytes;
+  return std::move(image.Bytes);
 }
 
 }  // namespace
@@ -121,23 +113,37 @@ int RunCover(TContext& context) {
   if (action == "--extract") {
     const QByteArray folder = *args.Value("--extract");
     if (!IsFolder(folder)) throw EUsage("--extract needs an existing folder");
-    for (int i = 0; i < files.Count(); ++i)
-      if (const QString error = Extract(files.Path(i), folder); !error.isEmpty())
-        context.Fail(files.Path(i), error);
+    for (int i = 0; i < files.Count(); ++i) {
+      const QByteArray& path = files.Path(i);
+      QString error;
+      if (const QString lack = CatchAllocationFailure(path, [&] { error = Extract(path, folder); });
+          !lack.isEmpty())
+        error = QStringLiteral("the picture cannot be extracted: ") + lack;
+      if (!error.isEmpty()) context.Fail(path, error);
+    }
     return context.ExitStatus();
   }
   if (action.isEmpty()) {
     for (int i = 0; i < files.Count(); ++i) {
       const QByteArray& path = files.Path(i);
-      const std::optional<std::vector<TPicture>> pictures = ReadPictures(TagPath(path));
-      if (!pictures) {
-        context.Fail(path, QStringLiteral("the tags cannot be read"));
+      std::optional<std::vector<TPicture>> pictures;
+      melotag::tags::ClearError();
+      if (const QString lack =
+              CatchAllocationFailure(path, [&] { pictures = ReadPictures(TagPath(path)); });
+          !lack.isEmpty() || !pictures) {
+        context.Fail(path, QStringLiteral("the tags cannot be read") +
+                               (lack.isEmpty() ? QString() : QStringLiteral(": ") + lack));
         continue;
       }
       QString text = NameCaption(path) + '\n';
-      for (const TPicture& picture : *pictures) text += PictureLine(picture);
+      QStringList tooLarge;
+      for (const TPicture& picture : *pictures) {
+        text += PictureLine(picture);
+        if (picture.TooLarge) tooLarge << QStringLiteral("APIC");
+      }
       if (pictures->empty()) text += QStringLiteral("  no picture\n");
       Print(stdout, text);
+      if (!tooLarge.isEmpty()) context.Note(NameCaption(path) + ": " + TooLargeNote(tooLarge));
     }
     return context.ExitStatus();
   }

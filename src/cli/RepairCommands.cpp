@@ -74,9 +74,14 @@ int RunRepairTags(TContext& context) {
     EachFile(context, QStringLiteral("the ID3v2 tag"), repair);
     return context.ExitStatus();
   }
-  for (int i = 0; i < files.Count(); ++i)
-    if (const TPassStep step = repair(i, files.Path(i)); !step.Failure.isEmpty())
-      context.Fail(files.Path(i), step.Failure);
+  for (int i = 0; i < files.Count(); ++i) {
+    const QByteArray& path = files.Path(i);
+    TPassStep step;
+    if (const QString lack = CatchAllocationFailure(path, [&] { step = repair(i, path); });
+        !lack.isEmpty())
+      step.Failure = QStringLiteral("the tags cannot be read: ") + lack;
+    if (!step.Failure.isEmpty()) context.Fail(path, step.Failure);
+  }
   return context.ExitStatus();
 }
 

@@ -1,9 +1,12 @@
 // show, set and remove: the tags of many files, read and written by the editor's rules.
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cerrno>
+
+#include <unistd.h>
 
 #include "Cli.h"
 #include "CodePage.h"
@@ -40,6 +43,7 @@ struct TShownTag {
   int GenreIndex = -1;         // ID3v1 only
   bool HasBytes = false;       // the texts were read as code-page bytes
   std::string Bytes[kFields];  // those bytes (track: none)
+  QStringList TooLarge;        // compressed frames too large to inflate
 };
 
 // Code-page bytes as text. The code page is fixed for a run: the codec is looked up once, not
@@ -87,6 +91,7 @@ std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
     const TID3v2Text text = TextOf(tag);
     shown.Exists = text.Exists;
     if (!shown.Exists) return shown;
+    shown.TooLarge = text.TooLarge;
     const TTagView view = ViewOf(text);
     shown.Version = view.VersionText;
     shown.Size = text.Size;
@@ -129,12 +134,31 @@ bool IsAscii(const std::string& bytes) {
   return true;
 }
 
-QString TagText(const char* name, const TShownTag& tag) {
+// What a terminal would take for commands (C0 and C1 controls, DEL: escape sequences, line
+// breaks, carriage returns) as \xNN.
+QString ShownOnTerminal(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+      out += QStringLiteral("\\x") + QString::number(int(u), 16).toUpper().rightJustified(2, '0');
+    else
+      out += c;
+  }
+  return out;
+}
+
+// `shown` makes a value fit for where the text goes.
+QString TagText(const char* name, const TShownTag& tag, QString (*shown)(const QString&)) {
   QString text = QString::fromLatin1(name) + ": ";
   if (!tag.Exists) return text + "none\n";
   text += tag.Version + ", " + QString::number(tag.Size) + " bytes\n";
   for (int i = 0; i < kFields; ++i)
-    text += QStringLiteral("  ") + kFieldLabels[i] + ": " + tag.Fields[i] + '\n';
+    text += QStringLiteral("  ") + kFieldLabels[i] + ": " + shown(tag.Fields[i]) + '\n';
+  if (!tag.TooLarge.isEmpty())
+    text += QStringLiteral("  Too large to inflate, kept as they are: ") +
+            tag.TooLarge.join(QStringLiteral(", ")) + '\n';
   return text;
 }
 
@@ -153,6 +177,7 @@ QJsonObject TagJson(const TShownTag& tag) {
   object["track"] = tag.Track;
   if (tag.GenreIndex >= 0) object["genre_index"] = tag.GenreIndex;
   if (!hex.isEmpty()) object["hex"] = hex;
+  if (!tag.TooLarge.isEmpty()) object["too_large"] = QJsonArray::fromStringList(tag.TooLarge);
   return object;
 }
 
@@ -177,6 +202,15 @@ QString CannotWrite(const QString& what, const QString& reason) {
 
 }  // namespace
 
+QString TooLargeNote(const QStringList& ids) {
+  return QStringLiteral(
+             "compressed frames too large to inflate (more than %1 MiB, or %2 MiB a "
+             "tag), kept as they are: ")
+             .arg(kMaxInflatedFrame >> 20)
+             .arg(kMaxInflatedTag >> 20) +
+         ids.join(QStringLiteral(", "));
+}
+
 QString WriteFailure(const QByteArray& path, const QString& what) {
   return CannotWrite(what, TagFailureText(path));
 }
@@ -198,18 +232,25 @@ int RunShow(TContext& context) {
   const QByteArray chosen = args.OneOf({"--v1", "--v2"}, "");
   const bool v1 = chosen != "--v2", v2 = chosen != "--v1";
   const bool json = args.Has("--json");
+  // A terminal shows names and values, never takes them for its commands.
+  QString (*const shown)(const QString&) =
+      ::isatty(fileno(stdout)) ? ShownOnTerminal : +[](const QString& text) { return text; };
   bool first = true;
   const TFileListing& files = context.Files(args.Operands());
   for (int i = 0; i < files.Count(); ++i) {
     const QByteArray& path = files.Path(i);
     std::optional<TShownTag> tag1, tag2;
     melotag::tags::ClearError();
-    if (v1) tag1 = ReadID3v1(path);
-    if (v2) tag2 = ReadID3v2(path, context.Unicode().ReadUnicode);
-    const bool failed = (v1 && !tag1) || (v2 && !tag2);
+    const QString lack = CatchAllocationFailure(path, [&] {
+      if (v1) tag1 = ReadID3v1(path);
+      if (v2) tag2 = ReadID3v2(path, context.Unicode().ReadUnicode);
+    });
+    const bool failed = !lack.isEmpty() || (v1 && !tag1) || (v2 && !tag2);
     const QString reason =
         failed ? QStringLiteral("the tags cannot be read: ") + TagFailureText(path) : QString();
     if (failed) context.Fail(path, reason);
+    if (tag2 && !tag2->TooLarge.isEmpty())
+      context.Note(NameCaption(path) + ": " + TooLargeNote(tag2->TooLarge));
     if (json) {
       QJsonObject object{{"file", NameCaption(path)}};
       if (!IsUtf8(path)) object["file_hex"] = QString::fromLatin1(path.toHex());
@@ -225,9 +266,9 @@ int RunShow(TContext& context) {
     if (failed) continue;
     QString text = first ? QString() : QStringLiteral("\n");
     first = false;
-    text += NameCaption(path) + '\n';
-    if (tag1) text += TagText("ID3v1", *tag1);
-    if (tag2) text += TagText("ID3v2", *tag2);
+    text += shown(NameCaption(path)) + '\n';
+    if (tag1) text += TagText("ID3v1", *tag1, shown);
+    if (tag2) text += TagText("ID3v2", *tag2, shown);
     Print(stdout, text);
   }
   return context.ExitStatus();

@@ -57,16 +57,24 @@ void JpegSize(const QByteArray& bytes, TImageInfo& info) {
   }
 }
 
-std::optional<TPicture> PictureOf(const TFrame& frame, uint8_t version, int index) {
-  if (frame.Id != "APIC") return std::nullopt;
-  const std::optional<std::string> content = ContentOf(frame, version);
-  if (!content || content->size() < 2 || frame.Truncated) return std::nullopt;
+// Picture `index` of the tag; its data only `withData`, its image's kind and size in any case.
+// A compressed frame too large to inflate gives TooLarge alone.
+std::optional<TPicture> PictureOf(const TFrameTag& tag, const TFrameContents& contents, int index,
+                                  bool withData) {
+  const TFrame& frame = tag.Frames[index];
+  if (frame.Id != "APIC" || frame.Truncated) return std::nullopt;
+  TPicture picture;
+  picture.Frame = index;
+  if (contents.IsTooLarge(index)) {
+    picture.TooLarge = true;
+    return picture;
+  }
+  const std::optional<std::string> content = contents.Of(index);
+  if (!content || content->size() < 2) return std::nullopt;
   const uint8_t encoding = static_cast<uint8_t>((*content)[0]);
   std::string_view rest = std::string_view(*content).substr(1);
   const size_t mimeEnd = rest.find('\0');
   if (mimeEnd == std::string_view::npos || mimeEnd + 1 >= rest.size()) return std::nullopt;
-  TPicture picture;
-  picture.Frame = index;
   picture.Mime = QString::fromLatin1(rest.data(), static_cast<qsizetype>(mimeEnd));
   rest.remove_prefix(mimeEnd + 1);
   picture.Type = static_cast<uint8_t>(rest[0]);
@@ -74,8 +82,11 @@ std::optional<TPicture> PictureOf(const TFrame& frame, uint8_t version, int inde
   const size_t length = tags::StringLength(rest, encoding);
   picture.Description = DecodeFrameString(encoding, rest.substr(0, length));
   rest.remove_prefix(std::min(rest.size(), length + tags::TerminatorSize(encoding)));
-  picture.Data = QByteArray(rest.data(), static_cast<qsizetype>(rest.size()));
-  picture.Image = ImageInfoOf(picture.Data);
+  picture.Size = static_cast<qsizetype>(rest.size());
+  // Its kind and size in pixels read in place: a copy only when the data is asked for.
+  const QByteArray data = QByteArray::fromRawData(rest.data(), static_cast<qsizetype>(rest.size()));
+  picture.Image = ImageInfoOf(data);
+  if (withData) picture.Data = QByteArray(data.constData(), data.size());
   return picture;
 }
 
@@ -115,27 +126,60 @@ std::optional<TImageInfo> ImageInfoOf(const QByteArray& bytes) {
   return std::nullopt;
 }
 
+QString TImageFile::Reason() const {
+  switch (Problem) {
+    case TooLarge:
+      return QStringLiteral("is too large (more than %1 MiB)").arg(kMaxImageFile >> 20);
+    case Unreadable:
+      return QStringLiteral("cannot be read: ") + Error;
+    case NotAnImage:
+      return QStringLiteral("is not a JPEG or PNG image");
+    case None:
+      break;
+  }
+  return QString();
+}
+
+TImageFile ReadImageFile(const QByteArray& path) {
+  TImageFile image;
+  // A file larger than the bound is not opened, be it sparse or of any size it says.
+  const auto status = PathStatus(path);
+  if (status && status->st_size > kMaxImageFile)
+    image.Problem = TImageFile::TooLarge;
+  else if (image.Error = ReadWholeFile(path, image.Bytes, kMaxImageFile); !image.Error.isEmpty())
+    image.Problem = TImageFile::Unreadable;
+  else if (!ImageInfoOf(image.Bytes))
+    image.Problem = TImageFile::NotAnImage;
+  if (image.Problem != TImageFile::None) image.Bytes.clear();
+  return image;
+}
+
 QString ImageSuffix(const QString& mime) {
   return mime == QLatin1String("image/png") ? QStringLiteral(".png") : QStringLiteral(".jpg");
 }
 
 std::vector<TPicture> PicturesOf(const TFrameTag& tag) {
+  const TFrameContents contents(tag);
   std::vector<TPicture> pictures;
   for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i)
-    if (std::optional<TPicture> picture = PictureOf(tag.Frames[i], tag.Version, i))
+    if (std::optional<TPicture> picture = PictureOf(tag, contents, i, false))
       pictures.push_back(std::move(*picture));
   return pictures;
 }
 
 std::optional<TPicture> CoverOf(const TFrameTag& tag) {
-  return CoverOf(PicturesOf(tag));
-}
-
-std::optional<TPicture> CoverOf(std::vector<TPicture> pictures) {
-  if (pictures.empty()) return std::nullopt;
-  for (TPicture& picture : pictures)
-    if (picture.Type == kFrontCover) return std::move(picture);
-  return std::move(pictures.front());
+  const std::vector<TPicture> pictures = PicturesOf(tag);
+  const TPicture* chosen = nullptr;
+  for (const TPicture& picture : pictures) {
+    if (picture.TooLarge) continue;
+    if (!chosen) chosen = &picture;
+    if (picture.Type == kFrontCover) {
+      chosen = &picture;
+      break;
+    }
+  }
+  if (!chosen) return std::nullopt;
+  return PictureOf(tag, TFrameContents(tag), chosen->Frame, true);
 }
 
 std::optional<std::vector<TPicture>> ReadPictures(const std::string& path) {
@@ -147,7 +191,7 @@ std::optional<std::vector<TPicture>> ReadPictures(const std::string& path) {
 bool PutFrontCover(TFrameTag& tag, const QByteArray& image) {
   TFrame frame = CoverFrame(image);
   for (const TPicture& picture : PicturesOf(tag)) {
-    if (picture.Type != kFrontCover) continue;
+    if (picture.TooLarge || picture.Type != kFrontCover) continue;
     TFrame& old = tag.Frames[picture.Frame];
     if (old.Data == frame.Data && old.Flags == 0) return false;
     old = std::move(frame);
@@ -186,12 +230,10 @@ const TFolderCovers::TImage& TFolderCovers::For(const QByteArray& path) {
     return image;
   }
   image.Path = JoinPath(folder, *first);
-  const QString error = ReadWholeFile(image.Path, image.Bytes);
-  if (!error.isEmpty())
-    image.Error = NameCaption(*first) + QStringLiteral(" of its folder cannot be read: ") + error;
-  else if (!ImageInfoOf(image.Bytes))
-    image.Error = NameCaption(*first) + QStringLiteral(" of its folder is not a JPEG or PNG image");
-  if (!image.Error.isEmpty()) image.Bytes.clear();
+  TImageFile file = ReadImageFile(image.Path);
+  image.Bytes = std::move(file.Bytes);
+  if (file.Problem != TImageFile::None)
+    image.Error = NameCaption(*first) + QStringLiteral(" of its folder ") + file.Reason();
   return image;
 }
 

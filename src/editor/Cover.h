@@ -23,6 +23,20 @@ struct TImageInfo {
   int Height = 0;
 };
 std::optional<TImageInfo> ImageInfoOf(const QByteArray& bytes);
+// An image file a user gives (Set Picture, the batch page's picture, a folder's cover.jpg) is read
+// up to this size; a larger one is not read at all.
+inline constexpr qint64 kMaxImageFile = qint64{20} << 20;
+struct TImageFile {
+  enum TProblem { None, TooLarge, Unreadable, NotAnImage };
+  TProblem Problem = None;
+  QByteArray Bytes;  // its JPEG or PNG bytes; empty with a problem
+  QString Error;     // the system's reason of Unreadable
+  // The problem, to follow the file's name ("is too large (more than 20 MiB)", "is not a JPEG or
+  // PNG image", "cannot be read: " and the system's reason); empty without one.
+  QString Reason() const;
+};
+// The image of a file a user gives; one of more than kMaxImageFile bytes is not read.
+TImageFile ReadImageFile(const QByteArray& path);
 // ".jpg" or ".png" for the image's MIME type.
 QString ImageSuffix(const QString& mime);
 
@@ -31,17 +45,21 @@ struct TPicture {
   uint8_t Type = 0;  // 3: front cover
   QString Mime;      // as the frame says it
   QString Description;
-  QByteArray Data;
+  qsizetype Size = 0;               // the image's bytes
+  QByteArray Data;                  // those bytes, where asked for (CoverOf)
   std::optional<TImageInfo> Image;  // from the data itself
+  // A compressed frame too large to inflate (UnicodeTag.h): kept as it is, nothing else known.
+  bool TooLarge = false;
 };
 
-// The pictures of a tag in their order; a frame that cannot be read (encrypted, cut short) is
-// left out.
+// The pictures of a tag in their order, without their data (each compressed one inflated in turn
+// and let go); a frame that cannot be read (encrypted, cut short) is left out, one too large to
+// inflate is there as TooLarge.
 std::vector<TPicture> PicturesOf(const tags::TFrameTag& tag);
-// The front cover (type 3), else the first picture; none without pictures.
-std::optional<TPicture> CoverOf(std::vector<TPicture> pictures);
+// The front cover (type 3), else the first picture, with its data; none without pictures (those
+// too large to inflate left aside).
 std::optional<TPicture> CoverOf(const tags::TFrameTag& tag);
-// The pictures of a file's tag; none when the file cannot be read.
+// The pictures of a file's tag, as PicturesOf; none when the file cannot be read.
 std::optional<std::vector<TPicture>> ReadPictures(const std::string& path);
 
 // The tag's front cover (its first picture of type 3) becomes the image, or the image follows the

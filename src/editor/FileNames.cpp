@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "CodePage.h"
 #include "FilePath.h"
@@ -129,6 +131,18 @@ QString TagFailureText(const QByteArray& path, const QString& otherwise) {
     error = !status ? ENOENT : !S_ISREG(status->st_mode) ? melotag::tags::kNotRegularFile : 0;
   }
   return QString::fromStdString(melotag::tags::ErrorText(error));
+}
+
+QString CatchAllocationFailure(const QByteArray& path, const std::function<void()>& work) {
+  try {
+    work();
+    return QString();
+  } catch (const std::bad_alloc&) {
+    melotag::tags::FailedByException();
+  } catch (const std::length_error&) {
+    melotag::tags::FailedByException();
+  }
+  return TagFailureText(path);
 }
 
 TScanResult ScanFolder(const QByteArray& folder, bool makeWritable, const QByteArray& root) {

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace melotag::editor {
@@ -74,6 +75,10 @@ bool MayWriteThrough(const QByteArray& path, const QByteArray& scanRoot);
 // (when given) for a file that is there: the operation refused without a failure of the system.
 // Clear the noted reason (melotag::tags::ClearError) before the operation.
 QString TagFailureText(const QByteArray& path, const QString& otherwise = QString());
+// Runs `work` on the file at `path`. Empty when it ran through; when it ran out of memory
+// (std::bad_alloc, or std::length_error for a size no string holds) it stops there, and the
+// reason comes back in TagFailureText's words ("Cannot allocate memory", "the tag is too large").
+QString CatchAllocationFailure(const QByteArray& path, const std::function<void()>& work);
 
 // What a folder scan found: the MP3 files (any letter case of ".mp3", hidden files included;
 // regular files and links to them, folders and anything else left out) in the order the file

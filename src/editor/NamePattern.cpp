@@ -290,8 +290,15 @@ QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNa
                                        bool readUnicode) {
   QList<TNameFromTags> plan;
   plan.reserve(paths.size());
-  for (const QByteArray& path : paths)
-    plan.append(NameFromValues(path, TagValuesOf(path, readUnicode), pattern));
+  for (const QByteArray& path : paths) {
+    TNameFromTags step;
+    // A file whose tags take more memory than there is keeps its name, and says why.
+    if (const QString lack = CatchAllocationFailure(
+            path, [&] { step = NameFromValues(path, TagValuesOf(path, readUnicode), pattern); });
+        !lack.isEmpty())
+      step = {path, {}, QStringLiteral("the tags cannot be read: ") + lack, {}};
+    plan.append(std::move(step));
+  }
   return plan;
 }
 

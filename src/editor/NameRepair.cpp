@@ -91,10 +91,14 @@ QList<TNameRepair> PlanNameRepairs(const QList<QByteArray>& paths, int choice, b
     // same system, a Unicode title (a repaired tag's) is the name's own text.
     std::vector<std::string> evidence;
     TID3v2Text tag;
-    if (choice == kGuessCodePage) {
-      for (const TRepairText& text : ReadLegacyTags(path).Texts)
-        if (text.Legacy) evidence.push_back(text.Bytes);
-      LoadID3v2Text(TagPath(path), tag);
+    // Tags that take more memory than there is tell nothing: the name alone is guessed from.
+    if (choice == kGuessCodePage && !CatchAllocationFailure(path, [&] {
+                                       for (const TRepairText& text : ReadLegacyTags(path).Texts)
+                                         if (text.Legacy) evidence.push_back(text.Bytes);
+                                       LoadID3v2Text(TagPath(path), tag);
+                                     }).isEmpty()) {
+      evidence.clear();
+      tag = TID3v2Text();
     }
     TNameRepair step = RepairOf(path, choice, false, evidence, tag.Title);
     if (step.NewPath != step.OldPath) plan.append(step);

@@ -85,7 +85,7 @@ bool ChangeText(TFrameTag& tag, std::initializer_list<std::string_view> ids, con
                 uint8_t convention) {
   const QString text = TrimmedRight(value);
   const int shown = Shown(tag, ids);
-  if (shown >= 0 && Count(tag, ids) == 1 && FrameTextOf(tag.Frames[shown], tag.Version) == text &&
+  if (shown >= 0 && Count(tag, ids) == 1 && TFrameContents(tag).TextOf(shown) == text &&
       tags::FrameContent(tag.Frames[shown], tag.Version))
     return false;
   if (shown < 0 && text.isEmpty()) return false;
@@ -99,18 +99,19 @@ bool ChangeText(TFrameTag& tag, std::initializer_list<std::string_view> ids, con
 QString TrackTotal(const TFrameTag& tag) {
   const int shown = Shown(tag, {"TRCK"});
   if (shown < 0) return QString();
-  const QString text = FrameTextOf(tag.Frames[shown], tag.Version);
+  const QString text = TFrameContents(tag).TextOf(shown);
   const qsizetype slash = text.indexOf(QLatin1Char('/'));
   return slash >= 0 ? text.mid(slash) : QString();
 }
 
 bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
   const QString text = TrimmedRight(value);
-  const int shown = ChosenComment(tag);
+  const TFrameContents contents(tag);
+  const int shown = ChosenComment(tag, contents);
   std::string language = "eng";
   QString description;
   if (shown >= 0) {
-    const std::optional<std::string> content = ContentOf(tag.Frames[shown], tag.Version);
+    const std::optional<std::string> content = contents.Of(shown);
     const std::optional<tags::TCommentParts> parts = tags::SplitComment(*content);
     if (parts) {
       // Already the new text: the frame stays as it is.

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 
 #include <zlib.h>
@@ -81,14 +82,16 @@ QString TrimmedRight(const QString& text) {
 }
 
 // The strings of encoded bytes, separated by terminators; a trailing terminator ends the last.
+// Appended one by one: a frame of many terminators costs a character each, not a string each.
 QString JoinedStrings(uint8_t encoding, std::string_view bytes) {
-  QStringList strings;
-  while (!bytes.empty()) {
+  QString joined;
+  for (bool first = true; !bytes.empty(); first = false) {
     const size_t length = tags::StringLength(bytes, encoding);
-    strings << DecodeFrameString(encoding, bytes.substr(0, length));
+    if (!first) joined += QLatin1Char('/');
+    if (length > 0) joined += DecodeFrameString(encoding, bytes.substr(0, length));
     bytes.remove_prefix(std::min(bytes.size(), length + tags::TerminatorSize(encoding)));
   }
-  return strings.join(QLatin1Char('/'));
+  return joined;
 }
 
 // The genre a TCON text names: "(17)Rock" the text after its references, "(17)" alone or a
@@ -114,16 +117,16 @@ QString GenreOfText(const QString& text) {
   return genre;
 }
 
-// The last frame of the ID, or null.
-const TFrame* LastFrame(const TFrameTag& tag, std::string_view id) {
-  for (auto it = tag.Frames.rbegin(); it != tag.Frames.rend(); ++it)
-    if (it->Id == id) return &*it;
-  return nullptr;
+// The last frame of the ID, or -1.
+int LastFrame(const TFrameTag& tag, std::string_view id) {
+  for (int i = static_cast<int>(tag.Frames.size()) - 1; i >= 0; --i)
+    if (tag.Frames[i].Id == id) return i;
+  return -1;
 }
 
-QString FrameText(const TFrameTag& tag, std::string_view id) {
-  const TFrame* frame = LastFrame(tag, id);
-  return frame ? FrameTextOf(*frame, tag.Version) : QString();
+QString FrameText(const TFrameTag& tag, const TFrameContents& contents, std::string_view id) {
+  const int frame = LastFrame(tag, id);
+  return frame >= 0 ? contents.TextOf(frame) : QString();
 }
 
 constexpr std::array<std::string_view, 6> kTextIds = {"TIT2", "TPE1", "TALB",
@@ -206,11 +209,19 @@ std::string EncodeFrameString(uint8_t encoding, const QString& text) {
   return out;
 }
 
-std::optional<std::string> ContentOf(const TFrame& frame, uint8_t version) {
-  if (const std::optional<std::string_view> content = FrameContent(frame, version))
-    return std::string(*content);
-  // A compressed frame: zlib data behind its decompressed size (2.3) or its data-length
-  // indicator (2.4), after a group byte; an encrypted one stays unreadable.
+namespace {
+
+// A compressed frame's zlib stream and the size it declares it inflates to.
+struct TPacked {
+  std::string_view Stream;
+  uint32_t Size = 0;
+};
+
+// None for a frame that is not compressed, an encrypted one, and one whose declared size its
+// stream cannot inflate to (zlib makes 1,032 bytes of one at most).
+std::optional<TPacked> PackedOf(const TFrame& frame, uint8_t version) {
+  // zlib data behind its decompressed size (2.3) or its data-length indicator (2.4), after a
+  // group byte.
   const bool v4 = version == 4;
   if (frame.Flags & (v4 ? tags::kFlag24Encrypted : tags::kFlag23Encrypted)) return std::nullopt;
   if (!(frame.Flags & (v4 ? tags::kFlag24Compressed : tags::kFlag23Compressed)))
@@ -223,27 +234,57 @@ std::optional<std::string> ContentOf(const TFrame& frame, uint8_t version) {
       v4 ? uint32_t(p[0] & 0x7F) << 21 | uint32_t(p[1] & 0x7F) << 14 | uint32_t(p[2] & 0x7F) << 7 |
                (p[3] & 0x7F)
          : uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-  // The size the frame declares, and no more than zlib can make of the stream (1,032 to 1 at
-  // most): a small frame never takes more memory than its data could inflate to.
-  const size_t packed = data.size() - 4;
-  if (size > 0x0FFFFFFF || size > packed * 1032 + 64) return std::nullopt;
-  std::string plain(size, '\0');
+  data.remove_prefix(4);
+  if (size > data.size() * 1032 + 64) return std::nullopt;
+  return TPacked{data, size};
+}
+
+// The stream inflated; none unless it gives exactly its declared size.
+std::optional<std::string> Inflated(const TPacked& packed) {
+  std::string plain(packed.Size, '\0');
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) return std::nullopt;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + 4));
-  stream.avail_in = static_cast<uInt>(packed);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.Stream.data()));
+  stream.avail_in = static_cast<uInt>(packed.Stream.size());
   stream.next_out = reinterpret_cast<Bytef*>(plain.data());
   stream.avail_out = static_cast<uInt>(plain.size());
   const int result = inflate(&stream, Z_FINISH);
-  const bool whole = result == Z_STREAM_END && stream.total_out == size;
+  const bool whole = result == Z_STREAM_END && stream.total_out == packed.Size;
   inflateEnd(&stream);
   if (!whole) return std::nullopt;
   return plain;
 }
 
-QString FrameTextOf(const TFrame& frame, uint8_t version) {
-  const std::optional<std::string> content = ContentOf(frame, version);
+}  // namespace
+
+TFrameContents::TFrameContents(const TFrameTag& tag) : FTag(tag) {
+  size_t total = 0;
+  for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i) {
+    const std::optional<TPacked> packed = PackedOf(tag.Frames[i], tag.Version);
+    if (!packed) continue;
+    if (packed->Size > kMaxInflatedFrame || packed->Size > kMaxInflatedTag - total)
+      FTooLarge.push_back(i);
+    else
+      total += packed->Size;
+  }
+}
+
+std::optional<std::string> TFrameContents::Of(int index) const {
+  const TFrame& frame = FTag.Frames[index];
+  if (const std::optional<std::string_view> content = FrameContent(frame, FTag.Version))
+    return std::string(*content);
+  if (IsTooLarge(index)) return std::nullopt;
+  const std::optional<TPacked> packed = PackedOf(frame, FTag.Version);
+  return packed ? Inflated(*packed) : std::nullopt;
+}
+
+QString TFrameContents::TextOf(int index) const {
+  const std::optional<std::string> content = Of(index);
   return content ? Trimmed(TextOfTextFrame(*content)) : QString();
+}
+
+bool TFrameContents::IsTooLarge(int index) const {
+  return std::binary_search(FTooLarge.begin(), FTooLarge.end(), index);
 }
 
 QString TextOfTextFrame(std::string_view content) {
@@ -261,10 +302,14 @@ bool IsEmptyString(std::string_view bytes) {
 }  // namespace
 
 int ChosenComment(const TFrameTag& tag) {
+  return ChosenComment(tag, TFrameContents(tag));
+}
+
+int ChosenComment(const TFrameTag& tag, const TFrameContents& contents) {
   int last = -1, plain = -1;
   for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i) {
     if (tag.Frames[i].Id != "COMM") continue;
-    const std::optional<std::string> content = ContentOf(tag.Frames[i], tag.Version);
+    const std::optional<std::string> content = contents.Of(i);
     if (!content) continue;
     const std::optional<tags::TCommentParts> parts = tags::SplitComment(*content);
     last = i;
@@ -279,16 +324,21 @@ TID3v2Text TextOf(const TFrameTag& tag) {
   text.Version = tag.Version;
   text.Size = static_cast<int32_t>(tag.TagSize);
   if (tag.Version < 2 || tag.Version > 4) return text;
-  text.Title = FrameText(tag, "TIT2");
-  text.Artist = FrameText(tag, "TPE1");
-  text.Album = FrameText(tag, "TALB");
-  text.Track = static_cast<uint8_t>(tags::ParseTrack(FrameText(tag, "TRCK").toStdString()) & 0xFF);
-  text.Year = FrameText(tag, "TYER");
-  if (tag.Version == 4 && LastFrame(tag, "TDRC")) text.Year = FrameText(tag, "TDRC");
-  text.Genre = GenreOfText(FrameText(tag, "TCON"));
-  const int comment = ChosenComment(tag);
+  const TFrameContents contents(tag);
+  for (const int index : contents.TooLarge())
+    text.TooLarge << QString::fromLatin1(tag.Frames[index].Id.data(),
+                                         static_cast<qsizetype>(tag.Frames[index].Id.size()));
+  const auto frameText = [&](std::string_view id) { return FrameText(tag, contents, id); };
+  text.Title = frameText("TIT2");
+  text.Artist = frameText("TPE1");
+  text.Album = frameText("TALB");
+  text.Track = static_cast<uint8_t>(tags::ParseTrack(frameText("TRCK").toStdString()) & 0xFF);
+  text.Year = frameText("TYER");
+  if (tag.Version == 4 && LastFrame(tag, "TDRC") >= 0) text.Year = frameText("TDRC");
+  text.Genre = GenreOfText(frameText("TCON"));
+  const int comment = ChosenComment(tag, contents);
   if (comment >= 0) {
-    const std::optional<std::string> content = ContentOf(tag.Frames[comment], tag.Version);
+    const std::optional<std::string> content = contents.Of(comment);
     const auto parts = tags::SplitComment(*content);
     if (parts) text.Comment = Trimmed(JoinedStrings(parts->Encoding, parts->Text));
   }

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ID3v2Frames.h"
 #include "TagText.h"
@@ -32,11 +34,31 @@ QString DecodeFrameString(uint8_t encoding, std::string_view bytes);
 std::string EncodeFrameString(uint8_t encoding, const QString& text);
 // The text of a text frame's content (encoding byte first): its strings joined by "/".
 QString TextOfTextFrame(std::string_view content);
-// What a frame holds (FrameContent), a compressed frame's content decompressed; none for an
-// encrypted frame or damaged compressed data.
-std::optional<std::string> ContentOf(const tags::TFrame& frame, uint8_t version);
-// The trimmed text of a text frame; empty when its content cannot be read.
-QString FrameTextOf(const tags::TFrame& frame, uint8_t version);
+
+// Compressed frames inflate within bounds: each to at most kMaxInflatedFrame, those of one tag
+// together, in frame order, to at most kMaxInflatedTag. A frame beyond them is too large: it reads
+// as nothing, and a write keeps its bytes as they are.
+inline constexpr size_t kMaxInflatedFrame = size_t{16} << 20;
+inline constexpr size_t kMaxInflatedTag = size_t{64} << 20;
+
+// The frames of a tag read within the bounds of inflation, worked out once for the tag (which
+// has to outlive this).
+class TFrameContents {
+ public:
+  explicit TFrameContents(const tags::TFrameTag& tag);
+  // What frame `index` holds (FrameContent), a compressed frame's content inflated; none for an
+  // encrypted frame, damaged compressed data and a frame too large.
+  std::optional<std::string> Of(int index) const;
+  // The trimmed text of text frame `index`; empty when its content cannot be read.
+  QString TextOf(int index) const;
+  bool IsTooLarge(int index) const;
+  // The compressed frames beyond the bounds, in frame order.
+  const std::vector<int>& TooLarge() const { return FTooLarge; }
+
+ private:
+  const tags::TFrameTag& FTag;
+  std::vector<int> FTooLarge;
+};
 
 // The seven values of an ID3v2 tag as text, with its existence, version and size as the tag
 // class gives them.
@@ -51,18 +73,21 @@ struct TID3v2Text {
   QString Year;
   QString Genre;
   QString Comment;
+  QStringList TooLarge;  // the IDs of the frames too large to inflate
 };
 
 // The values of a 2.3 or 2.4 tag, trimmed as the tag class trims: the year of 2.4 is TDRC (or
 // TYER), a 2.4 genre number names its genre, the comment is that of the last COMM frame without
-// a description (or else of the last COMM frame). Tags of other versions give existence,
-// version and size only.
+// a description (or else of the last COMM frame); a value whose frame is too large to inflate is
+// empty, its ID in TooLarge (in frame order). Tags of other versions give existence, version and
+// size only.
 TID3v2Text TextOf(const tags::TFrameTag& tag);
 // False only when the first 10 bytes of the file cannot be read.
 bool LoadID3v2Text(const std::string& path, TID3v2Text& text);
 
 // The COMM frame the comment is read from and replaced by a write; -1 when there is none.
 int ChosenComment(const tags::TFrameTag& tag);
+int ChosenComment(const tags::TFrameTag& tag, const TFrameContents& contents);
 
 // True when the code page holds every character of the text (escapes hold their byte).
 bool CodePageCanEncode(const QString& text);

@@ -151,7 +151,11 @@ TPassResult TWorkspace::RunPass(const TPassWork& work, const TPassOptions& optio
     }
     if (options.MakeWritable || writeAll) SetArchiveOnly(path);
     melotag::tags::ClearError();
-    TPassStep step = work(i, path);
+    TPassStep step;
+    // A file that takes more memory than there is fails alone; the pass goes on.
+    if (const QString failure = CatchAllocationFailure(path, [&] { step = work(i, path); });
+        !failure.isEmpty())
+      step = {false, 0, failure};
     result.Dropped += step.Dropped;
     outcome.Dropped = step.Dropped;
     if (!step.Failure.isEmpty()) {

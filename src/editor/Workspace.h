@@ -189,7 +189,8 @@ class TWorkspace {
   // Runs `work` on every listed file in list order, each after the read-only handling of
   // `options`, with the thread's last tag error cleared before it. A file a scan listed is first
   // checked against its scan's root (MayWriteThrough, at the moment of its step): one outside is
-  // Refused. The files the steps rebuild
+  // Refused. A step that runs out of memory fails for its file (CatchAllocationFailure) and the
+  // pass goes on. The files the steps rebuild
   // wait in one melotag::tags::TCommitGroup, as many as the file descriptors allow
   // (melotag::tags::CommitCapacity), so that the disk is synced once for the pass; it is committed
   // at the end (a Stop included), and a file whose commit fails becomes CommitFailed with the

@@ -662,7 +662,9 @@ std::string JournalNoticeText(const std::string& journalPath, const std::string&
 }
 
 bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::string& lockedName) {
-  const auto [folderPath, journalName] = Split(journalPath);
+  const std::pair<std::string, std::string> split = Split(journalPath);
+  const std::string& folderPath = split.first;
+  const std::string& journalName = split.second;
   const TFd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() < 0) return errno == ENOENT;
   const TFd fd(

@@ -503,6 +503,7 @@ TEST_F(BatchUpdateTest, EachFileTakesItsFolderImageAFileWithoutOneIsNamedAndLeft
     QStringList Files;
     QByteArray Taken;  // empty: the files stay as they were
     QString Reason;
+    qint64 Sparse = 0;  // the first image grown to this size, a hole after its bytes
   } cases[] = {
       // cover.jpg before folder.jpg before cover.png, in any letter case.
       {"one",
@@ -523,6 +524,13 @@ TEST_F(BatchUpdateTest, EachFileTakesItsFolderImageAFileWithoutOneIsNamedAndLeft
        {"e.mp3"},
        {},
        "cover.jpg of its folder is not a JPEG or PNG image"},
+      // A cover.jpg of 20 GB is named and never read.
+      {"six",
+       {{"cover.jpg", jpeg}, {"cover.png", png}},
+       {"f.mp3"},
+       {},
+       "cover.jpg of its folder is too large (more than 20 MiB)",
+       qint64{20} << 30},
   };
   QStringList commandLine = {"Melotag"}, failures;
   std::map<QString, std::string> before;
@@ -530,6 +538,9 @@ TEST_F(BatchUpdateTest, EachFileTakesItsFolderImageAFileWithoutOneIsNamedAndLeft
     ASSERT_TRUE(QDir(FDir.path()).mkdir(c.Folder));
     for (const auto& [name, bytes] : c.Images)
       WriteBytes(P(QString(c.Folder) + '/' + name), bytes.toStdString());
+    if (c.Sparse > 0) {
+      ASSERT_EQ(::truncate(P(QString(c.Folder) + '/' + c.Images[0].first).c_str(), c.Sparse), 0);
+    }
     for (const QString& file : c.Files) {
       const QString name = QString(c.Folder) + '/' + file;
       PeerTagged(name, 3);
@@ -541,7 +552,7 @@ TEST_F(BatchUpdateTest, EachFileTakesItsFolderImageAFileWithoutOneIsNamedAndLeft
   MakeForm(commandLine);
   Get<QRadioButton>("rbFolderPicture")->click();
   Trigger("actWriteAllTag");
-  EXPECT_EQ(Said(), QStringList{"2 file(s) left as they were:\n" + failures.join('\n')});
+  EXPECT_EQ(Said(), QStringList{"3 file(s) left as they were:\n" + failures.join('\n')});
   for (const auto& c : cases)
     for (const QString& file : c.Files) {
       const QString name = QString(c.Folder) + '/' + file;
@@ -561,6 +572,8 @@ TEST_F(BatchUpdateTest, AnImageThatCannotBeTakenIsRefusedBeforeThePass) {
   PeerTagged("a.mp3", 3);
   WriteBytes(P("text.jpg"), "not an image");
   WriteBytes(P("good.png"), ImageBytes(4, 4, "PNG").toStdString());
+  WriteBytes(P("huge.jpg"), "\xFF\xD8\xFF\xE0");
+  ASSERT_EQ(::truncate(P("huge.jpg").c_str(), qint64{20} << 30), 0);
   const std::string before = Bytes("a.mp3");
   const struct {
     QString Image;  // empty: the field ticked by hand
@@ -568,6 +581,7 @@ TEST_F(BatchUpdateTest, AnImageThatCannotBeTakenIsRefusedBeforeThePass) {
     QString Said;
   } cases[] = {
       {Path("text.jpg"), 2, "The file is not a JPEG or PNG image"},
+      {Path("huge.jpg"), 2, "The image [" + Path("huge.jpg") + "] is larger than 20 MiB: not used"},
       {Path("gone.png"), 2,
        Says::Failure("Can not read the picture", Path("gone.png"), Says::Missing)},
       {FDir.path(), 2, Says::Failure("Can not read the picture", FDir.path(), Says::NotRegular)},

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include "EnvScope.h"
 #include "ID3v2Frames.h"
 #include "TagEditSupport.h"
@@ -39,6 +41,31 @@ class CoverPanelTest : public TagEditTest {
 };
 
 }  // namespace
+
+// A cover whose frame inflates past 16 MiB is shown as too large and said on the status line; the
+// other picture is shown. An image file of 20 GB is named and not read.
+TEST_F(CoverPanelTest, APictureTooLargeToInflateIsSaidAndAnImageTooLargeIsNotRead) {
+  const std::string bomb =
+      CompressedFrame("APIC", std::string("\0image/png\0\x03\0", 13), 20 << 20);
+  RawSong("a.mp3", Tag(Frame("TIT2", std::string("\0T", 2)) + bomb));
+  WriteBytes(P("huge.jpg"), "\xFF\xD8\xFF\xE0");
+  ASSERT_EQ(::truncate(P("huge.jpg").c_str(), qint64{20} << 30), 0);
+  ListFolder();
+  SetReading(3);
+  SetWriting(1);
+  Select({0});
+  EXPECT_FALSE(HasThumbnail());
+  EXPECT_EQ(Info(), "Picture too large to read");
+  EXPECT_EQ(Status(), "Compressed frames too large to read, kept as they are: APIC");
+
+  const std::string before = Bytes("a.mp3");
+  Said();
+  FDialogs.Push(TDialogAnswer::Paths({Path("huge.jpg")}));
+  Get<QPushButton>("btnSetPicture")->click();
+  EXPECT_TRUE(
+      Said().contains("The image [" + Path("huge.jpg") + "] is larger than 20 MiB: not used"));
+  EXPECT_EQ(Bytes("a.mp3"), before);
+}
 
 TEST_F(CoverPanelTest, ShowsSetsSavesAndRemovesTheCover) {
   const QByteArray jpeg = ImageBytes(30, 20, "JPG");

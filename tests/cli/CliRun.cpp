@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -70,6 +74,43 @@ TCliResult RunCli(const QList<QByteArray>& arguments, const char* codePage, cons
       }
     }
   }
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.PeakKb = usage.ru_maxrss;
+  return result;
+}
+
+TCliResult RunCliOnTerminal(const QList<QByteArray>& arguments, const char* codePage) {
+  TCliResult result;
+  int master = -1, slave = -1;
+  termios raw{};
+  ::cfmakeraw(&raw);
+  if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return result;
+  const QByteArray program = CliPath();
+  std::vector<char*> argv{const_cast<char*>(program.constData())};
+  for (const QByteArray& argument : arguments)
+    argv.push_back(const_cast<char*>(argument.constData()));
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(slave, 1);
+    ::dup2(slave, 2);
+    ::close(master);
+    ::setenv("MELOTAG_CODEPAGE", codePage, 1);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(slave);
+  // Read until the terminal's last writer is gone (EIO).
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    result.Out.append(buffer, n);
+  }
+  ::close(master);
   int status = 0;
   ::waitpid(pid, &status, 0);
   result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

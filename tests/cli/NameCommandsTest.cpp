@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <unistd.h>
+
 #include "ByteFiles.h"
 #include "ByteTempDir.h"
 #include "CliRun.h"
@@ -122,6 +124,40 @@ TEST_F(CliNameTest, CoverIsSetShownExtractedAndRemoved) {
   EXPECT_TRUE(RunCli({"cover", a}).Out.contains("no picture"));
   WriteFile(dir.Path("text.png"), "hello");
   EXPECT_EQ(RunCli({"cover", "--set", dir.Path("text.png"), a}).Status, 1);
+}
+
+// A picture whose frame inflates past 16 MiB is listed as too large and said once, never extracted;
+// an image file of more than 20 MiB (a sparse one of 20 GB) is named and not read.
+TEST_F(CliNameTest, CoverPicturesAndImagesBeyondTheirBoundsAreNamedNotRead) {
+  const std::string back = std::string("\0image/jpeg\0\x04\0", 14) + "\xFF\xD8\xFF\xE0" + "back";
+  const QByteArray a =
+      Song("a.mp3", Tag(CompressedFrame("APIC", std::string("\0image/png\0\x03\0", 13), 200 << 20) +
+                        Frame("APIC", back)));
+  const TCliResult shown = RunCli({"cover", a});
+  EXPECT_EQ(shown.Status, 0);
+  EXPECT_TRUE(
+      shown.Out.contains("  a compressed picture too large to inflate, kept as it is\n"
+                         "  type 4, image/jpeg, 8 bytes\n"))
+      << shown.Out.constData();
+  EXPECT_EQ(shown.Err.count("too large"), 1) << shown.Err.constData();
+  EXPECT_LT(shown.PeakKb, 150 * 1024);
+  MakeFolder(dir.Path("out"));
+  ASSERT_EQ(RunCli({"cover", "--extract", dir.Path("out"), a}).Status, 0);
+  EXPECT_EQ(ReadFile(dir.Path("out/a.jpg")), QByteArray("\xFF\xD8\xFF\xE0"
+                                                        "back"))
+      << "the picture that inflates";
+
+  const QByteArray before = ReadFile(a);
+  for (const qint64 size : {(qint64{20} << 20) + 1, qint64{20} << 30}) {
+    const QByteArray image = dir.Path("huge.jpg");
+    WriteFile(image, "\xFF\xD8\xFF\xE0");
+    ASSERT_EQ(::truncate(image.constData(), size), 0);
+    const TCliResult set = RunCli({"cover", "--set", image, a});
+    EXPECT_EQ(set.Status, 1);
+    EXPECT_TRUE(set.Err.contains("huge.jpg: the image is too large (more than 20 MiB)"))
+        << set.Err.constData();
+    EXPECT_EQ(ReadFile(a), before);
+  }
 }
 
 }  // namespace

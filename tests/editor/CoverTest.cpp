@@ -5,6 +5,9 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -142,6 +145,56 @@ TEST_F(CoverFile, RemoveTakesTheShownCoverOrEveryPicture) {
   WriteBytes(path, before);
   EXPECT_TRUE(RemoveCover(path, true).Ok);
   EXPECT_EQ(ReadBytes(path), before);
+}
+
+TEST_F(CoverFile, APictureTooLargeToInflateIsListedAsSuchAndKeptByteForByte) {
+  // A front cover whose frame inflates past 16 MiB, a back cover, lyrics.
+  const std::string bomb =
+      CompressedFrame("APIC", std::string("\0image/png\0\x03\0", 13) + png.toStdString(), 16 << 20);
+  const std::string lyrics = Frame("USLT", std::string("\0eng\0words", 10));
+  WriteBytes(path, Tag(bomb + back + lyrics) + audio);
+  const std::vector<TPicture> pictures = PicturesOf(Frames());
+  ASSERT_EQ(pictures.size(), 2u);
+  EXPECT_TRUE(pictures[0].TooLarge);
+  EXPECT_EQ(pictures[1].Type, 4);
+  EXPECT_EQ(pictures[1].Size, 4);
+  EXPECT_TRUE(pictures[1].Data.isEmpty()) << "a list of pictures holds none of their data";
+  const std::optional<TPicture> cover = CoverOf(Frames());
+  ASSERT_TRUE(cover);
+  EXPECT_EQ(cover->Data, "BACK") << "the picture shown is one that inflates";
+
+  ASSERT_TRUE(SetFrontCover(path, png).Ok);
+  EXPECT_EQ(Ids(), (std::vector<std::string>{"APIC", "APIC", "USLT", "APIC"}));
+  EXPECT_NE(ReadBytes(path).find(bomb + back + lyrics), std::string::npos);
+}
+
+// A folder's cover.jpg, or any image file a user gives, is read up to 20 MiB; a larger one (a
+// sparse file of 20 GB too) is named and not read.
+TEST(Cover, ImageFilesBeyondTheirBoundAreNamedNotRead) {
+  TTempDir dir;
+  const struct {
+    const char* Folder;
+    int64_t Size;
+    QString Error;
+  } cases[] = {
+      {"a", 20 << 20, ""},
+      {"b", (20 << 20) + 1, "cover.jpg of its folder is too large (more than 20 MiB)"},
+      {"c", int64_t{20} << 30, "cover.jpg of its folder is too large (more than 20 MiB)"},
+  };
+  TFolderCovers covers;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Folder);
+    const std::string folder = dir.Path(c.Folder);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string image = folder + "/cover.jpg";
+    WriteBytes(image, "\xFF\xD8\xFF\xE0");
+    ASSERT_EQ(::truncate(image.c_str(), c.Size), 0);
+    const TFolderCovers::TImage& taken = covers.For(QByteArray::fromStdString(folder + "/x.mp3"));
+    EXPECT_EQ(taken.Error, c.Error);
+    EXPECT_EQ(taken.Bytes.size(), c.Error.isEmpty() ? c.Size : 0);
+    EXPECT_EQ(ReadImageFile(QByteArray::fromStdString(image)).Problem,
+              c.Error.isEmpty() ? TImageFile::None : TImageFile::TooLarge);
+  }
 }
 
 TEST_F(CoverFile, PeersReadTheCoverByteForByte) {

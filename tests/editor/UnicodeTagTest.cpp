@@ -175,6 +175,45 @@ TEST(FrameText, CompressedFramesAreReadEncryptedOnesAreNot) {
   }
 }
 
+TEST(FrameText, CompressedFramesInflateWithinTheirBounds) {
+  constexpr size_t MiB = 1 << 20;
+  const std::string title = CompressedFrame("TIT2", B("\0Packed"));
+  const auto zeros = [](size_t size) { return CompressedFrame("PRIV", "", size); };
+  const std::string sixteen = zeros(16 * MiB);
+  const struct {
+    const char* Name;
+    std::string Frames;
+    QStringList TooLarge;
+    QString Title;
+  } cases[] = {
+      {"a frame of 16 MiB inflates", sixteen + title, {}, "Packed"},
+      {"a byte more is too large", zeros(16 * MiB + 1) + title, {"PRIV"}, "Packed"},
+      {"a text frame beyond 16 MiB reads as nothing",
+       CompressedFrame("TIT2", B("\0Packed"), 16 * MiB),
+       {"TIT2"},
+       ""},
+      {"64 MiB of a tag inflate, in frame order",
+       sixteen + sixteen + sixteen + sixteen + title + zeros(1),
+       {"TIT2", "PRIV"},
+       ""},
+      {"a frame too large counts for nothing",
+       zeros(17 * MiB) + sixteen + sixteen + sixteen + zeros(16 * MiB - 7) + title,
+       {"PRIV"},
+       "Packed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFrameTag tag;
+    ParseFrameTag(Tag(c.Frames), tag);
+    const TID3v2Text text = TextOf(tag);
+    EXPECT_EQ(text.TooLarge, c.TooLarge);
+    EXPECT_EQ(text.Title, c.Title);
+    const TFrameContents contents(tag);
+    for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i)
+      EXPECT_EQ(contents.Of(i).has_value(), !contents.IsTooLarge(i)) << i;
+  }
+}
+
 TEST(FrameText, CodePageCanEncode) {
   TEnvScope codePage("MELOTAG_CODEPAGE", "1252");
   EXPECT_TRUE(CodePageCanEncode(U(u"Café \xDC81")));

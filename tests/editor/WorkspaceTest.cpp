@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <new>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "ByteFiles.h"
@@ -167,6 +170,35 @@ TEST(WorkspaceTest, AFileThatCannotBeWrittenFailsWithItsReason) {
     if (!c.Vanished) {
       EXPECT_EQ(ReadFile(dir.Path("b.mp3")), large);
     }
+  }
+}
+
+// A step that runs out of memory (a tag that asks for more than there is) fails for its file with
+// the reason; the files after it are still written.
+TEST(WorkspaceTest, AFileThatRunsOutOfMemoryFailsAloneAndThePassGoesOn) {
+  const struct {
+    const char* Name;
+    std::function<void()> Throw;
+    QString Reason;
+  } cases[] = {
+      {"bad_alloc", [] { throw std::bad_alloc(); }, ErrorText(ENOMEM)},
+      {"length_error", [] { (void)std::string().reserve(std::string().max_size() + 1); },
+       "the tag is too large"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TByteTempDir dir;
+    TWorkspace workspace;
+    ListFiles(workspace, dir, {"a.mp3", "b.mp3", "c.mp3"});
+    TPassResult result;
+    EXPECT_NO_THROW(result = workspace.RunPass([&](int position, const QByteArray& path) {
+      if (position == 1) c.Throw();
+      return WriteArtist(position, path);
+    }));
+    using enum TPassState;
+    EXPECT_EQ(StatesOf(result), (std::vector<TPassState>{Done, Failed, Done}));
+    EXPECT_EQ(result.Outcomes[1].Reason, c.Reason);
+    EXPECT_EQ(ReadFile(dir.Path("b.mp3")), kAudio);
   }
 }
 

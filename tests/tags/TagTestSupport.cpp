@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +66,34 @@ std::string SyncSafe(uint32_t size) {
 std::string Tag(const std::string& body, uint8_t version) {
   return std::string("ID3") + static_cast<char>(version) + std::string(2, '\0') +
          SyncSafe(static_cast<uint32_t>(body.size())) + body;
+}
+
+std::string CompressedFrame(const std::string& id, const std::string& content, size_t zeros) {
+  const size_t size = content.size() + zeros;
+  std::string data = {char(size >> 24), char(size >> 16), char(size >> 8), char(size)};
+  z_stream stream{};
+  deflateInit(&stream, Z_BEST_COMPRESSION);
+  static const std::string kZeros(1 << 20, '\0');
+  char out[1 << 16];
+  const auto deflateAll = [&](const char* in, size_t count, int flush) {
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+    stream.avail_in = static_cast<uInt>(count);
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(out);
+      stream.avail_out = sizeof out;
+      deflate(&stream, flush);
+      data.append(out, sizeof out - stream.avail_out);
+    } while (stream.avail_in > 0 || (flush == Z_FINISH && stream.avail_out == 0));
+  };
+  deflateAll(content.data(), content.size(), Z_NO_FLUSH);
+  for (size_t left = zeros; left > 0;) {
+    const size_t count = std::min(left, kZeros.size());
+    deflateAll(kZeros.data(), count, Z_NO_FLUSH);
+    left -= count;
+  }
+  deflateAll(nullptr, 0, Z_FINISH);
+  deflateEnd(&stream);
+  return Frame(id, data, 0x0080);
 }
 
 std::string Trailer(const std::string& title, const std::string& comment, uint8_t byte125,

@@ -38,6 +38,10 @@ std::string Frame(const std::string& id, const std::string& data, uint16_t flags
 std::string SyncSafe(uint32_t size);
 // An ID3v2 header of the given major version declaring body.size(), followed by body.
 std::string Tag(const std::string& body, uint8_t version = 3);
+// A version 2.3 frame compressed by zlib (flag 0x0080): the size its content inflates to, then
+// the stream. The content is `content` and `zeros` zero bytes after it, which take about a
+// thousandth of their count in the frame: a frame to try the bounds of inflation with.
+std::string CompressedFrame(const std::string& id, const std::string& content, size_t zeros = 0);
 
 // A 128-byte ID3v1 trailer with the given fields, zero padded.
 std::string Trailer(const std::string& title, const std::string& comment, uint8_t byte125,

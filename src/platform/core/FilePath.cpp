@@ -75,7 +75,7 @@ QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsi
   return Reason(path, failure);
 }
 
-QString ReadWholeFile(const QByteArray& path, QByteArray& bytes) {
+QString ReadWholeFile(const QByteArray& path, QByteArray& bytes, qint64 maxSize) {
   bytes.clear();
   if (!IsUsablePath(path)) return QString::fromLocal8Bit(std::strerror(EINVAL));
   // Not blocking: a pipe or a device is refused, never waited on.
@@ -91,15 +91,25 @@ QString ReadWholeFile(const QByteArray& path, QByteArray& bytes) {
     ::close(fd);
     return QStringLiteral("not a regular file");
   }
+  const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+  if (maxSize >= 0 && status.st_size > maxSize) {
+    ::close(fd);
+    return tooLarge;
+  }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
     return file.errorString();
   }
-  bytes = file.readAll();
+  // A file that grows while it is read stops at the bound all the same.
+  bytes = maxSize >= 0 ? file.read(maxSize + 1) : file.readAll();
   if (file.error() != QFileDevice::NoError) {
     bytes.clear();
     return file.errorString();
+  }
+  if (maxSize >= 0 && bytes.size() > maxSize) {
+    bytes.clear();
+    return tooLarge;
   }
   return QString();
 }

@@ -35,8 +35,9 @@ bool IsReadOnlyPath(const QString& path);
 // of a new file. Empty when written, otherwise the reason (strerror text).
 QString WriteFileAtomically(const QByteArray& path, const QByteArray& data, unsigned mode = 0644);
 // Reads the whole of a regular file (links followed) into `bytes`. Empty when read, otherwise the
-// system's reason (strerror text; "not a regular file" for a folder, a device or a pipe).
-QString ReadWholeFile(const QByteArray& path, QByteArray& bytes);
+// system's reason (strerror text; "not a regular file" for a folder, a device or a pipe; EFBIG's
+// for a file of more than `maxSize` bytes when that is not negative, which is not read).
+QString ReadWholeFile(const QByteArray& path, QByteArray& bytes, qint64 maxSize = -1);
 // Makes a folder and the folders on its way (mode 0755); empty when it exists afterwards,
 // otherwise the reason, naming the part that could not be made.
 QString MakeFolders(const QByteArray& path);
