@@ -1,5 +1,6 @@
 // The command line's options and operands, the files they name, and what goes to stdout/stderr.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -98,13 +99,11 @@ TContext::TContext(TArguments arguments) : FArgs(std::move(arguments)) {
 
 void TContext::Fail(const QByteArray& path, const QString& reason) {
   ++FFailures;
-  std::fprintf(stderr, "%s: ", kProgram);
-  Print(stderr, editor::NameCaption(path) + ": " + reason + '\n');
+  Say(editor::NameCaption(path) + ": " + reason);
 }
 
 void TContext::Note(const QString& text) {
-  std::fprintf(stderr, "%s: ", kProgram);
-  Print(stderr, text + '\n');
+  Say(text);
 }
 
 const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
@@ -144,6 +143,25 @@ const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
       Fail(operand, QStringLiteral("not a regular file or folder"));
   }
   return files;
+}
+
+QString ShownOnTerminal(const QString& text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+      out += QStringLiteral("\\x") + QString::number(int(u), 16).toUpper().rightJustified(2, '0');
+    else
+      out += c;
+  }
+  return out;
+}
+
+void Say(const QString& text) {
+  static const bool terminal = ::isatty(fileno(stderr)) != 0;
+  std::fprintf(stderr, "%s: ", kProgram);
+  Print(stderr, (terminal ? ShownOnTerminal(text) : text) + '\n');
 }
 
 void Print(FILE* out, const QString& text) {

@@ -88,6 +88,11 @@ class TContext {
 
 // Writes text as UTF-8, or bytes as they are, to a stream.
 void Print(FILE* out, const QString& text);
+// What a terminal would take for commands (C0 and C1 controls, DEL: escape sequences, line
+// breaks, carriage returns) as \xNN.
+QString ShownOnTerminal(const QString& text);
+// "melotag-cli: TEXT" and a line break on stderr; the text ShownOnTerminal when stderr is one.
+void Say(const QString& text);
 void PrintBytes(FILE* out, const QByteArray& bytes);
 // The text of an argument: UTF-8 when it is well-formed UTF-8, otherwise decoded through the
 // code page (a Big5 value given by a script under 950), as file names are.

@@ -9,6 +9,7 @@
 #include "CodePage.h"
 #include "Exception.h"
 #include "FileLock.h"
+#include "FileNames.h"
 #include "Journal.h"
 
 #ifndef MELOTAG_VERSION
@@ -311,16 +312,17 @@ namespace {
 
 // A crash journal left alone, and a wait for another program's lock, are said on stderr.
 void ListenToTheTagFiles() {
-  melotag::tags::SetJournalNotice([](const std::string& journal, const std::string& reason) {
-    std::fprintf(stderr, "%s: %s\n", kProgram,
-                 melotag::tags::JournalNoticeText(journal, reason).c_str());
+  const auto name = [](const std::string& path) {
+    return editor::NameCaption(QByteArray::fromStdString(path));
+  };
+  melotag::tags::SetJournalNotice([name](const std::string& journal, const std::string& reason) {
+    Say(QStringLiteral("a crash journal could not be applied: ") + name(journal) + " (" +
+        QString::fromStdString(reason) + ")");
   });
-  melotag::tags::SetLockWaitObserver([](const std::string& path, int holder, int waitedMs) {
+  melotag::tags::SetLockWaitObserver([name](const std::string& path, int holder, int waitedMs) {
     if (waitedMs >= 200) return;  // once a wait
-    std::fprintf(stderr, "%s: %s: waiting for the lock another program holds", kProgram,
-                 path.c_str());
-    if (holder > 0) std::fprintf(stderr, " (process %d)", holder);
-    std::fprintf(stderr, "\n");
+    Say(name(path) + ": waiting for the lock another program holds" +
+        (holder > 0 ? " (process " + QString::number(holder) + ")" : QString()));
   });
 }
 

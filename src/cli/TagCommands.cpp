@@ -134,21 +134,6 @@ bool IsAscii(const std::string& bytes) {
   return true;
 }
 
-// What a terminal would take for commands (C0 and C1 controls, DEL: escape sequences, line
-// breaks, carriage returns) as \xNN.
-QString ShownOnTerminal(const QString& text) {
-  QString out;
-  out.reserve(text.size());
-  for (const QChar c : text) {
-    const char16_t u = c.unicode();
-    if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
-      out += QStringLiteral("\\x") + QString::number(int(u), 16).toUpper().rightJustified(2, '0');
-    else
-      out += c;
-  }
-  return out;
-}
-
 // `shown` makes a value fit for where the text goes.
 QString TagText(const char* name, const TShownTag& tag, QString (*shown)(const QString&)) {
   QString text = QString::fromLatin1(name) + ": ";

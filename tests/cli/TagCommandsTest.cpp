@@ -413,6 +413,12 @@ TEST_F(CliTagTest, ShowEscapesControlCharactersOnATerminalAlone) {
   EXPECT_TRUE(shown.Out.contains("  Title: t\\x1B[2Jx\\x0Dy\\x9Bz\n")) << shown.Out.constData();
   for (const char control : {'\x1B', '\x07', '\r'}) EXPECT_FALSE(shown.Out.contains(control));
   EXPECT_FALSE(shown.Out.contains("\xC2\x9B"));
+  // Failures on stderr name the file the same way.
+  const TCliResult failed =
+      RunCliOnTerminal({"show", "--v2", dir.Path("gone\x1B[2J.mp3")}, "65001");
+  EXPECT_EQ(failed.Status, 1);
+  EXPECT_TRUE(failed.Out.contains("gone\\x1B[2J.mp3")) << failed.Out.constData();
+  EXPECT_FALSE(failed.Out.contains('\x1B'));
 }
 
 TEST_F(CliTagTest, UsageErrorsChangeNothing) {
