@@ -17,6 +17,19 @@ QByteArray CliPath() {
   return MELOTAG_CLI;
 }
 
+namespace {
+
+// The program and its arguments as execv takes them (views of the byte arrays, which outlive it).
+std::vector<char*> Argv(const QByteArray& program, const QList<QByteArray>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(program.constData())};
+  for (const QByteArray& argument : arguments)
+    argv.push_back(const_cast<char*>(argument.constData()));
+  argv.push_back(nullptr);
+  return argv;
+}
+
+}  // namespace
+
 TCliResult RunCli(const QList<QByteArray>& arguments, const char* codePage, const QByteArray& input,
                   const QByteArray& folder) {
   TCliResult result;
@@ -26,10 +39,7 @@ TCliResult RunCli(const QList<QByteArray>& arguments, const char* codePage, cons
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
     return result;
   const QByteArray program = CliPath();
-  std::vector<char*> argv{const_cast<char*>(program.constData())};
-  for (const QByteArray& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.constData()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(program, arguments);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(in[0], 0);
@@ -89,10 +99,7 @@ TCliResult RunCliOnTerminal(const QList<QByteArray>& arguments, const char* code
   ::cfmakeraw(&raw);
   if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0) return result;
   const QByteArray program = CliPath();
-  std::vector<char*> argv{const_cast<char*>(program.constData())};
-  for (const QByteArray& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.constData()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Argv(program, arguments);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(slave, 1);
