@@ -275,8 +275,10 @@ int RunSet(TContext& context) {
   choices.Comment = text("--comment");
   if (args.OneOf({"--track", "--track-auto"}, "") == QByteArray("--track-auto"))
     choices.NumberTracks = true;
-  else if (const std::optional<QString> track = text("--track"))
+  else if (const std::optional<QString> track = text("--track")) {
     choices.Track = TrackOfText(*track);
+    choices.TrackTotal = TrackTotalOfText(*track);
+  }
   if (const std::optional<QByteArray> genre = args.Value("--genre"))
     choices.GenrePosition = GenrePosition(*genre);
   if (!choices.TitleFromList && !choices.Artist && !choices.Album && !choices.Year &&

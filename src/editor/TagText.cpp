@@ -112,10 +112,21 @@ QString GenreOfFields(const TTagFields& fields) {
 }
 
 uint8_t TrackOfText(const QString& text) {
+  const QString trimmed = text.trimmed();
   bool ok = false;
-  const qlonglong number = text.trimmed().toLongLong(&ok, 10);
+  const qlonglong number =
+      trimmed.left(trimmed.indexOf(QLatin1Char('/'))).trimmed().toLongLong(&ok, 10);
   if (!ok || number <= 0) return 0;
   return static_cast<uint8_t>(number & 0xFF);
+}
+
+QString TrackTotalOfText(const QString& text) {
+  const QString trimmed = text.trimmed();
+  const qsizetype slash = trimmed.indexOf(QLatin1Char('/'));
+  if (slash < 0) return QString();
+  bool ok = false;
+  const qlonglong total = trimmed.mid(slash + 1).trimmed().toLongLong(&ok, 10);
+  return ok && total > 0 ? QStringLiteral("/") + QString::number(total) : QString();
 }
 
 TTagView ViewOf(const TID3v1& tag) {

@@ -60,9 +60,12 @@ std::string GenreNameOfPosition(int position);
 
 // --- Track numbers
 
-// A track number typed as text: a whole decimal number (blanks around it allowed) in its low 8
-// bits; 0, no track, for anything that is not a number or is 0 or less.
+// A track number typed as text: a whole decimal number (blanks around it allowed), before a
+// "/total" where one follows, in its low 8 bits; 0, no track, for anything that is not a number or
+// is 0 or less.
 uint8_t TrackOfText(const QString& text);
+// The "/12" of a track typed as "4/12" (a whole number above 0 after the slash); empty without.
+QString TrackTotalOfText(const QString& text);
 
 // --- The panel
 
@@ -117,6 +120,7 @@ struct TBatchChoices {
   std::optional<QString> Album;
   bool NumberTracks = false;     // file i gets track i + 1
   std::optional<uint8_t> Track;  // every file gets this track (0: none) unless NumberTracks
+  QString TrackTotal;            // "/12" given with that track (TrackTotalOfText)
   std::optional<QString> Year;
   std::optional<int> GenrePosition;  // in the genre choice list
   std::optional<QString> Comment;

@@ -155,7 +155,10 @@ TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now) {
   if (now.Title != shown.Title) changes.Title = now.Title;
   if (now.Artist != shown.Artist) changes.Artist = now.Artist;
   if (now.Album != shown.Album) changes.Album = now.Album;
-  if (now.Track.trimmed() != shown.Track.trimmed()) changes.Track = TrackOfText(now.Track);
+  if (now.Track.trimmed() != shown.Track.trimmed()) {
+    changes.Track = TrackOfText(now.Track);
+    changes.TrackTotal = TrackTotalOfText(now.Track);
+  }
   if (now.Year != shown.Year) changes.Year = now.Year;
   if (now.GenrePosition != shown.GenrePosition) changes.Genre = GenreOfFields(now);
   if (now.Comment != shown.Comment) changes.Comment = now.Comment;
@@ -163,8 +166,15 @@ TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now) {
 }
 
 TID3v2Changes ChangesOf(const TTagFields& fields) {
-  return {fields.Title, fields.Artist,         fields.Album,   TrackOfText(fields.Track),
-          fields.Year,  GenreOfFields(fields), fields.Comment, std::nullopt};
+  return {fields.Title,
+          fields.Artist,
+          fields.Album,
+          TrackOfText(fields.Track),
+          fields.Year,
+          GenreOfFields(fields),
+          fields.Comment,
+          std::nullopt,
+          TrackTotalOfText(fields.Track)};
 }
 
 TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
@@ -174,8 +184,10 @@ TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, 
   changes.Album = choices.Album;
   if (choices.NumberTracks)
     changes.Track = BatchTrack(position);
-  else
+  else {
     changes.Track = choices.Track;
+    changes.TrackTotal = choices.TrackTotal;
+  }
   changes.Year = choices.Year;
   if (choices.GenrePosition)
     changes.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
@@ -207,7 +219,7 @@ bool ApplyChanges(TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding
   text({"TPE1"}, changes.Artist);
   text({"TALB"}, changes.Album);
   if (changes.Track) {
-    const QString total = TrackTotal(tag);
+    const QString total = changes.TrackTotal.isEmpty() ? TrackTotal(tag) : changes.TrackTotal;
     text({"TRCK"}, *changes.Track > 0 ? QString::number(*changes.Track) + total : QString());
   }
   // 2.4 keeps the year as its recording time; a TYER beside it is the same field.

@@ -28,6 +28,7 @@ struct TID3v2Changes {
   std::optional<QString> Genre;
   std::optional<QString> Comment;
   std::optional<QByteArray> FrontCover;  // a JPEG or PNG image (PutFrontCover)
+  QString TrackTotal;  // "/12" given with the track; empty: a new track keeps the file's total
 };
 
 // The fields of `now` that differ from what the panel showed (`shown`).

@@ -451,3 +451,47 @@ TEST_F(CliTagTest, UsageErrorsChangeNothing) {
 }
 
 }  // namespace
+
+// A 2.4 tag made by mutagen with a track "3/12", lyrics and a cover: each set changes its field
+// alone; a track given with its total takes it, one without keeps the file's.
+TEST_F(CliTagTest, ATrackKeepsOrTakesItsTotalAndEveryOtherFrameStays) {
+  const QByteArray path = dir.Path("mutagen24.mp3");
+  int status = 0;
+  RunCommand(
+      "/usr/bin/python3 -c 'import sys, mutagen.id3 as i\n"
+      "open(sys.argv[1], \"wb\").write(b\"\\xff\\xfb\\x90\\x64\" + bytes(4130))\n"
+      "t = i.ID3(); t.add(i.TIT2(encoding=3, text=\"Title\")); "
+      "t.add(i.TRCK(encoding=3, text=\"3/12\")); "
+      "t.add(i.USLT(encoding=3, lang=\"eng\", desc=\"\", text=\"la la\")); "
+      "t.add(i.APIC(encoding=3, mime=\"image/png\", type=3, desc=\"\", data=b\"png\" * 999))\n"
+      "t.save(sys.argv[1], v2_version=4)' " +
+          Quote(path.toStdString()),
+      &status);
+  ASSERT_EQ(status, 0);
+  const std::string dump =
+      "/usr/bin/python3 -c 'import sys, mutagen.id3 as i; t = i.ID3(sys.argv[1]); "
+      "print(t.version[1], sorted((k, str(v) if not k.startswith(\"APIC\") else len(v.data)) "
+      "for k, v in t.items()))' " +
+      Quote(path.toStdString());
+  const auto frames = [](const char* track) {
+    return std::string("4 [('APIC:', 2997), ('TIT2', 'Title'), ('TPE1', 'New'), ('TRCK', '") +
+           track + "'), ('USLT::eng', 'la la')]\n";
+  };
+
+  const struct {
+    QList<QByteArray> Args;
+    std::string Frames;
+  } cases[] = {
+      {{"--artist", "New"}, frames("3/12")},
+      {{"--track", "4/12"}, frames("4/12")},
+      {{"--track", "5"}, frames("5/12")},
+      {{"--track", "6/10"}, frames("6/10")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args.join(' ').constData());
+    const TCliResult run =
+        RunCli(QList<QByteArray>{"set", "--v2"} + c.Args + QList<QByteArray>{path});
+    EXPECT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(RunCommand(dump), c.Frames);
+  }
+}

@@ -84,14 +84,25 @@ TEST(CutAtCharacter, EndsOnAWholeCharacter) {
 
 // --- Panel rules without files
 
-TEST(TrackOfText, WholeNumbersInTheirLowEightBits) {
+TEST(TrackOfText, WholeNumbersInTheirLowEightBitsWithTheirTotal) {
   const struct {
     const char* Text;
     int Track;
-  } cases[] = {{"7", 7},   {"255", 255}, {"300", 44}, {"256", 0}, {" 12 ", 12},
-               {"0", 0},   {"-5", 0},    {"", 0},     {"abc", 0}, {"3/12", 0},
-               {"12a", 0}, {"1.5", 0},   {"+9", 9},   {"007", 7}, {"99999999999999999999", 0}};
-  for (const auto& c : cases) EXPECT_EQ(TrackOfText(U(c.Text)), c.Track) << c.Text;
+    const char* Total;
+  } cases[] = {{"7", 7, ""},           {"255", 255, ""},
+               {"300", 44, ""},        {"256", 0, ""},
+               {" 12 ", 12, ""},       {"0", 0, ""},
+               {"-5", 0, ""},          {"", 0, ""},
+               {"abc", 0, ""},         {"3/12", 3, "/12"},
+               {" 4 / 12 ", 4, "/12"}, {"4/", 4, ""},
+               {"4/x", 4, ""},         {"4/0", 4, ""},
+               {"/12", 0, "/12"},      {"12a", 0, ""},
+               {"1.5", 0, ""},         {"+9", 9, ""},
+               {"007", 7, ""},         {"99999999999999999999", 0, ""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrackOfText(U(c.Text)), c.Track) << c.Text;
+    EXPECT_EQ(TrackTotalOfText(U(c.Text)), U(c.Total)) << c.Text;
+  }
 }
 
 TEST(GenreChoices, EmptyEntryThenTheNamesInTableOrder) {
