@@ -82,7 +82,7 @@ int Fail(const char* what) {
 QString TitleOf(const QString& path) {
   melotag::editor::TID3v2Text text;
   melotag::editor::LoadID3v2Text(QFile::encodeName(path).toStdString(), text);
-  return text.Title;
+  return text.Fields.Text(melotag::editor::TField::Title);
 }
 
 }  // namespace

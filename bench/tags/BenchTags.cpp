@@ -237,13 +237,13 @@ void UnicodeReadFigure(const fs::path& folder, int files, int rounds) {
       // 2.3 with UTF-16 text, as the Unicode write makes it.
       WriteBytes(path, audio);
       TID3v2Text text;
-      text.Title = QString::fromUtf16(u"\u6B4C ") + QString::number(i);
-      text.Artist = QString::fromUtf16(u"\u6B4C\u624B");
-      text.Album = QString::fromUtf16(u"\u5C08\u8F2F");
-      text.Track = 7;
-      text.Year = "2004";
-      text.Genre = "Rock";
-      text.Comment = QString::fromUtf16(u"\u8A55");
+      text.Fields[TField::Title] = QString::fromUtf16(u"\u6B4C ") + QString::number(i);
+      text.Fields[TField::Artist] = QString::fromUtf16(u"\u6B4C\u624B");
+      text.Fields[TField::Album] = QString::fromUtf16(u"\u5C08\u8F2F");
+      text.Fields[TField::Track] = QStringLiteral("7");
+      text.Fields[TField::Year] = "2004";
+      text.Fields[TField::Genre] = "Rock";
+      text.Fields[TField::Comment] = QString::fromUtf16(u"\u8A55");
       Check(WriteID3v2Text(path, text, {true, true, false}).Ok, "tagging a small file");
     }
     paths.push_back(path);
@@ -253,8 +253,7 @@ void UnicodeReadFigure(const fs::path& folder, int files, int rounds) {
     TID3v2Text text;
     for (const std::string& path : paths) {
       Check(LoadID3v2Text(path, text) && text.Exists, "reading");
-      sink += text.Title.size() + text.Artist.size() + text.Album.size() + text.Year.size() +
-              text.Genre.size() + text.Comment.size() + text.Track;
+      for (const TFieldRow& row : FieldTable()) sink += text.Fields.Text(row.Field).size();
     }
   };
   auto taglib = [&] {
@@ -294,8 +293,8 @@ void KeptCoverWriteFigure(const fs::path& folder, int coverMegabytes, int audioM
   std::vector<double> melotag, cp, cpSync;
   for (int round = 0; round < rounds; ++round) {
     TID3v2Text text;
-    text.Title = QString::fromUtf16(u"\u6B4C ") + QString::number(round);
-    text.Artist = "Artist";
+    text.Fields[TField::Title] = QString::fromUtf16(u"\u6B4C ") + QString::number(round);
+    text.Fields[TField::Artist] = "Artist";
     melotag.push_back(Milliseconds([&] {
       Check(WriteID3v2Text(path, text, {true, true, true}).Ok, "write");
     }));
@@ -331,24 +330,27 @@ void InPlaceFigure(const fs::path& folder, int megabytes, int rounds) {
   const std::string copy = (folder / "copy.mp3").string();
   WriteBytes(path, Audio(static_cast<size_t>(megabytes) << 20));
   // The first write makes a tag with padding; every later one fits.
-  Check(WriteID3v2Changes(path, {.Title = QStringLiteral("Title"), .Artist = QStringLiteral("A")},
-                          false)
-            .Ok,
-        "first write");
+  Check(
+      WriteID3v2Changes(
+          path, {{{TField::Title, QStringLiteral("Title")}, {TField::Artist, QStringLiteral("A")}}},
+          false)
+          .Ok,
+      "first write");
   Fsync(path);
   Copy(path, copy);
   Fsync(copy);
   std::vector<double> melotag, cp;
   for (int round = 0; round < rounds; ++round) {
     const QString artist = QStringLiteral("Artist ") + QString::number(round);
-    melotag.push_back(Milliseconds(
-        [&] { Check(WriteID3v2Changes(path, {.Artist = artist}, false).Ok, "write"); }));
+    melotag.push_back(Milliseconds([&] {
+      Check(WriteID3v2Changes(path, {{{TField::Artist, artist}}}, false).Ok, "write");
+    }));
     cp.push_back(Milliseconds([&] { Copy(path, copy); }));
     Fsync(copy);  // outside the figure: no write-back left over for the next round
   }
   TID3v2Text text;
-  Check(LoadID3v2Text(path, text) && text.Artist == QStringLiteral("Artist ") +
-                                                        QString::number(rounds - 1),
+  Check(LoadID3v2Text(path, text) && text.Fields.Text(TField::Artist) ==
+                                         QStringLiteral("Artist ") + QString::number(rounds - 1),
         "the artist written");
   fs::remove(copy);
   fs::remove(path);

@@ -14,6 +14,7 @@
 #include "CommitGroup.h"
 #include "Cover.h"
 #include "Dialogs.h"
+#include "FieldWidgets.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "FilePath.h"
@@ -31,6 +32,13 @@
 #include "ui_Main.h"
 
 using namespace melotag::editor;
+
+namespace {
+
+// The first row of the page's grid below the form's fields.
+constexpr int kFirstOwnRow = 8;
+
+}  // namespace
 
 TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TWorkspace& workspace,
                            const TFileList& list, TTitleList& titles, TTagPanel& panel,
@@ -53,21 +61,38 @@ TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TWorkspace&
                            {FUi.edtComment, FUi.cbxComment}})
     connect(edit, &QLineEdit::textChanged, this,
             [box](const QString& text) { box->setChecked(!text.isEmpty()); });
+  // Any genre can be typed; typing ticks the box as choosing does.
+  FUi.cboGenre->setEditable(true);
+  FUi.cboGenre->setInsertPolicy(QComboBox::NoInsert);
   connect(FUi.cboGenre, &QComboBox::activated, this,
           [this] { FUi.cbxGenre->setChecked(FUi.cboGenre->currentIndex() > 0); });
+  connect(FUi.cboGenre, &QComboBox::editTextChanged, this,
+          [this](const QString& text) { FUi.cbxGenre->setChecked(!text.trimmed().isEmpty()); });
   QGridLayout* grid = FUi.ScrollBox2Layout;
+  // The fields beyond the form's, under them.
+  const int pictureRow = FieldWidgets::AddBatchFields(*grid, *page, kFirstOwnRow);
+  // The exact write writes the seven fields alone.
+  const auto enable = [this] {
+    const bool exact = FTagOptions.Options().Exact();
+    for (const TFieldRow& row : FieldTable())
+      for (const char* name : {row.BatchCheck, row.BatchValue})
+        if (QWidget* box = FieldWidgets::Find(*FUi.ScrollBox2Contents, name); box && !row.Exact)
+          box->setEnabled(!exact);
+  };
+  connect(FUi.cbxKeepOtherFrames, &QCheckBox::toggled, this, enable);
+  enable();
   // The spacer that keeps the fields at the top goes below the picture's rows.
   for (int i = 0; i < grid->count(); ++i) {
     QSpacerItem* spacer = grid->itemAt(i)->spacerItem();
     if (spacer && (spacer->expandingDirections() & Qt::Vertical)) {
       grid->removeItem(spacer);
-      grid->addItem(spacer, 10, 0, 1, 3);
+      grid->addItem(spacer, pictureRow + 2, 0, 1, 3);
       break;
     }
   }
   FPicture = new QCheckBox(QStringLiteral("Picture"), page);
   FPicture->setObjectName(QStringLiteral("cbxPicture"));
-  grid->addWidget(FPicture, 8, 0);
+  grid->addWidget(FPicture, pictureRow, 0);
   // One image file for every file: its path, typed or chosen by the dialog.
   auto* row = new QWidget(page);
   auto* rowLayout = new QHBoxLayout(row);
@@ -85,12 +110,12 @@ TBatchUpdate::TBatchUpdate(IWindow& window, Ui::TMainForm& ui, const TWorkspace&
   rowLayout->addWidget(FPictureFile);
   rowLayout->addWidget(FPicturePath, 1);
   rowLayout->addWidget(choose);
-  grid->addWidget(row, 8, 1);
+  grid->addWidget(row, pictureRow, 1);
   // Or each file the image of its own folder.
   FFolderPicture =
       new QRadioButton(QStringLiteral("the folder's cover.jpg / folder.jpg / cover.png"), page);
   FFolderPicture->setObjectName(QStringLiteral("rbFolderPicture"));
-  grid->addWidget(FFolderPicture, 9, 1);
+  grid->addWidget(FFolderPicture, pictureRow + 1, 1);
   auto* group = new QButtonGroup(page);
   group->addButton(FPictureFile);
   group->addButton(FFolderPicture);
@@ -147,29 +172,34 @@ bool TBatchUpdate::PictureOfPass(std::optional<QByteArray>& image) {
 }
 
 void TBatchUpdate::ClearValues() {
-  for (QCheckBox* box : {FUi.cbxTitle, FUi.cbxChangeTitleByTitleList, FUi.cbxArtist, FUi.cbxAlbum,
-                         FUi.cbxTrack, FUi.cbxYear, FUi.cbxGenre, FUi.cbxComment})
+  for (QCheckBox* box : {FUi.cbxTitle, FUi.cbxChangeTitleByTitleList, FUi.cbxTrack})
     box->setChecked(false);
-  for (QLineEdit* edit : {FUi.edtArtist, FUi.edtAlbum, FUi.edtYear}) edit->clear();
+  const QWidget& page = *FUi.ScrollBox2Contents;
+  for (const TFieldRow& row : FieldTable()) {
+    if (QWidget* value = FieldWidgets::Find(page, row.BatchValue))
+      FieldWidgets::SetValue(*value, QString());
+    if (auto* tick = qobject_cast<QCheckBox*>(FieldWidgets::Find(page, row.BatchCheck)))
+      tick->setChecked(false);
+  }
   FUi.cboGenre->setCurrentIndex(-1);
-  FUi.edtComment->clear();
   FPicturePath->clear();
   FPictureFile->setChecked(true);
   FPicture->setChecked(false);
 }
 
 TBatchChoices TBatchUpdate::Choices() const {
-  auto value = [](const QCheckBox* box, const QLineEdit* edit) {
-    return box->isChecked() ? std::optional<QString>(edit->text()) : std::nullopt;
-  };
   TBatchChoices choices;
   choices.TitleFromList = FUi.cbxChangeTitleByTitleList->isChecked();
-  choices.Artist = value(FUi.cbxArtist, FUi.edtArtist);
-  choices.Album = value(FUi.cbxAlbum, FUi.edtAlbum);
   choices.NumberTracks = FUi.cbxTrack->isChecked();
-  choices.Year = value(FUi.cbxYear, FUi.edtYear);
-  if (FUi.cbxGenre->isChecked()) choices.GenrePosition = FUi.cboGenre->currentIndex();
-  choices.Comment = value(FUi.cbxComment, FUi.edtComment);
+  const QWidget& page = *FUi.ScrollBox2Contents;
+  const bool exact = FTagOptions.Options().Exact();
+  for (const TFieldRow& row : FieldTable()) {
+    const auto* tick = qobject_cast<const QCheckBox*>(FieldWidgets::Find(page, row.BatchCheck));
+    const QWidget* value = FieldWidgets::Find(page, row.BatchValue);
+    // The exact write writes the seven fields alone.
+    if (tick && value && tick->isChecked() && (row.Exact || !exact))
+      choices.Values[row.Field] = FieldWidgets::ValueOf(*value);
+  }
   return choices;
 }
 
@@ -228,6 +258,13 @@ void TBatchUpdate::WriteAll() {
   StartProgress(count);
   FDropped = 0;
   const TBatchChoices choices = Choices();
+  const bool exact = FTagOptions.Options().Exact();
+  if (!exact && FieldWidgets::Refused(FWindow, choices.Values)) {
+    EndProgress();
+    return;
+  }
+  if (!exact && FTagPanel.WritesID3v1())
+    FieldWidgets::SayWhatTheTrailerLacks(FWindow, BatchValuesOf(choices, QString(), count - 1));
   const TTitleLines* titles = nullptr;
   if (choices.TitleFromList) {
     titles = &FTitleList.Read();
@@ -281,7 +318,7 @@ void TBatchUpdate::WriteAll() {
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
   melotag::tags::ClearError();
-  if (!WriteBatchID3v1(path, choices, titleLine, position)) {
+  if (!WriteBatchID3v1(path, choices, titleLine, position, FTagOptions.Options().Exact())) {
     ProgressBarNow();
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   }

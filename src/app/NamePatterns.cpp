@@ -79,7 +79,7 @@ void TNamePatterns::TagsFromNames() {
   const QString noMatch = FWindow.LookupText(QStringLiteral("The name does not match the pattern"));
   const auto columns = [](const editor::TNamePattern& pattern) {
     QStringList words;
-    for (const editor::TPatternField field : pattern.Fields()) words << FieldWord(field);
+    for (const editor::TField field : pattern.Fields()) words << FieldWord(field);
     return words;
   };
   const auto rows = [&](const editor::TNamePattern& pattern) {
@@ -88,8 +88,7 @@ void TNamePatterns::TagsFromNames() {
     for (const editor::TNameTags& step : editor::PlanTagsFromNames(paths, pattern)) {
       TPatternRow row{NameText(step.Path), {}, {}};
       if (step.Values)
-        for (const editor::TPatternField field : pattern.Fields())
-          row.Cells << step.Values->at(static_cast<size_t>(field)).value_or(QString());
+        for (const editor::TField field : pattern.Fields()) row.Cells << step.Values->Text(field);
       else
         row.Note = noMatch;
       shown.append(row);
@@ -140,7 +139,7 @@ void TNamePatterns::NamesFromTags() {
   if (!FFileList.Check()) return;
   const QList<QByteArray> paths = FFileList.Paths();
   // The tags are read once; the preview formats them anew for each pattern.
-  std::vector<editor::TPatternValues> values;
+  std::vector<editor::TFieldValues> values;
   values.reserve(static_cast<size_t>(paths.size()));
   const bool readUnicode = FTagOptions.Options().ReadUnicode;
   for (const QByteArray& path : paths) values.push_back(editor::TagValuesOf(path, readUnicode));

@@ -14,10 +14,8 @@
 
 namespace editor = melotag::editor;
 
-QString FieldWord(editor::TPatternField field) {
-  static const char* const words[editor::kPatternFieldCount] = {"Title", "Artist", "Album",  "Year",
-                                                                "Track", "Genre",  "Comment"};
-  return QString::fromLatin1(words[static_cast<int>(field)]);
+QString FieldWord(editor::TField field) {
+  return QString::fromLatin1(editor::RowOf(field).Label);
 }
 
 TPatternPreview::TPatternPreview(const QString& caption, const QStringList& history, bool tagChoice,
@@ -48,10 +46,10 @@ TPatternPreview::TPatternPreview(const QString& caption, const QStringList& hist
 
   // The legend: each field's placeholder beside its word, in the user's language.
   QStringList legend;
-  for (int i = 0; i < editor::kPatternFieldCount; ++i) {
-    const auto field = static_cast<editor::TPatternField>(i);
-    legend << editor::PlaceholderOf(field) + QStringLiteral(" ") + LookupText(FieldWord(field));
-  }
+  for (const editor::TFieldRow& row : editor::FieldTable())
+    if (row.Pattern)
+      legend << editor::PlaceholderOf(row.Field) + QStringLiteral(" ") +
+                    LookupText(FieldWord(row.Field));
   auto* lblLegend = new QLabel(
       LookupText("Fields:") + QStringLiteral("  ") + legend.join(QStringLiteral("    ")), this);
   lblLegend->setObjectName(QStringLiteral("lblLegend"));

@@ -20,7 +20,7 @@ class QRadioButton;
 class QTableWidget;
 
 // The word the window shows for a field: "Title", "Artist" ... (a key of the language file).
-QString FieldWord(melotag::editor::TPatternField field);
+QString FieldWord(melotag::editor::TField field);
 
 // One row: a file, what it becomes (a value for each column), or why it is left alone.
 struct TPatternRow {

@@ -1,6 +1,12 @@
 #include "TagPanel.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLineEdit>
+
 #include "CoverPanel.h"
+#include "FieldWidgets.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "ID3v1.h"
@@ -45,7 +51,31 @@ TTagPanel::TTagPanel(IWindow& window, Ui::TMainForm& ui, const TFileList& list,
     : TConcern(window, ui),
       FFileList(list),
       FTagOptions(options),
-      FCover(std::make_unique<TCoverPanel>(window, ui, *this)) {}
+      FCover(std::make_unique<TCoverPanel>(window, ui, *this)) {
+  // The fields beyond the form's seven, under them; the spacer that keeps the fields at the top
+  // goes below.
+  QGridLayout& grid = *FUi.ScrollBox1Layout;
+  grid.removeItem(FUi.ScrollBox1Spacer);
+  const int end = FieldWidgets::AddPanelFields(grid, *FUi.ScrollBox1Contents, grid.rowCount());
+  grid.addItem(FUi.ScrollBox1Spacer, end, 0, 1, 4);
+  // Any genre can be typed; the list's names are offered.
+  FUi.GenreComboBox->setEditable(true);
+  FUi.GenreComboBox->setInsertPolicy(QComboBox::NoInsert);
+  QObject::connect(FUi.cbxKeepOtherFrames, &QCheckBox::toggled, FUi.ScrollBox1Contents,
+                   [this] { EnableFields(); });
+  EnableFields();
+}
+
+QWidget& TTagPanel::Box(TField field) const {
+  return *FieldWidgets::Find(*FUi.ScrollBox1Contents, RowOf(field).PanelWidget);
+}
+
+void TTagPanel::EnableFields() {
+  // The exact write writes the seven fields alone.
+  const bool exact = FTagOptions.Options().Exact();
+  for (const TFieldRow& row : FieldTable())
+    if (!row.Exact) Box(row.Field).setEnabled(!exact);
+}
 
 TTagPanel::~TTagPanel() = default;
 
@@ -78,6 +108,23 @@ void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
   WriteOne(FWindow, tag, path);
 }
 
+void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues& changes,
+                         const TFieldValues& whole) {
+  melotag::tags::ClearError();
+  // A trailer keeps the fields the user did not change; a new one takes them all.
+  if (!FileExists(path) || !tag.LoadFromFile(TagPath(path))) {
+    FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+    return;
+  }
+  if (tag.Exists()) {
+    SetFromFields(tag, changes);
+  } else {
+    tag.Clear();
+    SetFromFields(tag, whole);
+  }
+  WriteOne(FWindow, tag, path);
+}
+
 int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
   TWriteOutcome outcome;
   melotag::tags::ClearError();
@@ -95,22 +142,19 @@ void TTagPanel::FillGenreBoxes() {
   const QStringList choices = GenreChoices();
   FUi.GenreComboBox->clear();
   FUi.GenreComboBox->addItems(choices);
+  FUi.GenreComboBox->setCurrentIndex(-1);
   FUi.cboGenre->clear();
   FUi.cboGenre->addItems(choices);
   FUi.cboGenre->setCurrentIndex(-1);
 }
 
 void TTagPanel::Clear() {
-  for (QLineEdit* edit : {FUi.TagExistsValue, FUi.VersionValue, FUi.SizeValue, FUi.TitleEdit,
-                          FUi.ArtistEdit, FUi.AlbumEdit, FUi.TrackEdit, FUi.YearEdit})
-    edit->clear();
-  // A tag's own genre was offered after the list's for that tag alone.
-  while (FUi.GenreComboBox->count() > kOtherGenrePosition)
-    FUi.GenreComboBox->removeItem(kOtherGenrePosition);
+  for (QLineEdit* edit : {FUi.TagExistsValue, FUi.VersionValue, FUi.SizeValue}) edit->clear();
+  for (const TFieldRow& row : FieldTable()) FieldWidgets::SetValue(Box(row.Field), QString());
   FUi.GenreComboBox->setCurrentIndex(-1);
-  FShownID3v2.reset();
+  FShown.reset();
+  FShownID3v2 = false;
   FCover->Clear();
-  FUi.CommentEdit->clear();
   FUi.edtAlbumTitle->clear();
 }
 
@@ -181,7 +225,8 @@ void TTagPanel::Show(const TTagView& view, bool id3v2) {
   FUi.TagExistsValue->setText(FWindow.LookupText(view.ExistsText));
   // What the fields hold now is what the user changes: a file without the tag shows empty
   // fields, so that every field given is a change.
-  if (id3v2) FShownID3v2 = Fields();
+  FShownID3v2 = id3v2;
+  FShown = Fields();
   if (!view.Exists) return;
   FUi.VersionValue->setText(view.VersionText);
   // "N bytes" in the language of the language file.
@@ -189,34 +234,20 @@ void TTagPanel::Show(const TTagView& view, bool id3v2) {
   if (size.endsWith(QStringLiteral(" bytes")))
     size = size.chopped(5) + FWindow.LookupText(QStringLiteral("bytes"));
   FUi.SizeValue->setText(size);
-  const TTagFields& f = view.Fields;
-  FUi.TitleEdit->setText(f.Title);
-  FUi.ArtistEdit->setText(f.Artist);
-  FUi.AlbumEdit->setText(f.Album);
-  FUi.YearEdit->setText(f.Year);
-  FUi.CommentEdit->setText(f.Comment);
-  FUi.TrackEdit->setText(f.Track);
-  // A genre outside the list is offered as a choice of its own.
-  if (f.GenrePosition == kOtherGenrePosition) FUi.GenreComboBox->addItem(f.OtherGenre);
-  // A genre that chooses nothing leaves the box as the panel was cleared.
-  if (f.GenrePosition >= 0) FUi.GenreComboBox->setCurrentIndex(f.GenrePosition);
+  for (const TFieldRow& row : FieldTable())
+    if (view.Fields.Has(row.Field))
+      FieldWidgets::SetValue(Box(row.Field), view.Fields.Text(row.Field));
   FUi.PageControl1->setCurrentIndex(0);
   const QString albumTitle = AlbumTitleOf(FUi.ArtistEdit->text(), FUi.AlbumEdit->text());
   if (!albumTitle.isEmpty()) FUi.edtAlbumTitle->setText(albumTitle);
-  if (id3v2) FShownID3v2 = Fields();
+  FShown = Fields();
 }
 
-TTagFields TTagPanel::Fields() const {
-  TTagFields f;
-  f.Title = FUi.TitleEdit->text();
-  f.Artist = FUi.ArtistEdit->text();
-  f.Album = FUi.AlbumEdit->text();
-  f.Track = FUi.TrackEdit->text();
-  f.Year = FUi.YearEdit->text();
-  f.Comment = FUi.CommentEdit->text();
-  f.GenrePosition = FUi.GenreComboBox->currentIndex();
-  if (f.GenrePosition == kOtherGenrePosition) f.OtherGenre = FUi.GenreComboBox->currentText();
-  return f;
+TFieldValues TTagPanel::Fields() const {
+  TFieldValues fields;
+  for (const TFieldRow& row : FieldTable())
+    fields[row.Field] = FieldWidgets::ValueOf(Box(row.Field));
+  return fields;
 }
 
 QByteArray TTagPanel::SelectedPath() const {
@@ -254,8 +285,12 @@ QByteArray TTagPanel::PathToChange() {
 }
 
 void TTagPanel::Write() {
+  // A value no tag can hold is named before anything is asked or written.
+  if (!FTagOptions.Options().Exact() && FieldWidgets::Refused(FWindow, Fields())) return;
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
+  if (WritesID3v1() && !FTagOptions.Options().Exact())
+    FieldWidgets::SayWhatTheTrailerLacks(FWindow, Fields());
   const QString lack = CatchAllocationFailure(path, [&] {
     if (WritesID3v1()) SaveID3v1FromPanel(path);
     if (WritesID3v2()) SaveID3v2FromPanel(path);
@@ -265,17 +300,23 @@ void TTagPanel::Write() {
 }
 
 void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
-  SetFromFields(*FID3v1, Fields());
-  WriteTag(*FID3v1, path);
+  const TFieldValues fields = Fields();
+  if (FTagOptions.Options().Exact()) {
+    SetFromFields(*FID3v1, fields, true);
+    WriteTag(*FID3v1, path);
+    return;
+  }
+  // Only what differs from the tag shown, whichever it was; a new trailer takes the panel.
+  WriteTag(*FID3v1, path, FShown ? ChangesBetween(*FShown, fields).Fields : fields, fields);
 }
 
 void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
   const TUnicodeOptions options = FTagOptions.Options();
   if (options.KeepOtherFrames) {
     // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag.
-    const TTagFields fields = Fields();
+    const TFieldValues fields = Fields();
     const TID3v2Changes changes =
-        FShownID3v2 ? ChangesBetween(*FShownID3v2, fields) : ChangesOf(fields);
+        FShown && FShownID3v2 ? ChangesBetween(*FShown, fields) : ChangesOf(fields);
     TWriteOutcome outcome;
     melotag::tags::ClearError();
     if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);

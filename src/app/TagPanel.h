@@ -49,6 +49,9 @@ class TTagPanel : public TConcern {
   // Writes the tag object's fields into the file; says so when it cannot.
   void WriteTag(TID3v1& tag, const QByteArray& path);
   void WriteTag(TID3v2& tag, const QByteArray& path);
+  // Writes `changes` into the file's trailer, or `whole` into a new one; says so when it cannot.
+  void WriteTag(TID3v1& tag, const QByteArray& path, const melotag::editor::TFieldValues& changes,
+                const melotag::editor::TFieldValues& whole);
   // Writes the values as a 2.3 tag by the Unicode options; says so when it cannot. Answers the
   // number of 2.4 frames dropped.
   int WriteTag(const melotag::editor::TID3v2Text& text, const QByteArray& path);
@@ -74,7 +77,11 @@ class TTagPanel : public TConcern {
   void Show(const melotag::editor::TTagView& view, bool id3v2);
   void SaveID3v1FromPanel(const QByteArray& path);
   void SaveID3v2FromPanel(const QByteArray& path);
-  melotag::editor::TTagFields Fields() const;
+  melotag::editor::TFieldValues Fields() const;
+  // The panel's box of a field.
+  QWidget& Box(melotag::editor::TField field) const;
+  // The boxes of the fields beyond the exact write's seven, enabled unless it is chosen.
+  void EnableFields();
   // The path of the selected file of a list that is not empty; empty when there is none.
   QByteArray SelectedPath() const;
   // The read-only question before writing or removing; true when the file may be changed.
@@ -83,7 +90,8 @@ class TTagPanel : public TConcern {
   const TFileList& FFileList;
   TTagOptions& FTagOptions;
   std::unique_ptr<TCoverPanel> FCover;
-  // The fields as shown, when they are an ID3v2 tag's: a write with the other frames kept
+  // The fields as shown, and whether they are an ID3v2 tag's: a write with the other frames kept
   // changes only what differs from them.
-  std::optional<melotag::editor::TTagFields> FShownID3v2;
+  std::optional<melotag::editor::TFieldValues> FShown;
+  bool FShownID3v2 = false;
 };

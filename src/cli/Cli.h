@@ -131,6 +131,9 @@ TTagChoice ChosenTags(const TArguments& args);
 // The pattern of --pattern; EUsage when it is missing or not sound.
 editor::TNamePattern PatternArgument(const TArguments& args);
 
+// The options of set that give the fields, in the field table's order.
+std::vector<TOption> FieldOptions();
+
 // The commands' work (TagCommands.cpp, ListCommands.cpp, RepairCommands.cpp, NameCommands.cpp).
 int RunShow(TContext& context);
 int RunSet(TContext& context);

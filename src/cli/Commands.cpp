@@ -48,6 +48,14 @@ const TOption kExact = {"--exact", 0, nullptr,
                         "options unticked"};
 const TOption kDryRun = {"--dry-run", 0, nullptr, "show what would be done, change nothing"};
 
+// The options of set: the tags, the fields, the exact write.
+std::vector<TOption> SetOptions() {
+  std::vector<TOption> options = {kV1, kV2, kBoth};
+  for (const TOption& option : FieldOptions()) options.push_back(option);
+  options.push_back(kExact);
+  return options;
+}
+
 constexpr int kHelpColumn = 26;
 constexpr int kLineWidth = 79;
 
@@ -162,9 +170,10 @@ const std::vector<TCommand>& Commands() {
   static const std::vector<TCommand> commands = {
       {"show",
        "show [--v1|--v2] [--json] [OPTION]... FILE...",
-       "print both tags of each file: the seven fields, tag version and size",
+       "print both tags of each file: every field, tag version and size",
        "Prints the ID3v1 and the ID3v2 tag of each FILE: the tag version and size, then title, "
-       "artist, album, year, track, genre and comment, decoded through the code page.\n\n"
+       "artist, album, album artist, year, track, disc, genre, composer, comment and lyrics "
+       "(those the tag holds), decoded through the code page.\n\n"
        "With --json each file is one line holding a JSON object: \"file\", then \"v1\" and \"v2\" "
        "with \"exists\", \"version\", \"size\" and the fields; \"hex\" holds the bytes of each "
        "text field that are not ASCII, and \"file_hex\" those of a file name that is not UTF-8. "
@@ -177,29 +186,19 @@ const std::vector<TCommand>& Commands() {
        true,
        RunShow},
       {"set",
-       "set [--v1|--v2|--both] [--title T] [--artist A] [--album L] [--year Y] "
-       "[--track N|--track-auto] [--genre G] [--comment C] [OPTION]... FILE...",
+       "set [--v1|--v2|--both] [--title T] [--artist A] [--album L] [--album-artist A] "
+       "[--year Y] [--track N[/M]|--track-auto] [--disc N[/M]] [--genre G] [--composer C] "
+       "[--comment C] [--lyrics TEXT|--lyrics-file FILE] [OPTION]... FILE...",
        "write the given fields into every file; the others keep their values",
        "Writes the given fields into the tags of every FILE, as Melotag's batch page does: a "
        "field not given keeps each file's old value, an empty value empties the field. In an "
-       "ID3v2 tag only the given fields' frames change; every other frame stays as it was. "
-       "ID3v1 texts are cut at the last whole character that fits.",
-       {kV1,
-        kV2,
-        kBoth,
-        {"--title", 0, "T", "the title"},
-        {"--artist", 0, "A", "the artist"},
-        {"--album", 0, "L", "the album"},
-        {"--year", 0, "Y", "the year"},
-        {"--track", 0, "N", "the track number (0 or no number: none)"},
-        {"--track-auto", 0, nullptr,
-         "number the files 1, 2, 3 ... in the order of the arguments (the 256th gets none)"},
-        {"--genre", 0, "G",
-         "a genre of the ID3v1 list, by name (letter case ignored) or by number; empty for none"},
-        {"--comment", 0, "C", "the comment"},
-        kExact},
-       true,
-       RunSet},
+       "ID3v2 tag only the given fields' frames change; every other frame stays as it was. In an "
+       "ID3v1 tag only the given fields change (it has places for the title, artist, album, "
+       "year, track from 1 to 255, genre of its list and comment; a new one takes the given "
+       "fields alone). ID3v1 texts are cut at the last whole character that fits. A value a tag "
+       "cannot hold (a track \"x\" or \"3/0\") is refused before any file is written. With "
+       "--exact the seven fields of the exact write alone can be given.",
+       SetOptions(), true, RunSet},
       {"remove",
        "remove [--v1|--v2|--both] [OPTION]... FILE...",
        "remove the tags of every file",

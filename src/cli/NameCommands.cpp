@@ -15,12 +15,11 @@ using namespace editor;
 namespace {
 
 // "title=Song, track=3": the values a name gave, in the pattern's order.
-QString ValuesText(const TNamePattern& pattern, const TPatternValues& values) {
+QString ValuesText(const TNamePattern& pattern, const TFieldValues& values) {
   QStringList parts;
-  for (const TPatternField field : pattern.Fields()) {
+  for (const TField field : pattern.Fields()) {
     const QString placeholder = PlaceholderOf(field);
-    parts << placeholder.mid(1, placeholder.size() - 2) + '=' +
-                 values[static_cast<int>(field)].value_or(QString());
+    parts << placeholder.mid(1, placeholder.size() - 2) + '=' + values[field].value_or(QString());
   }
   return parts.join(QStringLiteral(", "));
 }
@@ -81,7 +80,7 @@ int RunTagsFromNames(TContext& context) {
   if (dryRun) {
     for (int i = 0; i < files.Count(); ++i) {
       const QByteArray& path = files.Path(i);
-      if (const std::optional<TPatternValues> values = planOf(path))
+      if (const std::optional<TFieldValues> values = planOf(path))
         Print(stdout, NameCaption(path) + ": " + ValuesText(pattern, *values) + '\n');
       else
         context.Fail(path, mismatch);
@@ -90,7 +89,7 @@ int RunTagsFromNames(TContext& context) {
   }
   const TPassResult result =
       EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
-        const std::optional<TPatternValues> values = planOf(path);
+        const std::optional<TFieldValues> values = planOf(path);
         if (!values) return TPassStep{false, 0, mismatch};
         const TNameTagsOutcome outcome =
             WriteValuesOfName(path, *values, tags.V1, tags.V2, context.Unicode());

@@ -1,15 +1,18 @@
 // show, set and remove: the tags of many files, read and written by the editor's rules.
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 #include <unistd.h>
 
 #include "Cli.h"
 #include "CodePage.h"
+#include "Fields.h"
 #include "FileNames.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
@@ -25,25 +28,16 @@ using namespace editor;
 
 namespace {
 
-// The seven fields in the order they are shown.
-constexpr const char* kFieldNames[] = {"title", "artist", "album",  "year",
-                                       "track", "genre",  "comment"};
-constexpr const char* kFieldLabels[] = {"Title", "Artist", "Album",  "Year",
-                                        "Track", "Genre",  "Comment"};
-constexpr int kFields = 7;
-constexpr int kTrackField = 4;
-
 // One tag as show prints it.
 struct TShownTag {
   bool Exists = false;
   QString Version;
   int Size = 0;
-  QString Fields[kFields];
-  int Track = 0;
-  int GenreIndex = -1;         // ID3v1 only
-  bool HasBytes = false;       // the texts were read as code-page bytes
-  std::string Bytes[kFields];  // those bytes (track: none)
-  QStringList TooLarge;        // compressed frames too large to inflate
+  TFieldValues Fields;    // the fields the tag holds (an ID3v1 trailer: those it has a place for)
+  int GenreIndex = -1;    // ID3v1 only
+  bool HasBytes = false;  // the texts were read as code-page bytes
+  std::array<std::string, kFieldCount> Bytes;  // those bytes
+  QStringList TooLarge;                        // compressed frames too large to inflate
 };
 
 // Code-page bytes as text. The code page is fixed for a run: the codec is looked up once, not
@@ -53,10 +47,20 @@ QString Decode(const std::string& bytes) {
   return codec.Decode(bytes);
 }
 
-QString GenreOfIndex(uint8_t index) {
-  static const QStringList choices = GenreChoices();  // the code page is fixed for a run
-  const int position = GenrePositionOfIndex(index);
-  return position > 0 ? choices.value(position) : QString();
+std::string Encode(const QString& text) {
+  static const TCodePageCodec& codec = CurrentCodec();
+  return codec.Encode(text);
+}
+
+// The values of a view, the texts' code-page bytes with them.
+void PutView(TShownTag& shown, const TTagView& view, bool v1) {
+  shown.Version = view.VersionText;
+  for (const TFieldRow& row : FieldTable()) {
+    if (v1 && row.V1 == TV1Slot::None) continue;
+    shown.Fields[row.Field] = view.Fields.Text(row.Field);
+    if (shown.HasBytes)
+      shown.Bytes[static_cast<int>(row.Field)] = Encode(view.Fields.Text(row.Field));
+  }
 }
 
 std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
@@ -66,20 +70,10 @@ std::optional<TShownTag> ReadID3v1(const QByteArray& path) {
   TShownTag shown;
   shown.Exists = tag.Exists();
   if (!shown.Exists) return shown;
-  const TTagView view = ViewOf(tag);
-  shown.Version = view.VersionText;
   shown.Size = 128;
-  shown.Track = tag.Track();
   shown.GenreIndex = tag.GenreIndex();
   shown.HasBytes = true;
-  const std::string bytes[kFields] = {tag.Title(), tag.Artist(), tag.Album(),  tag.Year(),
-                                      {},          {},           tag.Comment()};
-  for (int i = 0; i < kFields; ++i) {
-    shown.Bytes[i] = bytes[i];
-    shown.Fields[i] = Decode(bytes[i]);
-  }
-  shown.Fields[kTrackField] = view.Fields.Track;
-  shown.Fields[5] = GenreOfIndex(tag.GenreIndex());
+  PutView(shown, ViewOf(tag), true);
   return shown;
 }
 
@@ -92,34 +86,23 @@ std::optional<TShownTag> ReadID3v2(const QByteArray& path, bool readUnicode) {
     shown.Exists = text.Exists;
     if (!shown.Exists) return shown;
     shown.TooLarge = text.TooLarge;
-    const TTagView view = ViewOf(text);
-    shown.Version = view.VersionText;
     shown.Size = text.Size;
-    shown.Track = text.Track;
-    const QString fields[kFields] = {text.Title,        text.Artist, text.Album,  text.Year,
-                                     view.Fields.Track, text.Genre,  text.Comment};
-    std::copy(std::begin(fields), std::end(fields), shown.Fields);
     // A tag of code-page texts gives their bytes back.
     shown.HasBytes = TextConventionOf(tag) == tags::kLatin1;
-    for (int i = 0; i < kFields && shown.HasBytes; ++i) shown.Bytes[i] = EncodeText(fields[i]);
+    PutView(shown, ViewOf(text), false);
     return shown;
   }
   TID3v2 tag;
   if (!tag.LoadFromFile(TagPath(path))) return std::nullopt;
   shown.Exists = tag.Exists();
   if (!shown.Exists) return shown;
-  const TTagView view = ViewOf(tag);
-  shown.Version = view.VersionText;
   shown.Size = tag.Size();
-  shown.Track = tag.Track();
   shown.HasBytes = true;
-  const std::string bytes[kFields] = {tag.Title(), tag.Artist(), tag.Album(),  tag.Year(),
-                                      {},          tag.Genre(),  tag.Comment()};
-  for (int i = 0; i < kFields; ++i) {
-    shown.Bytes[i] = bytes[i];
-    shown.Fields[i] = Decode(bytes[i]);
-  }
-  shown.Fields[kTrackField] = view.Fields.Track;
+  TShownTag seven;
+  PutView(shown, ViewOf(tag), false);
+  // The tag class reads the seven fields alone.
+  for (const TFieldRow& row : FieldTable())
+    if (!row.Exact) shown.Fields[row.Field].reset();
   return shown;
 }
 
@@ -134,13 +117,22 @@ bool IsAscii(const std::string& bytes) {
   return true;
 }
 
-// `shown` makes a value fit for where the text goes.
+// `shown` makes a value fit for where the text goes; the lines of a value after its first stand
+// under it.
 QString TagText(const char* name, const TShownTag& tag, QString (*shown)(const QString&)) {
   QString text = QString::fromLatin1(name) + ": ";
   if (!tag.Exists) return text + "none\n";
   text += tag.Version + ", " + QString::number(tag.Size) + " bytes\n";
-  for (int i = 0; i < kFields; ++i)
-    text += QStringLiteral("  ") + kFieldLabels[i] + ": " + shown(tag.Fields[i]) + '\n';
+  for (const TFieldRow& row : FieldTable()) {
+    if (!tag.Fields.Has(row.Field)) continue;
+    const QString lead = QStringLiteral("  ") + row.Label + ": ";
+    QStringList lines = tag.Fields.Text(row.Field).split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+      if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+      line = shown(line);
+    }
+    text += lead + lines.join(QLatin1Char('\n') + QString(lead.size(), QLatin1Char(' '))) + '\n';
+  }
   if (!tag.TooLarge.isEmpty())
     text += QStringLiteral("  Too large to inflate, kept as they are: ") +
             tag.TooLarge.join(QStringLiteral(", ")) + '\n';
@@ -153,36 +145,47 @@ QJsonObject TagJson(const TShownTag& tag) {
   object["version"] = tag.Version;
   object["size"] = tag.Size;
   QJsonObject hex;
-  for (int i = 0; i < kFields; ++i) {
-    if (i == kTrackField) continue;
-    object[kFieldNames[i]] = tag.Fields[i];
-    if (tag.HasBytes && !IsAscii(tag.Bytes[i]))
-      hex[kFieldNames[i]] = QString::fromLatin1(QByteArray::fromStdString(tag.Bytes[i]).toHex());
+  for (const TFieldRow& row : FieldTable()) {
+    if (!tag.Fields.Has(row.Field)) continue;
+    const QString value = tag.Fields.Text(row.Field);
+    const QString key = QString::fromLatin1(row.Json);
+    if (row.Kind == TFieldKind::Number) {
+      // The number and its total; a track is 0 without a number, a disc null.
+      const TNumberPair pair = ReadNumberPair(value);
+      const QJsonValue none = row.Field == TField::Track ? QJsonValue(0) : QJsonValue();
+      object[key] = pair.Number > 0 ? QJsonValue(pair.Number) : none;
+      object[key + QStringLiteral("_total")] =
+          pair.Total > 0 ? QJsonValue(pair.Total) : QJsonValue();
+      continue;
+    }
+    object[key] = value;
+    const std::string& bytes = tag.Bytes[static_cast<int>(row.Field)];
+    if (tag.HasBytes && !IsAscii(bytes))
+      hex[key] = QString::fromLatin1(QByteArray::fromStdString(bytes).toHex());
   }
-  object["track"] = tag.Track;
   if (tag.GenreIndex >= 0) object["genre_index"] = tag.GenreIndex;
   if (!hex.isEmpty()) object["hex"] = hex;
   if (!tag.TooLarge.isEmpty()) object["too_large"] = QJsonArray::fromStringList(tag.TooLarge);
   return object;
 }
 
-// Which tags a changing command works on.
-
-// The genre choice of --genre: a name of the list (letter case ignored), a number of the ID3v1
-// list, or empty for none.
-int GenrePosition(const QByteArray& value) {
-  if (value.isEmpty()) return 0;
-  const int named = GenrePositionOfName(EncodeText(ArgumentText(value)));
-  if (named > 0) return named;
-  bool number = false;
-  const int index = value.toInt(&number);
-  if (number && index >= 0 && GenrePositionOfIndex(uint8_t(index)) > 0 && index < 255)
-    return GenrePositionOfIndex(uint8_t(index));
-  throw EUsage("no genre '" + ArgumentText(value).toStdString() + "' in the genre list");
-}
-
 QString CannotWrite(const QString& what, const QString& reason) {
   return what + QStringLiteral(" cannot be written: ") + reason;
+}
+
+// The lyrics of --lyrics-file: the UTF-8 text of the file, line ends made "\n".
+QString LyricsOfFile(const QByteArray& path) {
+  QFile file(QFile::decodeName(path));
+  if (!file.open(QIODevice::ReadOnly))
+    throw EUsage("the lyrics file '" + ArgumentText(path).toStdString() +
+                 "' cannot be read: " + file.errorString().toStdString());
+  constexpr qint64 kMostLyrics = qint64{1} << 20;
+  const QByteArray bytes = file.read(kMostLyrics + 1);
+  if (bytes.size() > kMostLyrics)
+    throw EUsage("the lyrics file '" + ArgumentText(path).toStdString() + "' is larger than 1 MiB");
+  QString text = QString::fromUtf8(bytes);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
 }
 
 }  // namespace
@@ -259,37 +262,66 @@ int RunShow(TContext& context) {
   return context.ExitStatus();
 }
 
+std::vector<TOption> FieldOptions() {
+  std::vector<TOption> options;
+  for (const TFieldRow& row : FieldTable()) {
+    options.push_back({row.Option, 0, row.Value, row.Help});
+    if (row.Field == TField::Track)
+      options.push_back({"--track-auto", 0, nullptr,
+                         "number the files 1, 2, 3 ... in the order of the arguments"});
+    if (row.Field == TField::Lyrics)
+      options.push_back({"--lyrics-file", 0, "FILE", "the lyrics, the text of a UTF-8 file"});
+  }
+  return options;
+}
+
 int RunSet(TContext& context) {
   const TArguments& args = context.Args();
   const TTagChoice tags = ChosenTags(args);
+  const bool exact = context.Unicode().Exact();
   TBatchChoices choices;
-  auto text = [&](const char* name) -> std::optional<QString> {
-    if (const std::optional<QByteArray> value = args.Value(name)) return ArgumentText(*value);
-    return std::nullopt;
-  };
-  const std::optional<QString> title = text("--title");
-  choices.TitleFromList = title.has_value();
-  choices.Artist = text("--artist");
-  choices.Album = text("--album");
-  choices.Year = text("--year");
-  choices.Comment = text("--comment");
-  if (args.OneOf({"--track", "--track-auto"}, "") == QByteArray("--track-auto"))
-    choices.NumberTracks = true;
-  else if (const std::optional<QString> track = text("--track")) {
-    choices.Track = TrackOfText(*track);
-    choices.TrackTotal = TrackTotalOfText(*track);
+  QString line;
+  for (const TFieldRow& row : FieldTable()) {
+    std::optional<QString> value;
+    if (row.Field == TField::Lyrics) {
+      const QByteArray given = args.OneOf({"--lyrics", "--lyrics-file"}, "");
+      if (given == "--lyrics-file") value = LyricsOfFile(*args.Value("--lyrics-file"));
+    }
+    if (row.Field == TField::Track &&
+        args.OneOf({"--track", "--track-auto"}, "") == QByteArray("--track-auto"))
+      choices.NumberTracks = true;
+    if (const std::optional<QByteArray> given = args.Value(row.Option))
+      value = ArgumentText(*given);
+    if (!value) continue;
+    if (exact && !row.Exact)
+      throw EUsage(std::string(row.Option) + " is not written by the exact write (--exact)");
+    if (!exact)
+      if (const QString refusal = RefusalOf(row.Field, *value); !refusal.isEmpty())
+        throw EUsage(refusal.toStdString());
+    if (row.Field == TField::Title) {
+      // The title goes as a title line would.
+      choices.TitleFromList = true;
+      line = *value;
+      continue;
+    }
+    choices.Values[row.Field] = *value;
   }
-  if (const std::optional<QByteArray> genre = args.Value("--genre"))
-    choices.GenrePosition = GenrePosition(*genre);
-  if (!choices.TitleFromList && !choices.Artist && !choices.Album && !choices.Year &&
-      !choices.Comment && !choices.NumberTracks && !choices.Track && !choices.GenrePosition)
+  if (!choices.TitleFromList && !choices.NumberTracks && !choices.Values.Any())
     throw EUsage("no field to set");
 
   context.Files(args.Operands());
-  const QString line = title.value_or(QString());
+  if (const std::optional<QString> genre = choices.Values[TField::Genre];
+      tags.V1 && genre && !IsListGenre(*genre))
+    context.Note("the genre '" + *genre +
+                 "' is not in the ID3v1 genre list: ID3v1 tags get no genre (ID3v2 tags get "
+                 "the text)");
+  if (const std::optional<QString> track = choices.Values[TField::Track];
+      tags.V1 && !exact && track && ReadNumberPair(*track).Number > 255)
+    context.Note("the track " + QString::number(ReadNumberPair(*track).Number) +
+                 " does not fit an ID3v1 tag (1 to 255): ID3v1 tags get no track");
   const TPassResult result =
       EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
-        if (tags.V1 && !WriteBatchID3v1(path, choices, line, i))
+        if (tags.V1 && !WriteBatchID3v1(path, choices, line, i, exact))
           return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v1 tag"))};
         if (!tags.V2) return TPassStep{true, 0, {}};
         const TWriteOutcome outcome = WriteBatchID3v2(path, choices, line, i, context.Unicode());

@@ -17,25 +17,12 @@ namespace melotag::editor {
 
 namespace {
 
-constexpr std::array<const char*, kPatternFieldCount> kNames = {"title", "artist", "album",  "year",
-                                                                "track", "genre",  "comment"};
-
-std::optional<TPatternField> FieldNamed(const QString& name) {
-  for (int i = 0; i < kPatternFieldCount; ++i)
-    if (name == QLatin1String(kNames[i])) return static_cast<TPatternField>(i);
-  return std::nullopt;
-}
-
-int IndexOf(TPatternField field) {
-  return static_cast<int>(field);
-}
-
 // The expression a field's text matches.
-QString ExpressionOf(TPatternField field) {
-  switch (field) {
-    case TPatternField::Track:
+QString ExpressionOf(TField field) {
+  switch (RowOf(field).Kind) {
+    case TFieldKind::Number:
       return QStringLiteral("\\s*(\\d+)(?:\\s*/\\s*\\d+)?\\s*");
-    case TPatternField::Year:
+    case TFieldKind::Year:
       return QStringLiteral("\\s*(\\d+)\\s*");
     default:
       return QStringLiteral("(.+?)");
@@ -44,21 +31,21 @@ QString ExpressionOf(TPatternField field) {
 
 }  // namespace
 
-QString PlaceholderOf(TPatternField field) {
-  return QLatin1Char('%') + QLatin1String(kNames[IndexOf(field)]) + QLatin1Char('%');
+QString PlaceholderOf(TField field) {
+  return QLatin1Char('%') + QLatin1String(RowOf(field).Pattern) + QLatin1Char('%');
 }
 
 QStringList PatternLegend() {
   QStringList legend;
-  for (int i = 0; i < kPatternFieldCount; ++i)
-    legend << PlaceholderOf(static_cast<TPatternField>(i));
+  for (const TFieldRow& row : FieldTable())
+    if (row.Pattern) legend << PlaceholderOf(row.Field);
   return legend;
 }
 
 TNamePattern::TNamePattern(const QString& pattern) {
   QString literal;
   auto flush = [&] {
-    if (!literal.isEmpty()) FParts.push_back({false, TPatternField::Title, literal});
+    if (!literal.isEmpty()) FParts.push_back({false, TField::Title, literal});
     literal.clear();
   };
   for (qsizetype i = 0; i < pattern.size(); ++i) {
@@ -72,7 +59,7 @@ TNamePattern::TNamePattern(const QString& pattern) {
       return;
     }
     const QString name = pattern.mid(i + 1, close - i - 1);
-    const std::optional<TPatternField> field = FieldNamed(name.toLower());
+    const std::optional<TField> field = FieldOfPattern(name);
     if (!field) {
       FError = QStringLiteral("no field is named \"%1\"").arg(name);
       return;
@@ -95,33 +82,38 @@ TNamePattern::TNamePattern(const QString& pattern) {
   FExpression.setPatternOptions(QRegularExpression::DotMatchesEverythingOption);
 }
 
-std::vector<TPatternField> TNamePattern::Fields() const {
-  std::vector<TPatternField> fields;
+std::vector<TField> TNamePattern::Fields() const {
+  std::vector<TField> fields;
   for (const TPart& part : FParts)
     if (part.IsField && std::find(fields.begin(), fields.end(), part.Field) == fields.end())
       fields.push_back(part.Field);
   return fields;
 }
 
-std::optional<TPatternValues> TNamePattern::Match(const QString& name) const {
+std::optional<TFieldValues> TNamePattern::Match(const QString& name) const {
   if (!IsValid()) return std::nullopt;
   const QRegularExpressionMatch match = FExpression.match(name);
   if (!match.hasMatch()) return std::nullopt;
-  TPatternValues values;
+  TFieldValues values;
   int group = 1;
   for (const TPart& part : FParts) {
     if (!part.IsField) continue;
     QString value = match.captured(group++).trimmed();
-    if (part.Field == TPatternField::Track) value = QString::number(value.toULongLong());
+    if (RowOf(part.Field).Kind == TFieldKind::Number) {
+      // A number a tag cannot hold makes no match: it is never wrapped.
+      const qulonglong number = value.toULongLong();
+      if (number < 1 || number > kMaxNumber) return std::nullopt;
+      value = QString::number(number);
+    }
     if (value.isEmpty()) return std::nullopt;
-    std::optional<QString>& slot = values[IndexOf(part.Field)];
+    std::optional<QString>& slot = values[part.Field];
     if (slot && *slot != value) return std::nullopt;
     slot = value;
   }
   return values;
 }
 
-std::optional<QString> TNamePattern::Format(const TPatternValues& values) const {
+std::optional<QString> TNamePattern::Format(const TFieldValues& values) const {
   if (!IsValid()) return std::nullopt;
   QString name;
   for (const TPart& part : FParts) {
@@ -129,61 +121,44 @@ std::optional<QString> TNamePattern::Format(const TPatternValues& values) const 
       name += part.Text;
       continue;
     }
-    const std::optional<QString>& value = values[IndexOf(part.Field)];
+    const std::optional<QString>& value = values[part.Field];
     if (!value || value->trimmed().isEmpty()) return std::nullopt;
     QString text = value->trimmed();
-    if (part.Field == TPatternField::Track) text = text.rightJustified(2, QLatin1Char('0'));
+    if (RowOf(part.Field).Kind == TFieldKind::Number) {
+      // The number without its total ("6/10" names 06).
+      const int number = ReadNumberPair(text).Number;
+      if (number < 1) return std::nullopt;
+      text = QString::number(number);
+      if (part.Field == TField::Track) text = text.rightJustified(2, QLatin1Char('0'));
+    }
     name += text.replace(QLatin1Char('/'), QLatin1Char('_'));
   }
   return name;
 }
 
-TID3v2Changes ChangesOfValues(const TPatternValues& values) {
-  TID3v2Changes changes;
-  changes.Title = values[IndexOf(TPatternField::Title)];
-  changes.Artist = values[IndexOf(TPatternField::Artist)];
-  changes.Album = values[IndexOf(TPatternField::Album)];
-  changes.Year = values[IndexOf(TPatternField::Year)];
-  if (const auto& track = values[IndexOf(TPatternField::Track)])
-    changes.Track = static_cast<uint8_t>(track->toUInt() & 0xFF);
-  changes.Genre = values[IndexOf(TPatternField::Genre)];
-  changes.Comment = values[IndexOf(TPatternField::Comment)];
-  return changes;
+TID3v2Changes ChangesOfValues(const TFieldValues& values) {
+  return {values, std::nullopt};
 }
 
-TBatchChoices BatchChoicesOfValues(const TPatternValues& values) {
+TBatchChoices BatchChoicesOfValues(const TFieldValues& values) {
   TBatchChoices choices;
-  choices.TitleFromList = values[IndexOf(TPatternField::Title)].has_value();
-  choices.Artist = values[IndexOf(TPatternField::Artist)];
-  choices.Album = values[IndexOf(TPatternField::Album)];
-  choices.Year = values[IndexOf(TPatternField::Year)];
-  if (const auto& track = values[IndexOf(TPatternField::Track)])
-    choices.Track = static_cast<uint8_t>(track->toUInt() & 0xFF);
-  if (const auto& genre = values[IndexOf(TPatternField::Genre)]) {
-    const int position = GenrePositionOfName(EncodeText(*genre));
-    if (position > 0) choices.GenrePosition = position;
-  }
-  choices.Comment = values[IndexOf(TPatternField::Comment)];
+  choices.Values = values;
   return choices;
 }
 
-TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode) {
-  TPatternValues values;
-  auto put = [&](TPatternField field, const QString& text) {
-    if (!text.trimmed().isEmpty()) values[IndexOf(field)] = text.trimmed();
+TFieldValues TagValuesOf(const QByteArray& path, bool readUnicode) {
+  TFieldValues values;
+  auto put = [&](const TFieldValues& fields) {
+    for (const TFieldRow& row : FieldTable()) {
+      const QString text = fields.Text(row.Field).trimmed();
+      // A trailer's track 0 is no track.
+      if (!text.isEmpty() && !(row.Kind == TFieldKind::Number && text == QLatin1String("0")))
+        values[row.Field] = text;
+    }
   };
   // The trailer first: the ID3v2 tag's values win.
   TID3v1 v1;
-  if (IsUsablePath(path) && v1.LoadFromFile(TagPath(path)) && v1.Exists()) {
-    const TTagView view = ViewOf(v1);
-    put(TPatternField::Title, view.Fields.Title);
-    put(TPatternField::Artist, view.Fields.Artist);
-    put(TPatternField::Album, view.Fields.Album);
-    put(TPatternField::Year, view.Fields.Year);
-    if (v1.Track() > 0) put(TPatternField::Track, QString::number(v1.Track()));
-    put(TPatternField::Genre, GenreOfFields(view.Fields));
-    put(TPatternField::Comment, view.Fields.Comment);
-  }
+  if (IsUsablePath(path) && v1.LoadFromFile(TagPath(path)) && v1.Exists()) put(ViewOf(v1).Fields);
   TID3v2Text v2;
   if (IsUsablePath(path)) {
     if (readUnicode) {
@@ -191,26 +166,16 @@ TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode) {
     } else {
       TID3v2 tag;
       if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) {
-        const TTagView view = ViewOf(tag);
-        v2 = TextOfFields(view.Fields);
+        v2.Fields = ViewOf(tag).Fields;
         v2.Exists = true;
-        v2.Genre = DecodeText(tag.Genre());
       }
     }
   }
-  if (v2.Exists) {
-    put(TPatternField::Title, v2.Title);
-    put(TPatternField::Artist, v2.Artist);
-    put(TPatternField::Album, v2.Album);
-    put(TPatternField::Year, v2.Year);
-    if (v2.Track > 0) put(TPatternField::Track, QString::number(v2.Track));
-    put(TPatternField::Genre, v2.Genre);
-    put(TPatternField::Comment, v2.Comment);
-  }
+  if (v2.Exists) put(v2.Fields);
   return values;
 }
 
-TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues& values, bool v1,
+TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TFieldValues& values, bool v1,
                                    bool v2, const TUnicodeOptions& options, TTagRepairUndo* undo) {
   TNameTagsOutcome outcome;
   const QString v1Tag = QStringLiteral("the ID3v1 tag"), v2Tag = QStringLiteral("the ID3v2 tag");
@@ -219,11 +184,10 @@ TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues&
     return outcome;
   }
   const TBatchChoices choices = BatchChoicesOfValues(values);
-  const QString title = values[IndexOf(TPatternField::Title)].value_or(QString());
   if (v1) {
     std::string before, after;
     if ((undo && !tags::ReadID3v1Bytes(TagPath(path), before)) ||
-        !WriteBatchID3v1(path, choices, title, 0)) {
+        !WriteBatchID3v1(path, choices, QString(), 0, options.Exact())) {
       outcome.Failed = v1Tag;
       return outcome;
     }
@@ -238,7 +202,7 @@ TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues&
                                 undo ? &tag : nullptr);
     if (written.Ok && undo && !tag.New.empty()) undo->Keep(path, tag.Old, tag.New);
   } else {
-    written = WriteBatchID3v2(path, choices, title, 0, options);
+    written = WriteBatchID3v2(path, choices, QString(), 0, options);
   }
   if (!written.Ok) outcome.Failed = v2Tag;
   outcome.Dropped = written.Dropped;
@@ -263,12 +227,12 @@ QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePa
   return plan;
 }
 
-TNameFromTags NameFromValues(const QByteArray& path, const TPatternValues& values,
+TNameFromTags NameFromValues(const QByteArray& path, const TFieldValues& values,
                              const TNamePattern& pattern) {
   TNameFromTags step;
   step.OldPath = path;
-  for (const TPatternField field : pattern.Fields())
-    if (!values[IndexOf(field)]) step.Missing << PlaceholderOf(field);
+  for (const TField field : pattern.Fields())
+    if (!values[field]) step.Missing << PlaceholderOf(field);
   if (!step.Missing.isEmpty()) {
     step.Problem = QStringLiteral("the tags give no ") + step.Missing.join(QStringLiteral(", "));
     return step;

@@ -1,6 +1,6 @@
-// Patterns of file names: literal text and the fields %title%, %artist%, %album%, %year%,
-// %track%, %genre%, %comment%. A pattern reads tag values out of a file name and makes a file
-// name of tag values.
+// Patterns of file names: literal text and the fields of the field table that have a pattern
+// name (%title%, %artist%, %album%, %albumartist%, %track%, %disc%, %year% ...). A pattern reads
+// tag values out of a file name and makes a file name of tag values.
 #pragma once
 
 #include <QByteArray>
@@ -17,16 +17,10 @@
 
 namespace melotag::editor {
 
-enum class TPatternField { Title, Artist, Album, Year, Track, Genre, Comment };
-inline constexpr int kPatternFieldCount = 7;
-
 // The placeholder of a field: "%title%" ...
-QString PlaceholderOf(TPatternField field);
-// The legend the dialogs show: one "%field%" a line.
+QString PlaceholderOf(TField field);
+// The legend the dialogs show: one "%field%" a line, in the table's order.
 QStringList PatternLegend();
-
-// A value for each field; an empty one for a field the pattern or the tags do not give.
-using TPatternValues = std::array<std::optional<QString>, kPatternFieldCount>;
 
 class TNamePattern {
  public:
@@ -36,23 +30,24 @@ class TNamePattern {
   bool IsValid() const { return FError.isEmpty(); }
   QString Error() const { return FError; }
   // The fields the pattern holds, each once, in their order.
-  std::vector<TPatternField> Fields() const;
+  std::vector<TField> Fields() const;
 
   // The values a file name (without its ".mp3") gives: every field of the pattern matched,
   // the literal text exactly; none when the name does not match. Where a separator also occurs
   // inside a field, the earlier field takes the shortest text ("%artist% - %title%" reads
-  // "A - B - C" as A and "B - C"). %track% and %year% take digits only (a track "03" is 3, "3/12"
-  // is 3); values are trimmed. A pattern naming a field twice matches when both agree.
-  std::optional<TPatternValues> Match(const QString& name) const;
+  // "A - B - C" as A and "B - C"). %track%, %disc% and %year% take digits only (a track "03" is
+  // 3, "3/12" is 3; a track or disc beyond 9999 or 0 makes no match); values are trimmed. A
+  // pattern naming a field twice matches when both agree.
+  std::optional<TFieldValues> Match(const QString& name) const;
 
   // The file name (without ".mp3") the values make: none when a field of the pattern has no
   // value. A track has two digits at least ("03"); "/" in a value becomes "_".
-  std::optional<QString> Format(const TPatternValues& values) const;
+  std::optional<QString> Format(const TFieldValues& values) const;
 
  private:
   struct TPart {
     bool IsField = false;
-    TPatternField Field = TPatternField::Title;
+    TField Field = TField::Title;
     QString Text;
   };
   std::vector<TPart> FParts;
@@ -61,19 +56,19 @@ class TNamePattern {
 };
 
 // The ID3v2 changes the values of a match make (the fields the pattern gave).
-TID3v2Changes ChangesOfValues(const TPatternValues& values);
-// The batch choices the values make for an ID3v1 trailer; a genre outside the list is left out.
-TBatchChoices BatchChoicesOfValues(const TPatternValues& values);
+TID3v2Changes ChangesOfValues(const TFieldValues& values);
+// The batch choices the values make for an ID3v1 trailer (a genre outside the list gives none).
+TBatchChoices BatchChoicesOfValues(const TFieldValues& values);
 
 // The values of a file's tags: each field of its ID3v2 tag (decoded by the text encoding with
 // readUnicode), else of its ID3v1 trailer; no value for an empty field or a track 0.
-TPatternValues TagValuesOf(const QByteArray& path, bool readUnicode);
+TFieldValues TagValuesOf(const QByteArray& path, bool readUnicode);
 
 // One file of "tags from file names": its values, or none when its name (the caption, without
 // ".mp3") does not match.
 struct TNameTags {
   QByteArray Path;
-  std::optional<TPatternValues> Values;
+  std::optional<TFieldValues> Values;
 };
 QList<TNameTags> PlanTagsFromNames(const QList<QByteArray>& paths, const TNamePattern& pattern);
 
@@ -90,7 +85,7 @@ struct TNameTagsOutcome {
 // pass's write); the other fields keep their values. With `undo`, each tag the write changed is
 // kept there first; a file whose old tags cannot be kept is not written. A rebuilt file waits in
 // the thread's melotag::tags::TCommitGroup, if there is one.
-TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TPatternValues& values, bool v1,
+TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TFieldValues& values, bool v1,
                                    bool v2, const TUnicodeOptions& options,
                                    TTagRepairUndo* undo = nullptr);
 
@@ -103,7 +98,7 @@ struct TNameFromTags {
   QStringList Missing;  // the placeholders of the fields the tags lack
 };
 // The step of one file whose tags hold `values`.
-TNameFromTags NameFromValues(const QByteArray& path, const TPatternValues& values,
+TNameFromTags NameFromValues(const QByteArray& path, const TFieldValues& values,
                              const TNamePattern& pattern);
 QList<TNameFromTags> PlanNamesFromTags(const QList<QByteArray>& paths, const TNamePattern& pattern,
                                        bool readUnicode);

@@ -100,7 +100,7 @@ QList<TNameRepair> PlanNameRepairs(const QList<QByteArray>& paths, int choice, b
       evidence.clear();
       tag = TID3v2Text();
     }
-    TNameRepair step = RepairOf(path, choice, false, evidence, tag.Title);
+    TNameRepair step = RepairOf(path, choice, false, evidence, tag.Fields.Text(TField::Title));
     if (step.NewPath != step.OldPath) plan.append(step);
   }
   if (!folders) return plan;

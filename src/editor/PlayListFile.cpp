@@ -138,7 +138,7 @@ std::optional<QString> PlayListNameOfFile(const QByteArray& path, bool readUnico
     TID3v2Text tag;
     if (!LoadID3v2Text(path.toStdString(), tag)) return std::nullopt;
     if (!tag.Exists) return QStringLiteral("PlayList");
-    name = AlbumTitle(tag.Artist, tag.Album);
+    name = AlbumTitle(tag.Fields.Text(TField::Artist), tag.Fields.Text(TField::Album));
   } else {
     TID3v2 tag;
     if (!tag.LoadFromFile(path.toStdString())) return std::nullopt;

@@ -144,8 +144,9 @@ std::optional<QString> AlbumTitleOfFile(const QByteArray& path, bool readUnicode
     title = AlbumTitle(DecodeText(v1.Artist()), DecodeText(v1.Album()));
   if (readUnicode) {
     TID3v2Text v2;
-    if (LoadID3v2Text(bytes, v2) && v2.Exists && !v2.Artist.isEmpty() && !v2.Album.isEmpty())
-      title = AlbumTitle(v2.Artist, v2.Album);
+    if (LoadID3v2Text(bytes, v2) && v2.Exists && !v2.Fields.Text(TField::Artist).isEmpty() &&
+        !v2.Fields.Text(TField::Album).isEmpty())
+      title = AlbumTitle(v2.Fields.Text(TField::Artist), v2.Fields.Text(TField::Album));
     return title;
   }
   TID3v2 v2;

@@ -21,22 +21,10 @@ using tags::TFrameTag;
 
 namespace {
 
-// The seven values, by their frame and the word the preview names them with.
-struct TValueField {
-  std::string_view Id;
-  const char* Word;
-};
-constexpr std::array<TValueField, 7> kValueFields = {{{"TIT2", "Title"},
-                                                      {"TPE1", "Artist"},
-                                                      {"TALB", "Album"},
-                                                      {"TRCK", "Track"},
-                                                      {"TYER", "Year"},
-                                                      {"TCON", "Genre"},
-                                                      {"COMM", "Comment"}}};
-
+// The word the preview names a frame with: its field's, else its ID.
 QString FieldName(std::string_view id) {
-  for (const TValueField& field : kValueFields)
-    if (field.Id == id) return QString::fromLatin1(field.Word);
+  for (const TFieldRow& row : FieldTable())
+    if (id == row.Frame || id == row.Frame24) return QString::fromLatin1(row.Label);
   return QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()));
 }
 
@@ -83,18 +71,29 @@ bool HasFrame(const TFrameTag& tag, std::string_view id) {
   return false;
 }
 
-// The values of the trailer, in frame order, as the ID3v2 tag would hold them.
-std::array<std::string, 7> TrailerValues(const TID3v1& v1) {
-  std::array<std::string, 7> values;
-  if (!v1.Exists()) return values;
-  values = {
-      melotag::tags::Trim(v1.Title()),  melotag::tags::Trim(v1.Artist()),
-      melotag::tags::Trim(v1.Album()),  v1.Track() > 0 ? std::to_string(v1.Track()) : std::string(),
-      melotag::tags::Trim(v1.Year()),   std::string(),
-      melotag::tags::Trim(v1.Comment())};
-  if (v1.GenreIndex() < tags::kGenreCount)
-    values[5] = std::string(tags::GenreNames[v1.GenreIndex()]);
-  return values;
+// A value of the trailer as the ID3v2 tag would hold it; empty for none.
+std::string TrailerValue(const TID3v1& v1, TV1Slot slot) {
+  if (!v1.Exists()) return {};
+  switch (slot) {
+    case TV1Slot::Title:
+      return melotag::tags::Trim(v1.Title());
+    case TV1Slot::Artist:
+      return melotag::tags::Trim(v1.Artist());
+    case TV1Slot::Album:
+      return melotag::tags::Trim(v1.Album());
+    case TV1Slot::Track:
+      return v1.Track() > 0 ? std::to_string(v1.Track()) : std::string();
+    case TV1Slot::Year:
+      return melotag::tags::Trim(v1.Year());
+    case TV1Slot::Genre:
+      return v1.GenreIndex() < tags::kGenreCount ? std::string(tags::GenreNames[v1.GenreIndex()])
+                                                 : std::string();
+    case TV1Slot::Comment:
+      return melotag::tags::Trim(v1.Comment());
+    case TV1Slot::None:
+      break;
+  }
+  return {};
 }
 
 // The texts a repair writes into the tag: its legacy frames, and the trailer values it lacks;
@@ -108,14 +107,14 @@ std::vector<TPlanned> Plan(const TFrameTag& tag, const TID3v1& v1) {
     planned.push_back({{FieldName(tag.Frames[i].Id), *strings, true}, static_cast<int>(i), {}});
     legacy = true;
   }
-  const std::array<std::string, 7> values = TrailerValues(v1);
-  for (size_t f = 0; f < kValueFields.size(); ++f) {
-    if (values[f].empty() || HasFrame(tag, kValueFields[f].Id)) continue;
-    const bool text = IsLegacyText(values[f]);
+  for (const TFieldRow& row : FieldTable()) {
+    const std::string value = TrailerValue(v1, row.V1);
+    if (value.empty() || HasFrame(tag, row.Frame)) continue;
+    const bool text = IsLegacyText(value);
     // A comment's text follows its (empty) description, as in a COMM frame.
-    const std::string bytes = kValueFields[f].Id == "COMM" ? '\0' + values[f] : values[f];
-    const QString field = QString::fromLatin1(kValueFields[f].Word) + QStringLiteral(" (ID3v1)");
-    planned.push_back({{field, bytes, text}, -1, kValueFields[f].Id});
+    const std::string bytes = row.Kind == TFieldKind::Described ? '\0' + value : value;
+    const QString field = QString::fromLatin1(row.Label) + QStringLiteral(" (ID3v1)");
+    planned.push_back({{field, bytes, text}, -1, row.Frame});
     legacy = legacy || text;
   }
   if (!legacy) planned.clear();

@@ -106,12 +106,7 @@ std::string GenreNameOfPosition(int position) {
              : std::string();
 }
 
-QString GenreOfFields(const TTagFields& fields) {
-  if (fields.GenrePosition == kOtherGenrePosition) return fields.OtherGenre;
-  return Text(GenreNameOfPosition(fields.GenrePosition));
-}
-
-uint8_t TrackOfText(const QString& text) {
+uint8_t ExactTrackOf(const QString& text) {
   const QString trimmed = text.trimmed();
   bool ok = false;
   const qlonglong number =
@@ -120,13 +115,9 @@ uint8_t TrackOfText(const QString& text) {
   return static_cast<uint8_t>(number & 0xFF);
 }
 
-QString TrackTotalOfText(const QString& text) {
-  const QString trimmed = text.trimmed();
-  const qsizetype slash = trimmed.indexOf(QLatin1Char('/'));
-  if (slash < 0) return QString();
-  bool ok = false;
-  const qlonglong total = trimmed.mid(slash + 1).trimmed().toLongLong(&ok, 10);
-  return ok && total > 0 ? QStringLiteral("/") + QString::number(total) : QString();
+uint8_t V1TrackOf(const QString& text) {
+  const std::optional<TNumberPair> pair = ParseNumberPair(text);
+  return pair && pair->Number <= 255 ? static_cast<uint8_t>(pair->Number) : uint8_t{0};
 }
 
 TTagView ViewOf(const TID3v1& tag) {
@@ -135,14 +126,16 @@ TTagView ViewOf(const TID3v1& tag) {
   view.ExistsText = tag.Exists() ? QStringLiteral("Yes") : QStringLiteral("No");
   if (!tag.Exists()) return view;
   view.VersionText = tag.Version() == 1 ? QStringLiteral("1.0") : QStringLiteral("1.1");
-  TTagFields& f = view.Fields;
-  f.Title = Text(tag.Title());
-  f.Artist = Text(tag.Artist());
-  f.Album = Text(tag.Album());
-  f.Track = QString::number(tag.Track());
-  f.Year = Text(tag.Year());
-  f.Comment = Text(tag.Comment());
-  f.GenrePosition = GenrePositionOfIndex(tag.GenreIndex());
+  TFieldValues& f = view.Fields;
+  for (const TFieldRow& row : FieldTable()) f[row.Field] = QString();
+  f[TField::Title] = Text(tag.Title());
+  f[TField::Artist] = Text(tag.Artist());
+  f[TField::Album] = Text(tag.Album());
+  f[TField::Track] = QString::number(tag.Track());
+  f[TField::Year] = Text(tag.Year());
+  f[TField::Comment] = Text(tag.Comment());
+  if (tag.GenreIndex() < tags::kGenreCount)
+    f[TField::Genre] = Text(GenreNameOfPosition(GenrePositionOfIndex(tag.GenreIndex())));
   return view;
 }
 
@@ -153,14 +146,15 @@ TTagView ViewOf(const TID3v2& tag) {
   if (!tag.Exists()) return view;
   view.VersionText = QStringLiteral("2.") + QString::number(tag.Version());
   view.SizeText = QString::number(tag.Size()) + QStringLiteral(" bytes");
-  TTagFields& f = view.Fields;
-  f.Title = Text(tag.Title());
-  f.Artist = Text(tag.Artist());
-  f.Album = Text(tag.Album());
-  if (tag.Track() > 0) f.Track = QString::number(tag.Track());
-  f.Year = Text(tag.Year());
-  f.Comment = Text(tag.Comment());
-  f.GenrePosition = GenrePositionOfName(tag.Genre());
+  TFieldValues& f = view.Fields;
+  for (const TFieldRow& row : FieldTable()) f[row.Field] = QString();
+  f[TField::Title] = Text(tag.Title());
+  f[TField::Artist] = Text(tag.Artist());
+  f[TField::Album] = Text(tag.Album());
+  if (tag.Track() > 0) f[TField::Track] = QString::number(tag.Track());
+  f[TField::Year] = Text(tag.Year());
+  f[TField::Comment] = Text(tag.Comment());
+  f[TField::Genre] = Text(tag.Genre());
   return view;
 }
 
@@ -169,62 +163,74 @@ QString AlbumTitleOf(const QString& artist, const QString& album) {
   return QStringLiteral("\u3010") + artist + QStringLiteral("\u3011") + album;
 }
 
-void SetFromFields(TID3v1& tag, const TTagFields& fields) {
-  SetV1Text(tag, &TID3v1::SetTitle, Bytes(fields.Title), kV1TextWidth);
-  SetV1Text(tag, &TID3v1::SetArtist, Bytes(fields.Artist), kV1TextWidth);
-  SetV1Text(tag, &TID3v1::SetAlbum, Bytes(fields.Album), kV1TextWidth);
-  SetV1Text(tag, &TID3v1::SetYear, Bytes(fields.Year), kV1YearWidth);
-  tag.SetTrack(TrackOfText(fields.Track));
-  tag.SetGenreIndex(GenreIndexOfPosition(fields.GenrePosition));
-  SetV1Text(tag, &TID3v1::SetComment, Bytes(fields.Comment), kV1TextWidth);
+void SetFromFields(TID3v1& tag, const TFieldValues& fields, bool exact) {
+  using enum TField;
+  if (fields.Has(Title)) SetV1Text(tag, &TID3v1::SetTitle, Bytes(fields.Text(Title)), kV1TextWidth);
+  if (fields.Has(Artist))
+    SetV1Text(tag, &TID3v1::SetArtist, Bytes(fields.Text(Artist)), kV1TextWidth);
+  if (fields.Has(Album)) SetV1Text(tag, &TID3v1::SetAlbum, Bytes(fields.Text(Album)), kV1TextWidth);
+  if (fields.Has(Year)) SetV1Text(tag, &TID3v1::SetYear, Bytes(fields.Text(Year)), kV1YearWidth);
+  if (fields.Has(Track))
+    tag.SetTrack(exact ? ExactTrackOf(fields.Text(Track)) : V1TrackOf(fields.Text(Track)));
+  if (fields.Has(Genre)) tag.SetGenreIndex(GenreIndexOfValue(fields.Text(Genre)));
+  if (fields.Has(Comment))
+    SetV1Text(tag, &TID3v1::SetComment, Bytes(fields.Text(Comment)), kV1TextWidth);
   FitV1Comment(tag);
 }
 
-void SetFromFields(TID3v2& tag, const TTagFields& fields) {
-  tag.SetTitle(Bytes(fields.Title));
-  tag.SetArtist(Bytes(fields.Artist));
-  tag.SetAlbum(Bytes(fields.Album));
-  tag.SetTrack(TrackOfText(fields.Track));
-  tag.SetYear(Bytes(fields.Year));
-  tag.SetGenre(GenreNameOfPosition(fields.GenrePosition));
-  tag.SetComment(Bytes(fields.Comment));
+void SetFromFields(TID3v2& tag, const TFieldValues& fields) {
+  using enum TField;
+  tag.SetTitle(Bytes(fields.Text(Title)));
+  tag.SetArtist(Bytes(fields.Text(Artist)));
+  tag.SetAlbum(Bytes(fields.Text(Album)));
+  tag.SetTrack(ExactTrackOf(fields.Text(Track)));
+  tag.SetYear(Bytes(fields.Text(Year)));
+  const QString genre = fields.Text(Genre);
+  tag.SetGenre(IsListGenre(genre) ? Bytes(GenreOfValue(genre)) : std::string());
+  tag.SetComment(Bytes(fields.Text(Comment)));
 }
 
-uint8_t BatchTrack(int position) {
+int BatchTrack(int position) {
+  return position + 1;
+}
+
+uint8_t ExactBatchTrack(int position) {
   return static_cast<uint8_t>((position + 1) & 0xFF);
 }
 
+TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
+  TFieldValues values = choices.Values;
+  if (choices.TitleFromList) values[TField::Title] = titleLine;
+  if (choices.NumberTracks) values[TField::Track] = QString::number(BatchTrack(position));
+  return values;
+}
+
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position) {
+                    const QString& titleLine, int position, bool exact) {
   // The old values stay in the tag; a failed read or a file without a trailer leaves it empty.
   if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
-  if (choices.TitleFromList) SetV1Text(tag, &TID3v1::SetTitle, Bytes(titleLine), kV1TextWidth);
-  if (choices.Artist) SetV1Text(tag, &TID3v1::SetArtist, Bytes(*choices.Artist), kV1TextWidth);
-  if (choices.Album) SetV1Text(tag, &TID3v1::SetAlbum, Bytes(*choices.Album), kV1TextWidth);
-  if (choices.NumberTracks)
-    tag.SetTrack(BatchTrack(position));
-  else if (choices.Track)
-    tag.SetTrack(*choices.Track);
-  if (choices.Year) SetV1Text(tag, &TID3v1::SetYear, Bytes(*choices.Year), kV1YearWidth);
-  if (choices.GenrePosition) tag.SetGenreIndex(GenreIndexOfPosition(*choices.GenrePosition));
-  if (choices.Comment) SetV1Text(tag, &TID3v1::SetComment, Bytes(*choices.Comment), kV1TextWidth);
-  FitV1Comment(tag);
+  TFieldValues values = BatchValuesOf(choices, titleLine, position);
+  if (exact && choices.NumberTracks)
+    values[TField::Track] = QString::number(ExactBatchTrack(position));
+  SetFromFields(tag, values, exact);
 }
 
 void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position) {
+  using enum TField;
   // A tag of another version than 2.3 loads with empty values.
   if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  const TFieldValues& v = choices.Values;
   if (choices.TitleFromList) tag.SetTitle(Bytes(titleLine));
-  if (choices.Artist) tag.SetArtist(Bytes(*choices.Artist));
-  if (choices.Album) tag.SetAlbum(Bytes(*choices.Album));
+  if (v.Has(Artist)) tag.SetArtist(Bytes(v.Text(Artist)));
+  if (v.Has(Album)) tag.SetAlbum(Bytes(v.Text(Album)));
   if (choices.NumberTracks)
-    tag.SetTrack(BatchTrack(position));
-  else if (choices.Track)
-    tag.SetTrack(*choices.Track);
-  if (choices.Year) tag.SetYear(Bytes(*choices.Year));
-  if (choices.GenrePosition) tag.SetGenre(GenreNameOfPosition(*choices.GenrePosition));
-  if (choices.Comment) tag.SetComment(Bytes(*choices.Comment));
+    tag.SetTrack(ExactBatchTrack(position));
+  else if (v.Has(Track))
+    tag.SetTrack(ExactTrackOf(v.Text(Track)));
+  if (v.Has(Year)) tag.SetYear(Bytes(v.Text(Year)));
+  if (v.Has(Genre)) tag.SetGenre(Bytes(GenreOfValue(v.Text(Genre))));
+  if (v.Has(Comment)) tag.SetComment(Bytes(v.Text(Comment)));
 }
 
 }  // namespace melotag::editor

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "Fields.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 
@@ -60,32 +61,14 @@ std::string GenreNameOfPosition(int position);
 
 // --- Track numbers
 
-// A track number typed as text: a whole decimal number (blanks around it allowed), before a
-// "/total" where one follows, in its low 8 bits; 0, no track, for anything that is not a number or
-// is 0 or less.
-uint8_t TrackOfText(const QString& text);
-// The "/12" of a track typed as "4/12" (a whole number above 0 after the slash); empty without.
-QString TrackTotalOfText(const QString& text);
+// A track as the exact write takes it: a whole decimal number (blanks around it allowed), before a
+// "/total" where one follows, in its low 8 bits; 0, no track, for anything else.
+uint8_t ExactTrackOf(const QString& text);
+// The ID3v1 track of a track as typed ("3", "3/12"): its number when that is from 1 to 255, the
+// most a trailer holds; 0, no track, otherwise.
+uint8_t V1TrackOf(const QString& text);
 
 // --- The panel
-
-// The values of one tag as the panel's controls hold them.
-struct TTagFields {
-  QString Title;
-  QString Artist;
-  QString Album;
-  QString Track;
-  QString Year;
-  QString Comment;
-  int GenrePosition = -1;  // in the genre choice list; -1 = nothing chosen
-  // A genre that is not in the list, offered as the choice kOtherGenrePosition.
-  QString OtherGenre;
-};
-
-// The position after the list's genres that stands for a tag's own genre (TTagFields::OtherGenre).
-inline constexpr int kOtherGenrePosition = tags::kGenreCount + 1;
-// The genre the fields choose: a list name, the tag's own genre, or empty.
-QString GenreOfFields(const TTagFields& fields);
 
 // What the panel shows of a tag that was read.
 struct TTagView {
@@ -93,22 +76,25 @@ struct TTagView {
   QString ExistsText;   // "Yes" / "No"
   QString VersionText;  // "1.0", "1.1", "2.3" ...; empty without a tag
   QString SizeText;     // "N bytes" for an ID3v2 tag; empty otherwise
-  TTagFields Fields;    // empty without a tag
+  TFieldValues Fields;  // every field given (an empty text for an empty field); none without a tag
 };
 
-// ID3v1: the track also when it is 0; a genre index of 148 or more chooses nothing.
+// ID3v1: the track also when it is 0; a genre index of 148 or more gives no genre.
 TTagView ViewOf(const TID3v1& tag);
-// ID3v2: the track only above 0; a genre name not in the list chooses the empty entry.
+// ID3v2 as the tag class reads it: the track only above 0.
 TTagView ViewOf(const TID3v2& tag);
 
 // "【" + artist + "】" + album, the album title the renaming offers; empty unless both are given.
 QString AlbumTitleOf(const QString& artist, const QString& album);
 
-// Puts the panel's values into the tag, ready for WriteToFile. ID3v1 texts are cut at the last
-// whole character that fits their field (the comment at 28 bytes when a track is given); the
-// setters then drop trailing blanks and control bytes.
-void SetFromFields(TID3v1& tag, const TTagFields& fields);
-void SetFromFields(TID3v2& tag, const TTagFields& fields);
+// Puts the given values of the fields the trailer holds into the tag, ready for WriteToFile; the
+// others keep what the tag holds. ID3v1 texts are cut at the last whole character that fits
+// their field (the comment at 28 bytes when a track is given); the setters then drop trailing
+// blanks and control bytes. A genre outside the list gives 255 (none), a track beyond 255 none
+// (the exact write: its low 8 bits).
+void SetFromFields(TID3v1& tag, const TFieldValues& fields, bool exact = false);
+// The seven values as the tag class writes them (the exact write).
+void SetFromFields(TID3v2& tag, const TFieldValues& fields);
 
 // --- Batch passes
 
@@ -116,28 +102,28 @@ void SetFromFields(TID3v2& tag, const TTagFields& fields);
 // unset keep each file's old value.
 struct TBatchChoices {
   bool TitleFromList = false;  // the title list gives file i its line i
-  std::optional<QString> Artist;
-  std::optional<QString> Album;
-  bool NumberTracks = false;     // file i gets track i + 1
-  std::optional<uint8_t> Track;  // every file gets this track (0: none) unless NumberTracks
-  QString TrackTotal;            // "/12" given with that track (TrackTotalOfText)
-  std::optional<QString> Year;
-  std::optional<int> GenrePosition;  // in the genre choice list
-  std::optional<QString> Comment;
+  bool NumberTracks = false;   // file i gets track i + 1
+  // The ticked fields' values (a track "3/12"; NumberTracks and TitleFromList go first).
+  TFieldValues Values;
   // The JPEG or PNG image that becomes the front cover of the ID3v2 tag (the ID3v1 tag has no
   // pictures).
   std::optional<QByteArray> FrontCover;
 };
 
-// The track a pass gives the file at list position `position`: position + 1 in its low 8 bits,
-// so the 256th file gets 0, no track.
-uint8_t BatchTrack(int position);
+// The track a pass gives the file at list position `position`: position + 1. The exact write
+// keeps its low 8 bits (the 256th file gets 0, no track).
+int BatchTrack(int position);
+uint8_t ExactBatchTrack(int position);
+
+// The values a pass gives the file at list position `position`: the ticked ones, the title line
+// and the running number.
+TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position);
 
 // Reads the file's old tag into `tag` (empty values when it cannot be read, has no tag, or, for
 // ID3v2, has a tag of another version than 2.3) and puts the pass's values over it; the tag is
 // then ready for WriteToFile. ID3v1 texts are cut as SetFromFields cuts them.
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position);
+                    const QString& titleLine, int position, bool exact = false);
 void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position);
 

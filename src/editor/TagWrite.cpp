@@ -1,5 +1,7 @@
 #include "TagWrite.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
 #include <initializer_list>
@@ -9,6 +11,7 @@
 #include "FilePath.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "LegacyText.h"
 #include "TagError.h"
 
 namespace melotag::editor {
@@ -40,9 +43,11 @@ bool IsOneOf(const std::string& id, std::initializer_list<std::string_view> ids)
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-// The frames the seven fields are read from.
+// The frames the fields are read from.
 bool IsFieldFrame(const TFrame& frame) {
-  return IsOneOf(frame.Id, {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TDRC", "TCON", "COMM"});
+  for (const TFieldRow& row : FieldTable())
+    if (frame.Id == row.Frame || frame.Id == row.Frame24) return true;
+  return false;
 }
 
 // Puts `frame` (or nothing) where frames[shown] stood and removes the other frames of `ids`. A
@@ -95,19 +100,38 @@ bool ChangeText(TFrameTag& tag, std::initializer_list<std::string_view> ids, con
   return true;
 }
 
-// "/12" of a track "3/12": the total a new number keeps.
-QString TrackTotal(const TFrameTag& tag) {
-  const int shown = Shown(tag, {"TRCK"});
-  if (shown < 0) return QString();
-  const QString text = TFrameContents(tag).TextOf(shown);
-  const qsizetype slash = text.indexOf(QLatin1Char('/'));
-  return slash >= 0 ? text.mid(slash) : QString();
+// The text of the frame a field is read from; empty without one.
+QString ShownText(const TFrameTag& tag, std::initializer_list<std::string_view> ids) {
+  const int shown = Shown(tag, ids);
+  return shown >= 0 ? TFrameContents(tag).TextOf(shown) : QString();
 }
 
-bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
+// A number and its total: the one given over the file's.
+bool ChangeNumber(TFrameTag& tag, std::string_view id, const QString& value, uint8_t convention) {
+  const std::optional<TNumberPair> given = ParseNumberPair(value);
+  if (!given) return false;
+  const TNumberPair old = ReadNumberPair(ShownText(tag, {id}));
+  const TNumberPair merged = MergedNumberPair(old, *given, value.trimmed().isEmpty());
+  return ChangeText(tag, {id}, NumberPairText(merged), convention);
+}
+
+// The year: a 2.4 recording time keeps its month, day and time when a year alone is given.
+bool ChangeYear(TFrameTag& tag, const TFieldRow& row, const QString& value, uint8_t convention) {
+  if (tag.Version != 4) return ChangeText(tag, {row.Frame}, value, convention);
+  QString text = value.trimmed();
+  const QString old = ShownText(tag, {row.Frame24, row.Frame});
+  static const QRegularExpression year(QStringLiteral("^\\d{4}$")),
+      date(QStringLiteral("^\\d{4}-"));
+  if (year.match(text).hasMatch() && date.match(old).hasMatch()) text += old.mid(4);
+  return ChangeText(tag, {row.Frame24, row.Frame}, text, convention);
+}
+
+// A comment or the lyrics (`id` COMM or USLT): the frame of no description, else the last.
+bool ChangeDescribed(TFrameTag& tag, const std::string& id, const QString& value,
+                     uint8_t convention) {
   const QString text = TrimmedRight(value);
   const TFrameContents contents(tag);
-  const int shown = ChosenComment(tag, contents);
+  const int shown = ChosenComment(tag, contents, id);
   std::string language = "eng";
   QString description;
   if (shown >= 0) {
@@ -116,7 +140,8 @@ bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
     if (parts) {
       // Already the new text: the frame stays as it is.
       const TID3v2Text current = TextOf(tag);
-      if (current.Comment == text && tags::FrameContent(tag.Frames[shown], tag.Version))
+      const TField field = id == "USLT" ? TField::Lyrics : TField::Comment;
+      if (current.Fields.Text(field) == text && tags::FrameContent(tag.Frames[shown], tag.Version))
         return false;
       language = parts->Language;
       description = DecodeFrameString(parts->Encoding, parts->Description);
@@ -133,7 +158,7 @@ bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
     data += EncodeFrameString(encoding, description);
     data.append(tags::TerminatorSize(encoding), '\0');
     data += EncodeFrameString(encoding, text);
-    frame = TFrame{"COMM", 0, std::move(data)};
+    frame = TFrame{id, 0, std::move(data)};
   }
   // Only the frame the comment is read from: the other comments are other frames.
   std::vector<TFrame>& frames = tag.Frames;
@@ -150,50 +175,23 @@ bool ChangeComment(TFrameTag& tag, const QString& value, uint8_t convention) {
 
 }  // namespace
 
-TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now) {
+TID3v2Changes ChangesBetween(const TFieldValues& shown, const TFieldValues& now) {
   TID3v2Changes changes;
-  if (now.Title != shown.Title) changes.Title = now.Title;
-  if (now.Artist != shown.Artist) changes.Artist = now.Artist;
-  if (now.Album != shown.Album) changes.Album = now.Album;
-  if (now.Track.trimmed() != shown.Track.trimmed()) {
-    changes.Track = TrackOfText(now.Track);
-    changes.TrackTotal = TrackTotalOfText(now.Track);
+  for (const TFieldRow& row : FieldTable()) {
+    const QString before = shown.Text(row.Field), after = now.Text(row.Field);
+    const bool same =
+        row.Kind == TFieldKind::Number ? before.trimmed() == after.trimmed() : before == after;
+    if (now.Has(row.Field) && !same) changes.Fields[row.Field] = after;
   }
-  if (now.Year != shown.Year) changes.Year = now.Year;
-  if (now.GenrePosition != shown.GenrePosition) changes.Genre = GenreOfFields(now);
-  if (now.Comment != shown.Comment) changes.Comment = now.Comment;
   return changes;
 }
 
-TID3v2Changes ChangesOf(const TTagFields& fields) {
-  return {fields.Title,
-          fields.Artist,
-          fields.Album,
-          TrackOfText(fields.Track),
-          fields.Year,
-          GenreOfFields(fields),
-          fields.Comment,
-          std::nullopt,
-          TrackTotalOfText(fields.Track)};
+TID3v2Changes ChangesOf(const TFieldValues& fields) {
+  return {fields, std::nullopt};
 }
 
 TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
-  TID3v2Changes changes;
-  if (choices.TitleFromList) changes.Title = titleLine;
-  changes.Artist = choices.Artist;
-  changes.Album = choices.Album;
-  if (choices.NumberTracks)
-    changes.Track = BatchTrack(position);
-  else {
-    changes.Track = choices.Track;
-    changes.TrackTotal = choices.TrackTotal;
-  }
-  changes.Year = choices.Year;
-  if (choices.GenrePosition)
-    changes.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
-  changes.Comment = choices.Comment;
-  changes.FrontCover = choices.FrontCover;
-  return changes;
+  return {BatchValuesOf(choices, titleLine, position), choices.FrontCover};
 }
 
 uint8_t TextConventionOf(const TFrameTag& tag) {
@@ -212,23 +210,27 @@ uint8_t TextConventionOf(const TFrameTag& tag) {
 
 bool ApplyChanges(TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding) {
   bool changed = false;
-  auto text = [&](std::initializer_list<std::string_view> ids, const std::optional<QString>& v) {
-    if (v) changed = ChangeText(tag, ids, *v, encoding) || changed;
-  };
-  text({"TIT2"}, changes.Title);
-  text({"TPE1"}, changes.Artist);
-  text({"TALB"}, changes.Album);
-  if (changes.Track) {
-    const QString total = changes.TrackTotal.isEmpty() ? TrackTotal(tag) : changes.TrackTotal;
-    text({"TRCK"}, *changes.Track > 0 ? QString::number(*changes.Track) + total : QString());
+  for (const TFieldRow& row : FieldTable()) {
+    const std::optional<QString>& value = changes.Fields[row.Field];
+    if (!value) continue;
+    switch (row.Kind) {
+      case TFieldKind::Text:
+        changed = ChangeText(tag, {row.Frame}, *value, encoding) || changed;
+        break;
+      case TFieldKind::Number:
+        changed = ChangeNumber(tag, row.Frame, *value, encoding) || changed;
+        break;
+      case TFieldKind::Year:
+        changed = ChangeYear(tag, row, *value, encoding) || changed;
+        break;
+      case TFieldKind::Genre:
+        changed = ChangeText(tag, {row.Frame}, GenreOfValue(*value), encoding) || changed;
+        break;
+      case TFieldKind::Described:
+        changed = ChangeDescribed(tag, row.Frame, *value, encoding) || changed;
+        break;
+    }
   }
-  // 2.4 keeps the year as its recording time; a TYER beside it is the same field.
-  if (tag.Version == 4)
-    text({"TDRC", "TYER"}, changes.Year);
-  else
-    text({"TYER"}, changes.Year);
-  text({"TCON"}, changes.Genre);
-  if (changes.Comment) changed = ChangeComment(tag, *changes.Comment, encoding) || changed;
   if (changes.FrontCover) changed = PutFrontCover(tag, *changes.FrontCover) || changed;
   return changed;
 }
@@ -264,25 +266,45 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
   return outcome;
 }
 
+bool WrittenInAnotherCodePage(const TFrameTag& tag) {
+  std::vector<std::string> texts;
+  for (const TFrame& frame : tag.Frames) {
+    if (frame.Id[0] != 'T' && frame.Id != "COMM" && frame.Id != "USLT") continue;
+    const std::optional<std::string_view> content = tags::FrameContent(frame, tag.Version);
+    if (content && content->size() > 1 && (*content)[0] == tags::kLatin1 &&
+        IsLegacyText(content->substr(1)))
+      texts.emplace_back(content->substr(1));
+  }
+  if (texts.empty()) return false;
+  // Only another double-byte code page that reads every text: any bytes read as 1252, and a text
+  // broken in the current code page alone is no reason to change the tag's convention.
+  const TReading best = GuessCodePage({texts.begin(), texts.end()});
+  const bool doubleByte =
+      best.CodePage == 932 || best.CodePage == 936 || best.CodePage == 949 || best.CodePage == 950;
+  return best.CodePage != GetACP() && doubleByte && best.Failed == 0;
+}
+
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
                                 bool unicodeNewTag, TWrittenTag* written) {
   return WriteFrames(
       path,
       [&](TFrameTag& tag) {
-        const uint8_t convention = tag.Exists      ? TextConventionOf(tag)
-                                   : unicodeNewTag ? uint8_t{tags::kUtf16}
-                                                   : uint8_t{tags::kLatin1};
+        uint8_t convention = tag.Exists      ? TextConventionOf(tag)
+                             : unicodeNewTag ? uint8_t{tags::kUtf16}
+                                             : uint8_t{tags::kLatin1};
+        // Bytes of a second code page would make the tag unreadable as a whole.
+        if (convention == tags::kLatin1 && WrittenInAnotherCodePage(tag)) convention = tags::kUtf16;
         return ApplyChanges(tag, changes, convention);
       },
       written);
 }
 
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position) {
+                     int position, bool exact) {
   // The write refuses a missing file or a folder itself, with the system's reason.
   if (!IsUsablePath(path)) return false;
   TID3v1 tag;
-  SetBatchValues(tag, path, choices, titleLine, position);
+  SetBatchValues(tag, path, choices, titleLine, position, exact);
   return tag.WriteToFile(TagPath(path));
 }
 

@@ -18,23 +18,17 @@
 namespace melotag::editor {
 
 // The fields a write changes, each to its new value (an empty value removes the field's
-// frames); a field left unset keeps its frames as they are.
+// frames); a field left unset keeps its frames as they are. A track or disc takes "N", "N/M" or
+// "/M" (ParseNumberPair; a value it refuses changes nothing, check RefusalOf first).
 struct TID3v2Changes {
-  std::optional<QString> Title;
-  std::optional<QString> Artist;
-  std::optional<QString> Album;
-  std::optional<uint8_t> Track;  // 0: no track
-  std::optional<QString> Year;
-  std::optional<QString> Genre;
-  std::optional<QString> Comment;
+  TFieldValues Fields;
   std::optional<QByteArray> FrontCover;  // a JPEG or PNG image (PutFrontCover)
-  QString TrackTotal;  // "/12" given with the track; empty: a new track keeps the file's total
 };
 
 // The fields of `now` that differ from what the panel showed (`shown`).
-TID3v2Changes ChangesBetween(const TTagFields& shown, const TTagFields& now);
+TID3v2Changes ChangesBetween(const TFieldValues& shown, const TFieldValues& now);
 // Every field of the panel, for a tag the panel did not show.
-TID3v2Changes ChangesOf(const TTagFields& fields);
+TID3v2Changes ChangesOf(const TFieldValues& fields);
 // The fields a batch pass gives the file at list position `position`.
 TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, int position);
 
@@ -43,13 +37,20 @@ TID3v2Changes ChangesOf(const TBatchChoices& choices, const QString& titleLine, 
 // code-page bytes or that has none.
 uint8_t TextConventionOf(const tags::TFrameTag& tag);
 
+// True when the tag's code-page texts read best in another double-byte code page than the current
+// one, every text decoding there (the legacy repair's guess): new texts then go as UTF-16, never
+// as bytes of a second code page. A text broken in the current code page alone (read best as
+// 1252) leaves the tag's convention as it is.
+bool WrittenInAnotherCodePage(const tags::TFrameTag& tag);
+
 // Replaces the frames of the changed fields in `tag` (a 2.2 tag's frames are 2.3 ones here):
 // the frame a field is read from is replaced where it stands (its duplicates go), a new one
 // follows the other fields' frames. A changed text takes the tag's convention (`encoding`), or
-// UTF-16 where that is code-page bytes the code page cannot hold; a comment keeps its language
-// and description, a track its total ("4/12"); a front cover replaces the tag's front cover
-// (other pictures stay). A field whose frame already holds the new value stays byte for byte.
-// True when a frame changed.
+// UTF-16 where that is code-page bytes the code page cannot hold; a comment and the lyrics keep
+// their language and description, a track or disc number its total ("4/12") and a total its
+// number; a 2.4 year keeps the month and day of its recording time; a genre of the list is
+// written by its name; a front cover replaces the tag's front cover (other pictures stay). A
+// field whose frame already holds the new value stays byte for byte. True when a frame changed.
 bool ApplyChanges(tags::TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding);
 
 // Changes the frames of the file's tag as read under the writers' lock: `edit` gets the tag (no
@@ -66,8 +67,9 @@ struct TWrittenTag {
 TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
                           TWrittenTag* written = nullptr);
 
-// The changed fields written into the file's tag by WriteFrames; a file without a tag gets
-// code-page texts, or UTF-16 ones with `unicodeNewTag`. `written` as WriteFrames gives it.
+// The changed fields written into the file's tag by WriteFrames in its convention
+// (TextConventionOf; UTF-16 for code-page texts WrittenInAnotherCodePage); a file without a tag
+// gets code-page texts, or UTF-16 ones with `unicodeNewTag`. `written` as WriteFrames gives it.
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
                                 bool unicodeNewTag, TWrittenTag* written = nullptr);
 
@@ -78,7 +80,7 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 // it was. A rebuilt file waits in the thread's melotag::tags::TCommitGroup, if there is one; texts
 // and a picture are one write.
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position);
+                     int position, bool exact);
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
                               const QString& titleLine, int position,
                               const TUnicodeOptions& options);

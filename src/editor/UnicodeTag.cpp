@@ -129,14 +129,13 @@ QString FrameText(const TFrameTag& tag, const TFrameContents& contents, std::str
   return frame >= 0 ? contents.TextOf(frame) : QString();
 }
 
-constexpr std::array<std::string_view, 6> kTextIds = {"TIT2", "TPE1", "TALB",
-                                                      "TRCK", "TYER", "TCON"};
-
-// A frame that one of the seven values stands for.
+// A text frame that one of the seven values of the exact write stands for.
 bool IsValueFrame(const TFrame& frame, uint8_t version) {
-  for (std::string_view id : kTextIds)
-    if (frame.Id == id) return true;
-  return version == 4 && frame.Id == "TDRC";
+  for (const TFieldRow& row : FieldTable())
+    if (row.Exact && row.Kind != TFieldKind::Described &&
+        (frame.Id == row.Frame || (version == 4 && frame.Id == row.Frame24)))
+      return true;
+  return false;
 }
 
 // Frame data of a value: encoding 0 and code-page bytes, or 1 and UTF-16 with a byte-order mark
@@ -305,10 +304,10 @@ int ChosenComment(const TFrameTag& tag) {
   return ChosenComment(tag, TFrameContents(tag));
 }
 
-int ChosenComment(const TFrameTag& tag, const TFrameContents& contents) {
+int ChosenComment(const TFrameTag& tag, const TFrameContents& contents, std::string_view id) {
   int last = -1, plain = -1;
   for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i) {
-    if (tag.Frames[i].Id != "COMM") continue;
+    if (tag.Frames[i].Id != id) continue;
     const std::optional<std::string> content = contents.Of(i);
     if (!content) continue;
     const std::optional<tags::TCommentParts> parts = tags::SplitComment(*content);
@@ -329,18 +328,31 @@ TID3v2Text TextOf(const TFrameTag& tag) {
     text.TooLarge << QString::fromLatin1(tag.Frames[index].Id.data(),
                                          static_cast<qsizetype>(tag.Frames[index].Id.size()));
   const auto frameText = [&](std::string_view id) { return FrameText(tag, contents, id); };
-  text.Title = frameText("TIT2");
-  text.Artist = frameText("TPE1");
-  text.Album = frameText("TALB");
-  text.Track = static_cast<uint8_t>(tags::ParseTrack(frameText("TRCK").toStdString()) & 0xFF);
-  text.Year = frameText("TYER");
-  if (tag.Version == 4 && LastFrame(tag, "TDRC") >= 0) text.Year = frameText("TDRC");
-  text.Genre = GenreOfText(frameText("TCON"));
-  const int comment = ChosenComment(tag, contents);
-  if (comment >= 0) {
-    const std::optional<std::string> content = contents.Of(comment);
-    const auto parts = tags::SplitComment(*content);
-    if (parts) text.Comment = Trimmed(JoinedStrings(parts->Encoding, parts->Text));
+  for (const TFieldRow& row : FieldTable()) {
+    QString& value = text.Fields[row.Field].emplace();
+    switch (row.Kind) {
+      case TFieldKind::Text:
+        value = frameText(row.Frame);
+        break;
+      case TFieldKind::Number:
+        value = NumberPairText(ReadNumberPair(frameText(row.Frame)));
+        break;
+      case TFieldKind::Year:
+        value = frameText(row.Frame);
+        if (tag.Version == 4 && LastFrame(tag, row.Frame24) >= 0) value = frameText(row.Frame24);
+        break;
+      case TFieldKind::Genre:
+        value = GenreOfText(frameText(row.Frame));
+        break;
+      case TFieldKind::Described: {
+        const int chosen = ChosenComment(tag, contents, row.Frame);
+        if (chosen < 0) break;
+        const std::optional<std::string> content = contents.Of(chosen);
+        const auto parts = tags::SplitComment(*content);
+        if (parts) value = Trimmed(JoinedStrings(parts->Encoding, parts->Text));
+        break;
+      }
+    }
   }
   return text;
 }
@@ -372,13 +384,16 @@ TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options
   auto add = [&](std::string_view id, const TEncodedValue& value) {
     if (!value.Bytes.empty()) frames.push_back(TextFrame(id, value));
   };
-  add("TIT2", Encoded(values.Title, unicode));
-  add("TPE1", Encoded(values.Artist, unicode));
-  add("TALB", Encoded(values.Album, unicode));
-  if (values.Track > 0) add("TRCK", {tags::kLatin1, std::to_string(values.Track)});
-  add("TYER", Encoded(values.Year, unicode));
-  add("TCON", Encoded(values.Genre, unicode));
-  const TEncodedValue comment = Encoded(values.Comment, unicode);
+  using enum TField;
+  const TFieldValues& v = values.Fields;
+  add("TIT2", Encoded(v.Text(Title), unicode));
+  add("TPE1", Encoded(v.Text(Artist), unicode));
+  add("TALB", Encoded(v.Text(Album), unicode));
+  if (const uint8_t track = ExactTrackOf(v.Text(Track)); track > 0)
+    add("TRCK", {tags::kLatin1, std::to_string(track)});
+  add("TYER", Encoded(v.Text(Year), unicode));
+  add("TCON", Encoded(v.Text(Genre), unicode));
+  const TEncodedValue comment = Encoded(v.Text(Comment), unicode);
   if (!comment.Bytes.empty()) {
     TFrame frame;
     frame.Id = "COMM";
@@ -437,30 +452,15 @@ TTagView ViewOf(const TID3v2Text& text) {
   if (!text.Exists) return view;
   view.VersionText = QStringLiteral("2.") + QString::number(text.Version);
   view.SizeText = QString::number(text.Size) + QStringLiteral(" bytes");
-  TTagFields& f = view.Fields;
-  f.Title = text.Title;
-  f.Artist = text.Artist;
-  f.Album = text.Album;
-  if (text.Track > 0) f.Track = QString::number(text.Track);
-  f.Year = text.Year;
-  f.Comment = text.Comment;
-  f.GenrePosition = GenrePositionOfName(EncodeText(text.Genre));
-  if (f.GenrePosition == 0 && !text.Genre.isEmpty()) {
-    f.GenrePosition = kOtherGenrePosition;
-    f.OtherGenre = text.Genre;
-  }
+  view.Fields = text.Fields;
+  for (const TFieldRow& row : FieldTable())
+    if (!view.Fields.Has(row.Field)) view.Fields[row.Field] = QString();
   return view;
 }
 
-TID3v2Text TextOfFields(const TTagFields& fields) {
+TID3v2Text TextOfFields(const TFieldValues& fields) {
   TID3v2Text text;
-  text.Title = fields.Title;
-  text.Artist = fields.Artist;
-  text.Album = fields.Album;
-  text.Track = TrackOfText(fields.Track);
-  text.Year = fields.Year;
-  text.Genre = GenreOfFields(fields);
-  text.Comment = fields.Comment;
+  text.Fields = fields;
   return text;
 }
 
@@ -473,27 +473,14 @@ TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const
     } else {
       // The tag class's values (2.3 only), as the panel shows them.
       TID3v2 tag;
-      if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) {
-        text.Title = DecodeText(tag.Title());
-        text.Artist = DecodeText(tag.Artist());
-        text.Album = DecodeText(tag.Album());
-        text.Track = tag.Track();
-        text.Year = DecodeText(tag.Year());
-        text.Genre = DecodeText(tag.Genre());
-        text.Comment = DecodeText(tag.Comment());
-      }
+      if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) text.Fields = ViewOf(tag).Fields;
     }
   }
-  if (choices.TitleFromList) text.Title = titleLine;
-  if (choices.Artist) text.Artist = *choices.Artist;
-  if (choices.Album) text.Album = *choices.Album;
-  if (choices.NumberTracks)
-    text.Track = BatchTrack(position);
-  else if (choices.Track)
-    text.Track = *choices.Track;
-  if (choices.Year) text.Year = *choices.Year;
-  if (choices.GenrePosition) text.Genre = DecodeText(GenreNameOfPosition(*choices.GenrePosition));
-  if (choices.Comment) text.Comment = *choices.Comment;
+  const TFieldValues given = BatchValuesOf(choices, titleLine, position);
+  for (const TFieldRow& row : FieldTable())
+    if (given.Has(row.Field)) text.Fields[row.Field] = given[row.Field];
+  // The exact write numbers in 8 bits.
+  if (choices.NumberTracks) text.Fields[TField::Track] = QString::number(ExactBatchTrack(position));
   return text;
 }
 

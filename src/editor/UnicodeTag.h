@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Fields.h"
 #include "ID3v2Frames.h"
 #include "TagText.h"
 
@@ -22,6 +23,9 @@ struct TUnicodeOptions {
   bool ReadUnicode = false;      // 2.3 UTF-16 text and 2.4 tags are decoded
   bool WriteUnicode = false;     // text the code page cannot encode goes as UTF-16
   bool KeepOtherFrames = false;  // the old tag's other frames are carried over
+  // Without the other frames kept, a write is the seven fields' exact write: the fields beyond
+  // them are not written, and numbers keep their low 8 bits.
+  bool Exact() const { return !KeepOtherFrames; }
 };
 
 // The text of encoded string bytes (no encoding byte): 0 through the code page (escapes
@@ -60,34 +64,31 @@ class TFrameContents {
   std::vector<int> FTooLarge;
 };
 
-// The seven values of an ID3v2 tag as text, with its existence, version and size as the tag
-// class gives them.
+// The values of an ID3v2 tag as text, with its existence, version and size as the tag class
+// gives them.
 struct TID3v2Text {
   bool Exists = false;
   uint8_t Version = 0;
   int32_t Size = 0;
-  QString Title;
-  QString Artist;
-  QString Album;
-  uint8_t Track = 0;
-  QString Year;
-  QString Genre;
-  QString Comment;
+  TFieldValues Fields;   // every field given (empty when the tag lacks it) for a 2.3 or 2.4 tag
   QStringList TooLarge;  // the IDs of the frames too large to inflate
 };
 
-// The values of a 2.3 or 2.4 tag, trimmed as the tag class trims: the year of 2.4 is TDRC (or
-// TYER), a 2.4 genre number names its genre, the comment is that of the last COMM frame without
-// a description (or else of the last COMM frame); a value whose frame is too large to inflate is
-// empty, its ID in TooLarge (in frame order). Tags of other versions give existence, version and
-// size only.
+// The values of a 2.3 or 2.4 tag, trimmed as the tag class trims, each field of the frame its row
+// names (the last one of its ID): the year of 2.4 is TDRC (or TYER), a track or disc reads as
+// "3/12", a genre number names its genre, the comment and the lyrics are those of the last frame
+// without a description (or else of the last frame); a value whose frame is too large to
+// inflate is empty, its ID in TooLarge (in frame order). Tags of other versions give existence,
+// version and size only.
 TID3v2Text TextOf(const tags::TFrameTag& tag);
 // False only when the first 10 bytes of the file cannot be read.
 bool LoadID3v2Text(const std::string& path, TID3v2Text& text);
 
-// The COMM frame the comment is read from and replaced by a write; -1 when there is none.
+// The COMM frame the comment is read from and replaced by a write (of the USLT frames, the
+// lyrics' with `id` "USLT"); -1 when there is none.
 int ChosenComment(const tags::TFrameTag& tag);
-int ChosenComment(const tags::TFrameTag& tag, const TFrameContents& contents);
+int ChosenComment(const tags::TFrameTag& tag, const TFrameContents& contents,
+                  std::string_view id = "COMM");
 
 // True when the code page holds every character of the text (escapes hold their byte).
 bool CodePageCanEncode(const QString& text);
@@ -97,8 +98,8 @@ struct TBuiltTag {
   int Dropped = 0;                   // 2.4 frames that have no place in 2.3
 };
 
-// The 2.3 tag a write puts in front of the audio: the seven frames as the tag class writes them
-// (trailing blanks and control characters dropped, empty values left out), with UTF-16 for a
+// The 2.3 tag a write puts in front of the audio: the seven fields' frames as the tag class writes
+// them (trailing blanks and control characters dropped, empty values left out), with UTF-16 for a
 // value the code page cannot encode when WriteUnicode is set; with KeepOtherFrames the old tag's
 // other frames follow in their order (2.3 byte for byte, 2.4 converted or dropped and counted).
 // The old tag is taken over, so a large cover is not copied once more.
@@ -119,7 +120,7 @@ TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
 // What the panel shows of values read with Unicode reading, as it shows the tag class's.
 TTagView ViewOf(const TID3v2Text& text);
 // The panel's values, ready for WriteID3v2Text.
-TID3v2Text TextOfFields(const TTagFields& fields);
+TID3v2Text TextOfFields(const TFieldValues& fields);
 // The values a batch pass writes into the file with the Unicode options: the file's old values
 // (decoded when readUnicode is set, otherwise as the tag class reads them) with the pass's
 // choices over them.

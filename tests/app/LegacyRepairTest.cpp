@@ -56,7 +56,7 @@ class LegacyRepairTest : public TagEditTest {
   QString Title(const QString& name) const {
     melotag::editor::TID3v2Text text;
     melotag::editor::LoadID3v2Text(P(name), text);
-    return text.Title;
+    return text.Fields.Text(melotag::editor::TField::Title);
   }
 };
 
@@ -90,7 +90,7 @@ TEST_F(LegacyRepairTest, TagPassRepairsWithTheChosenCodePageAndUndoes) {
   EXPECT_EQ(Bytes("c.mp3"), before[2]);
   melotag::editor::TID3v2Text a;
   melotag::editor::LoadID3v2Text(P("a.mp3"), a);
-  EXPECT_EQ(a.Artist, U(u"周杰倫"));
+  EXPECT_EQ(a.Fields.Text(melotag::editor::TField::Artist), U(u"周杰倫"));
   // The trailer stays as it was.
   EXPECT_EQ(Bytes("a.mp3").substr(Bytes("a.mp3").size() - 128),
             before[0].substr(before[0].size() - 128));

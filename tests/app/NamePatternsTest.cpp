@@ -162,13 +162,13 @@ TEST_F(NamePatternsTest, PreviewShowsWhatEachNameGivesAndFollowsThePattern) {
 
     // Written: the pattern's fields; the album as it was; the file that does not match untouched.
     const auto song = Text2(P(U(u"03 - 周杰倫 - 晴天.mp3")));
-    EXPECT_EQ(song.Title, U(u"晴天"));
-    EXPECT_EQ(song.Artist, U(u"周杰倫"));
-    EXPECT_EQ(song.Track, 3);
-    EXPECT_EQ(song.Album, "Album");
+    EXPECT_EQ(song.Fields.Text(melotag::editor::TField::Title), U(u"晴天"));
+    EXPECT_EQ(song.Fields.Text(melotag::editor::TField::Artist), U(u"周杰倫"));
+    EXPECT_EQ(song.Fields.Text(melotag::editor::TField::Track), "3");
+    EXPECT_EQ(song.Fields.Text(melotag::editor::TField::Album), "Album");
     const auto legacySong = Text2(legacy);
-    EXPECT_EQ(legacySong.Title, U(c.Title));
-    EXPECT_EQ(legacySong.Artist, U(c.Artist));
+    EXPECT_EQ(legacySong.Fields.Text(melotag::editor::TField::Title), U(c.Title));
+    EXPECT_EQ(legacySong.Fields.Text(melotag::editor::TField::Artist), U(c.Artist));
     EXPECT_EQ(Bytes("Notes.mp3"), Audio);
     EXPECT_TRUE(Status().startsWith("Tags written: 2")) << Status().toStdString();
     std::remove(legacy.c_str());
@@ -246,9 +246,9 @@ TEST_F(NamePatternsTest, NamePassRenamesRelistsNamesFailuresAndUndoes) {
     // Chinese texts in a Unicode tag.
     melotag::editor::TID3v2Text text = Text2(P("d.mp3"));
     text.Exists = true;
-    text.Title = U(u"七里香");
-    text.Artist = U(u"周杰倫");
-    text.Track = 1;
+    text.Fields[melotag::editor::TField::Title] = U(u"七里香");
+    text.Fields[melotag::editor::TField::Artist] = U(u"周杰倫");
+    text.Fields[melotag::editor::TField::Track] = QStringLiteral("1");
     ASSERT_TRUE(melotag::editor::WriteID3v2Text(P("d.mp3"), text, {true, true, false}).Ok);
   }
   ListFolder();

@@ -160,8 +160,8 @@ TEST_F(UnicodeOptionsTest, BatchKeepsUntickedValuesAndOtherFramesInEachTagsOwnCo
     melotag::editor::TID3v2Text text;
     ASSERT_TRUE(melotag::editor::LoadID3v2Text(P(f.name), text));
     EXPECT_EQ(text.Version, f.version);
-    EXPECT_EQ(text.Title, f.title);
-    EXPECT_EQ(text.Artist, U(u"新歌手"));
+    EXPECT_EQ(text.Fields.Text(melotag::editor::TField::Title), f.title);
+    EXPECT_EQ(text.Fields.Text(melotag::editor::TField::Artist), U(u"新歌手"));
     const melotag::tags::TFrameTag tag = Frames(f.name);
     EXPECT_EQ(tag.Frames[1].Id, "TPE1");
     EXPECT_EQ(tag.Frames[1].Data[0], f.encoding);

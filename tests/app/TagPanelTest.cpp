@@ -1,8 +1,10 @@
 // The single-file tag panel: the selected file's tag by the reading preference, writing and
 // removing by the writing preference, the read-only question, and files that are not what the
 // list says. Real files; mutagen reads back what the panel wrote.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 
 #include <fcntl.h>
@@ -18,8 +20,12 @@
 #include "FileSizeLimit.h"
 #include "TagEditSupport.h"
 #include "TagPanel.h"
+#include "UnicodeTag.h"
 
 using namespace tagtest;
+using melotag::editor::LoadID3v2Text;
+using melotag::editor::TField;
+using melotag::editor::TID3v2Text;
 
 namespace {
 
@@ -39,6 +45,10 @@ class TagPanelTest : public TagEditTest {
   }
   void Edit(const char* name, const QString& text) { Get<QLineEdit>(name)->setText(text); }
 };
+
+QString U(const char16_t* text) {
+  return QString::fromUtf16(text);
+}
 
 const TSong kV1Song = {"V1 title", "V1 artist", "V1 album", "1991", "V1 comment", 3, "", 17};
 const TSong kV2Song = {"V2 title", "V2 artist", "V2 album", "2002", "V2 comment", 5, "Pop", 255};
@@ -131,11 +141,11 @@ TEST_F(TagPanelTest, TracksGenresAndVersionsAsShown) {
     const char* Title;
     const char* TitleByDefault;
   } cases[] = {
-      {"a-v10.mp3", 0, 0, "1.0", "0", -1, -1, "T", "T"},
-      {"b-v11.mp3", 0, 1, "1.1", "9", -1, -1, "T", "T"},
+      {"a-v10.mp3", 0, 0, "1.0", "0", 0, 0, "T", "T"},
+      {"b-v11.mp3", 0, 1, "1.1", "9", 0, 0, "T", "T"},
       {"c-v11.mp3", 0, 2, "1.1", "9", 148, 148, "T", "T"},
       {"d-case.mp3", 3, 3, "2.3", "", 138, 138, "T", "T"},
-      {"e-ref.mp3", 3, 4, "2.3", "3", 0, 18, "", ""},
+      {"e-ref.mp3", 3, 4, "2.3", "3/12", 0, 18, "", ""},
       {"f-v24.mp3", 3, 5, "2.4", "", 0, 0, "", "Title"},
   };
   for (const bool exact : {false, true}) {
@@ -148,7 +158,9 @@ TEST_F(TagPanelTest, TracksGenresAndVersionsAsShown) {
       EXPECT_EQ(Text("VersionValue"), c.Version);
       EXPECT_EQ(Text("SizeValue"),
                 c.Reading == 3 ? QString::number(V2(c.Name).Size()) + " bytes" : QString());
-      EXPECT_EQ(Text("TrackEdit"), c.Track);
+      // The exact mode reads the track as the number alone.
+      EXPECT_EQ(Text("TrackEdit"),
+                exact && c.Reading == 3 ? QString(c.Track).section('/', 0, 0) : QString(c.Track));
       EXPECT_EQ(Get<QComboBox>("GenreComboBox")->currentIndex(),
                 exact ? c.Genre : c.GenreByDefault);
       EXPECT_EQ(Text("TitleEdit"), exact ? c.Title : c.TitleByDefault);
@@ -167,24 +179,42 @@ TEST_F(TagPanelTest, TracksGenresAndVersionsAsShown) {
   EXPECT_TRUE(Said().isEmpty());
 }
 
-TEST_F(TagPanelTest, TrackTextIsSavedAsAWholeNumberBeforeItsTotalInItsLowEightBits) {
+TEST_F(TagPanelTest, TrackTextIsSavedWithItsTotalAndTheTrailerTakesTracksUpTo255) {
   Song("a.mp3", kV2Song, true, true);
   ListFolder();
+  // A track the trailer cannot hold goes into ID3v2 alone, with a note; a text that is no track
+  // is refused before anything is written.
   const struct {
     const char* Text;
-    int Track;
-  } cases[] = {{"7", 7}, {"300", 44}, {"0", 0}, {"-4", 0}, {"abc", 0}, {"", 0}, {"3/12", 3}};
+    int V1Track;
+    const char* V2Track;
+    bool Refused, Noted;
+  } cases[] = {{"7", 7, "7", false, false},       {"300", 0, "300", false, true},
+               {"3/12", 3, "3/12", false, false}, {"", 0, "", false, false},
+               {"0", 0, "", true, false},         {"-4", 0, "", true, false},
+               {"abc", 0, "", true, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Text);
     Select({0});
+    const std::string before = Bytes("a.mp3");
     Edit("TrackEdit", c.Text);
     Trigger("actWriteTag");
-    EXPECT_EQ(V1("a.mp3").Track(), c.Track);
-    EXPECT_EQ(V2("a.mp3").Track(), c.Track);
-    // Read back: ID3v2 shows no track for 0.
-    EXPECT_EQ(Text("TrackEdit"), c.Track ? QString::number(c.Track) : QString());
+    const QStringList said = Said();
+    if (c.Refused) {
+      ASSERT_EQ(said.size(), 1);
+      EXPECT_TRUE(said[0].contains("not a number from 1 to 9999")) << said[0].toStdString();
+      EXPECT_EQ(Hex(Bytes("a.mp3")), Hex(before));
+      continue;
+    }
+    EXPECT_TRUE(said.isEmpty());
+    if (c.Noted)
+      EXPECT_TRUE(Status().contains("the ID3v1 tag gets no track")) << Status().toStdString();
+    EXPECT_EQ(V1("a.mp3").Track(), c.V1Track);
+    TID3v2Text text;
+    ASSERT_TRUE(LoadID3v2Text(P("a.mp3"), text));
+    EXPECT_EQ(text.Fields.Text(TField::Track), c.V2Track);
+    EXPECT_EQ(Text("TrackEdit"), c.V2Track);  // read back
   }
-  EXPECT_TRUE(Said().isEmpty());
 }
 
 TEST_F(TagPanelTest, SavingBothTagsIntoAFileWithoutTagsMutagenReadsThem) {
@@ -591,4 +621,99 @@ TEST_F(TagPanelTest, ChangingOneLetterOfABig5TitleKeepsEverythingElse) {
   Trigger("actWriteTag");
   EXPECT_EQ(MutagenRead(P("a.mp3"))["genre"], "Rock");
   EXPECT_EQ(Get<QComboBox>("GenreComboBox")->count(), 149);
+}
+
+// The fields beyond the seven in a tag mutagen made: shown, changed one at a time with every
+// other frame kept, refused when no tag can hold them, disabled for the exact write.
+TEST_F(TagPanelTest, AlbumArtistDiscComposerAndLyricsAreShownAndWrittenAlone) {
+  const TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  WriteBytes(P("m.mp3"), Audio);
+  int status = 0;
+  RunCommand(
+      "/usr/bin/python3 -c 'import sys, mutagen.id3 as i\n"
+      "t = i.ID3(); t.add(i.TIT2(encoding=1, text=\"晴天\")); "
+      "t.add(i.TPE2(encoding=1, text=\"群星\")); t.add(i.TPOS(encoding=1, text=\"1/2\")); "
+      "t.add(i.TCOM(encoding=1, text=\"周杰倫\")); t.add(i.TCON(encoding=1, text=\"華語流行\")); "
+      "t.add(i.USLT(encoding=1, lang=\"chi\", desc=\"\", "
+      "text=\"故事的小黃花\\n從出生那年就飄著\")); "
+      "t.add(i.APIC(encoding=1, mime=\"image/png\", type=3, desc=\"\", data=b\"png\" * 999))\n"
+      "t.save(sys.argv[1], v2_version=3)' " +
+          Quote(P("m.mp3")),
+      &status);
+  ASSERT_EQ(status, 0);
+  const auto frames = [&] {
+    return RunCommand(
+        "PYTHONIOENCODING=utf-8 /usr/bin/python3 -c 'import sys, mutagen.id3 as i\n"
+        "for k, v in sorted(i.ID3(sys.argv[1]).items()):\n"
+        "  print(k, len(v.data) if k.startswith(\"APIC\") else repr(str(v)))' " +
+        Quote(P("m.mp3")));
+  };
+  ListFolder();
+  SetWriting(1);
+  Select({0});
+  EXPECT_EQ(Text("AlbumArtistEdit"), U(u"群星"));
+  EXPECT_EQ(Text("DiscEdit"), "1/2");
+  EXPECT_EQ(Text("ComposerEdit"), U(u"周杰倫"));
+  EXPECT_EQ(Get<QComboBox>("GenreComboBox")->currentText(), U(u"華語流行"));
+  EXPECT_EQ(Get<QPlainTextEdit>("LyricsEdit")->toPlainText(), U(u"故事的小黃花\n從出生那年就飄著"));
+
+  const std::string before = frames();
+  Edit("DiscEdit", "2");  // the total stays
+  Get<QPlainTextEdit>("LyricsEdit")->setPlainText(U(u"故事的小黃花"));
+  Trigger("actWriteTag");
+  EXPECT_TRUE(Said().isEmpty());
+  std::string expected = before;
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    const size_t at = expected.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    expected.replace(at, from.size(), to);
+  };
+  replace("TPOS '1/2'", "TPOS '2/2'");
+  replace("USLT::chi '故事的小黃花\\n從出生那年就飄著'", "USLT::chi '故事的小黃花'");
+  EXPECT_EQ(frames(), expected);
+  EXPECT_EQ(Text("DiscEdit"), "2/2") << "shown again";
+
+  // A genre of one's own, typed.
+  Get<QComboBox>("GenreComboBox")->setEditText(U(u"國語"));
+  Trigger("actWriteTag");
+  EXPECT_NE(frames().find("TCON '國語'"), std::string::npos);
+
+  // No tag holds a disc "x/y": nothing is written, the box and the value are named.
+  const std::string bytes = Bytes("m.mp3");
+  Edit("DiscEdit", "x/y");
+  Trigger("actWriteTag");
+  const QStringList said = Said();
+  ASSERT_EQ(said.size(), 1);
+  EXPECT_TRUE(said.first().contains("x/y")) << said.first().toStdString();
+  EXPECT_EQ(Bytes("m.mp3"), bytes);
+
+  // The exact write writes the seven fields alone: the other boxes are disabled.
+  Get<QCheckBox>("cbxKeepOtherFrames")->setChecked(false);
+  EXPECT_FALSE(Get<QLineEdit>("DiscEdit")->isEnabled());
+  EXPECT_FALSE(Get<QPlainTextEdit>("LyricsEdit")->isEnabled());
+  EXPECT_TRUE(Get<QLineEdit>("TitleEdit")->isEnabled());
+  Get<QCheckBox>("cbxKeepOtherFrames")->setChecked(true);
+  EXPECT_TRUE(Get<QLineEdit>("DiscEdit")->isEnabled());
+}
+
+// With the defaults (read ID3v2, write both) a file with a trailer alone shows an empty panel; a
+// title typed there changes the trailer's title alone.
+TEST_F(TagPanelTest, ATitleTypedOverATrailerAloneKeepsTheTrailersOtherFields) {
+  Song("v1.mp3", kV1Song, true, false);
+  const TID3v1 before = V1("v1.mp3");
+  ListFolder();
+  Select({0});
+  EXPECT_EQ(Text("TitleEdit"), "");
+  Edit("TitleEdit", "New title");
+  Trigger("actWriteTag");
+  EXPECT_TRUE(Said().isEmpty());
+  const TID3v1 after = V1("v1.mp3");
+  EXPECT_EQ(after.Title(), "New title");
+  EXPECT_EQ(after.Artist(), before.Artist());
+  EXPECT_EQ(after.Album(), before.Album());
+  EXPECT_EQ(after.Year(), before.Year());
+  EXPECT_EQ(after.Track(), before.Track());
+  EXPECT_EQ(after.GenreIndex(), before.GenreIndex());
+  EXPECT_EQ(after.Comment(), before.Comment());
+  EXPECT_EQ(V2("v1.mp3").Title(), "New title");
 }

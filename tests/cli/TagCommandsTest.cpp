@@ -429,7 +429,12 @@ TEST_F(CliTagTest, UsageErrorsChangeNothing) {
     const char* Says;
   } cases[] = {
       {{"set", path}, "no field to set"},
-      {{"set", "--genre", "Nonesuch", path}, "no genre 'Nonesuch'"},
+      {{"set", "--track", "3/0", path}, "the track \"3/0\" is not a number from 1 to 9999"},
+      {{"set", "--artist", "B", "--disc", "x/y", path}, "the disc \"x/y\""},
+      {{"set", "--track", "10000", path}, "the track \"10000\""},
+      {{"set", "--lyrics-file", dir.Path("missing.txt"), path}, "the lyrics file"},
+      {{"set", "--lyrics", "a", "--lyrics-file", path, path}, "--lyrics and --lyrics-file exclude"},
+      {{"set", "--exact", "--composer", "X", path}, "--composer is not written by the exact"},
       {{"set", "--track", "3", "--track-auto", path}, "--track and --track-auto exclude"},
       {{"set", "--v1", "--v2", "--artist", "B", path}, "--v1 and --v2 exclude"},
       {{"set", "--artist"}, "--artist needs a value"},
@@ -494,4 +499,51 @@ TEST_F(CliTagTest, ATrackKeepsOrTakesItsTotalAndEveryOtherFrameStays) {
     EXPECT_EQ(run.Status, 0) << run.Err.constData();
     EXPECT_EQ(RunCommand(dump), c.Frames);
   }
+}
+
+// The fields beyond the seven, any genre, and numbers beyond a trailer's: written into a
+// mutagen 2.4 tag and a legacy 2.3 tag with a trailer, read back by show and by mutagen.
+TEST_F(CliTagTest, AlbumArtistDiscComposerLyricsAndAnyGenreGoRoundWithMutagen) {
+  const QByteArray legacy = Song("legacy.mp3", kBig5.Title, kBig5.Artist);
+  const QByteArray lyrics = dir.Path("lyrics.txt");
+  WriteBytes(lyrics.toStdString(), "\xE7\xAC\xAC\xE4\xB8\x80\xE8\xA1\x8C\r\nline two\r\n");
+  const TCliResult run =
+      RunCli({"set", "--album-artist", "群星", "--disc", "1/2", "--composer", "周杰倫",
+              "--lyrics-file", lyrics, "--genre", "華語流行", "--track", "300", legacy},
+             "950");
+  EXPECT_EQ(run.Status, 0) << run.Err.constData();
+  // Said once each: the genre and the track have no place in the trailer.
+  EXPECT_EQ(run.Err.count("not in the ID3v1 genre list"), 1) << run.Err.constData();
+  EXPECT_EQ(run.Err.count("does not fit an ID3v1 tag"), 1) << run.Err.constData();
+  const TCliResult shown = RunCli({"show", "--json", legacy}, "950");
+  const QJsonObject v2 = Json(shown.Out)["v2"].toObject();
+  EXPECT_EQ(v2["album_artist"].toString(), U("群星"));
+  EXPECT_EQ(v2["disc"].toInt(), 1);
+  EXPECT_EQ(v2["disc_total"].toInt(), 2);
+  EXPECT_EQ(v2["composer"].toString(), U("周杰倫"));
+  EXPECT_EQ(v2["lyrics"].toString(), U("第一行\nline two"));
+  EXPECT_EQ(v2["genre"].toString(), U("華語流行"));
+  EXPECT_EQ(v2["track"].toInt(), 300);
+  EXPECT_TRUE(v2["track_total"].isNull());
+  // The old fields stay: the title in Big5, the year, the comment.
+  EXPECT_EQ(v2["title"].toString(), U("晴天"));
+  EXPECT_EQ(v2["year"].toString(), U("2003"));
+  const QJsonObject v1 = Json(shown.Out)["v1"].toObject();
+  EXPECT_EQ(v1["genre_index"].toInt(), 255);
+  EXPECT_EQ(v1["track"].toInt(), 0);
+  EXPECT_EQ(v1["title"].toString(), U("晴天"));
+  EXPECT_FALSE(v1.contains("album_artist"));
+  // mutagen reads the new frames; the legacy texts stay code-page bytes (Latin-1 to mutagen).
+  const std::string dump = RunCommand(
+      "PYTHONIOENCODING=utf-8 /usr/bin/python3 -c 'import sys, mutagen.id3 as i; "
+      "t = i.ID3(sys.argv[1])\n"
+      "for k in sorted(t.keys()):\n"
+      "  v = t[k]\n"
+      "  if k[:4] in (\"TPE2\", \"TPOS\", \"TCOM\", \"USLT\", \"TCON\", \"TRCK\"):\n"
+      "    print(k + \"=\" + (str(v).encode(\"latin-1\").decode(\"cp950\") if v.encoding == 0 "
+      "else str(v)))' " +
+      Quote(legacy.toStdString()));
+  EXPECT_EQ(QString::fromUtf8(QByteArray::fromStdString(dump)),
+            U("TCOM=周杰倫\nTCON=華語流行\nTPE2=群星\nTPOS=1/2\nTRCK=300\nUSLT::eng=第一行\nline "
+              "two\n"));
 }

@@ -11,10 +11,10 @@ using namespace melotag::editor;
 
 namespace {
 
-using F = TPatternField;
+using F = TField;
 
-QString Value(const TPatternValues& values, F field) {
-  return values[static_cast<int>(field)].value_or(QStringLiteral("<none>"));
+QString Value(const TFieldValues& values, F field) {
+  return values[field].value_or(QStringLiteral("<none>"));
 }
 
 TEST(NamePattern, ReadsValuesOutOfNames) {
@@ -54,7 +54,7 @@ TEST(NamePattern, ReadsValuesOutOfNames) {
     SCOPED_TRACE(std::string(c.Pattern) + " on " + c.Name.toStdString());
     const TNamePattern pattern(U(c.Pattern));
     ASSERT_TRUE(pattern.IsValid()) << pattern.Error().toStdString();
-    const std::optional<TPatternValues> values = pattern.Match(c.Name);
+    const std::optional<TFieldValues> values = pattern.Match(c.Name);
     ASSERT_EQ(values.has_value(), c.Matches);
     for (const auto& [field, value] : c.Values) EXPECT_EQ(Value(*values, field), value);
   }
@@ -64,7 +64,7 @@ TEST(NamePattern, ANameInBig5BytesIsReadThroughItsCaption) {
   for (const int codePage : {950, 936}) {
     const TEnvScope scope("MELOTAG_CODEPAGE", std::to_string(codePage).c_str());
     const QByteArray name = QByteArray::fromStdString(Cp(u"周杰 - 晴天", codePage));
-    const std::optional<TPatternValues> values =
+    const std::optional<TFieldValues> values =
         TNamePattern("%artist% - %title%").Match(NameCaption(name));
     ASSERT_TRUE(values) << codePage;
     EXPECT_EQ(Value(*values, F::Title), U(u"晴天"));
@@ -73,10 +73,10 @@ TEST(NamePattern, ANameInBig5BytesIsReadThroughItsCaption) {
 }
 
 TEST(NamePattern, MakesNamesOfValues) {
-  TPatternValues values;
-  values[static_cast<int>(F::Artist)] = "AC/DC";
-  values[static_cast<int>(F::Title)] = " Back in Black ";
-  values[static_cast<int>(F::Track)] = "6";
+  TFieldValues values;
+  values[F::Artist] = "AC/DC";
+  values[F::Title] = " Back in Black ";
+  values[F::Track] = "6";
   const struct {
     const char* Pattern;
     std::optional<QString> Name;

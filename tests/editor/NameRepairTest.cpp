@@ -272,7 +272,7 @@ TEST(NameRepair, GuessReadsANameWithTheFileTagsAndAFolderWithItsFiles) {
 
   // After a tag repair the tag's texts are Unicode: the name reads as the title in GBK.
   TID3v2Text title;
-  title.Title = U(u"后来");
+  title.Fields[TField::Title] = U(u"后来");
   ASSERT_TRUE(WriteID3v2Text(song.toStdString(), title, {false, true, false}).Ok);
   const QList<TNameRepair> again = PlanNameRepairs({song}, kGuessCodePage, false);
   ASSERT_EQ(again.size(), 1);

@@ -112,13 +112,13 @@ TEST(TagRepair, WritesLegacyTextsAsUnicodeAndKeepsEverythingElse) {
               MpegAudio() + c.trailer);
     const TID3v2Text values = Values(path);
     EXPECT_EQ(values.Version, c.version);
-    EXPECT_EQ(values.Title, c.title);
-    EXPECT_EQ(values.Artist, c.artist);
-    EXPECT_EQ(values.Album, c.album);
-    EXPECT_EQ(values.Year, c.year);
-    EXPECT_EQ(values.Comment, c.comment);
-    EXPECT_EQ(values.Track, c.track);
-    EXPECT_EQ(values.Genre, c.genre);
+    EXPECT_EQ(values.Fields.Text(TField::Title), c.title);
+    EXPECT_EQ(values.Fields.Text(TField::Artist), c.artist);
+    EXPECT_EQ(values.Fields.Text(TField::Album), c.album);
+    EXPECT_EQ(values.Fields.Text(TField::Year), c.year);
+    EXPECT_EQ(values.Fields.Text(TField::Comment), c.comment);
+    EXPECT_EQ(ExactTrackOf(values.Fields.Text(TField::Track)), c.track);
+    EXPECT_EQ(values.Fields.Text(TField::Genre), c.genre);
     if (c.tag.find("APIC") != std::string::npos || c.tag.find("PIC") != std::string::npos) {
       EXPECT_NE(after.find(kPicture), std::string::npos) << "the picture frame byte for byte";
     }
@@ -173,7 +173,7 @@ TEST(TagRepair, UndoWritesTheOldTagsBackUnlessChangedSince) {
               TRepairOutcome::Repaired);
   // Changed after the repair: the undo leaves it alone.
   TID3v2Text changedValues = Values(paths[2]);
-  changedValues.Artist = "Someone";
+  changedValues.Fields[TField::Artist] = "Someone";
   ASSERT_TRUE(WriteID3v2Text(paths[2], changedValues, {}).Ok);
   const std::string changedBytes = ReadBytes(paths[2]);
 

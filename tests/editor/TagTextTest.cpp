@@ -84,24 +84,33 @@ TEST(CutAtCharacter, EndsOnAWholeCharacter) {
 
 // --- Panel rules without files
 
-TEST(TrackOfText, WholeNumbersInTheirLowEightBitsWithTheirTotal) {
+TEST(TrackOfText, TheExactWriteTakesWholeNumbersInTheirLowEightBitsATrailerOneToTwoFiftyFive) {
   const struct {
     const char* Text;
-    int Track;
-    const char* Total;
-  } cases[] = {{"7", 7, ""},           {"255", 255, ""},
-               {"300", 44, ""},        {"256", 0, ""},
-               {" 12 ", 12, ""},       {"0", 0, ""},
-               {"-5", 0, ""},          {"", 0, ""},
-               {"abc", 0, ""},         {"3/12", 3, "/12"},
-               {" 4 / 12 ", 4, "/12"}, {"4/", 4, ""},
-               {"4/x", 4, ""},         {"4/0", 4, ""},
-               {"/12", 0, "/12"},      {"12a", 0, ""},
-               {"1.5", 0, ""},         {"+9", 9, ""},
-               {"007", 7, ""},         {"99999999999999999999", 0, ""}};
+    int Exact;
+    int V1;
+  } cases[] = {{"7", 7, 7},
+               {"255", 255, 255},
+               {"300", 44, 0},
+               {"256", 0, 0},
+               {" 12 ", 12, 12},
+               {"0", 0, 0},
+               {"-5", 0, 0},
+               {"", 0, 0},
+               {"abc", 0, 0},
+               {"3/12", 3, 3},
+               {" 4 / 12 ", 4, 4},
+               {"4/", 4, 0},
+               {"4/x", 4, 0},
+               {"/12", 0, 0},
+               {"12a", 0, 0},
+               {"1.5", 0, 0},
+               {"+9", 9, 0},
+               {"007", 7, 7},
+               {"99999999999999999999", 0, 0}};
   for (const auto& c : cases) {
-    EXPECT_EQ(TrackOfText(U(c.Text)), c.Track) << c.Text;
-    EXPECT_EQ(TrackTotalOfText(U(c.Text)), U(c.Total)) << c.Text;
+    EXPECT_EQ(ExactTrackOf(U(c.Text)), c.Exact) << c.Text;
+    EXPECT_EQ(V1TrackOf(U(c.Text)), c.V1) << c.Text;
   }
 }
 
@@ -138,12 +147,14 @@ TEST(GenrePositions, MapBothWays) {
   for (const auto& n : names) EXPECT_EQ(GenrePositionOfName(n.Name), n.Position) << n.Name;
 }
 
-TEST(BatchTrack, PositionPlusOneInLowEightBits) {
+TEST(BatchTrack, PositionPlusOneTheExactWriteInLowEightBits) {
   EXPECT_EQ(BatchTrack(0), 1);
-  EXPECT_EQ(BatchTrack(9), 10);
-  EXPECT_EQ(BatchTrack(254), 255);
-  EXPECT_EQ(BatchTrack(255), 0);  // the 256th file: no track
-  EXPECT_EQ(BatchTrack(256), 1);
+  EXPECT_EQ(BatchTrack(255), 256);
+  EXPECT_EQ(ExactBatchTrack(0), 1);
+  EXPECT_EQ(ExactBatchTrack(9), 10);
+  EXPECT_EQ(ExactBatchTrack(254), 255);
+  EXPECT_EQ(ExactBatchTrack(255), 0);  // the 256th file: no track
+  EXPECT_EQ(ExactBatchTrack(256), 1);
 }
 
 TEST(AlbumTitleOf, BracketsArtistBeforeAlbum) {
@@ -159,13 +170,13 @@ TEST_F(TagTextTest, Id3v1ViewShowsTrackZeroAndGenresInRangeOnly) {
     std::string Trailer;
     const char* Version;
     const char* Track;
-    int Genre;
+    const char* Genre;
   } cases[] = {
-      {Trailer("T", "comment", 0, 0, 17), "1.0", "0", 18},
-      {Trailer("T", "comment", 0, 5, 147), "1.1", "5", 148},
-      {Trailer("T", "comment", 0, 5, 148), "1.1", "5", -1},
-      {Trailer("T", "comment", 0, 5, 200), "1.1", "5", -1},
-      {Trailer("T", "comment", 0, 5, 255), "1.1", "5", -1},
+      {Trailer("T", "comment", 0, 0, 17), "1.0", "0", "Rock"},
+      {Trailer("T", "comment", 0, 5, 147), "1.1", "5", "Synthpop"},
+      {Trailer("T", "comment", 0, 5, 148), "1.1", "5", ""},
+      {Trailer("T", "comment", 0, 5, 200), "1.1", "5", ""},
+      {Trailer("T", "comment", 0, 5, 255), "1.1", "5", ""},
   };
   for (const auto& c : cases) {
     WriteBytes(path, audio + c.Trailer);
@@ -176,10 +187,10 @@ TEST_F(TagTextTest, Id3v1ViewShowsTrackZeroAndGenresInRangeOnly) {
     EXPECT_EQ(view.ExistsText, U("Yes"));
     EXPECT_EQ(view.VersionText, U(c.Version));
     EXPECT_EQ(view.SizeText, QString());
-    EXPECT_EQ(view.Fields.Title, U("T"));
-    EXPECT_EQ(view.Fields.Comment, U("comment"));
-    EXPECT_EQ(view.Fields.Track, U(c.Track));
-    EXPECT_EQ(view.Fields.GenrePosition, c.Genre) << c.Version << c.Track;
+    EXPECT_EQ(view.Fields.Text(TField::Title), U("T"));
+    EXPECT_EQ(view.Fields.Text(TField::Comment), U("comment"));
+    EXPECT_EQ(view.Fields.Text(TField::Track), U(c.Track));
+    EXPECT_EQ(view.Fields.Text(TField::Genre), U(c.Genre)) << c.Version << c.Track;
   }
 }
 
@@ -188,17 +199,17 @@ TEST_F(TagTextTest, Id3v2ViewShowsVersionSizeTrackAboveZeroAndGenreNames) {
     std::string Tag;
     const char* Version;
     const char* Track;
-    int Genre;
+    const char* Genre;
   } cases[] = {
       {Tag(Frame("TIT2", std::string("\0T", 2)) + Frame("TCON", std::string("\0rock", 5))), "2.3",
-       "", 18},
+       "", "rock"},
       {Tag(Frame("TRCK", std::string("\0"
                                      "3/12",
                                      5)) +
            Frame("TCON", std::string("\0(17)Rock", 9))),
-       "2.3", "3", 18},
-      {Tag(Frame("TCON", std::string("\0Unknown", 8))), "2.3", "", 0},
-      {Tag(Frame("TIT2", std::string("\0T", 2)), 4), "2.4", "", 0},
+       "2.3", "3", "Rock"},
+      {Tag(Frame("TCON", std::string("\0Unknown", 8))), "2.3", "", "Unknown"},
+      {Tag(Frame("TIT2", std::string("\0T", 2)), 4), "2.4", "", ""},
   };
   for (const auto& c : cases) {
     WriteBytes(path, c.Tag + audio);
@@ -208,8 +219,8 @@ TEST_F(TagTextTest, Id3v2ViewShowsVersionSizeTrackAboveZeroAndGenreNames) {
     EXPECT_EQ(view.ExistsText, U("Yes"));
     EXPECT_EQ(view.VersionText, U(c.Version));
     EXPECT_EQ(view.SizeText, QString::number(c.Tag.size()) + " bytes");
-    EXPECT_EQ(view.Fields.Track, U(c.Track));
-    EXPECT_EQ(view.Fields.GenrePosition, c.Genre) << c.Version << c.Track;
+    EXPECT_EQ(view.Fields.Text(TField::Track), U(c.Track));
+    EXPECT_EQ(view.Fields.Text(TField::Genre), U(c.Genre)) << c.Version << c.Track;
   }
 }
 
@@ -223,9 +234,7 @@ TEST_F(TagTextTest, FileWithoutTheTagShowsNoAndEmptyFields) {
     EXPECT_EQ(view.ExistsText, U("No"));
     EXPECT_EQ(view.VersionText, QString());
     EXPECT_EQ(view.SizeText, QString());
-    EXPECT_EQ(view.Fields.Title, QString());
-    EXPECT_EQ(view.Fields.Track, QString());
-    EXPECT_EQ(view.Fields.GenrePosition, -1);
+    EXPECT_FALSE(view.Fields.Any());
   }
 }
 
@@ -272,11 +281,11 @@ TEST_F(TagTextTest, ChineseTextsGoRoundBothTagsByteForByte) {
 
     ASSERT_TRUE(v1.LoadFromFile(path));
     ASSERT_TRUE(v2.LoadFromFile(path));
-    const TTagFields fields1 = ViewOf(v1).Fields;
-    const TTagFields fields2 = ViewOf(v2).Fields;
-    EXPECT_EQ(fields1.Title, U(c.TitleText)) << c.CodePage;
-    EXPECT_EQ(fields2.Title, U(c.TitleText)) << c.CodePage;
-    EXPECT_EQ(EncodeText(fields2.Artist), c.Artist) << c.CodePage;
+    const TFieldValues fields1 = ViewOf(v1).Fields;
+    const TFieldValues fields2 = ViewOf(v2).Fields;
+    EXPECT_EQ(fields1.Text(TField::Title), U(c.TitleText)) << c.CodePage;
+    EXPECT_EQ(fields2.Text(TField::Title), U(c.TitleText)) << c.CodePage;
+    EXPECT_EQ(EncodeText(fields2.Text(TField::Artist)), c.Artist) << c.CodePage;
 
     TID3v1 out1;
     SetFromFields(out1, fields1);
@@ -294,16 +303,19 @@ TEST_F(TagTextTest, PanelSaveCutsId3v1TextsAtWholeCharacters) {
   TEnvScope codePage("MELOTAG_CODEPAGE", "950");
   // 十四個中文字元的一段很長的標題文字: 17 characters, 34 bytes
   const QString longTitle = U("十四個中文字元的一段很長的標題文字");
-  TTagFields fields;
-  fields.Title = U("a") + longTitle;    // 35 bytes: the 15th character spans bytes 30, 31
-  fields.Artist = longTitle;            // 34 bytes: 15 whole characters fit
-  fields.Album = U("Album   ");         // trailing blanks go
-  fields.Year = U("２００３");          // full-width digits, 8 bytes
-  fields.Comment = U("x") + longTitle;  // with a track: 28 bytes hold "x" + 13 characters
-  fields.Track = U("300");
-  fields.GenrePosition = 0;
+  TFieldValues fields{
+      {TField::Title, U("a") + longTitle},    // 35 bytes: the 15th character spans bytes 30, 31
+      {TField::Artist, longTitle},            // 34 bytes: 15 whole characters fit
+      {TField::Album, U("Album   ")},         // trailing blanks go
+      {TField::Year, U("２００３")},          // full-width digits, 8 bytes
+      {TField::Comment, U("x") + longTitle},  // with a track: 28 bytes hold "x" + 13 characters
+      {TField::Track, U("300")},
+      {TField::Genre, QString()}};
+  TID3v1 beyond;
+  SetFromFields(beyond, fields);
+  EXPECT_EQ(beyond.Track(), 0);  // a trailer holds no track above 255
   TID3v1 tag;
-  SetFromFields(tag, fields);
+  SetFromFields(tag, fields, true);
   const std::string titleBytes = EncodeText(longTitle);
   EXPECT_EQ(Hex(tag.Title()), Hex("a" + titleBytes.substr(0, 28)));
   EXPECT_EQ(Hex(tag.Artist()), Hex(titleBytes.substr(0, 30)));
@@ -327,9 +339,8 @@ TEST_F(TagTextTest, PanelSaveCutsId3v1TextsAtWholeCharacters) {
 
 TEST_F(TagTextTest, PanelSaveWithoutTrackKeepsThirtyBytesOfComment) {
   TEnvScope codePage("MELOTAG_CODEPAGE", "950");
-  TTagFields fields;
-  fields.Comment = U("十四個中文字元的一段很長的標題文字");
-  fields.Track = U("0");
+  TFieldValues fields{{TField::Comment, U("十四個中文字元的一段很長的標題文字")},
+                      {TField::Track, U("0")}};
   TID3v1 tag;
   SetFromFields(tag, fields);
   EXPECT_EQ(tag.Comment().size(), 30u);
@@ -338,14 +349,10 @@ TEST_F(TagTextTest, PanelSaveWithoutTrackKeepsThirtyBytesOfComment) {
 
 TEST_F(TagTextTest, PanelSaveWritesBothTagsMutagenReadsThem) {
   TEnvScope codePage("MELOTAG_CODEPAGE", "1252");
-  TTagFields fields;
-  fields.Title = U("Café title");
-  fields.Artist = U("Müller");
-  fields.Album = U("Album Æ");
-  fields.Track = U("7");
-  fields.Year = U("2001");
-  fields.GenrePosition = 18;
-  fields.Comment = U("Fine été");
+  TFieldValues fields{{TField::Title, U("Café title")}, {TField::Artist, U("Müller")},
+                      {TField::Album, U("Album Æ")},    {TField::Track, U("7")},
+                      {TField::Year, U("2001")},        {TField::Genre, U("Rock")},
+                      {TField::Comment, U("Fine été")}};
   TID3v1 v1;
   SetFromFields(v1, fields);
   TID3v2 v2;
@@ -416,12 +423,12 @@ TEST_F(BatchValuesTest, UntickedFieldsKeepTheOldBytesTickedOnesTakeTheValue) {
 
   TBatchChoices all;
   all.TitleFromList = true;
-  all.Artist = U("周杰倫");
-  all.Album = QString();  // ticked and empty: the album goes
+  all.Values[TField::Artist] = U("周杰倫");
+  all.Values[TField::Album] = QString();  // ticked and empty: the album goes
   all.NumberTracks = true;
-  all.Year = U("2003");
-  all.GenrePosition = 18;
-  all.Comment = U("New");
+  all.Values[TField::Year] = U("2003");
+  all.Values[TField::Genre] = U("Rock");
+  all.Values[TField::Comment] = U("New");
   SetBatchValues(v1, PathOf("old.mp3"), all, U("晴天"), 9);
   EXPECT_EQ(Hex(v1.Title()), Hex("\xB4\xB8\xA4\xD1"));
   EXPECT_EQ(Hex(v1.Artist()), Hex("\xA9\x50\xAA\x4E\xAD\xDB"));
@@ -435,8 +442,8 @@ TEST_F(BatchValuesTest, UntickedFieldsKeepTheOldBytesTickedOnesTakeTheValue) {
   EXPECT_EQ(v2.Album(), "");
   EXPECT_EQ(v2.Track(), 10);
   EXPECT_EQ(v2.Genre(), "Rock");
-  all.GenrePosition = 0;
-  SetBatchValues(v1, PathOf("old.mp3"), all, U("晴天"), 255);
+  all.Values[TField::Genre] = QString();
+  SetBatchValues(v1, PathOf("old.mp3"), all, U("晴天"), 255, true);
   SetBatchValues(v2, PathOf("old.mp3"), all, U("晴天"), 255);
   EXPECT_EQ(v1.Track(), 0);
   EXPECT_EQ(v1.GenreIndex(), 255);
@@ -461,7 +468,7 @@ TEST_F(BatchValuesTest, OldValuesAreEmptyWithoutAReadableTagOfTheVersion) {
     v2.SetTitle("stale");
     v2.SetTrack(3);
     TBatchChoices artist;
-    artist.Artist = U("A");
+    artist.Values[TField::Artist] = U("A");
     SetBatchValues(v2, PathOf(name), artist, QString(), 0);
     EXPECT_EQ(v2.Title(), "") << name;
     EXPECT_EQ(v2.Track(), 0) << name;
@@ -498,7 +505,7 @@ TEST_F(BatchValuesTest, FileNamedInBig5IsReachedByItsBytes) {
   const std::string name = "\xB4\xB8\xA4\xD1.mp3";  // not UTF-8
   OldTags(name, "Old", "");
   TBatchChoices artist;
-  artist.Artist = U("New");
+  artist.Values[TField::Artist] = U("New");
   TID3v2 v2;
   SetBatchValues(v2, PathOf(name), artist, QString(), 0);
   EXPECT_EQ(v2.Title(), "Old");
@@ -550,21 +557,23 @@ TEST_F(BatchValuesTest, AFixedTrackReachesEveryFileUnlessTracksAreNumbered) {
   OldTags("old.mp3", "T", "C");
   struct TCase {
     bool Number;
-    std::optional<uint8_t> Track;
+    const char* Track;  // none: not ticked
     int Position;
     uint8_t Expected;
-  } cases[] = {{false, 12, 5, 12}, {false, 0, 5, 0}, {true, 12, 5, 6}, {false, {}, 5, 4}};
+  } cases[] = {{false, "12", 5, 12}, {false, "", 5, 0}, {true, "12", 5, 6}, {false, nullptr, 5, 4}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Expected);
     TBatchChoices choices;
     choices.NumberTracks = c.Number;
-    choices.Track = c.Track;
+    if (c.Track) choices.Values[TField::Track] = U(c.Track);
     TID3v1 v1;
     TID3v2 v2;
     SetBatchValues(v1, PathOf("old.mp3"), choices, QString(), c.Position);
     SetBatchValues(v2, PathOf("old.mp3"), choices, QString(), c.Position);
     EXPECT_EQ(v2.Track(), c.Expected);
-    EXPECT_EQ(BatchText(PathOf("old.mp3"), choices, QString(), c.Position, true).Track, c.Expected);
+    EXPECT_EQ(ExactTrackOf(BatchText(PathOf("old.mp3"), choices, QString(), c.Position, true)
+                               .Fields.Text(TField::Track)),
+              c.Expected);
     // The old trailer has no track: it is 0 there when none is given.
     EXPECT_EQ(v1.Track(), c.Track || c.Number ? c.Expected : 0);
   }

@@ -104,12 +104,12 @@ TEST(FrameText, ValuesOf23And24Tags) {
   TID3v2Text text = TextOf(tag);
   EXPECT_TRUE(text.Exists);
   EXPECT_EQ(text.Version, 3);
-  EXPECT_EQ(text.Title, U(u"中文"));
-  EXPECT_EQ(text.Artist, U(u"ア"));
-  EXPECT_EQ(text.Track, 3);
-  EXPECT_EQ(text.Year, "1999");
-  EXPECT_EQ(text.Genre, "Rock");
-  EXPECT_EQ(text.Comment, "c") << "the comment without a description";
+  EXPECT_EQ(text.Fields.Text(TField::Title), U(u"中文"));
+  EXPECT_EQ(text.Fields.Text(TField::Artist), U(u"ア"));
+  EXPECT_EQ(text.Fields.Text(TField::Track), "3/9");
+  EXPECT_EQ(text.Fields.Text(TField::Year), "1999");
+  EXPECT_EQ(text.Fields.Text(TField::Genre), "Rock");
+  EXPECT_EQ(text.Fields.Text(TField::Comment), "c") << "the comment without a description";
   EXPECT_EQ(ChosenComment(tag), 6);
 
   ParseFrameTag(Tag(Frame24("TIT2", "\x03\xF0\x9F\x98\x80") +
@@ -126,16 +126,18 @@ TEST(FrameText, ValuesOf23And24Tags) {
                 tag);
   text = TextOf(tag);
   EXPECT_EQ(text.Version, 4);
-  EXPECT_EQ(text.Title, U(u"😀"));
-  EXPECT_EQ(text.Year, "2004-05");
-  EXPECT_EQ(text.Genre, "Rock") << "2.4 names a genre by its number";
-  EXPECT_EQ(text.Comment, "0000") << "no comment without a description: the last one";
+  EXPECT_EQ(text.Fields.Text(TField::Title), U(u"😀"));
+  EXPECT_EQ(text.Fields.Text(TField::Year), "2004-05");
+  EXPECT_EQ(text.Fields.Text(TField::Genre), "Rock") << "2.4 names a genre by its number";
+  EXPECT_EQ(text.Fields.Text(TField::Comment), "0000")
+      << "no comment without a description: the last one";
 
   ParseFrameTag(Tag(B("TT2\0\0\x02\0a"), 2), tag);
   text = TextOf(tag);
   EXPECT_TRUE(text.Exists);
   EXPECT_EQ(text.Version, 2);
-  EXPECT_EQ(text.Title, "a") << "2.2 frames read as the 2.3 frames they stand for";
+  EXPECT_EQ(text.Fields.Text(TField::Title), "a")
+      << "2.2 frames read as the 2.3 frames they stand for";
 }
 
 TEST(FrameText, GenreReferencesNameTheirGenre) {
@@ -149,7 +151,7 @@ TEST(FrameText, GenreReferencesNameTheirGenre) {
   for (const auto& [stored, shown] : cases) {
     TFrameTag tag;
     ParseFrameTag(Tag(Frame("TCON", std::string(1, '\0') + stored)), tag);
-    EXPECT_EQ(TextOf(tag).Genre, QString::fromLatin1(shown)) << stored;
+    EXPECT_EQ(TextOf(tag).Fields.Text(TField::Genre), QString::fromLatin1(shown)) << stored;
   }
 }
 
@@ -160,18 +162,18 @@ TEST(FrameText, CompressedFramesAreReadEncryptedOnesAreNot) {
   TFrameTag tag;
   // 2.3: compressed (0x0080), the data's size in four plain bytes before the zlib data.
   ParseFrameTag(Tag(Frame("TIT2", size23 + zlib, 0x0080) + Frame("TPE1", B("\0x"), 0x0040)), tag);
-  EXPECT_EQ(TextOf(tag).Title, "Compressed title");
-  EXPECT_EQ(TextOf(tag).Artist, "") << "encrypted";
+  EXPECT_EQ(TextOf(tag).Fields.Text(TField::Title), "Compressed title");
+  EXPECT_EQ(TextOf(tag).Fields.Text(TField::Artist), "") << "encrypted";
   // 2.4: compressed (0x0008) with its data-length indicator (0x0001), synchsafe.
   std::string frame =
       "TIT2" + SyncSafe(static_cast<uint32_t>(4 + zlib.size())) + B("\0\x09") + SyncSafe(17) + zlib;
   ParseFrameTag(Tag(frame, 4), tag);
-  EXPECT_EQ(TextOf(tag).Title, "Compressed title");
+  EXPECT_EQ(TextOf(tag).Fields.Text(TField::Title), "Compressed title");
   // A size no stream of that length inflates to, or a stream that ends short of its size, is
   // read as nothing (and costs no more memory than the frame could inflate to).
   for (const std::string& size : {std::string("\x7F\xFF\xFF\xFF"), std::string("\0\0\0\x20")}) {
     ParseFrameTag(Tag(Frame("TIT2", size + zlib, 0x0080)), tag);
-    EXPECT_EQ(TextOf(tag).Title, "");
+    EXPECT_EQ(TextOf(tag).Fields.Text(TField::Title), "");
   }
 }
 
@@ -207,7 +209,7 @@ TEST(FrameText, CompressedFramesInflateWithinTheirBounds) {
     ParseFrameTag(Tag(c.Frames), tag);
     const TID3v2Text text = TextOf(tag);
     EXPECT_EQ(text.TooLarge, c.TooLarge);
-    EXPECT_EQ(text.Title, c.Title);
+    EXPECT_EQ(text.Fields.Text(TField::Title), c.Title);
     const TFrameContents contents(tag);
     for (int i = 0; i < static_cast<int>(tag.Frames.size()); ++i)
       EXPECT_EQ(contents.Of(i).has_value(), !contents.IsTooLarge(i)) << i;
@@ -267,13 +269,13 @@ class UnicodeWrite : public ::testing::Test {
  protected:
   void SetUp() override {
     path = dir.Path("song.mp3");
-    values.Title = U(u"Title ");
-    values.Artist = U(u"Café");
-    values.Album = U(u"Album");
-    values.Track = 7;
-    values.Year = "2001";
-    values.Genre = "Rock";
-    values.Comment = "Fine";
+    values.Fields[TField::Title] = U(u"Title ");
+    values.Fields[TField::Artist] = U(u"Café");
+    values.Fields[TField::Album] = U(u"Album");
+    values.Fields[TField::Track] = QStringLiteral("7");
+    values.Fields[TField::Year] = "2001";
+    values.Fields[TField::Genre] = "Rock";
+    values.Fields[TField::Comment] = "Fine";
   }
   // What the file's tag is, frame by frame.
   TFrameTag Written() {
@@ -295,13 +297,13 @@ class UnicodeWrite : public ::testing::Test {
 
 TEST_F(UnicodeWrite, WithoutUnicodeTextTheBytesAreThoseOfTheTagClass) {
   TID3v2 v2;
-  v2.SetTitle(EncodeText(values.Title));
-  v2.SetArtist(EncodeText(values.Artist));
-  v2.SetAlbum(EncodeText(values.Album));
-  v2.SetTrack(values.Track);
-  v2.SetYear(EncodeText(values.Year));
-  v2.SetGenre(EncodeText(values.Genre));
-  v2.SetComment(EncodeText(values.Comment));
+  v2.SetTitle(EncodeText(values.Fields.Text(TField::Title)));
+  v2.SetArtist(EncodeText(values.Fields.Text(TField::Artist)));
+  v2.SetAlbum(EncodeText(values.Fields.Text(TField::Album)));
+  v2.SetTrack(ExactTrackOf(values.Fields.Text(TField::Track)));
+  v2.SetYear(EncodeText(values.Fields.Text(TField::Year)));
+  v2.SetGenre(EncodeText(values.Fields.Text(TField::Genre)));
+  v2.SetComment(EncodeText(values.Fields.Text(TField::Comment)));
   WriteBytes(path, audio);
   ASSERT_TRUE(v2.WriteToFile(path));
   const std::string expected = ReadBytes(path);
@@ -317,9 +319,9 @@ TEST_F(UnicodeWrite, WithoutUnicodeTextTheBytesAreThoseOfTheTagClass) {
 }
 
 TEST_F(UnicodeWrite, OnlyTextTheCodePageCannotHoldGoesAsUtf16) {
-  values.Title = U(u"中文 ");
-  values.Album = U(u"💿");  // its low surrogate lies where the escapes do
-  values.Comment = U(u"日本 \xDC81");
+  values.Fields[TField::Title] = U(u"中文 ");
+  values.Fields[TField::Album] = U(u"💿");  // its low surrogate lies where the escapes do
+  values.Fields[TField::Comment] = U(u"日本 \xDC81");
   WriteBytes(path, audio);
   ASSERT_TRUE(WriteID3v2Text(path, values, {false, true, false}).Ok);
   TFrameTag tag = Written();
@@ -332,7 +334,7 @@ TEST_F(UnicodeWrite, OnlyTextTheCodePageCannotHoldGoesAsUtf16) {
   EXPECT_EQ(Hex(tag.Frames[6].Data),
             Hex(B("\x01"
                   "eng\xFF\xFE\0\0\xFF\xFE\xE5\x65\x2C\x67\x20\0\xFD\xFF")));
-  EXPECT_EQ(TextOf(tag).Title, U(u"中文"));
+  EXPECT_EQ(TextOf(tag).Fields.Text(TField::Title), U(u"中文"));
   EXPECT_EQ(ReadBytes(path).substr(static_cast<size_t>(tag.TagSize)), audio);
 
   // Under Big5 the same title is code-page text.

@@ -37,7 +37,7 @@ const QByteArray kAudio = QByteArray::fromStdString(tagtest::MpegAudio(8));
 // The step of a batch pass that gives every file an artist (a file without a tag is rebuilt).
 TPassStep WriteArtist(int position, const QByteArray& path) {
   TBatchChoices choices;
-  choices.Artist = QStringLiteral("Artist");
+  choices.Values[TField::Artist] = QStringLiteral("Artist");
   const TWriteOutcome outcome = WriteBatchID3v2(path, choices, {}, position, {});
   return {outcome.Ok, outcome.Dropped, outcome.Ok ? QString() : TagFailureText(path)};
 }

@@ -64,7 +64,7 @@ def mutagen_file(folder, name, version, frames):
 
 def make(folder):
     big5 = "七里香".encode("cp950")
-    gbk = "后来".encode("gbk")
+    gbk = "后来 刘若英".encode("gbk")  # not Big5 text: a 950 reader fails on it
     # Legacy tags: Latin-1 frames holding code-page bytes, as old Chinese taggers wrote them.
     for name, text in (("legacy_big5.mp3", big5), ("legacy_gbk.mp3", gbk)):
         body = (frame23(b"TIT2", b"\0" + text) + frame23(b"TPE1", b"\0" + text) +
@@ -143,6 +143,9 @@ def make(folder):
     second = frame23(b"TIT2", b"\0Second") + frame23(b"TALB", b"\0Album")
     save(folder, "two_tags.mp3", header(3, 0, len(first)) + first + header(3, 0, len(second)) +
          second)
+    # No tag at all; an ID3v1 trailer alone.
+    save(folder, "untagged.mp3", trailer=False)
+    save(folder, "v1_only.mp3")
     # What the id3v2 tool writes (ID3v2.3, a numeric genre, a second comment).
     save(folder, "id3v2_tool.mp3", trailer=False)
     os.system("id3v2 -t 'Old Title' -a 'Old Artist' -A Album -c comment -g 17 -T 5/9 -y 1999 %s"
@@ -152,9 +155,12 @@ def make(folder):
 def dump(path):
     with open(path, "rb") as f:
         data = f.read()
-    tag = id3.ID3(path, translate=False)
-    print("version 2.%d" % tag.version[1])
-    for key in sorted(tag.keys()):
+    try:
+        tag = id3.ID3(path, translate=False)
+    except id3.ID3NoHeaderError:
+        tag = None
+    print("version 2.%d" % tag.version[1] if tag else "version none")
+    for key in sorted(tag.keys() if tag else []):
         frame = tag[key]
         print(key, hashlib.sha1(frame._writeData()).hexdigest())
     start = 0
