@@ -244,7 +244,8 @@ void UnicodeReadFigure(const fs::path& folder, int files, int rounds) {
       text.Fields[TField::Year] = "2004";
       text.Fields[TField::Genre] = "Rock";
       text.Fields[TField::Comment] = QString::fromUtf16(u"\u8A55");
-      Check(WriteID3v2Text(path, text, {true, true, false}).Ok, "tagging a small file");
+      Check(WriteID3v2(path, ChangesOf(text.Fields), {true, true, false}).Ok,
+            "tagging a small file");
     }
     paths.push_back(path);
   }
@@ -296,7 +297,7 @@ void KeptCoverWriteFigure(const fs::path& folder, int coverMegabytes, int audioM
     text.Fields[TField::Title] = QString::fromUtf16(u"\u6B4C ") + QString::number(round);
     text.Fields[TField::Artist] = "Artist";
     melotag.push_back(Milliseconds([&] {
-      Check(WriteID3v2Text(path, text, {true, true, true}).Ok, "write");
+      Check(WriteID3v2(path, ChangesOf(text.Fields), {true, true, true}).Ok, "write");
     }));
     cp.push_back(Milliseconds([&] { Copy(path, copy); }));
     Fsync(copy);  // outside the figure: no write-back left over for the next round

@@ -104,10 +104,6 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
   WriteOne(FWindow, tag, path);
 }
 
-void TTagPanel::WriteTag(TID3v2& tag, const QByteArray& path) {
-  WriteOne(FWindow, tag, path);
-}
-
 void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues& changes,
                          const TFieldValues& whole) {
   melotag::tags::ClearError();
@@ -123,14 +119,6 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues
     SetFromFields(tag, whole);
   }
   WriteOne(FWindow, tag, path);
-}
-
-int TTagPanel::WriteTag(const TID3v2Text& text, const QByteArray& path) {
-  TWriteOutcome outcome;
-  melotag::tags::ClearError();
-  if (FileExists(path)) outcome = WriteID3v2Text(TagPath(path), text, FTagOptions.Options());
-  if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-  return outcome.Dropped;
 }
 
 void TTagPanel::RemoveTags(const QByteArray& path) {
@@ -312,24 +300,17 @@ void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
 
 void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
   const TUnicodeOptions options = FTagOptions.Options();
-  if (options.KeepOtherFrames) {
-    // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag.
-    const TFieldValues fields = Fields();
-    const TID3v2Changes changes =
-        FShown && FShownID3v2 ? ChangesBetween(*FShown, fields) : ChangesOf(fields);
-    TWriteOutcome outcome;
-    melotag::tags::ClearError();
-    if (FileExists(path)) outcome = WriteID3v2Changes(TagPath(path), changes, options.WriteUnicode);
-    if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-    FTagOptions.ReportDropped(outcome.Dropped);
-    return;
-  }
-  if (FTagOptions.Any()) {
-    FTagOptions.ReportDropped(WriteTag(TextOfFields(Fields()), path));
-    return;
-  }
-  SetFromFields(*FID3v2, Fields());
-  WriteTag(*FID3v2, path);
+  const TFieldValues fields = Fields();
+  // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag,
+  // and in the exact write, which takes the panel's seven values.
+  const TID3v2Changes changes = !options.Exact() && FShown && FShownID3v2
+                                    ? ChangesBetween(*FShown, fields)
+                                    : ChangesOf(fields);
+  TWriteOutcome outcome;
+  melotag::tags::ClearError();
+  if (FileExists(path)) outcome = WriteID3v2(TagPath(path), changes, options);
+  if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  FTagOptions.ReportDropped(outcome.Dropped);
 }
 
 void TTagPanel::Remove() {

@@ -48,13 +48,9 @@ class TTagPanel : public TConcern {
   bool WritesID3v2() const;
   // Writes the tag object's fields into the file; says so when it cannot.
   void WriteTag(TID3v1& tag, const QByteArray& path);
-  void WriteTag(TID3v2& tag, const QByteArray& path);
   // Writes `changes` into the file's trailer, or `whole` into a new one; says so when it cannot.
   void WriteTag(TID3v1& tag, const QByteArray& path, const melotag::editor::TFieldValues& changes,
                 const melotag::editor::TFieldValues& whole);
-  // Writes the values as a 2.3 tag by the Unicode options; says so when it cannot. Answers the
-  // number of 2.4 frames dropped.
-  int WriteTag(const melotag::editor::TID3v2Text& text, const QByteArray& path);
   // Removes the file's tags by the writing preference, each with its own success (the panel is
   // cleared) or message.
   void RemoveTags(const QByteArray& path);

@@ -196,14 +196,10 @@ TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TFieldValues& v
   }
   if (!v2) return outcome;
   TWriteOutcome written;
-  if (options.KeepOtherFrames && FileExists(path)) {
-    TWrittenTag tag;
-    written = WriteID3v2Changes(TagPath(path), ChangesOfValues(values), options.WriteUnicode,
-                                undo ? &tag : nullptr);
-    if (written.Ok && undo && !tag.New.empty()) undo->Keep(path, tag.Old, tag.New);
-  } else {
-    written = WriteBatchID3v2(path, choices, QString(), 0, options);
-  }
+  TWrittenTag tag;
+  if (IsUsablePath(path))
+    written = WriteID3v2(TagPath(path), ChangesOfValues(values), options, undo ? &tag : nullptr);
+  if (written.Ok && undo && !tag.New.empty()) undo->Keep(path, tag.Old, tag.New);
   if (!written.Ok) outcome.Failed = v2Tag;
   outcome.Dropped = written.Dropped;
   return outcome;

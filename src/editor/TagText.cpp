@@ -178,18 +178,6 @@ void SetFromFields(TID3v1& tag, const TFieldValues& fields, bool exact) {
   FitV1Comment(tag);
 }
 
-void SetFromFields(TID3v2& tag, const TFieldValues& fields) {
-  using enum TField;
-  tag.SetTitle(Bytes(fields.Text(Title)));
-  tag.SetArtist(Bytes(fields.Text(Artist)));
-  tag.SetAlbum(Bytes(fields.Text(Album)));
-  tag.SetTrack(ExactTrackOf(fields.Text(Track)));
-  tag.SetYear(Bytes(fields.Text(Year)));
-  const QString genre = fields.Text(Genre);
-  tag.SetGenre(IsListGenre(genre) ? Bytes(GenreOfValue(genre)) : std::string());
-  tag.SetComment(Bytes(fields.Text(Comment)));
-}
-
 int BatchTrack(int position) {
   return position + 1;
 }
@@ -213,24 +201,6 @@ void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& ch
   if (exact && choices.NumberTracks)
     values[TField::Track] = QString::number(ExactBatchTrack(position));
   SetFromFields(tag, values, exact);
-}
-
-void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position) {
-  using enum TField;
-  // A tag of another version than 2.3 loads with empty values.
-  if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
-  const TFieldValues& v = choices.Values;
-  if (choices.TitleFromList) tag.SetTitle(Bytes(titleLine));
-  if (v.Has(Artist)) tag.SetArtist(Bytes(v.Text(Artist)));
-  if (v.Has(Album)) tag.SetAlbum(Bytes(v.Text(Album)));
-  if (choices.NumberTracks)
-    tag.SetTrack(ExactBatchTrack(position));
-  else if (v.Has(Track))
-    tag.SetTrack(ExactTrackOf(v.Text(Track)));
-  if (v.Has(Year)) tag.SetYear(Bytes(v.Text(Year)));
-  if (v.Has(Genre)) tag.SetGenre(Bytes(GenreOfValue(v.Text(Genre))));
-  if (v.Has(Comment)) tag.SetComment(Bytes(v.Text(Comment)));
 }
 
 }  // namespace melotag::editor

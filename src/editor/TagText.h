@@ -93,8 +93,6 @@ QString AlbumTitleOf(const QString& artist, const QString& album);
 // blanks and control bytes. A genre outside the list gives 255 (none), a track beyond 255 none
 // (the exact write: its low 8 bits).
 void SetFromFields(TID3v1& tag, const TFieldValues& fields, bool exact = false);
-// The seven values as the tag class writes them (the exact write).
-void SetFromFields(TID3v2& tag, const TFieldValues& fields);
 
 // --- Batch passes
 
@@ -119,12 +117,10 @@ uint8_t ExactBatchTrack(int position);
 // and the running number.
 TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position);
 
-// Reads the file's old tag into `tag` (empty values when it cannot be read, has no tag, or, for
-// ID3v2, has a tag of another version than 2.3) and puts the pass's values over it; the tag is
-// then ready for WriteToFile. ID3v1 texts are cut as SetFromFields cuts them.
+// Reads the file's old trailer into `tag` (empty values when it cannot be read or has none) and
+// puts the pass's values over it; the tag is then ready for WriteToFile. ID3v1 texts are cut as
+// SetFromFields cuts them.
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position, bool exact = false);
-void SetBatchValues(TID3v2& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position);
 
 }  // namespace melotag::editor

@@ -308,33 +308,63 @@ bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const
   return tag.WriteToFile(TagPath(path));
 }
 
+namespace {
+
+// The exact write: the tag becomes the seven-frame 2.3 tag of the old values, read under the
+// writers' lock as the options read them, with the given exact fields over them.
+TWriteOutcome WriteExactID3v2(const std::string& path, const TID3v2Changes& changes,
+                              const TUnicodeOptions& options) {
+  TWriteOutcome outcome;
+  try {
+    bool refused = false;
+    const auto edit = [&](std::string_view oldTag) {
+      TID3v2Text values;
+      if (options.ReadUnicode) {
+        TFrameTag old;
+        tags::ParseFrameTag(oldTag, old);
+        if (old.Exists) values = TextOf(old);
+      } else {
+        TID3v2 old;  // the tag class's values (2.3 only)
+        if (old.LoadFromTag(oldTag) && old.Exists()) values.Fields = ViewOf(old).Fields;
+      }
+      for (const TFieldRow& row : FieldTable())
+        if (row.Exact && changes.Fields.Has(row.Field))
+          values.Fields[row.Field] = changes.Fields[row.Field];
+      std::optional<std::string> bytes = BuildID3v2Tag(values, options);
+      if (bytes && changes.FrontCover) {
+        TFrameTag tag;
+        tags::ParseFrameTag(*bytes, tag);
+        PutFrontCover(tag, *changes.FrontCover);
+        bytes = tags::BuildTag(tag.Frames, 3);
+      }
+      refused = !bytes;
+      return tags::TTagChange{bytes.has_value(), std::move(bytes)};
+    };
+    outcome.Ok = tags::RebuildFileWith(path, edit) == tags::TRebuild::Done && !refused;
+  } catch (...) {
+    melotag::tags::FailedByException();
+    outcome = {};
+  }
+  return outcome;
+}
+
+}  // namespace
+
+TWriteOutcome WriteID3v2(const std::string& path, const TID3v2Changes& changes,
+                         const TUnicodeOptions& options, TWrittenTag* written) {
+  if (options.Exact()) return WriteExactID3v2(path, changes, options);
+  return WriteID3v2Changes(path, changes, options.WriteUnicode, written);
+}
+
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
                               const QString& titleLine, int position,
                               const TUnicodeOptions& options) {
   if (!IsUsablePath(path)) return {};
-  if (options.KeepOtherFrames)
-    return WriteID3v2Changes(TagPath(path), ChangesOf(choices, titleLine, position),
-                             options.WriteUnicode);
-  if (choices.FrontCover) {
-    // The tag as the exact write makes it, with the picture: one write.
-    const TID3v2Text values = BatchText(path, choices, titleLine, position, options.ReadUnicode);
-    return WriteFrames(TagPath(path), [&](TFrameTag& tag) {
-      const TBuiltTag built = BuildID3v2Tag(values, options, {});
-      if (!built.Bytes) return false;
-      TFrameTag seven;
-      tags::ParseFrameTag(*built.Bytes, seven);
-      tag.Version = 3;
-      tag.Frames = std::move(seven.Frames);
-      PutFrontCover(tag, *choices.FrontCover);
-      return true;
-    });
-  }
-  if (options.ReadUnicode || options.WriteUnicode)
-    return WriteID3v2Text(
-        TagPath(path), BatchText(path, choices, titleLine, position, options.ReadUnicode), options);
-  TID3v2 tag;
-  SetBatchValues(tag, path, choices, titleLine, position);
-  return {tag.WriteToFile(TagPath(path)), 0};
+  TID3v2Changes changes = ChangesOf(choices, titleLine, position);
+  // The exact write numbers in 8 bits.
+  if (options.Exact() && choices.NumberTracks)
+    changes.Fields[TField::Track] = QString::number(ExactBatchTrack(position));
+  return WriteID3v2(TagPath(path), changes, options);
 }
 
 }  // namespace melotag::editor

@@ -73,12 +73,18 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
                                 bool unicodeNewTag, TWrittenTag* written = nullptr);
 
+// The one write of a file's ID3v2 tag. By default (KeepOtherFrames) WriteID3v2Changes. With the
+// options unticked (Exact()) the tag becomes the seven-frame ID3v2.3 tag without padding: the old
+// values, read under the writers' lock as the options read them (decoded with ReadUnicode,
+// otherwise as the tag class reads them), with the given fields of the seven over them, written
+// as BuildID3v2Tag writes them, a front cover after them. `written` only by default.
+TWriteOutcome WriteID3v2(const std::string& path, const TID3v2Changes& changes,
+                         const TUnicodeOptions& options, TWrittenTag* written = nullptr);
+
 // One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
-// trailer, respectively its ID3v2 tag (the ticked fields' frames replaced when KeepOtherFrames is
-// set; otherwise the seven values as text by the Unicode options, or by the tag class, and a front
-// cover after them). False / Ok false when the file is missing or cannot be written; it is then as
-// it was. A rebuilt file waits in the thread's melotag::tags::TCommitGroup, if there is one; texts
-// and a picture are one write.
+// trailer, respectively its ID3v2 tag (WriteID3v2 with the ticked fields and the cover). False / Ok
+// false when the file is missing or cannot be written; it is then as it was. A rebuilt file waits
+// in the thread's melotag::tags::TCommitGroup, if there is one; texts and a picture are one write.
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
                      int position, bool exact);
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,

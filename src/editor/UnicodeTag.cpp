@@ -378,7 +378,7 @@ bool CodePageCanEncode(const QString& text) {
   return true;
 }
 
-TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options, TFrameTag old) {
+std::optional<std::string> BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options) {
   const bool unicode = options.WriteUnicode;
   std::vector<TFrame> frames;
   auto add = [&](std::string_view id, const TEncodedValue& value) {
@@ -406,43 +406,7 @@ TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options
     frames.push_back(std::move(frame));
   }
 
-  TBuiltTag built;
-  if (options.KeepOtherFrames && (old.Version == 3 || old.Version == 4)) {
-    const int comment = ChosenComment(old);
-    for (int i = 0; i < static_cast<int>(old.Frames.size()); ++i) {
-      TFrame& frame = old.Frames[i];
-      if (i == comment || IsValueFrame(frame, old.Version)) continue;
-      if (old.Version == 3) {
-        frames.push_back(std::move(frame));
-      } else if (std::optional<TFrame> converted = tags::FrameFor23(frame)) {
-        frames.push_back(std::move(*converted));
-      } else {
-        ++built.Dropped;
-      }
-    }
-  }
-  built.Bytes = tags::BuildTag23(frames);
-  return built;
-}
-
-TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
-                             const TUnicodeOptions& options) {
-  TWriteOutcome outcome;
-  try {
-    // The other frames come from the tag the rebuild replaces, read under the writers' lock.
-    TBuiltTag built;
-    const auto edit = [&](std::string_view oldTag) {
-      TFrameTag old;
-      if (options.KeepOtherFrames) tags::ParseFrameTag(oldTag, old);
-      built = BuildID3v2Tag(values, options, std::move(old));
-      return tags::TTagChange{built.Bytes.has_value(), built.Bytes};
-    };
-    outcome.Ok = tags::RebuildFileWith(path, edit) == tags::TRebuild::Done;
-    outcome.Dropped = outcome.Ok ? built.Dropped : 0;
-  } catch (...) {
-    outcome.Ok = melotag::tags::FailedByException();
-  }
-  return outcome;
+  return tags::BuildTag23(frames);
 }
 
 TTagView ViewOf(const TID3v2Text& text) {
@@ -456,32 +420,6 @@ TTagView ViewOf(const TID3v2Text& text) {
   for (const TFieldRow& row : FieldTable())
     if (!view.Fields.Has(row.Field)) view.Fields[row.Field] = QString();
   return view;
-}
-
-TID3v2Text TextOfFields(const TFieldValues& fields) {
-  TID3v2Text text;
-  text.Fields = fields;
-  return text;
-}
-
-TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position, bool readUnicode) {
-  TID3v2Text text;
-  if (IsUsablePath(path)) {
-    if (readUnicode) {
-      if (!LoadID3v2Text(TagPath(path), text) || !text.Exists) text = TID3v2Text();
-    } else {
-      // The tag class's values (2.3 only), as the panel shows them.
-      TID3v2 tag;
-      if (tag.LoadFromFile(TagPath(path)) && tag.Exists()) text.Fields = ViewOf(tag).Fields;
-    }
-  }
-  const TFieldValues given = BatchValuesOf(choices, titleLine, position);
-  for (const TFieldRow& row : FieldTable())
-    if (given.Has(row.Field)) text.Fields[row.Field] = given[row.Field];
-  // The exact write numbers in 8 bits.
-  if (choices.NumberTracks) text.Fields[TField::Track] = QString::number(ExactBatchTrack(position));
-  return text;
 }
 
 }  // namespace melotag::editor

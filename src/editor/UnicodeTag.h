@@ -93,38 +93,20 @@ int ChosenComment(const tags::TFrameTag& tag, const TFrameContents& contents,
 // True when the code page holds every character of the text (escapes hold their byte).
 bool CodePageCanEncode(const QString& text);
 
-struct TBuiltTag {
-  std::optional<std::string> Bytes;  // none when the frames are too large for a tag
-  int Dropped = 0;                   // 2.4 frames that have no place in 2.3
-};
-
-// The 2.3 tag a write puts in front of the audio: the seven fields' frames as the tag class writes
-// them (trailing blanks and control characters dropped, empty values left out), with UTF-16 for a
-// value the code page cannot encode when WriteUnicode is set; with KeepOtherFrames the old tag's
-// other frames follow in their order (2.3 byte for byte, 2.4 converted or dropped and counted).
-// The old tag is taken over, so a large cover is not copied once more.
-TBuiltTag BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options,
-                        tags::TFrameTag old);
+// The 2.3 tag the exact write puts in front of the audio: the seven fields' frames as the tag
+// class writes them (trailing blanks and control characters dropped, empty values left out), with
+// UTF-16 for a value the code page cannot encode when WriteUnicode is set. None when the frames
+// are too large for a tag.
+std::optional<std::string> BuildID3v2Tag(const TID3v2Text& values, const TUnicodeOptions& options);
 
 struct TWriteOutcome {
   bool Ok = false;
-  int Dropped = 0;  // as TBuiltTag
+  int Dropped = 0;  // frames that had no place in the written tag
 };
-// Replaces the file's tag by BuildID3v2Tag's, reading the old tag first when KeepOtherFrames
-// asks for it. Ok false when the file cannot be read or rewritten; the file is then as it was.
-TWriteOutcome WriteID3v2Text(const std::string& path, const TID3v2Text& values,
-                             const TUnicodeOptions& options);
 
 // --- With the tag panel and the batch passes
 
 // What the panel shows of values read with Unicode reading, as it shows the tag class's.
 TTagView ViewOf(const TID3v2Text& text);
-// The panel's values, ready for WriteID3v2Text.
-TID3v2Text TextOfFields(const TFieldValues& fields);
-// The values a batch pass writes into the file with the Unicode options: the file's old values
-// (decoded when readUnicode is set, otherwise as the tag class reads them) with the pass's
-// choices over them.
-TID3v2Text BatchText(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position, bool readUnicode);
 
 }  // namespace melotag::editor

@@ -82,7 +82,20 @@ uint32_t BigEndian32(uint32_t value) {
   return ((value & 0xFF) << 24) | ((value & 0xFF00) << 8) | ((value >> 8) & 0xFF00) | (value >> 24);
 }
 
-bool ReadTagInfo(TFile& file, TagInfo& info) {
+// A tag's bytes as read under the writers' lock, read as the file would be; nothing past them.
+struct TTagBytes {
+  std::string_view Bytes;
+  int64_t Size() const { return static_cast<int64_t>(Bytes.size()); }
+  bool ReadExactly(int64_t position, void* out, size_t count) const {
+    if (position < 0 || position > Size() || count > Bytes.size() - static_cast<size_t>(position))
+      return false;
+    std::memcpy(out, Bytes.data() + position, count);
+    return true;
+  }
+};
+
+template <typename TSource>
+bool ReadTagInfoFrom(TSource& file, TagInfo& info) {
   unsigned char header[kHeaderSize];
   if (!file.ReadExactly(0, header, kHeaderSize)) return false;
   std::memcpy(info.ID, header, 3);
@@ -106,7 +119,8 @@ void StoreFrameValue(std::string_view frameId, const std::string& value, TagInfo
   if (slot != FrameIds.end()) info.Frames[slot - FrameIds.begin()] = value;
 }
 
-void ReadFrames(TFile& file, TagInfo& info) {
+template <typename TSource>
+void ReadFramesFrom(TSource& file, TagInfo& info) {
   const int64_t total = TotalTagSize(info);
   int64_t position = kHeaderSize;
   while (position < total && position < file.Size()) {
@@ -125,6 +139,14 @@ void ReadFrames(TFile& file, TagInfo& info) {
     StoreFrameValue(std::string_view(header, 4), value, info);
     position = dataAt + size;
   }
+}
+
+bool ReadTagInfo(TFile& file, TagInfo& info) {
+  return ReadTagInfoFrom(file, info);
+}
+
+void ReadFrames(TFile& file, TagInfo& info) {
+  ReadFramesFrom(file, info);
 }
 
 int ParseTrack(const std::string& text) {
@@ -275,30 +297,42 @@ void TID3v2::Clear() {
   FComment.clear();
 }
 
+template <typename TSource>
+bool TID3v2::Load(TSource& file) {
+  TagInfo info;
+  if (!ReadTagInfoFrom(file, info)) return false;
+  if (!HasMagic(info)) return true;
+  FExists = true;
+  FVersion = info.Version;
+  FSize = TotalTagSize(info);
+  if (FVersion != 3 || FSize <= 0) return true;
+  ReadFramesFrom(file, info);
+  FTitle = Trim(info.Frames[kTitle]);
+  FArtist = Trim(info.Frames[kArtist]);
+  FAlbum = Trim(info.Frames[kAlbum]);
+  FYear = Trim(info.Frames[kYear]);
+  FTrack = static_cast<uint8_t>(ParseTrack(info.Frames[kTrack]) & 0xFF);
+  FGenre = StripGenreReference(info.Frames[kGenre]);
+  const std::string& comment = info.Frames[kComment];
+  FComment = comment.size() > 4 ? Trim(comment.substr(4)) : std::string();
+  return true;
+}
+
 bool TID3v2::LoadFromFile(const std::string& path) {
   try {
     Clear();
     TFile file;
-    TagInfo info;
-    if (!file.Open(path) || !ReadTagInfo(file, info)) return false;
-    if (!HasMagic(info)) return true;
-    FExists = true;
-    FVersion = info.Version;
-    FSize = TotalTagSize(info);
-    if (FVersion != 3 || FSize <= 0) return true;
-    ReadFrames(file, info);
-    FTitle = Trim(info.Frames[kTitle]);
-    FArtist = Trim(info.Frames[kArtist]);
-    FAlbum = Trim(info.Frames[kAlbum]);
-    FYear = Trim(info.Frames[kYear]);
-    FTrack = static_cast<uint8_t>(ParseTrack(info.Frames[kTrack]) & 0xFF);
-    FGenre = StripGenreReference(info.Frames[kGenre]);
-    const std::string& comment = info.Frames[kComment];
-    FComment = comment.size() > 4 ? Trim(comment.substr(4)) : std::string();
-    return true;
+    return file.Open(path) && Load(file);
   } catch (...) {
     return FailedByException();
   }
+}
+
+bool TID3v2::LoadFromTag(std::string_view tag) {
+  Clear();
+  if (tag.empty()) return true;
+  TTagBytes bytes{tag};
+  return Load(bytes);
 }
 
 bool TID3v2::WriteToFile(const std::string& path) {

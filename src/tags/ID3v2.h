@@ -81,7 +81,11 @@ class TID3v2 {
   // False only when the first 10 bytes cannot be read; a file without a tag gives true with
   // Exists() false.
   bool LoadFromFile(const std::string& path);
-  // Replaces the file's tag (of any version) by a version 2.3 tag built from the fields.
+  // The same reading of a tag's bytes (header to footer, as a write gets them under the writers'
+  // lock); empty bytes are no tag. Nothing past the bytes is read.
+  bool LoadFromTag(std::string_view tag);
+  // Replaces the file's tag (of any version) by a version 2.3 tag built from the fields. (The
+  // program's writes go through the editor's one ID3v2 write; this stays the class's own.)
   bool WriteToFile(const std::string& path);
   // Removes the tag; false when the file has none.
   bool DeleteFromFile(const std::string& path);
@@ -109,6 +113,9 @@ class TID3v2 {
   const std::string& Comment() const { return FComment; }
 
  private:
+  template <typename TSource>
+  bool Load(TSource& file);
+
   bool FExists;
   uint8_t FVersion;
   int32_t FSize;

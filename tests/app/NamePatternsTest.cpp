@@ -16,6 +16,7 @@
 #include "NamePatterns.h"
 #include "PatternPreview.h"
 #include "TagEditSupport.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 using namespace tagtest;
@@ -249,7 +250,9 @@ TEST_F(NamePatternsTest, NamePassRenamesRelistsNamesFailuresAndUndoes) {
     text.Fields[melotag::editor::TField::Title] = U(u"七里香");
     text.Fields[melotag::editor::TField::Artist] = U(u"周杰倫");
     text.Fields[melotag::editor::TField::Track] = QStringLiteral("1");
-    ASSERT_TRUE(melotag::editor::WriteID3v2Text(P("d.mp3"), text, {true, true, false}).Ok);
+    ASSERT_TRUE(melotag::editor::WriteID3v2(P("d.mp3"), melotag::editor::ChangesOf(text.Fields),
+                                            {true, true, false})
+                    .Ok);
   }
   ListFolder();
   Said();

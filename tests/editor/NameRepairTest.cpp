@@ -13,6 +13,7 @@
 #include "LegacyText.h"
 #include "NameRepair.h"
 #include "QtPrinters.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 using namespace melotag::editor;
@@ -273,7 +274,7 @@ TEST(NameRepair, GuessReadsANameWithTheFileTagsAndAFolderWithItsFiles) {
   // After a tag repair the tag's texts are Unicode: the name reads as the title in GBK.
   TID3v2Text title;
   title.Fields[TField::Title] = U(u"后来");
-  ASSERT_TRUE(WriteID3v2Text(song.toStdString(), title, {false, true, false}).Ok);
+  ASSERT_TRUE(WriteID3v2(song.toStdString(), ChangesOf(title.Fields), {false, true, false}).Ok);
   const QList<TNameRepair> again = PlanNameRepairs({song}, kGuessCodePage, false);
   ASSERT_EQ(again.size(), 1);
   EXPECT_EQ(NewName(again[0]), U(u"后来.mp3"));

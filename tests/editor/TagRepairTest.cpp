@@ -11,6 +11,7 @@
 #include "QtPrinters.h"
 #include "TagRepair.h"
 #include "TagTestSupport.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 using namespace melotag::editor;
@@ -174,7 +175,7 @@ TEST(TagRepair, UndoWritesTheOldTagsBackUnlessChangedSince) {
   // Changed after the repair: the undo leaves it alone.
   TID3v2Text changedValues = Values(paths[2]);
   changedValues.Fields[TField::Artist] = "Someone";
-  ASSERT_TRUE(WriteID3v2Text(paths[2], changedValues, {}).Ok);
+  ASSERT_TRUE(WriteID3v2(paths[2], ChangesOf(changedValues.Fields), {}).Ok);
   const std::string changedBytes = ReadBytes(paths[2]);
 
   std::vector<QByteArray> changed, failed;

@@ -18,6 +18,7 @@
 #include "EnvScope.h"
 #include "QtPrinters.h"
 #include "TagTestSupport.h"
+#include "TagWrite.h"
 #include "UnicodeTag.h"
 
 using namespace melotag::editor;
@@ -96,28 +97,18 @@ TEST_P(UnicodePeer, ReadsWhatMutagenWroteAndWritesWhatMutagenAndTagLibRead) {
 
   // A new title; every other value and frame as it was.
   text.Fields[TField::Title] = U(u"新しいタイトル ✨");
-  const TWriteOutcome outcome = WriteID3v2Text(path, text, {true, true, true});
+  const TWriteOutcome outcome = WriteID3v2(
+      path, {{{TField::Title, text.Fields.Text(TField::Title)}}, std::nullopt}, {true, true, true});
   ASSERT_TRUE(outcome.Ok);
-  EXPECT_EQ(outcome.Dropped, mode.rfind("v24", 0) == 0 ? 1 : 0) << "TSOP has no place in 2.3";
+  EXPECT_EQ(outcome.Dropped, 0);
 
   const QJsonObject after = Mutagen("read " + Quote(path));
-  EXPECT_EQ(after["version"].toString(), "2.3");
   EXPECT_EQ(after["title"].toString(), text.Fields.Text(TField::Title));
-  EXPECT_EQ(after["title_encoding"].toInt(), 1);
-  EXPECT_EQ(after["artist"].toString(), artist);
-  EXPECT_EQ(after["album"].toString(), album);
-  EXPECT_EQ(after["track"].toString(), "3");
-  EXPECT_EQ(after["year"].toString(), "2004");
-  EXPECT_EQ(after["genre"].toString(), "Rock");
-  EXPECT_EQ(after["genre_encoding"].toInt(), 0) << "what the code page holds stays in it";
-  EXPECT_EQ(after["comment"].toString(), comment);
-  EXPECT_EQ(after["comments"], before["comments"]);
-  EXPECT_EQ(after["lyrics"].toString(), lyrics);
-  EXPECT_EQ(after["cover"].toString().toStdString(), Hex(cover));
-  EXPECT_EQ(after["cover_desc"].toString(), U(u"封面"));
-  EXPECT_EQ(after["txxx"], before["txxx"]);
-  EXPECT_EQ(after["priv"], before["priv"]);
-  EXPECT_EQ(after["audio_md5"], before["audio_md5"]);
+  // A 2.3 tag knows UTF-16 with a byte-order mark alone: the new title's encoding is 1 there.
+  EXPECT_EQ(after["title_encoding"].toInt(),
+            mode == "v23utf16be" ? 1 : before["title_encoding"].toInt());
+  for (const QString& key : before.keys())
+    if (!key.startsWith("title")) EXPECT_EQ(after[key], before[key]) << key.toStdString();
 
   TagLib::MPEG::File file(path.c_str(), false);
   TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
