@@ -257,6 +257,7 @@ void TBatchUpdate::WriteAll() {
   const int count = FFileList.Count();
   StartProgress(count);
   FDropped = 0;
+  FKeptTexts = 0;
   const TBatchChoices choices = Choices();
   const bool exact = FTagOptions.Options().Exact();
   if (!exact && FieldWidgets::Refused(FWindow, choices.Values)) {
@@ -309,16 +310,25 @@ void TBatchUpdate::WriteAll() {
                        withoutPicture + RefusedLines(result));
   if (result.Stopped) return;
   emit TagsWritten();
-  const QString dropped = FTagOptions.DroppedText(FDropped);
-  FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Update OK")) +
-                     (dropped.isEmpty() ? QString() : QStringLiteral("  ") + dropped));
+  QString status = FWindow.LookupText(QStringLiteral("Update OK"));
+  if (const QString dropped = FTagOptions.DroppedText(FDropped); !dropped.isEmpty())
+    status += QStringLiteral("  ") + dropped;
+  if (FKeptTexts > 0)
+    status += QStringLiteral("  ") + QString::number(FKeptTexts) + QStringLiteral(": ") +
+              FWindow.LookupText(QStringLiteral(
+                  "The ID3v1 tag holds texts of another code page: they are kept as they were"));
+  FWindow.ShowStatus(status);
   EndProgress();
 }
 
 void TBatchUpdate::BatchWriteID3v1(const TBatchChoices& choices, const QByteArray& path,
                                    const QString& titleLine, int position) {
   melotag::tags::ClearError();
-  if (!WriteBatchID3v1(path, choices, titleLine, position, FTagOptions.Options().Exact())) {
+  bool kept = false;
+  const bool written =
+      WriteBatchID3v1(path, choices, titleLine, position, FTagOptions.Options().Exact(), &kept);
+  FKeptTexts += kept ? 1 : 0;
+  if (!written) {
     ProgressBarNow();
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
   }

@@ -100,6 +100,7 @@ class TBatchUpdate : public QObject, public TConcern {
   TTagOptions& FTagOptions;
   // 2.4 frames the write pass dropped so far (with the Unicode options).
   int FDropped = 0;
+  int FKeptTexts = 0;            // trailers whose texts of another code page were kept
   QElapsedTimer FProgressShown;  // when the progress was last painted
   int FProgressAt = 0;           // the files done, where the bar shows them when painted
   // The picture's field: ticked, one image file for all, or each folder's own image.

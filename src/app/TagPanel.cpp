@@ -41,6 +41,10 @@ bool DeleteOne(IWindow& window, TTag& tag, const QByteArray& path) {
   return false;
 }
 
+// Said when a trailer in another code page keeps its texts.
+const QString kKeptTexts =
+    QStringLiteral("The ID3v1 tag holds texts of another code page: they are kept as they were");
+
 // The longest text an edit holds, and the length the tag class reads.
 constexpr int kWholeValue = 32767, kPartsValue = 250;
 
@@ -113,7 +117,9 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues
     return;
   }
   if (tag.Exists()) {
-    SetFromFields(tag, changes);
+    bool kept = false;
+    SetFromFields(tag, TrailerValues(tag, changes, &kept));
+    if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
   } else {
     tag.Clear();
     SetFromFields(tag, whole);

@@ -319,9 +319,13 @@ int RunSet(TContext& context) {
       tags.V1 && !exact && track && ReadNumberPair(*track).Number > 255)
     context.Note("the track " + QString::number(ReadNumberPair(*track).Number) +
                  " does not fit an ID3v1 tag (1 to 255): ID3v1 tags get no track");
+  int keptTexts = 0;
   const TPassResult result =
       EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
-        if (tags.V1 && !WriteBatchID3v1(path, choices, line, i, exact))
+        bool kept = false;
+        const bool v1 = tags.V1 && WriteBatchID3v1(path, choices, line, i, exact, &kept);
+        keptTexts += kept ? 1 : 0;
+        if (tags.V1 && !v1)
           return TPassStep{false, 0, WriteFailure(path, QStringLiteral("the ID3v1 tag"))};
         if (!tags.V2) return TPassStep{true, 0, {}};
         const TWriteOutcome outcome = WriteBatchID3v2(path, choices, line, i, context.Unicode());
@@ -329,6 +333,10 @@ int RunSet(TContext& context) {
             outcome.Ok, outcome.Dropped,
             outcome.Ok ? QString() : WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
       });
+  if (keptTexts > 0)
+    context.Note(QString::number(keptTexts) +
+                 " ID3v1 tag(s) hold texts of another code page: their texts were kept as they "
+                 "were (the ID3v2 tags got the new texts)");
   if (result.Dropped > 0)
     context.Note(QString::number(result.Dropped) +
                  " frame(s) without a place in the tags written were dropped (ID3v2.2 frames that "

@@ -183,4 +183,12 @@ TReading GuessCodePage(const std::vector<std::string_view>& texts) {
   return *best;
 }
 
+bool ReadInAnotherCodePage(const std::vector<std::string_view>& texts) {
+  if (texts.empty()) return false;
+  const TReading best = GuessCodePage(texts);
+  const bool doubleByte =
+      best.CodePage == 932 || best.CodePage == 936 || best.CodePage == 949 || best.CodePage == 950;
+  return best.CodePage != GetACP() && doubleByte && best.Failed == 0;
+}
+
 }  // namespace melotag::editor

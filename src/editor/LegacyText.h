@@ -51,4 +51,9 @@ struct TReading {
 // when it is offered, otherwise the first one.
 TReading GuessCodePage(const std::vector<std::string_view>& texts);
 
+// True when the texts read best in another double-byte code page than the current one, every text
+// decoding there (GuessCodePage): a write then never mixes bytes of the current code page into
+// them. Texts read best as 1252, or broken in the current code page alone, give false.
+bool ReadInAnotherCodePage(const std::vector<std::string_view>& texts);
+
 }  // namespace melotag::editor

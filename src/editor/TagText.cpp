@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "FilePath.h"
+#include "LegacyText.h"
 
 namespace melotag::editor {
 
@@ -193,13 +194,31 @@ TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLin
   return values;
 }
 
+TFieldValues TrailerValues(const TID3v1& tag, TFieldValues values, bool* kept) {
+  if (!tag.Exists()) return values;
+  std::vector<std::string_view> texts;
+  for (const std::string* text :
+       {&tag.Title(), &tag.Artist(), &tag.Album(), &tag.Year(), &tag.Comment()})
+    if (IsLegacyText(*text)) texts.push_back(*text);
+  if (!ReadInAnotherCodePage(texts)) return values;
+  for (const TFieldRow& row : FieldTable()) {
+    if (row.V1 == TV1Slot::None || row.V1 == TV1Slot::Track || row.V1 == TV1Slot::Genre ||
+        !values.Has(row.Field))
+      continue;
+    values[row.Field].reset();
+    if (kept) *kept = true;
+  }
+  return values;
+}
+
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position, bool exact) {
+                    const QString& titleLine, int position, bool exact, bool* keptTexts) {
   // The old values stay in the tag; a failed read or a file without a trailer leaves it empty.
   if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
   TFieldValues values = BatchValuesOf(choices, titleLine, position);
   if (exact && choices.NumberTracks)
     values[TField::Track] = QString::number(ExactBatchTrack(position));
+  if (!exact) values = TrailerValues(tag, std::move(values), keptTexts);
   SetFromFields(tag, values, exact);
 }
 

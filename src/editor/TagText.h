@@ -120,7 +120,15 @@ TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLin
 // Reads the file's old trailer into `tag` (empty values when it cannot be read or has none) and
 // puts the pass's values over it; the tag is then ready for WriteToFile. ID3v1 texts are cut as
 // SetFromFields cuts them.
+// By default a trailer whose texts are another code page's keeps them (TrailerValues).
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
-                    const QString& titleLine, int position, bool exact = false);
+                    const QString& titleLine, int position, bool exact = false,
+                    bool* keptTexts = nullptr);
+
+// The values an existing trailer takes: `values` without its texts (title, artist, album, year,
+// comment) when they read in another double-byte code page (ReadInAnotherCodePage), which has no
+// place for them as the current code page's bytes: those keep their bytes, and `kept` is set
+// when a text was given.
+TFieldValues TrailerValues(const TID3v1& tag, TFieldValues values, bool* kept);
 
 }  // namespace melotag::editor

@@ -267,21 +267,15 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
 }
 
 bool WrittenInAnotherCodePage(const TFrameTag& tag) {
-  std::vector<std::string> texts;
+  std::vector<std::string_view> texts;
   for (const TFrame& frame : tag.Frames) {
     if (frame.Id[0] != 'T' && frame.Id != "COMM" && frame.Id != "USLT") continue;
     const std::optional<std::string_view> content = tags::FrameContent(frame, tag.Version);
     if (content && content->size() > 1 && (*content)[0] == tags::kLatin1 &&
         IsLegacyText(content->substr(1)))
-      texts.emplace_back(content->substr(1));
+      texts.push_back(content->substr(1));
   }
-  if (texts.empty()) return false;
-  // Only another double-byte code page that reads every text: any bytes read as 1252, and a text
-  // broken in the current code page alone is no reason to change the tag's convention.
-  const TReading best = GuessCodePage({texts.begin(), texts.end()});
-  const bool doubleByte =
-      best.CodePage == 932 || best.CodePage == 936 || best.CodePage == 949 || best.CodePage == 950;
-  return best.CodePage != GetACP() && doubleByte && best.Failed == 0;
+  return ReadInAnotherCodePage(texts);
 }
 
 TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& changes,
@@ -300,11 +294,11 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 }
 
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position, bool exact) {
+                     int position, bool exact, bool* keptTexts) {
   // The write refuses a missing file or a folder itself, with the system's reason.
   if (!IsUsablePath(path)) return false;
   TID3v1 tag;
-  SetBatchValues(tag, path, choices, titleLine, position, exact);
+  SetBatchValues(tag, path, choices, titleLine, position, exact, keptTexts);
   return tag.WriteToFile(TagPath(path));
 }
 

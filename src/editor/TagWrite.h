@@ -81,12 +81,13 @@ TWriteOutcome WriteID3v2Changes(const std::string& path, const TID3v2Changes& ch
 TWriteOutcome WriteID3v2(const std::string& path, const TID3v2Changes& changes,
                          const TUnicodeOptions& options, TWrittenTag* written = nullptr);
 
-// One file of a batch pass: the pass's values over the file's old ones, written into its ID3v1
-// trailer, respectively its ID3v2 tag (WriteID3v2 with the ticked fields and the cover). False / Ok
-// false when the file is missing or cannot be written; it is then as it was. A rebuilt file waits
-// in the thread's melotag::tags::TCommitGroup, if there is one; texts and a picture are one write.
+// One file of a batch pass: the pass's values over the file's old ones (SetBatchValues), written
+// into its ID3v1 trailer, respectively its ID3v2 tag (WriteID3v2 with the ticked fields and the
+// cover). False / Ok false when the file is missing or cannot be written; it is then as it was. A
+// rebuilt file waits in the thread's melotag::tags::TCommitGroup, if there is one; texts and a
+// picture are one write.
 bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const QString& titleLine,
-                     int position, bool exact);
+                     int position, bool exact, bool* keptTexts = nullptr);
 TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choices,
                               const QString& titleLine, int position,
                               const TUnicodeOptions& options);

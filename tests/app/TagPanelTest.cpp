@@ -717,3 +717,28 @@ TEST_F(TagPanelTest, ATitleTypedOverATrailerAloneKeepsTheTrailersOtherFields) {
   EXPECT_EQ(after.Comment(), before.Comment());
   EXPECT_EQ(V2("v1.mp3").Title(), "New title");
 }
+
+// Under 950 a GBK trailer keeps its texts (no Big5 bytes beside them, no "?" for simplified
+// characters) and the status says so; the ID3v2 tag gets the title.
+TEST_F(TagPanelTest, ATitleTypedOverAGbkTrailerUnder950KeepsItsTexts) {
+  TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  // 后来的我们, 刘若英 in GBK: no Big5 texts
+  const std::string title = "\xBA\xF3\xC0\xB4\xB5\xC4\xCE\xD2\xC3\xC7",
+                    artist = "\xC1\xF5\xC8\xF4\xD3\xA2";
+  RawSong("gbk.mp3", "", Trailer(title, "", 0, 0, 255).replace(33, artist.size(), artist));
+  ListFolder();
+  SetReading(0);
+  Select({0});
+  Edit("TitleEdit", QString::fromUtf8("晴天"));
+  Edit("TrackEdit", "3");
+  Trigger("actWriteTag");
+  EXPECT_TRUE(Said().isEmpty());
+  EXPECT_TRUE(Status().contains("texts of another code page")) << Status().toStdString();
+  const TID3v1 after = V1("gbk.mp3");
+  EXPECT_EQ(Hex(after.Title()), Hex(title));
+  EXPECT_EQ(Hex(after.Artist()), Hex(artist));
+  EXPECT_EQ(after.Track(), 3);
+  TID3v2Text text;
+  ASSERT_TRUE(LoadID3v2Text(P("gbk.mp3"), text));
+  EXPECT_EQ(text.Fields.Text(TField::Title), QString::fromUtf8("晴天"));
+}

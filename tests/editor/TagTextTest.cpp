@@ -502,6 +502,43 @@ TEST_F(BatchValuesTest, OldValuesAreEmptyWithoutAReadableTagOfTheVersion) {
   }
 }
 
+// A trailer whose texts are another code page's keeps them rather than take the current code
+// page's bytes beside them; numbers still change, and the exact write keeps its rule.
+TEST_F(BatchValuesTest, ATrailerInAnotherCodePageKeepsItsTexts) {
+  const struct {
+    const char* Name;
+    const char* CodePage;
+    int TrailerCodePage;
+    bool Exact, Kept;
+  } cases[] = {{"GBK under 950", "950", 936, false, true},
+               {"GBK under 936", "936", 936, false, false},
+               {"Big5 under 950", "950", 950, false, false},
+               {"GBK under 950, exact", "950", 936, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TEnvScope codePage("MELOTAG_CODEPAGE", c.CodePage);
+    const bool gbk = c.TrailerCodePage == 936;
+    const std::string title = Cp(gbk ? u"后来的我们" : u"後來的我們", c.TrailerCodePage);
+    const std::string artist = Cp(gbk ? u"刘若英" : u"劉若英", c.TrailerCodePage);
+    TID3v1 old;
+    old.SetTitle(title);
+    old.SetArtist(artist);
+    WriteBytes(dir.Path("t.mp3"), audio);
+    ASSERT_TRUE(old.WriteToFile(dir.Path("t.mp3")));
+    TBatchChoices choices;
+    choices.Values[TField::Artist] = U(u"周杰倫");
+    choices.Values[TField::Track] = U(u"5");
+    bool kept = false;
+    ASSERT_TRUE(WriteBatchID3v1(PathOf("t.mp3"), choices, QString(), 0, c.Exact, &kept));
+    EXPECT_EQ(kept, c.Kept);
+    TID3v1 v1;
+    ASSERT_TRUE(v1.LoadFromFile(dir.Path("t.mp3")));
+    EXPECT_EQ(Hex(v1.Title()), Hex(title));
+    EXPECT_EQ(Hex(v1.Artist()), Hex(c.Kept ? artist : EncodeText(U(u"周杰倫"))));
+    EXPECT_EQ(v1.Track(), 5);
+  }
+}
+
 TEST_F(BatchValuesTest, NumberingTracksCutsAnOldLongCommentAtAWholeCharacter) {
   TEnvScope codePage("MELOTAG_CODEPAGE", "950");
   // "x" + 14 Big5 characters = 29 bytes: fits a trailer without track, not one with.
