@@ -91,9 +91,10 @@ QString ValueOf(const QWidget& box) {
 }
 
 void SetValue(QWidget& box, const QString& value) {
-  if (auto* line = qobject_cast<QLineEdit*>(&box))
+  if (auto* line = qobject_cast<QLineEdit*>(&box)) {
     line->setText(value);
-  else if (auto* choice = qobject_cast<QComboBox*>(&box))
+    line->setCursorPosition(0);  // a long text shows from its start
+  } else if (auto* choice = qobject_cast<QComboBox*>(&box))
     SetChoice(*choice, value);
   else if (auto* lines = qobject_cast<QPlainTextEdit*>(&box))
     lines->setPlainText(value);

@@ -116,14 +116,13 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
     return;
   }
-  if (tag.Exists()) {
-    bool kept = false;
-    SetFromFields(tag, TrailerValues(tag, changes, &kept));
-    if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
-  } else {
-    tag.Clear();
-    SetFromFields(tag, whole);
-  }
+  bool kept = false;
+  const TFieldValues given = tag.Exists() ? TrailerValues(tag, changes, &kept) : whole;
+  if (!tag.Exists()) tag.Clear();
+  SetFromFields(tag, given);
+  // What the trailer cannot take of what it was given.
+  FieldWidgets::SayWhatTheTrailerLacks(FWindow, given);
+  if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
   WriteOne(FWindow, tag, path);
 }
 
@@ -283,8 +282,6 @@ void TTagPanel::Write() {
   if (!FTagOptions.Options().Exact() && FieldWidgets::Refused(FWindow, Fields())) return;
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
-  if (WritesID3v1() && !FTagOptions.Options().Exact())
-    FieldWidgets::SayWhatTheTrailerLacks(FWindow, Fields());
   const QString lack = CatchAllocationFailure(path, [&] {
     if (WritesID3v1()) SaveID3v1FromPanel(path);
     if (WritesID3v2()) SaveID3v2FromPanel(path);

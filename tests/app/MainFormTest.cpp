@@ -136,13 +136,15 @@ TEST_F(MainFormTest, SizesAsLoaded) {
   const struct {
     const char* Name;
     int Width, Height;  // 0 = not checked
-  } sizes[] = {
-      {"sbtnSave", 112, 25},         {"sbtnRemove", 112, 25},  {"sbtnStartUpdate", 112, 25},
-      {"sbtnRemoveAllTag", 112, 25}, {"SpeedButton7", 25, 25}, {"sbtnRename", 112, 25},
-      {"SpeedButton4", 112, 25},     {"Button2", 198, 33},     {"Button3", 198, 33},
-      {"TitleEdit", 265, 0},         {"ArtistEdit", 265, 0},   {"AlbumEdit", 265, 0},
-      {"CommentEdit", 265, 0},       {"TrackEdit", 25, 0},     {"YearEdit", 41, 0},
-      {"edtAlbumTitle", 153, 0},     {"StatusBar", 0, 20}};
+  } sizes[] = {{"sbtnSave", 112, 25},        {"sbtnRemove", 112, 25},
+               {"sbtnStartUpdate", 112, 25}, {"sbtnRemoveAllTag", 112, 25},
+               {"SpeedButton7", 25, 25},     {"sbtnRename", 112, 25},
+               {"SpeedButton4", 112, 25},    {"Button2", 198, 33},
+               {"Button3", 198, 33},         {"TitleEdit", 265, 0},
+               {"ArtistEdit", 265, 0},       {"AlbumEdit", 265, 0},
+               {"CommentEdit", 265, 0},      {"TrackEdit", 88, 0},
+               {"YearEdit", 41, 0},  // a track with its total fits
+               {"edtAlbumTitle", 153, 0},    {"StatusBar", 0, 20}};
   for (const auto& s : sizes) {
     SCOPED_TRACE(s.Name);
     QWidget* w = form.findChild<QWidget*>(s.Name);
@@ -425,7 +427,8 @@ TEST_F(MainFormTest, AJournalLeftAloneIsNamedOnceAWindowRun) {
   QStringList named;
   for (const TShownDialog& shown : FDialogs.Shown())
     if (shown.Text.contains("crash journal")) named << shown.Text;
-  EXPECT_EQ(named, QStringList{"A crash journal could not be applied: " +
-                               Path(".a.mp3.melotag-journal") + " (not a journal of this program)"});
+  EXPECT_EQ(named,
+            QStringList{"A crash journal could not be applied: " + Path(".a.mp3.melotag-journal") +
+                        " (not a journal of this program)"});
   EXPECT_TRUE(QFile::exists(Path(".a.mp3.melotag-journal")));
 }
