@@ -264,8 +264,12 @@ void TBatchUpdate::WriteAll() {
     EndProgress();
     return;
   }
-  if (!exact && FTagPanel.WritesID3v1())
-    FieldWidgets::SayWhatTheTrailerLacks(FWindow, BatchValuesOf(choices, QString(), count - 1));
+  // Said with the pass's outcome: what the ID3v1 tags cannot take (the last file's track is the
+  // highest).
+  const QString lacks =
+      !exact && FTagPanel.WritesID3v1()
+          ? FieldWidgets::TrailerLacks(FWindow, BatchValuesOf(choices, QString(), count - 1))
+          : QString();
   const TTitleLines* titles = nullptr;
   if (choices.TitleFromList) {
     titles = &FTitleList.Read();
@@ -313,10 +317,8 @@ void TBatchUpdate::WriteAll() {
   QString status = FWindow.LookupText(QStringLiteral("Update OK"));
   if (const QString dropped = FTagOptions.DroppedText(FDropped); !dropped.isEmpty())
     status += QStringLiteral("  ") + dropped;
-  if (FKeptTexts > 0)
-    status += QStringLiteral("  ") + QString::number(FKeptTexts) + QStringLiteral(": ") +
-              FWindow.LookupText(QStringLiteral(
-                  "The ID3v1 tag holds texts of another code page: they are kept as they were"));
+  if (!lacks.isEmpty()) status += QStringLiteral("  ") + lacks;
+  if (FKeptTexts > 0) status += QStringLiteral("  ") + KeptTextsNote(FKeptTexts);
   FWindow.ShowStatus(status);
   EndProgress();
 }
@@ -421,8 +423,14 @@ void TBatchUpdate::UndoPass(TTagRepairUndo& undo, const QString& changed, const 
   FWindow.ShowFailures(heading, failures);
 }
 
+QString TBatchUpdate::KeptTextsNote(int files) const {
+  return QString::number(files) + QStringLiteral(": ") +
+         FWindow.LookupText(QStringLiteral(
+             "The ID3v1 tag holds texts of another code page: they are kept as they were"));
+}
+
 void TBatchUpdate::TagPass(TTagRepairUndo& undo, const QString& done, const QString& heading,
-                           const TPassWork& step) {
+                           const TPassWork& step, const QString* note) {
   undo.Clear();
   // Written: what the steps changed, a file whose commit failed too (the commit's own message
   // names it).
@@ -443,7 +451,8 @@ void TBatchUpdate::TagPass(TTagRepairUndo& undo, const QString& done, const QStr
   failures.append(RefusedLines(result));
   emit TagsWritten();
   FWindow.ShowStatus(FWindow.LookupText(done) + QString::number(written) + "  " +
-                     FTagOptions.DroppedText(result.Dropped));
+                     FTagOptions.DroppedText(result.Dropped) +
+                     (note && !note->isEmpty() ? QStringLiteral("  ") + *note : QString()));
   FWindow.ShowFailures(heading, failures);
 }
 

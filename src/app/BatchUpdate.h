@@ -61,9 +61,12 @@ class TBatchUpdate : public QObject, public TConcern {
   // A pass whose old tags go to `undo` (emptied first, the previous pass's gone): `step` does
   // each listed file in EachFile's loop; then the panel shows the file again, the status says
   // `done` (looked up) with the number of files written and the frames dropped, and a warning
-  // (`heading`) names each failed file with its reason.
+  // (`heading`) names each failed file with its reason; `note`, as the steps left it, follows the
+  // status.
   void TagPass(melotag::editor::TTagRepairUndo& undo, const QString& done, const QString& heading,
-               const melotag::editor::TPassWork& step);
+               const melotag::editor::TPassWork& step, const QString* note = nullptr);
+  // "N: The ID3v1 tag holds texts of another code page ..." (looked up) for N files.
+  QString KeptTextsNote(int files) const;
   // Why a file could not be written: "Can not save tag to the file" (looked up) and the
   // system's reason.
   QString WriteFailure(const QByteArray& path) const;

@@ -113,7 +113,7 @@ bool Refused(IWindow& window, const TFieldValues& values) {
   return false;
 }
 
-void SayWhatTheTrailerLacks(IWindow& window, const TFieldValues& values) {
+QString TrailerLacks(IWindow& window, const TFieldValues& values) {
   QStringList lacks;
   if (!melotag::editor::IsListGenre(values.Text(TField::Genre)))
     lacks << window.LookupText(
@@ -121,7 +121,7 @@ void SayWhatTheTrailerLacks(IWindow& window, const TFieldValues& values) {
   if (melotag::editor::ReadNumberPair(values.Text(TField::Track)).Number > 255)
     lacks << window.LookupText(
         QStringLiteral("The track is above 255: the ID3v1 tag gets no track"));
-  if (!lacks.isEmpty()) window.ShowStatus(lacks.join(QStringLiteral("  ")));
+  return lacks.join(QStringLiteral("  "));
 }
 
 }  // namespace FieldWidgets

@@ -30,8 +30,8 @@ void SetValue(QWidget& box, const QString& value);
 // Names the first value a tag cannot hold (a track "3/0") and answers true: nothing is written
 // then. False when every value can be written.
 bool Refused(IWindow& window, const melotag::editor::TFieldValues& values);
-// Says in the status bar what an ID3v1 tag gets none of: a genre outside its list, a track above
-// 255.
-void SayWhatTheTrailerLacks(IWindow& window, const melotag::editor::TFieldValues& values);
+// What an ID3v1 tag given the values gets none of, for the status bar: a genre outside its list, a
+// track above 255 (looked up); empty when it takes them all.
+QString TrailerLacks(IWindow& window, const melotag::editor::TFieldValues& values);
 
 }  // namespace FieldWidgets

@@ -6,6 +6,7 @@
 
 #include "BatchUpdate.h"
 #include "Dialogs.h"
+#include "FieldWidgets.h"
 #include "FileList.h"
 #include "FileNames.h"
 #include "NamePattern.h"
@@ -109,19 +110,30 @@ void TNamePatterns::TagsFromNames() {
   editor::TUnicodeOptions options = FTagOptions.Options();
   options.KeepOtherFrames = true;
 
-  FBatchUpdate.TagPass(*FTagUndo, QStringLiteral("Tags written: "),
-                       QStringLiteral(" file(s) not written:"), [&](int i, const QByteArray& path) {
-                         const editor::TNameTags& step = plan[i];
-                         editor::TPassStep outcome;
-                         if (!step.Values || step.Path != path)
-                           return outcome;  // not matched: left alone
-                         const editor::TNameTagsOutcome written = editor::WriteValuesOfName(
-                             path, *step.Values, v1, v2, options, FTagUndo.get());
-                         outcome.Done = written.Failed.isEmpty();
-                         outcome.Dropped = written.Dropped;
-                         if (!outcome.Done) outcome.Failure = FBatchUpdate.WriteFailure(path);
-                         return outcome;
-                       });
+  // What the ID3v1 tags could not take, said once with the outcome.
+  QString lacks;
+  int keptTexts = 0;
+  QString note;
+  FBatchUpdate.TagPass(
+      *FTagUndo, QStringLiteral("Tags written: "), QStringLiteral(" file(s) not written:"),
+      [&](int i, const QByteArray& path) {
+        const editor::TNameTags& step = plan[i];
+        editor::TPassStep outcome;
+        if (!step.Values || step.Path != path) return outcome;  // not matched: left alone
+        const editor::TNameTagsOutcome written =
+            editor::WriteValuesOfName(path, *step.Values, v1, v2, options, FTagUndo.get());
+        outcome.Done = written.Failed.isEmpty();
+        outcome.Dropped = written.Dropped;
+        if (!outcome.Done) outcome.Failure = FBatchUpdate.WriteFailure(path);
+        if (v1 && lacks.isEmpty()) lacks = FieldWidgets::TrailerLacks(FWindow, *step.Values);
+        keptTexts += written.KeptTexts ? 1 : 0;
+        note = lacks;
+        if (keptTexts > 0)
+          note += (note.isEmpty() ? QString() : QStringLiteral("  ")) +
+                  FBatchUpdate.KeptTextsNote(keptTexts);
+        return outcome;
+      },
+      &note);
 }
 
 bool TNamePatterns::CanUndoTags() const {

@@ -121,7 +121,8 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues
   if (!tag.Exists()) tag.Clear();
   SetFromFields(tag, given);
   // What the trailer cannot take of what it was given.
-  FieldWidgets::SayWhatTheTrailerLacks(FWindow, given);
+  if (const QString lacks = FieldWidgets::TrailerLacks(FWindow, given); !lacks.isEmpty())
+    FWindow.ShowStatus(lacks);
   if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
   WriteOne(FWindow, tag, path);
 }

@@ -134,6 +134,12 @@ editor::TNamePattern PatternArgument(const TArguments& args);
 // The options of set that give the fields, in the field table's order.
 std::vector<TOption> FieldOptions();
 
+// Notes once on stderr what ID3v1 tags given the values get none of: a genre outside the list, a
+// track above 255. True when it noted something.
+bool NoteTrailerLacks(TContext& context, const editor::TFieldValues& values);
+// Notes how many ID3v1 tags kept their texts of another code page (none: nothing).
+void NoteKeptTexts(TContext& context, int files);
+
 // The commands' work (TagCommands.cpp, ListCommands.cpp, RepairCommands.cpp, NameCommands.cpp).
 int RunShow(TContext& context);
 int RunSet(TContext& context);

@@ -87,15 +87,22 @@ int RunTagsFromNames(TContext& context) {
     }
     return context.ExitStatus();
   }
+  bool noted = false;
+  int keptTexts = 0;
   const TPassResult result =
       EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int, const QByteArray& path) {
         const std::optional<TFieldValues> values = planOf(path);
         if (!values) return TPassStep{false, 0, mismatch};
+        // Once, for the first file whose values an ID3v1 tag cannot take.
+        if (tags.V1 && !noted && !context.Unicode().Exact())
+          noted = NoteTrailerLacks(context, *values);
         const TNameTagsOutcome outcome =
             WriteValuesOfName(path, *values, tags.V1, tags.V2, context.Unicode());
+        keptTexts += outcome.KeptTexts ? 1 : 0;
         return TPassStep{outcome.Failed.isEmpty(), outcome.Dropped,
                          outcome.Failed.isEmpty() ? QString() : WriteFailure(path, outcome.Failed)};
       });
+  NoteKeptTexts(context, keptTexts);
   if (result.Dropped > 0)
     context.Note(QString::number(result.Dropped) +
                  " frame(s) without a place in the tags were dropped");

@@ -275,6 +275,29 @@ std::vector<TOption> FieldOptions() {
   return options;
 }
 
+bool NoteTrailerLacks(TContext& context, const TFieldValues& values) {
+  bool noted = false;
+  if (const QString genre = values.Text(TField::Genre); !IsListGenre(genre)) {
+    context.Note("the genre '" + genre +
+                 "' is not in the ID3v1 genre list: ID3v1 tags get no genre (ID3v2 tags get "
+                 "the text)");
+    noted = true;
+  }
+  if (const int track = ReadNumberPair(values.Text(TField::Track)).Number; track > 255) {
+    context.Note("the track " + QString::number(track) +
+                 " does not fit an ID3v1 tag (1 to 255): ID3v1 tags get no track");
+    noted = true;
+  }
+  return noted;
+}
+
+void NoteKeptTexts(TContext& context, int files) {
+  if (files > 0)
+    context.Note(QString::number(files) +
+                 " ID3v1 tag(s) hold texts of another code page: their texts were kept as they "
+                 "were (the ID3v2 tags got the new texts)");
+}
+
 int RunSet(TContext& context) {
   const TArguments& args = context.Args();
   const TTagChoice tags = ChosenTags(args);
@@ -310,15 +333,9 @@ int RunSet(TContext& context) {
     throw EUsage("no field to set");
 
   context.Files(args.Operands());
-  if (const std::optional<QString> genre = choices.Values[TField::Genre];
-      tags.V1 && genre && !IsListGenre(*genre))
-    context.Note("the genre '" + *genre +
-                 "' is not in the ID3v1 genre list: ID3v1 tags get no genre (ID3v2 tags get "
-                 "the text)");
-  if (const std::optional<QString> track = choices.Values[TField::Track];
-      tags.V1 && !exact && track && ReadNumberPair(*track).Number > 255)
-    context.Note("the track " + QString::number(ReadNumberPair(*track).Number) +
-                 " does not fit an ID3v1 tag (1 to 255): ID3v1 tags get no track");
+  if (tags.V1 && !exact) NoteTrailerLacks(context, choices.Values);
+  if (tags.V1 && exact && !IsListGenre(choices.Values.Text(TField::Genre)))
+    NoteTrailerLacks(context, {{TField::Genre, choices.Values.Text(TField::Genre)}});
   int keptTexts = 0;
   const TPassResult result =
       EachFile(context, QStringLiteral("the ID3v2 tag"), [&](int i, const QByteArray& path) {
@@ -333,10 +350,7 @@ int RunSet(TContext& context) {
             outcome.Ok, outcome.Dropped,
             outcome.Ok ? QString() : WriteFailure(path, QStringLiteral("the ID3v2 tag"))};
       });
-  if (keptTexts > 0)
-    context.Note(QString::number(keptTexts) +
-                 " ID3v1 tag(s) hold texts of another code page: their texts were kept as they "
-                 "were (the ID3v2 tags got the new texts)");
+  NoteKeptTexts(context, keptTexts);
   if (result.Dropped > 0)
     context.Note(QString::number(result.Dropped) +
                  " frame(s) without a place in the tags written were dropped (ID3v2.2 frames that "

@@ -187,7 +187,7 @@ TNameTagsOutcome WriteValuesOfName(const QByteArray& path, const TFieldValues& v
   if (v1) {
     std::string before, after;
     if ((undo && !tags::ReadID3v1Bytes(TagPath(path), before)) ||
-        !WriteBatchID3v1(path, choices, QString(), 0, options.Exact())) {
+        !WriteBatchID3v1(path, choices, QString(), 0, options.Exact(), &outcome.KeptTexts)) {
       outcome.Failed = v1Tag;
       return outcome;
     }

@@ -79,6 +79,7 @@ class TTagRepairUndo;
 struct TNameTagsOutcome {
   QString Failed;
   int Dropped = 0;
+  bool KeptTexts = false;  // the trailer's texts of another code page stayed (TrailerValues)
 };
 // Writes the values into the chosen tags of the file, the trailer first: an ID3v2 tag gets the
 // values' frames replaced and keeps every other frame with KeepOtherFrames (otherwise the batch

@@ -236,6 +236,8 @@ TEST_F(BatchUpdateTest, TracksRunInListOrderTheTwoHundredFiftySixthGetsNone) {
   Tick("cbxTrack");
   Trigger("actWriteAllTag");
   EXPECT_TRUE(Said().isEmpty());
+  EXPECT_TRUE(Status().startsWith("Update OK")) << Status().toStdString();
+  EXPECT_TRUE(Status().contains("the ID3v1 tag gets no track")) << Status().toStdString();
   const struct {
     int Position, Track;
   } cases[] = {{0, 1}, {1, 2}, {9, 10}, {254, 255}, {255, 0}, {256, 0}};  // no wrap to 1

@@ -11,6 +11,7 @@
 #include "ByteTempDir.h"
 #include "CliRun.h"
 #include "CodePageText.h"
+#include "ID3v1.h"
 #include "TagTestSupport.h"
 
 using namespace tagtest;
@@ -63,6 +64,22 @@ TEST_F(CliNameTest, TagsFromNamesWritesWhatThePatternReadsAndLeavesOtherNamesAlo
   EXPECT_TRUE(both.Out.contains("\"title\":\"晴天\"")) << both.Out.constData();
   EXPECT_TRUE(both.Out.contains(QByteArray::fromStdString("\"artist\":\"" + Hex(Cp(u"故事", 950)))))
       << "Big5 bytes in a new legacy tag: " << both.Out.constData();
+}
+
+// What an ID3v1 tag cannot hold goes into ID3v2 alone, said once: no track is wrapped.
+TEST_F(CliNameTest, TagsFromNamesPutsTracksAbove255AndOtherGenresInID3v2Alone) {
+  const QByteArray a = Song("300 - Mandopop.mp3"), b = Song("301 - Mandopop.mp3");
+  const TCliResult run = RunCli({"tags-from-names", "--pattern", "%track% - %genre%", a, b});
+  EXPECT_EQ(run.Status, 0) << run.Err.constData();
+  EXPECT_EQ(run.Err.count("ID3v1 tags get no track"), 1) << run.Err.constData();
+  EXPECT_EQ(run.Err.count("ID3v1 tags get no genre"), 1) << run.Err.constData();
+  EXPECT_EQ(Mutagen(a, "TRCK"), "300");
+  EXPECT_EQ(Mutagen(b, "TCON"), "Mandopop");
+  TID3v1 v1;
+  ASSERT_TRUE(v1.LoadFromFile(a.toStdString()));
+  EXPECT_TRUE(v1.Exists());
+  EXPECT_EQ(v1.Track(), 0);
+  EXPECT_EQ(v1.GenreIndex(), 255);
 }
 
 TEST_F(CliNameTest, RenameByPatternNamesFilesAfterTheirTagsAndNeverReplacesOne) {
