@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Journal.h"
-#include "detail/TagFile.h"
+#include "detail/JournalFormat.h"
 
 using namespace melotag::tags;
 

@@ -16,7 +16,9 @@
 #include "ID3v2Frames.h"
 #include "Journal.h"
 #include "TagTestSupport.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
+#include "detail/InPlace.h"
+#include "detail/JournaledWrite.h"
 
 using namespace melotag::tags;
 
