@@ -9,6 +9,7 @@
 #include "CodePage.h"
 #include "Cover.h"
 #include "FilePath.h"
+#include "FrameLayout.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "LegacyText.h"
@@ -235,7 +236,8 @@ bool ApplyChanges(TFrameTag& tag, const TID3v2Changes& changes, uint8_t encoding
   return changed;
 }
 
-TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWrittenTag* written) {
+TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWrittenTag* written,
+                          bool inOrder) {
   TWriteOutcome outcome;
   try {
     bool refused = false;
@@ -254,6 +256,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       });
       std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
       refused = !bytes;
+      if (bytes && !inOrder) bytes = tags::FewestBytesLayout(oldTag, std::move(*bytes));
       if (written && bytes) *written = {std::string(oldTag), *bytes};
       return tags::TTagChange{bytes.has_value(), std::move(bytes), true};
     };
@@ -318,16 +321,19 @@ TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choic
   if (choices.FrontCover) {
     // The tag as the exact write makes it, with the picture: one write.
     const TID3v2Text values = BatchText(path, choices, titleLine, position, options.ReadUnicode);
-    return WriteFrames(TagPath(path), [&](TFrameTag& tag) {
-      const TBuiltTag built = BuildID3v2Tag(values, options, {});
-      if (!built.Bytes) return false;
-      TFrameTag seven;
-      tags::ParseFrameTag(*built.Bytes, seven);
-      tag.Version = 3;
-      tag.Frames = std::move(seven.Frames);
-      PutFrontCover(tag, *choices.FrontCover);
-      return true;
-    });
+    return WriteFrames(
+        TagPath(path),
+        [&](TFrameTag& tag) {
+          const TBuiltTag built = BuildID3v2Tag(values, options, {});
+          if (!built.Bytes) return false;
+          TFrameTag seven;
+          tags::ParseFrameTag(*built.Bytes, seven);
+          tag.Version = 3;
+          tag.Frames = std::move(seven.Frames);
+          PutFrontCover(tag, *choices.FrontCover);
+          return true;
+        },
+        nullptr, true);
   }
   if (options.ReadUnicode || options.WriteUnicode)
     return WriteID3v2Text(

@@ -59,13 +59,16 @@ bool ApplyChanges(tags::TFrameTag& tag, const TID3v2Changes& changes, uint8_t en
 // ran past their tag and 2.2 frames without a 2.3 form are dropped and counted. A tag of an
 // unknown version, or one that cannot be read at all, is refused: Ok false, the file as it was.
 using TFramesEdit = std::function<bool(tags::TFrameTag& tag)>;
-// The old tag's bytes (header to footer) and the new tag's (without padding) of a write.
+// The old tag's bytes (header to footer) and the new tag's (without padding, or in the old room as
+// laid out) of a write.
 struct TWrittenTag {
   std::string Old;
   std::string New;
 };
+// Unless `inOrder`, the frames take the layout in the old tag's room that writes the fewest bytes
+// (tags::FewestBytesLayout); `written->New` is the tag as laid out.
 TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
-                          TWrittenTag* written = nullptr);
+                          TWrittenTag* written = nullptr, bool inOrder = false);
 
 // The changed fields written into the file's tag by WriteFrames in its convention
 // (TextConventionOf; UTF-16 for code-page texts WrittenInAnotherCodePage); a file without a tag

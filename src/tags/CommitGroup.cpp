@@ -96,26 +96,32 @@ void TCommitGroup::Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile>
   if (FPending.size() >= FCapacity) Commit();
 }
 
-void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset,
-                              std::string bytes, int64_t inserted, std::string_view old) {
+void TCommitGroup::AddInPlace(std::unique_ptr<TFile> file, std::string path,
+                              const std::vector<TRegion>& regions, int64_t inserted) {
+  size_t bytes = 0;
+  for (const TRegion& r : regions) bytes += r.New.size();
   // A folder's journal never holds more than a pass may write (kMostHeld).
-  if (!FPending.empty() && FHeld + bytes.size() > kMostHeld) Commit();
-  FHeld += bytes.size();
+  if (!FPending.empty() && FHeld + bytes > kMostHeld) Commit();
+  FHeld += bytes;
   TPending pending;
   pending.Source = std::move(file);
   pending.Path = std::move(path);
-  pending.Offset = offset;
-  // Kept in the group's own memory, the string's freed for the next file's tag.
-  pending.Bytes = FWaiting.Keep(bytes);
-  if (pending.Bytes.data() == nullptr) pending.Owned = std::move(bytes);
+  for (const TRegion& r : regions) {
+    TPart part;
+    part.Offset = r.Offset;
+    // Kept in the group's own memory, the caller's freed for the next file's tag.
+    part.Bytes = FWaiting.Keep(r.New);
+    if (part.Bytes.data() == nullptr) part.Owned = r.New;
+    pending.Parts.push_back(std::move(part));
+  }
   pending.Inserted = inserted;
-  Journal(pending, old);
+  Journal(pending, regions);
   pending.Source->ForgetBlock();
   FPending.push_back(std::move(pending));
   if (FPending.size() >= FCapacity || FHeld >= kMostHeld) Commit();
 }
 
-void TCommitGroup::Journal(TPending& p, std::string_view old) {
+void TCommitGroup::Journal(TPending& p, const std::vector<TRegion>& regions) {
   // The old bytes go into the folder's journal now (read again from the locked file when the
   // caller has not), so that the journal is on its way to the disk while the next files are read.
   const std::string path = FolderJournalPath(p.Path);
@@ -125,20 +131,29 @@ void TCommitGroup::Journal(TPending& p, std::string_view old) {
     folder = FJournals.insert(FJournals.end(), {path, std::make_unique<TJournalWriter>(), true});
     folder->Whole = folder->Writer->Begin(path);
   }
-  if (!folder->Whole) return;
-  const size_t oldSize = p.Data().size() - static_cast<size_t>(p.Inserted);
-  if (old.size() != oldSize) {
-    FOld.resize(oldSize);
-    if (!p.Source->ReadExactly(p.Offset, FOld.data(), FOld.size())) {
-      folder->Whole = false;
-      return;
+  for (size_t i = 0; i < p.Parts.size() && folder->Whole; ++i) {
+    TPart& part = p.Parts[i];
+    std::string_view old = regions[i].Old;
+    const size_t oldSize = part.Data().size() - static_cast<size_t>(p.Inserted);
+    if (old.size() != oldSize) {
+      FOld.resize(oldSize);
+      if (!p.Source->ReadExactly(part.Offset, FOld.data(), FOld.size())) {
+        folder->Whole = false;
+        return;
+      }
+      old = FOld;
     }
-    old = FOld;
+    part.OldAt = folder->Writer->Append(EntryOf(*p.Source, NameOf(p.Path), part.Offset, old,
+                                                part.Data(), static_cast<uint64_t>(p.Inserted)));
+    folder->Whole = part.OldAt >= 0;
   }
-  p.OldAt = folder->Writer->Append(EntryOf(*p.Source, NameOf(p.Path), p.Offset, old, p.Data(),
-                                           static_cast<uint64_t>(p.Inserted)));
-  folder->Whole = p.OldAt >= 0;
-  p.Journal = folder->Writer.get();
+  if (folder->Whole) p.Journal = folder->Writer.get();
+}
+
+bool TCommitGroup::OldBytes(const TPending& p, const TPart& part, std::string& old) const {
+  old.resize(part.Data().size() - static_cast<size_t>(p.Inserted));
+  return p.Journal ? p.Journal->ReadOld(part.OldAt, old)
+                   : p.Source->ReadExactly(part.Offset, old.data(), old.size());
 }
 
 void TCommitGroup::FlushIfHolding(dev_t device, ino_t inode) {
@@ -227,41 +242,61 @@ void TCommitGroup::CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devi
   // A folder's journal goes once all its files hold their new bytes or their old ones again.
   std::vector<const TJournalWriter*> keep;
   std::vector<size_t> written;
-  std::string old;
   for (size_t i = 0; i < FPending.size(); ++i) {
     TPending& p = FPending[i];
     if (p.Out) continue;
-    old.resize(p.Data().size() - static_cast<size_t>(p.Inserted));
+    std::vector<std::string> olds(p.Parts.size());
     // Without a flushed journal, a file goes alone: its own journal, write and flush.
     if (!p.Journal || !synced(p.Source->Device())) {
-      if (!p.Source->ReadExactly(p.Offset, old.data(), old.size()) ||
-          !(p.Inserted > 0 ? WriteGrownJournaled(*p.Source, p.Path, p.Inserted, p.Data(), old)
-                           : WriteJournaled(*p.Source, p.Path, p.Offset, p.Data(), old)))
+      std::vector<TRegion> regions;
+      bool read = true;
+      for (size_t k = 0; k < p.Parts.size() && read; ++k) {
+        const TPart& part = p.Parts[k];
+        olds[k].resize(part.Data().size() - static_cast<size_t>(p.Inserted));
+        read = p.Source->ReadExactly(part.Offset, olds[k].data(), olds[k].size());
+        regions.push_back({part.Offset, part.Data(), olds[k]});
+      }
+      if (!read || !(p.Inserted > 0 ? WriteGrownJournaled(*p.Source, p.Path, p.Inserted,
+                                                          p.Parts[0].Data(), olds[0])
+                                    : WriteJournaled(*p.Source, p.Path, regions)))
         FFailed.push_back(p.Path);
       continue;
     }
-    CrashAt(TCrashPoint::JournalMade, *p.Source, p.Offset, p.Data());
+    const TPart& first = p.Parts[0];
+    CrashAt(TCrashPoint::JournalMade, *p.Source, first.Offset, first.Data());
     // A region that grows gets its bytes inserted first; where that fails the file stays whole.
     if (p.Inserted > 0 &&
-        fallocate(p.Source->Fd(), FALLOC_FL_INSERT_RANGE, p.Offset, p.Inserted) != 0) {
+        fallocate(p.Source->Fd(), FALLOC_FL_INSERT_RANGE, first.Offset, p.Inserted) != 0) {
       Failed();
       FFailed.push_back(p.Path);
       continue;
     }
-    CrashAt(TCrashPoint::HalfWritten, *p.Source, p.Offset, p.Data());
-    if (p.Source->WriteAt(p.Offset, p.Data().data(), p.Data().size())) {
+    size_t done = 0;
+    for (; done < p.Parts.size(); ++done) {
+      const TPart& part = p.Parts[done];
+      if (done + 1 == p.Parts.size())
+        CrashAt(TCrashPoint::HalfWritten, *p.Source, part.Offset, part.Data());
+      if (!p.Source->WriteAt(part.Offset, part.Data().data(), part.Data().size())) break;
+    }
+    if (done == p.Parts.size()) {
       written.push_back(i);
       continue;
     }
-    // The old bytes back at once; the journal restores them if even that fails.
+    // The old bytes back at once, of every region the write may have reached; the journal
+    // restores them if even that fails.
     FFailed.push_back(p.Path);
-    TEntry entry;
-    entry.Offset = p.Offset;
-    entry.Old = old;
-    entry.Inserted = static_cast<uint64_t>(p.Inserted);
-    if (p.Journal->ReadOld(p.OldAt, old) &&
-        (p.Inserted > 0 ? Uninsert(p.Source->Fd(), entry)
-                        : p.Source->WriteAt(p.Offset, old.data(), old.size())))
+    bool restored = true;
+    for (size_t k = 0; k <= done && k < p.Parts.size(); ++k) {
+      const TPart& part = p.Parts[k];
+      std::string& old = olds[k];
+      TEntry entry;
+      entry.Offset = part.Offset;
+      entry.Inserted = static_cast<uint64_t>(p.Inserted);
+      restored = restored && OldBytes(p, part, old) &&
+                 (p.Inserted > 0 ? (entry.Old = old, Uninsert(p.Source->Fd(), entry))
+                                 : p.Source->WriteAt(part.Offset, old.data(), old.size()));
+    }
+    if (restored)
       written.push_back(i);
     else
       keep.push_back(p.Journal);

@@ -1,6 +1,7 @@
 #include "detail/InPlace.h"
 
 #include "CommitGroup.h"
+#include "FrameLayout.h"
 #include "TagError.h"
 #include "detail/File.h"
 #include "detail/Io.h"
@@ -24,23 +25,8 @@ namespace melotag::tags {
 
 namespace {
 
-// Where two strings of one length differ: from the first differing byte to behind the last;
-// an empty span when they are equal. Compared a block at a time.
-std::pair<size_t, size_t> ChangedSpan(std::string_view a, std::string_view b) {
-  constexpr size_t kBlock = 256;
-  const size_t size = a.size();
-  size_t from = 0;
-  while (from + kBlock <= size && std::memcmp(a.data() + from, b.data() + from, kBlock) == 0)
-    from += kBlock;
-  while (from < size && a[from] == b[from]) ++from;
-  if (from == size) return {size, size};
-  size_t to = size;
-  while (to - from >= kBlock &&
-         std::memcmp(a.data() + to - kBlock, b.data() + to - kBlock, kBlock) == 0)
-    to -= kBlock;
-  while (to > from && a[to - 1] == b[to - 1]) --to;
-  return {from, to};
-}
+// Changed spans fewer bytes apart are written as one region: a journal entry costs about as much.
+constexpr size_t kRegionGap = 64;
 
 }  // namespace
 
@@ -52,18 +38,19 @@ bool WriteInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t 
     if (!file->ReadExactly(offset, read.data(), read.size())) return false;
     old = read;
   }
-  // Only the bytes that change are journaled and written.
-  const auto [from, to] = ChangedSpan(bytes, old);
-  if (from == to) return true;
-  offset += static_cast<int64_t>(from);
-  bytes.erase(to).erase(0, from);
+  // Only the bytes that change are journaled and written, region by region.
+  std::vector<TRegion> regions;
+  for (const auto& [from, to] : ChangedSpans(bytes, old, kRegionGap))
+    regions.push_back({offset + static_cast<int64_t>(from),
+                       std::string_view(bytes).substr(from, to - from),
+                       old.substr(from, to - from)});
+  if (regions.empty()) return true;
   // In a group the old bytes go into the folder's journal at once.
   if (TCommitGroup* group = TCommitGroup::Current()) {
-    group->AddInPlace(std::move(file), path, offset, std::move(bytes), 0,
-                      old.substr(from, to - from));
+    group->AddInPlace(std::move(file), path, regions);
     return true;
   }
-  return WriteJournaled(*file, path, offset, bytes, std::string(old.substr(from, to - from)));
+  return WriteJournaled(*file, path, regions);
 }
 
 namespace {
@@ -118,7 +105,7 @@ bool GrowInPlace(std::unique_ptr<TFile> file, const std::string& path, int64_t i
     return Failed();
   }
   if (TCommitGroup* group = TCommitGroup::Current()) {
-    group->AddInPlace(std::move(file), path, 0, std::move(bytes), inserted, old);
+    group->AddInPlace(std::move(file), path, {{0, bytes, old}}, inserted);
     return true;
   }
   std::string oldBytes(old);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace melotag::tags {
 
@@ -124,6 +125,31 @@ std::string Mend(int fd, const TEntry& entry, int version) {
   return kChanged;
 }
 
+// The same for the regions of one write of one file (several): all of them keep their new bytes,
+// or all get their old ones back; a region that holds anything else leaves the file alone.
+std::string MendTogether(int fd, const std::vector<const TEntry*>& regions, int version) {
+  if (regions.size() == 1) return Mend(fd, *regions[0], version);
+  struct stat st;
+  if (fstat(fd, &st) != 0) return ErrorText(errno);
+  std::vector<THolds> holds;
+  for (const TEntry* e : regions) {
+    if (static_cast<uint64_t>(st.st_dev) != e->Device ||
+        static_cast<uint64_t>(st.st_ino) != e->Inode)
+      return "another file has the name now";
+    // A write of several regions never grows the file.
+    if (e->Inserted > 0 || (version >= 3 && static_cast<uint64_t>(st.st_size) != e->OldSize))
+      return "the file's size changed since the crash";
+    holds.push_back(Holding(fd, e->Offset, e->Old, *e, version));
+    if (holds.back() == THolds::Other) return "the file was changed since the crash";
+  }
+  if (std::all_of(holds.begin(), holds.end(), [](THolds h) { return h == THolds::New; })) return {};
+  for (size_t i = 0; i < regions.size(); ++i)
+    if (holds[i] != THolds::Before &&
+        !WriteFullAt(fd, regions[i]->Offset, regions[i]->Old.data(), regions[i]->Old.size()))
+      return ErrorText(errno);
+  return fdatasync(fd) == 0 ? std::string() : ErrorText(errno);
+}
+
 // A name a journal may give its file: one of its own folder.
 bool IsPlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
@@ -202,7 +228,20 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::str
       return false;
     }
   std::string reason;
+  // The regions of each file, in the journal's order: one write's regions are mended together.
+  std::vector<std::vector<const TEntry*>> files;
   for (const TEntry& entry : journal.Entries) {
+    auto same = std::find_if(files.begin(), files.end(), [&](const auto& regions) {
+      return regions[0]->Name == entry.Name && regions[0]->Device == entry.Device &&
+             regions[0]->Inode == entry.Inode;
+    });
+    if (same == files.end())
+      files.push_back({&entry});
+    else
+      same->push_back(&entry);
+  }
+  for (const std::vector<const TEntry*>& regions : files) {
+    const TEntry& entry = *regions[0];
     const bool own = lockedFd >= 0 && entry.Name == lockedName;
     const std::string name(entry.Name);
     const TFd opened(
@@ -233,7 +272,7 @@ bool RecoverJournal(const std::string& journalPath, int lockedFd, const std::str
     if (fstatat(folder.Get(), journalName.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
         !SameJournal(now, st))
       return true;
-    const std::string why = Mend(file, entry, journal.Version);
+    const std::string why = MendTogether(file, regions, journal.Version);
     if (!why.empty() && reason.empty()) reason = name + ": " + why;
   }
   if (reason.empty()) return removeIfSame();

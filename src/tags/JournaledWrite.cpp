@@ -45,20 +45,30 @@ void CrashAt(TCrashPoint point, TFile& file, int64_t offset, std::string_view by
   _exit(99);
 }
 
-bool WriteJournaled(TFile& file, const std::string& path, int64_t offset, std::string_view bytes,
-                    const std::string& old) {
+bool WriteJournaled(TFile& file, const std::string& path, const std::vector<TRegion>& regions) {
+  if (regions.empty()) return true;
   TJournalWriter journal;
-  if (!journal.Begin(JournalPath(path)) ||
-      journal.Append(EntryOf(file, NameOf(path), offset, old, bytes)) < 0 || !journal.Close(true))
-    return Failed();
-  CrashAt(TCrashPoint::JournalMade, file, offset, bytes);
-  CrashAt(TCrashPoint::HalfWritten, file, offset, bytes);
-  const bool written =
-      file.WriteAt(offset, bytes.data(), bytes.size()) && fdatasync(file.Fd()) == 0;
+  if (!journal.Begin(JournalPath(path))) return Failed();
+  for (const TRegion& r : regions)
+    if (journal.Append(EntryOf(file, NameOf(path), r.Offset, r.Old, r.New)) < 0) return Failed();
+  if (!journal.Close(true)) return Failed();
+  CrashAt(TCrashPoint::JournalMade, file, regions[0].Offset, regions[0].New);
+  bool written = true;
+  for (size_t i = 0; i < regions.size() && written; ++i) {
+    const TRegion& r = regions[i];
+    if (i + 1 == regions.size()) CrashAt(TCrashPoint::HalfWritten, file, r.Offset, r.New);
+    written = file.WriteAt(r.Offset, r.New.data(), r.New.size());
+  }
+  written = written && fdatasync(file.Fd()) == 0;
   // A failed write puts the old bytes back at once; the journal stays when even that fails.
-  const bool restored =
-      written || (file.WriteAt(offset, old.data(), old.size()) && fdatasync(file.Fd()) == 0);
-  CrashAt(TCrashPoint::Written, file, offset, bytes);
+  bool restored = written;
+  if (!written) {
+    restored = true;
+    for (const TRegion& r : regions)
+      restored = file.WriteAt(r.Offset, r.Old.data(), r.Old.size()) && restored;
+    restored = restored && fdatasync(file.Fd()) == 0;
+  }
+  CrashAt(TCrashPoint::Written, file, regions[0].Offset, regions[0].New);
   if (restored) journal.Remove();
   return written;
 }
