@@ -46,6 +46,22 @@ TRebuild WriteTag(const std::string& path, const std::string& tag) {
   return RebuildFileWith(path, [&](std::string_view) { return TTagChange{true, tag, true}; });
 }
 
+// Writes `tag` over the file's tag in a child process (in a commit group when `grouped`) that dies
+// at `point`; the child's exit status (99 when it died there).
+int WrittenUntil(TCrashPoint point, const std::string& path, const std::string& tag, bool grouped) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SetCrashPoint(point);
+    std::optional<TCommitGroup> group;
+    if (grouped) group.emplace();
+    WriteTag(path, tag);
+    if (group) group->Flush();
+    _exit(0);
+  }
+  int status = 0;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 ino_t Inode(const std::string& path) {
   struct stat st {};
   stat(path.c_str(), &st);
@@ -185,18 +201,7 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
         SCOPED_TRACE(std::to_string(length) + (grouped ? " grouped " : " alone ") +
                      std::to_string(static_cast<int>(c.Point)));
         WriteBytes(path, before + rest);
-        const pid_t child = fork();
-        if (child == 0) {
-          SetCrashPoint(c.Point);
-          std::optional<TCommitGroup> group;
-          if (grouped) group.emplace();
-          WriteTag(path, after);
-          if (group) group->Flush();
-          _exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
+        ASSERT_EQ(WrittenUntil(c.Point, path, after, grouped), 99) << "died at the crash point";
         // A group's journal is its folder's.
         const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
         ASSERT_TRUE(Exists(journal)) << "a journal was left";
@@ -245,18 +250,7 @@ TEST_F(InPlace, ACrashInAWriteOfSeveralRegionsLeavesAllOldOrAllNew) {
       SCOPED_TRACE(std::string(grouped ? "grouped " : "alone ") +
                    std::to_string(static_cast<int>(c.Point)));
       WriteBytes(path, before + rest);
-      const pid_t child = fork();
-      if (child == 0) {
-        SetCrashPoint(c.Point);
-        std::optional<TCommitGroup> group;
-        if (grouped) group.emplace();
-        WriteTag(path, after);
-        if (group) group->Flush();
-        _exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
+      ASSERT_EQ(WrittenUntil(c.Point, path, after, grouped), 99) << "died at the crash point";
       const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
       ASSERT_TRUE(Exists(journal));
       TFrameTag read;
