@@ -17,10 +17,12 @@ namespace melotag::tags {
 namespace {
 
 // Version 4 gives a checksum of every sector of a region's new bytes, so that a region torn by a
-// crash can be told from one that another program changed. Versions 2 and 3 (left by an older
-// Melotag's crash) are still read; their regions are mended only when they hold the old or the
-// new bytes whole.
-constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 4\n";
+// crash can be told from one that another program changed. Version 5, of the same layout, may hold
+// several regions of one file, one write mended as a whole: an older Melotag, which would mend them
+// one by one, leaves it alone. Versions 2 to 4 (left by an older Melotag's crash) are still read;
+// the regions of versions 2 and 3 are mended only when they hold the old or the new bytes whole.
+constexpr std::string_view kJournalMagic = "MELOTAG JOURNAL 5\n";
+constexpr std::string_view kJournalMagic4 = "MELOTAG JOURNAL 4\n";
 constexpr std::string_view kJournalMagic3 = "MELOTAG JOURNAL 3\n";
 constexpr std::string_view kJournalMagic2 = "MELOTAG JOURNAL 2\n";
 // The journal of a group's files in one folder.
@@ -98,9 +100,12 @@ TJournal ParseJournal(std::string_view bytes) {
   TJournal journal;
   // A crash while it was written can leave it empty or zero-filled.
   const std::string_view magic = bytes.substr(0, kJournalMagic.size());
-  journal.Version = magic == kJournalMagic2 ? 2 : magic == kJournalMagic3 ? 3 : 4;
+  journal.Version = magic == kJournalMagic2   ? 2
+                    : magic == kJournalMagic3 ? 3
+                    : magic == kJournalMagic4 ? 4
+                                              : 5;
   if (journal.Version == 2) journal.Hash = Fnv;
-  journal.Ours = journal.Version < 4 || magic == kJournalMagic ||
+  journal.Ours = journal.Version < 5 || magic == kJournalMagic ||
                  std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == '\0'; });
   if (!journal.Ours || bytes.size() < kJournalMagic.size() + 16 ||
       NumberAt(bytes, bytes.size() - 8) != journal.Hash(bytes.substr(0, bytes.size() - 8)))

@@ -311,6 +311,29 @@ TEST_F(InPlace, RegionsOfOneFileAreMendedTogether) {
   }
 }
 
+// A journal of version 4 (one region a file, left by an older Melotag's crash) is still mended.
+TEST_F(InPlace, AJournalOfVersion4IsStillMended) {
+  const std::string before = WithPadding(TitleTag(100, 'o'), 900);
+  const std::string after = TitleTag(600, 'n');
+  const std::string torn = after.substr(0, 512) + before.substr(512);
+  WriteBytes(path, torn + rest);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  std::string journal = JournalBytes(
+      {{"song.mp3", static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), 0,
+        before.substr(0, after.size()), after, 0, static_cast<uint64_t>(st.st_size)}});
+  ASSERT_EQ(journal.substr(0, 18), "MELOTAG JOURNAL 5\n");
+  journal[16] = '4';
+  journal.resize(journal.size() - 8);
+  const uint64_t sum = Checksum(journal);
+  for (int shift = 56; shift >= 0; shift -= 8) journal.push_back(static_cast<char>(sum >> shift));
+  WriteBytes(JournalPath(path), journal);
+  TFrameTag tag;
+  ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
+  EXPECT_FALSE(Exists(JournalPath(path)));
+  EXPECT_TRUE(ReadBytes(path) == before + rest);
+}
+
 // A journal as an earlier version of the format wrote it (its count first, FNV-1a a byte a step),
 // left by a crash of an older Melotag: it holds no checksums of the new bytes' sectors, so a
 // region that holds the old or the new bytes whole is mended, and a torn one (which could as well

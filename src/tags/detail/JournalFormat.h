@@ -87,7 +87,7 @@ std::string SectorChecksums(std::string_view bytes, int64_t offset);
 struct TJournal {
   bool Ours = false;   // it starts as a journal does (or is empty or zeros: made, never written)
   bool Whole = false;  // all of it is there
-  int Version = 4;
+  int Version = 5;
   uint64_t (*Hash)(std::string_view) = Checksum;  // the checksum of its version
   std::vector<TEntry> Entries;                    // views of the journal's bytes
 };
