@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "Journal.h"
-#include "detail/TagFile.h"
+#include "detail/JournalFormat.h"
 
 using namespace melotag::tags;
 
@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     struct stat st {};
     stat(song.c_str(), &st);
-    static const char* const kNames[] = {"song.mp3", "missing.mp3", "../outside/x", "sub", ".",
-                                         "lnk/x",    "link.mp3",    "",             "song.mp3"};
+    static const char* const kNames[] = {
+        "song.mp3", "missing.mp3", "../outside/x", "sub", ".", "lnk/x", "link.mp3", "", "song.mp3"};
     std::vector<TJournalRegion> regions;
     while (!in.Bytes.empty() && regions.size() < 8) {
       TJournalRegion r;

@@ -9,6 +9,7 @@
 #include "CodePage.h"
 #include "Cover.h"
 #include "FilePath.h"
+#include "FrameLayout.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
 #include "LegacyText.h"
@@ -254,6 +255,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       });
       std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
       refused = !bytes;
+      if (bytes) bytes = tags::FewestBytesLayout(oldTag, std::move(*bytes));
       if (written && bytes) *written = {std::string(oldTag), *bytes};
       return tags::TTagChange{bytes.has_value(), std::move(bytes), true};
     };

@@ -59,11 +59,14 @@ bool ApplyChanges(tags::TFrameTag& tag, const TID3v2Changes& changes, uint8_t en
 // ran past their tag and 2.2 frames without a 2.3 form are dropped and counted. A tag of an
 // unknown version, or one that cannot be read at all, is refused: Ok false, the file as it was.
 using TFramesEdit = std::function<bool(tags::TFrameTag& tag)>;
-// The old tag's bytes (header to footer) and the new tag's (without padding) of a write.
+// The old tag's bytes (header to footer) and the new tag's (without padding, or in the old room as
+// laid out) of a write.
 struct TWrittenTag {
   std::string Old;
   std::string New;
 };
+// The frames take the layout in the old tag's room that writes the fewest bytes
+// (tags::FewestBytesLayout); `written->New` is the tag as laid out.
 TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit,
                           TWrittenTag* written = nullptr);
 

@@ -81,14 +81,20 @@ QString TrimmedRight(const QString& text) {
   return text.left(end);
 }
 
-// The strings of encoded bytes, separated by terminators; a trailing terminator ends the last.
+// The strings of encoded bytes, separated by terminators; a trailing terminator ends the last,
+// and empty strings behind the last one are none (zeros that a writer left behind the text).
 // Appended one by one: a frame of many terminators costs a character each, not a string each.
 QString JoinedStrings(uint8_t encoding, std::string_view bytes) {
   QString joined;
+  qsizetype separators = 0;  // owed before the next string that is not empty
   for (bool first = true; !bytes.empty(); first = false) {
     const size_t length = tags::StringLength(bytes, encoding);
-    if (!first) joined += QLatin1Char('/');
-    if (length > 0) joined += DecodeFrameString(encoding, bytes.substr(0, length));
+    if (!first) ++separators;
+    if (length > 0) {
+      joined += QString(separators, QLatin1Char('/'));
+      separators = 0;
+      joined += DecodeFrameString(encoding, bytes.substr(0, length));
+    }
     bytes.remove_prefix(std::min(bytes.size(), length + tags::TerminatorSize(encoding)));
   }
   return joined;

@@ -15,6 +15,7 @@ namespace melotag::tags {
 
 class TFile;
 class TReplacement;
+struct TRegion;
 
 // Rebuilt files committed together. While a group lives on a thread, a rebuilt file is not
 // committed at once: its new content waits, the old file still under its writer lock, until the
@@ -68,11 +69,12 @@ class TCommitGroup {
   static TCommitGroup* Current();
   // Takes a file's written replacement with the locked original; `path` names it in failures.
   void Add(std::unique_ptr<TReplacement> out, std::unique_ptr<TFile> source, std::string path);
-  // Takes an in-place write of a locked file: its journal is made with the others'.
-  // `inserted`: bytes inserted before the region first (it grows, see GrowInPlace). `old`: the
-  // region's old bytes when the caller has them, else empty (they are read from the file).
-  void AddInPlace(std::unique_ptr<TFile> file, std::string path, int64_t offset, std::string bytes,
-                  int64_t inserted = 0, std::string_view old = {});
+  // Takes an in-place write of a locked file, its regions (see WriteJournaled): their journal
+  // entries are made with the others'. A region's old bytes, when not as long as its new ones
+  // less `inserted`, are read from the file. `inserted`: bytes inserted before the one region
+  // first (it grows, see GrowInPlace).
+  void AddInPlace(std::unique_ptr<TFile> file, std::string path,
+                  const std::vector<TRegion>& regions, int64_t inserted = 0);
   // Commits what waits for a commit, at once if it holds the file (device, inode).
   void FlushIfHolding(dev_t device, ino_t inode);
   // Commits what waits. The paths whose files could not be committed (they stay as they were)
@@ -80,17 +82,22 @@ class TCommitGroup {
   std::vector<std::string> Flush();
 
  private:
+  // A region of an in-place write: where, its new bytes (kept by the group, or owned), where its
+  // old bytes are in the journal.
+  struct TPart {
+    int64_t Offset = 0;
+    std::string_view Bytes;
+    std::string Owned;
+    std::string_view Data() const { return Bytes.data() ? Bytes : std::string_view(Owned); }
+    int64_t OldAt = -1;
+  };
   struct TPending {
     std::unique_ptr<TReplacement> Out;  // none for an in-place write
     std::unique_ptr<TFile> Source;
     std::string Path;
-    int64_t Offset = 0;  // an in-place write: where, its new bytes (kept by the group, or owned)
-    std::string_view Bytes;
-    std::string Owned;
-    std::string_view Data() const { return Bytes.data() ? Bytes : std::string_view(Owned); }
-    int64_t Inserted = 0;               // bytes inserted before it, when it grows
-    TJournalWriter* Journal = nullptr;  // its folder's journal, once made, and where in it
-    int64_t OldAt = -1;                 // its old bytes are
+    std::vector<TPart> Parts;           // an in-place write's regions
+    int64_t Inserted = 0;               // bytes inserted before its one region, when it grows
+    TJournalWriter* Journal = nullptr;  // its folder's journal, once made
   };
   // A folder's journal, made as its first in-place write comes; not whole once an entry failed.
   struct TFolderJournal {
@@ -99,8 +106,11 @@ class TCommitGroup {
     bool Whole;
   };
   void Commit();
-  // Puts an in-place write's old bytes (`old`, or read from the file) into its folder's journal.
-  void Journal(TPending& pending, std::string_view old);
+  // Puts an in-place write's old bytes (the regions', or read from the file) into its folder's
+  // journal.
+  void Journal(TPending& pending, const std::vector<TRegion>& regions);
+  // The old bytes of a waiting in-place write's part, from the journal or the file.
+  bool OldBytes(const TPending& pending, const TPart& part, std::string& old) const;
   // The in-place writes of a commit, their journals made and flushed (`devices`).
   void CommitInPlace(const std::vector<std::pair<dev_t, bool>>& devices);
   std::vector<TPending> FPending;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "TagError.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
 
 namespace melotag::tags {
 
@@ -204,29 +204,52 @@ void TID3v1::Clear() {
   FGenreIndex = 255;
 }
 
+void TID3v1::Parse(const char* bytes) {
+  Clear();
+  TTrailer trailer;
+  std::memcpy(trailer.data(), bytes, kTrailerSize);
+  if (!HasMagic(trailer)) return;
+  FExists = true;
+  const unsigned char zero = trailer[kZeroByteAt];
+  const unsigned char track = trailer[kTrackAt];
+  const bool v11 = (zero == 0x00 && track != 0x00) || (zero == 0x20 && track != 0x20);
+  FVersion = v11 ? 2 : 1;
+  FTitle = Field(trailer, kTitleAt, kTextWidth);
+  FArtist = Field(trailer, kArtistAt, kTextWidth);
+  FAlbum = Field(trailer, kAlbumAt, kTextWidth);
+  FYear = Field(trailer, kYearAt, kYearWidth);
+  if (v11) {
+    FComment = Field(trailer, kCommentAt, kShortCommentWidth);
+    FTrack = track;
+  } else {
+    FComment = Field(trailer, kCommentAt, kTextWidth);
+  }
+  FGenreIndex = static_cast<unsigned char>(trailer[kGenreAt]);
+}
+
+std::array<char, 128> TID3v1::Build() const {
+  TTrailer trailer{};
+  Put(trailer, 0, "TAG");
+  Put(trailer, kTitleAt, FTitle);
+  Put(trailer, kArtistAt, FArtist);
+  Put(trailer, kAlbumAt, FAlbum);
+  Put(trailer, kYearAt, FYear);
+  Put(trailer, kCommentAt, FComment);
+  if (FTrack > 0) {
+    trailer[kZeroByteAt] = 0;
+    trailer[kTrackAt] = static_cast<char>(FTrack);
+  }
+  trailer[kGenreAt] = static_cast<char>(FGenreIndex);
+  return trailer;
+}
+
 bool TID3v1::LoadFromFile(const std::string& path) {
   try {
     Clear();
     TFile file;
     TTrailer trailer;
     if (!file.Open(path) || !ReadTrailer(file, trailer)) return false;
-    if (!HasMagic(trailer)) return true;
-    FExists = true;
-    const unsigned char zero = trailer[kZeroByteAt];
-    const unsigned char track = trailer[kTrackAt];
-    const bool v11 = (zero == 0x00 && track != 0x00) || (zero == 0x20 && track != 0x20);
-    FVersion = v11 ? 2 : 1;
-    FTitle = Field(trailer, kTitleAt, kTextWidth);
-    FArtist = Field(trailer, kArtistAt, kTextWidth);
-    FAlbum = Field(trailer, kAlbumAt, kTextWidth);
-    FYear = Field(trailer, kYearAt, kYearWidth);
-    if (v11) {
-      FComment = Field(trailer, kCommentAt, kShortCommentWidth);
-      FTrack = track;
-    } else {
-      FComment = Field(trailer, kCommentAt, kTextWidth);
-    }
-    FGenreIndex = static_cast<unsigned char>(trailer[kGenreAt]);
+    Parse(trailer.data());
     return true;
   } catch (...) {
     return FailedByException();
@@ -250,29 +273,43 @@ bool TID3v1::DeleteFromFile(const std::string& path) {
   }
 }
 
+namespace {
+
+// Puts `trailer` over the old one (`old`, read under the lock) of a file opened to write. An old
+// trailer is overwritten with one write, never cut first; Append cuts a failed append back. Either
+// way the file keeps the old trailer or gets the new one.
+bool PutTrailer(TFile& file, const TTrailer& old, const TTrailer& trailer) {
+  return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
+                       : file.Append(trailer.data(), trailer.size());
+}
+
+}  // namespace
+
 bool TID3v1::WriteToFile(const std::string& path) {
   try {
-    TTrailer trailer{};
-    Put(trailer, 0, "TAG");
-    Put(trailer, kTitleAt, FTitle);
-    Put(trailer, kArtistAt, FArtist);
-    Put(trailer, kAlbumAt, FAlbum);
-    Put(trailer, kYearAt, FYear);
-    Put(trailer, kCommentAt, FComment);
-    if (FTrack > 0) {
-      trailer[kZeroByteAt] = 0;
-      trailer[kTrackAt] = static_cast<char>(FTrack);
-    }
-    trailer[kGenreAt] = static_cast<char>(FGenreIndex);
+    const TTrailer trailer = Build();
     TFile file;
     TTrailer old;
     if (!file.OpenToWrite(path) || !ReadTrailer(file, old)) {
       return false;
     }
-    // An old trailer is overwritten with one write, never cut first; Append cuts a failed
-    // append back. Either way the file keeps the old trailer or gets the new one.
-    return HasMagic(old) ? file.WriteAt(file.Size() - kTrailerSize, trailer.data(), kTrailerSize)
-                         : file.Append(trailer.data(), trailer.size());
+    return PutTrailer(file, old, trailer);
+  } catch (...) {
+    return FailedByException();
+  }
+}
+
+bool TID3v1::EditFile(const std::string& path, const std::function<void(TID3v1&)>& edit) {
+  try {
+    Clear();
+    TFile file;
+    TTrailer old;
+    if (!file.OpenToWrite(path) || !ReadTrailer(file, old)) return false;
+    Parse(old.data());
+    edit(*this);
+    const TTrailer trailer = Build();
+    if (HasMagic(old) && trailer == old) return true;
+    return PutTrailer(file, old, trailer);
   } catch (...) {
     return FailedByException();
   }

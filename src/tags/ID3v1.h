@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,12 @@ class TID3v1 {
   bool WriteToFile(const std::string& path);
   // Removes the trailer; true also when the file has none.
   bool DeleteFromFile(const std::string& path);
+  // Reads the file's trailer into the fields (cleared when there is none), lets `edit` change
+  // them and writes the trailer they make, all under the writers' lock of the file: a writer
+  // that edits other fields meanwhile waits, and its change is kept. Nothing is written when
+  // the trailer comes out as the file holds it. False when the trailer cannot be read or
+  // written (the file then keeps its old trailer); the fields then hold what was read, if any.
+  bool EditFile(const std::string& path, const std::function<void(TID3v1&)>& edit);
 
   // Texts lose their trailing bytes of value 0x20 or below, then are cut to the field width.
   void SetTitle(const std::string& text);
@@ -51,6 +58,10 @@ class TID3v1 {
   uint8_t GenreIndex() const { return FGenreIndex; }
 
  private:
+  // The fields of the 128 bytes of a trailer; cleared when they are none.
+  void Parse(const char* trailer);
+  // The trailer the fields make.
+  std::array<char, 128> Build() const;
   bool FExists;
   uint8_t FVersion;
   std::string FTitle;

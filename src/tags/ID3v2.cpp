@@ -16,7 +16,10 @@
 #include "Journal.h"
 #include "TagError.h"
 #include "Trim.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
+#include "detail/InPlace.h"
+#include "detail/Io.h"
+#include "detail/Replacement.h"
 
 namespace melotag::tags {
 

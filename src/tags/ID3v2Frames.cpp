@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "TagError.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
 
 namespace melotag::tags {
 

@@ -236,7 +236,13 @@ TEST(TagWrite, OnlyTheChangedFieldsFramesChange) {
       const auto found = std::find_if(after.Frames.begin(), after.Frames.end(),
                                       [&](const TFrame& f) { return f.Id == id; });
       ASSERT_NE(found, after.Frames.end()) << id;
-      if (!data.empty()) EXPECT_EQ(Hex(found->Data), Hex(data)) << id;
+      // A 2.3 text frame may carry zeros behind its text (the write lets it fill the room an old
+      // frame left); the version tells readers to ignore them.
+      std::string written = found->Data;
+      if (after.Version == 3 && id[0] == 'T' && written.size() > data.size() &&
+          written.find_first_not_of('\0', data.size()) == std::string::npos)
+        written.resize(data.size());
+      if (!data.empty()) EXPECT_EQ(Hex(written), Hex(data)) << id;
     }
     if (c.Expected.size() > 1 && c.Changed.size() == 1) {
       std::vector<std::string> ids;

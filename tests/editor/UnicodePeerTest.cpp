@@ -107,8 +107,17 @@ TEST_P(UnicodePeer, ReadsWhatMutagenWroteAndWritesWhatMutagenAndTagLibRead) {
   // A 2.3 tag knows UTF-16 with a byte-order mark alone: the new title's encoding is 1 there.
   EXPECT_EQ(after["title_encoding"].toInt(),
             mode == "v23utf16be" ? 1 : before["title_encoding"].toInt());
+  // The same frames; a write may lay them out in another order.
+  const auto sorted = [](const QJsonValue& ids) {
+    QStringList list;
+    for (const QJsonValue& id : ids.toArray()) list << id.toString();
+    list.sort();
+    return list;
+  };
+  EXPECT_EQ(sorted(after["frames"]), sorted(before["frames"]));
   for (const QString& key : before.keys())
-    if (!key.startsWith("title")) EXPECT_EQ(after[key], before[key]) << key.toStdString();
+    if (!key.startsWith("title") && key != "frames")
+      EXPECT_EQ(after[key], before[key]) << key.toStdString();
 
   TagLib::MPEG::File file(path.c_str(), false);
   TagLib::ID3v2::Tag* tag = file.ID3v2Tag();

@@ -19,7 +19,7 @@
 #include "Journal.h"
 #include "TagError.h"
 #include "TagTestSupport.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
 
 using namespace melotag::tags;
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <functional>
 
 #include "TagTestSupport.h"
 
@@ -223,6 +226,70 @@ TEST_F(ID3v1Test, WritingAReadOnlyFileAddsOnlyTheOwnersWritePermission) {
     EXPECT_EQ(Permissions(path), mode | 0200) << std::oct << mode;
     EXPECT_EQ(ReadBytes(path), audio);
   }
+}
+
+TEST_F(ID3v1Test, EditChangesItsFieldsAndKeepsTheOthers) {
+  // From a file with a trailer, a file without one, and an edit that changes nothing.
+  struct Case {
+    std::string file;
+    std::function<void(TID3v1&)> edit;
+    std::string title, artist, comment;
+    uint8_t track;
+  } cases[] = {
+      {audio + Trailer("Old", "Note", 0, 7, 17), [](TID3v1& t) { t.SetArtist("New"); }, "Old",
+       "New", "Note", 7},
+      {audio, [](TID3v1& t) { t.SetTitle("First"); }, "First", "", "", 0},
+      {audio + Trailer("Same", "", 0, 0, 1), [](TID3v1&) {}, "Same", "", "", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = MakeFile(c.file);
+    ASSERT_TRUE(tag.EditFile(path, c.edit)) << c.title;
+    EXPECT_EQ(tag.Title(), c.title);
+    TID3v1 read;
+    ASSERT_TRUE(read.LoadFromFile(path));
+    EXPECT_EQ(read.Title(), c.title);
+    EXPECT_EQ(read.Artist(), c.artist);
+    EXPECT_EQ(read.Comment(), c.comment);
+    EXPECT_EQ(read.Track(), c.track);
+    EXPECT_EQ(ReadBytes(path).substr(0, audio.size()), audio);
+    EXPECT_EQ(ReadBytes(path).size(), audio.size() + 128);
+  }
+}
+
+TEST_F(ID3v1Test, TwoProcessesEditingDifferentFieldsLoseNeitherChange) {
+  // Each process writes its own field again and again and finds, under the lock, the value it
+  // wrote last: a writer that read the trailer before the other's write and wrote after it would
+  // put an older value back.
+  const std::string path = MakeFile(audio + Trailer("t-", "", 0, 0, 1));
+  constexpr int kRounds = 60;
+  const auto run = [&](bool title) {
+    TID3v1 v1;
+    int lost = 0;
+    const std::string first = title ? "t-" : "";
+    for (int i = 0; i < kRounds; ++i) {
+      const std::string before = i == 0 ? first : (title ? "t-" : "a-") + std::to_string(i - 1);
+      const bool edited = v1.EditFile(path, [&](TID3v1& t) {
+        if ((title ? t.Title() : t.Artist()) != before) ++lost;
+        usleep(500);  // between the read and the write, where the other writer would come
+        const std::string now = (title ? "t-" : "a-") + std::to_string(i);
+        title ? t.SetTitle(now) : t.SetArtist(now);
+      });
+      if (!edited) return 2;
+    }
+    return lost > 0 ? 1 : 0;
+  };
+  const pid_t child = fork();
+  if (child == 0) _exit(run(true));
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(run(false), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  TID3v1 read;
+  ASSERT_TRUE(read.LoadFromFile(path));
+  EXPECT_EQ(read.Title(), "t-" + std::to_string(kRounds - 1));
+  EXPECT_EQ(read.Artist(), "a-" + std::to_string(kRounds - 1));
 }
 
 }  // namespace

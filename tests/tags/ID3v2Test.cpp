@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "TagTestSupport.h"
-#include "detail/TagFile.h"
 
 using namespace melotag::tags;
 

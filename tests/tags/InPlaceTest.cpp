@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +13,15 @@
 #include <optional>
 
 #include "CommitGroup.h"
+#include "FrameLayout.h"
 #include "ID3v2.h"
 #include "ID3v2Frames.h"
 #include "Journal.h"
 #include "TagTestSupport.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
+#include "detail/InPlace.h"
+#include "detail/JournalFormat.h"
+#include "detail/JournaledWrite.h"
 
 using namespace melotag::tags;
 
@@ -39,6 +44,22 @@ std::string WithPadding(std::string tag, size_t padding, char fill = '\0') {
 
 TRebuild WriteTag(const std::string& path, const std::string& tag) {
   return RebuildFileWith(path, [&](std::string_view) { return TTagChange{true, tag, true}; });
+}
+
+// Writes `tag` over the file's tag in a child process (in a commit group when `grouped`) that dies
+// at `point`; the child's exit status (99 when it died there).
+int WrittenUntil(TCrashPoint point, const std::string& path, const std::string& tag, bool grouped) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SetCrashPoint(point);
+    std::optional<TCommitGroup> group;
+    if (grouped) group.emplace();
+    WriteTag(path, tag);
+    if (group) group->Flush();
+    _exit(0);
+  }
+  int status = 0;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 ino_t Inode(const std::string& path) {
@@ -180,18 +201,7 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
         SCOPED_TRACE(std::to_string(length) + (grouped ? " grouped " : " alone ") +
                      std::to_string(static_cast<int>(c.Point)));
         WriteBytes(path, before + rest);
-        const pid_t child = fork();
-        if (child == 0) {
-          SetCrashPoint(c.Point);
-          std::optional<TCommitGroup> group;
-          if (grouped) group.emplace();
-          WriteTag(path, after);
-          if (group) group->Flush();
-          _exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_EQ(WEXITSTATUS(status), 99) << "died at the crash point";
+        ASSERT_EQ(WrittenUntil(c.Point, path, after, grouped), 99) << "died at the crash point";
         // A group's journal is its folder's.
         const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
         ASSERT_TRUE(Exists(journal)) << "a journal was left";
@@ -210,6 +220,118 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
         EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest);
       }
     }
+}
+
+// A write of several regions of one file (a frame moved into the padding, its room taken by the
+// frame before it) dies at any point: once mended, every region holds its old bytes, or every one
+// its new bytes.
+TEST_F(InPlace, ACrashInAWriteOfSeveralRegionsLeavesAllOldOrAllNew) {
+  std::string image(9000, '\0');
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 31 % 251);
+  const TFrame picture = {"APIC", 0, std::string("\0image/jpeg\0\3\0", 14) + image};
+  const auto tag = [&](const std::string& artist) {
+    return std::vector<TFrame>{{"TIT2", 0, std::string(1, '\0') + "Song"},
+                               {"TPE1", 0, std::string(1, '\0') + artist},
+                               picture};
+  };
+  std::string before = *BuildTag(tag("Old Artist"), 3);
+  before = WithPadding(before, 2000);
+  const std::string after = FewestBytesLayout(before, *BuildTag(tag("A New Artist!"), 3));
+  ASSERT_EQ(after.size(), before.size());
+  ASSERT_GE(ChangedSpans(before, after, 64).size(), 2u) << "regions apart";
+  const struct {
+    TCrashPoint Point;
+    bool New;
+  } cases[] = {{TCrashPoint::JournalMade, false},
+               {TCrashPoint::HalfWritten, false},
+               {TCrashPoint::Written, true}};
+  for (const bool grouped : {false, true})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(grouped ? "grouped " : "alone ") +
+                   std::to_string(static_cast<int>(c.Point)));
+      WriteBytes(path, before + rest);
+      ASSERT_EQ(WrittenUntil(c.Point, path, after, grouped), 99) << "died at the crash point";
+      const std::string journal = grouped ? FolderJournalPath(path) : JournalPath(path);
+      ASSERT_TRUE(Exists(journal));
+      TFrameTag read;
+      ASSERT_TRUE(melotag::tags::ReadFrameTag(path, read));
+      EXPECT_FALSE(Exists(journal));
+      EXPECT_TRUE(ReadBytes(path) == (c.New ? after : before) + rest);
+    }
+  // Done without a crash: the file holds the new tag, and only the regions changed.
+  WriteBytes(path, before + rest);
+  ASSERT_EQ(WriteTag(path, after), TRebuild::Done);
+  EXPECT_TRUE(ReadBytes(path) == after + rest);
+}
+
+// A journal whose regions of one file hold old bytes in one and new bytes in the other (a write
+// cut between them) puts the old bytes back in both.
+TEST_F(InPlace, RegionsOfOneFileAreMendedTogether) {
+  const std::string before = WithPadding(TitleTag(100, 'o'), 3000);
+  std::string after = before;
+  after.replace(40, 20, std::string(20, 'n'));
+  after.replace(2000, 30, std::string(30, 'm'));
+  std::string firstOnly = before, changed = after;
+  firstOnly.replace(40, 20, std::string(20, 'n'));
+  changed[45] = 'z';
+  const struct {
+    const char* Name;
+    std::string Now;
+    bool Kept;  // the journal stays, the file as it is
+    std::string Mended;
+  } cases[] = {
+      {"the first region new, the second old", firstOnly, false, before},
+      {"both new", after, false, after},
+      {"one changed by another program", changed, true, changed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string& now = c.Now;
+    std::filesystem::remove(JournalPath(path));
+    WriteBytes(path, now + rest);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    TJournalRegion first{"song.mp3",
+                         static_cast<uint64_t>(st.st_dev),
+                         static_cast<uint64_t>(st.st_ino),
+                         40,
+                         before.substr(40, 20),
+                         after.substr(40, 20),
+                         0,
+                         static_cast<uint64_t>(st.st_size)};
+    TJournalRegion second = first;
+    second.Offset = 2000;
+    second.Old = before.substr(2000, 30);
+    second.New = after.substr(2000, 30);
+    WriteBytes(JournalPath(path), JournalBytes({first, second}));
+    TFrameTag tag;
+    melotag::tags::ReadFrameTag(path, tag);
+    EXPECT_EQ(Exists(JournalPath(path)), c.Kept);
+    EXPECT_TRUE(ReadBytes(path) == c.Mended + rest);
+  }
+}
+
+// A journal of version 4 (one region a file, left by an older Melotag's crash) is still mended.
+TEST_F(InPlace, AJournalOfVersion4IsStillMended) {
+  const std::string before = WithPadding(TitleTag(100, 'o'), 900);
+  const std::string after = TitleTag(600, 'n');
+  const std::string torn = after.substr(0, 512) + before.substr(512);
+  WriteBytes(path, torn + rest);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  std::string journal = JournalBytes(
+      {{"song.mp3", static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), 0,
+        before.substr(0, after.size()), after, 0, static_cast<uint64_t>(st.st_size)}});
+  ASSERT_EQ(journal.substr(0, 18), "MELOTAG JOURNAL 5\n");
+  journal[16] = '4';
+  journal.resize(journal.size() - 8);
+  const uint64_t sum = Checksum(journal);
+  for (int shift = 56; shift >= 0; shift -= 8) journal.push_back(static_cast<char>(sum >> shift));
+  WriteBytes(JournalPath(path), journal);
+  TFrameTag tag;
+  ASSERT_TRUE(melotag::tags::ReadFrameTag(path, tag));
+  EXPECT_FALSE(Exists(JournalPath(path)));
+  EXPECT_TRUE(ReadBytes(path) == before + rest);
 }
 
 // A journal as an earlier version of the format wrote it (its count first, FNV-1a a byte a step),
@@ -318,6 +440,12 @@ std::string Generation(int g) {
 
 // The files of the kill test whose tag grows with every write.
 constexpr size_t kGrowing = 2;
+// The first files of the kill test carry an album before their title and a large frame behind
+// it, written as the editor lays them out: a title that grows moves into the padding, its room
+// taken by the frame before it, in one write of several regions.
+constexpr size_t kLaidOut = 3;
+const TFrame kAlbum = {"TALB", 0, std::string(1, '\0') + "Album"};
+const TFrame kLarge = {"PRIV", 0, std::string(6000, 'q')};
 
 // Writes generation after generation of every file's tag until it is killed; the last kGrowing
 // files' tags also carry a filler longer than their whole room, so that each write grows them.
@@ -330,6 +458,14 @@ constexpr size_t kGrowing = 2;
       RebuildFileWith(paths[i], [&](std::string_view old) {
         std::vector<melotag::tags::TFrame> frames = {{"TIT2", 0, '\0' + Generation(g)}};
         if (grows) frames.push_back({"PRIV", 0, std::string(old.size() % 20000 + 1, 'p')});
+        if (i < kLaidOut) {
+          // The frames as read, the title changed.
+          TFrameTag tag;
+          ParseFrameTag(old, tag);
+          for (TFrame& frame : tag.Frames)
+            if (frame.Id == "TIT2") frame.Data = frames[0].Data;
+          return TTagChange{true, FewestBytesLayout(old, *BuildTag23(tag.Frames)), true};
+        }
         return TTagChange{true, *BuildTag23(frames), true};
       });
     }
@@ -342,9 +478,16 @@ TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
   std::vector<std::string> paths;
   for (int i = 0; i < 12; ++i) {
     paths.push_back(dir.Path("song" + std::to_string(i) + ".mp3"));
-    WriteBytes(paths.back(), WithPadding(TitleTag(1), 1000) + rest);
+    WriteBytes(
+        paths.back(),
+        WithPadding(i < static_cast<int>(kLaidOut)
+                        ? *BuildTag23({kAlbum, {"TIT2", 0, std::string(1, '\0') + "t"}, kLarge})
+                        : TitleTag(1),
+                    1000) +
+            rest);
   }
-  const size_t size = ReadBytes(paths[0]).size();
+  const size_t laidOutSize = ReadBytes(paths[0]).size();
+  const size_t plainSize = ReadBytes(paths[kLaidOut]).size();
   std::srand(20261210);
   int journals = 0;  // left by a kill in the middle of a write
   for (int kill = 0; kill < 60; ++kill) {
@@ -365,19 +508,37 @@ TEST_F(InPlace, KilledAtRandomEveryFileHoldsAWholeTagAndItsAudio) {
       EXPECT_FALSE(Exists(JournalPath(path)));
       EXPECT_FALSE(Exists(FolderJournalPath(path)));
       const std::string bytes = ReadBytes(path);
-      const bool grows = &path - paths.data() + kGrowing >= paths.size();
+      const size_t index = static_cast<size_t>(&path - paths.data());
+      const bool grows = index + kGrowing >= paths.size(), laidOut = index < kLaidOut;
       if (!grows) {
-        ASSERT_EQ(bytes.size(), size) << path;
+        ASSERT_EQ(bytes.size(), laidOut ? laidOutSize : plainSize) << path;
       }
       ParseFrameTag(bytes, tag);
       EXPECT_EQ(bytes.substr(static_cast<size_t>(tag.Size)), rest) << path;
       ASSERT_FALSE(tag.Damaged) << path;
+      if (laidOut) {
+        // The album (zeros behind its text or not), the title and the large frame whole, the title
+        // first here.
+        ASSERT_EQ(tag.Frames.size(), 3u) << path;
+        std::sort(tag.Frames.begin(), tag.Frames.end(), [](const TFrame& a, const TFrame& b) {
+          return (a.Id == "TIT2") > (b.Id == "TIT2");
+        });
+        for (const TFrame& frame : tag.Frames) {
+          if (frame.Id == "PRIV") EXPECT_TRUE(frame.Data == kLarge.Data) << path;
+          if (frame.Id == "TALB")
+            EXPECT_EQ(frame.Data.substr(0, kAlbum.Data.size()), kAlbum.Data) << path;
+          if (frame.Id == "TALB")
+            EXPECT_EQ(frame.Data.find_first_not_of('\0', kAlbum.Data.size()), std::string::npos);
+        }
+      }
       ASSERT_GE(tag.Frames.size(), 1u) << path;
-      ASSERT_LE(tag.Frames.size(), grows ? 2u : 1u) << path;
-      if (tag.Frames.size() > 1) {
+      ASSERT_LE(tag.Frames.size(), laidOut ? 3u : grows ? 2u : 1u) << path;
+      if (grows && tag.Frames.size() > 1) {
         EXPECT_EQ(tag.Frames[1].Data, std::string(tag.Frames[1].Data.size(), 'p')) << path;
       }
-      const std::string text = tag.Frames[0].Data.substr(1);
+      // A title that took a room may have zeros behind its text.
+      std::string text = tag.Frames[0].Data.substr(1);
+      if (laidOut) text.erase(text.find_last_not_of('\0') + 1);
       const int g = std::atoi(text.c_str());
       EXPECT_EQ(text, g == 0 ? std::string(1, 't') : Generation(g)) << path << ": a torn tag";
     }

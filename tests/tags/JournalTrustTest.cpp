@@ -23,7 +23,8 @@
 #include "Journal.h"
 #include "TagError.h"
 #include "TagTestSupport.h"
-#include "detail/TagFile.h"
+#include "detail/File.h"
+#include "detail/JournalFormat.h"
 
 using namespace melotag::tags;
 using namespace tagtest;

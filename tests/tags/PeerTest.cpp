@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
+#include "FrameLayout.h"
 #include "ID3v1.h"
 #include "ID3v2.h"
+#include "ID3v2Frames.h"
 #include "TagTestSupport.h"
 
 using namespace melotag::tags;
@@ -175,6 +178,64 @@ TEST_F(PeerTest, MutagenReadsWhatTheTagClassesWrite) {
   EXPECT_EQ(read["comment"], sample.comment);
   EXPECT_EQ(ReadBytes(path).substr(0, audio.size()), audio);
   EXPECT_EQ(AudioMd5(path), AudioMd5(dir.Path("audio.mp3")));
+}
+
+// A text frame before a cover changes length in a tag as mutagen saves it (2.3, UTF-16, a cover,
+// its padding): the write lays the frames out to change a few bytes, and mutagen and the id3v2
+// program read every frame as before, the changed one with its new text.
+TEST_F(PeerTest, PeersReadEveryFrameOfATagLaidOutForTheFewestBytes) {
+  int status = -1;
+  const std::string made = RunCommand(
+      "/usr/bin/python3 -c 'import sys, mutagen.id3 as i\n"
+      "t = i.ID3()\n"
+      "for f in [i.TIT2(encoding=1, text=\"Song\"), i.TPE1(encoding=1, text=\"Old Artist\"),\n"
+      "          i.TRCK(encoding=1, text=\"3/12\"), i.TALB(encoding=1, text=\"Album\"),\n"
+      "          i.APIC(encoding=1, mime=\"image/jpeg\", type=3, desc=\"Cover\",\n"
+      "                 data=bytes(range(256)) * 120)]: t.add(f)\n"
+      "t.save(sys.argv[1], v2_version=3)' " +
+          Quote(path) + " 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << made;
+  const auto frames = [&](const std::string& program) {
+    const std::string out = RunCommand(program + " " + Quote(path) + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    std::multiset<std::string> lines;
+    for (size_t at = 0, end; at < out.size(); at = end + 1) {
+      end = out.find('\n', at);
+      if (end == std::string::npos) end = out.size();
+      const std::string line = out.substr(at, end - at);
+      if (line.rfind("TPE1", 0) != 0 && line.find(path) == std::string::npos) lines.insert(line);
+    }
+    return lines;
+  };
+  const std::string mutagenFrames =
+      "/usr/bin/python3 -c 'import sys, hashlib, mutagen.id3 as i\n"
+      "t = i.ID3(sys.argv[1])\n"
+      "for k in t.keys(): print(k, hashlib.sha1(repr(t[k]).encode()).hexdigest())\n"
+      "print(\"unknown\", len(t.unknown_frames))'";
+  const auto mutagenBefore = frames(mutagenFrames), id3v2Before = frames("id3v2 -l");
+  const std::string before = ReadBytes(path);
+  ASSERT_EQ(
+      RebuildFileWith(path,
+                      [](std::string_view old) {
+                        TFrameTag tag;
+                        ParseFrameTag(old, tag);
+                        for (TFrame& frame : tag.Frames)
+                          if (frame.Id == "TPE1")
+                            frame.Data = std::string("\x01\xFF\xFE", 3) +
+                                         std::string("N\0e\0w\0 \0a\0r\0t\0i\0s\0t\0!\0\0\0", 24);
+                        return TTagChange{
+                            true, FewestBytesLayout(old, *BuildTag(tag.Frames, tag.Version)), true};
+                      }),
+      TRebuild::Done);
+  const std::string after = ReadBytes(path);
+  ASSERT_EQ(after.size(), before.size()) << "written in place";
+  size_t changed = 0;
+  for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+  EXPECT_LT(changed, 200u);
+  EXPECT_EQ(frames(mutagenFrames), mutagenBefore);
+  EXPECT_EQ(frames("id3v2 -l"), id3v2Before);
+  EXPECT_EQ(MutagenRead(path)["artist"], "New artist!");
 }
 
 }  // namespace
