@@ -111,20 +111,22 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
 void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues& changes,
                          const TFieldValues& whole) {
   melotag::tags::ClearError();
-  // A trailer keeps the fields the user did not change; a new one takes them all.
-  if (!FileExists(path) || !tag.LoadFromFile(TagPath(path))) {
+  // A trailer keeps the fields the user did not change; a new one takes them all. Read and
+  // written under one lock.
+  bool kept = false;
+  TFieldValues given;
+  const bool written = FileExists(path) && tag.EditFile(TagPath(path), [&](TID3v1& trailer) {
+    given = trailer.Exists() ? TrailerValues(trailer, changes, &kept) : whole;
+    SetFromFields(trailer, given);
+  });
+  if (!written) {
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
     return;
   }
-  bool kept = false;
-  const TFieldValues given = tag.Exists() ? TrailerValues(tag, changes, &kept) : whole;
-  if (!tag.Exists()) tag.Clear();
-  SetFromFields(tag, given);
   // What the trailer cannot take of what it was given.
   if (const QString lacks = FieldWidgets::TrailerLacks(FWindow, given); !lacks.isEmpty())
     FWindow.ShowStatus(lacks);
   if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
-  WriteOne(FWindow, tag, path);
 }
 
 void TTagPanel::RemoveTags(const QByteArray& path) {

@@ -215,6 +215,11 @@ void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& ch
                     const QString& titleLine, int position, bool exact, bool* keptTexts) {
   // The old values stay in the tag; a failed read or a file without a trailer leaves it empty.
   if (!IsUsablePath(path) || !tag.LoadFromFile(TagPath(path)) || !tag.Exists()) tag.Clear();
+  PutBatchValues(tag, choices, titleLine, position, exact, keptTexts);
+}
+
+void PutBatchValues(TID3v1& tag, const TBatchChoices& choices, const QString& titleLine,
+                    int position, bool exact, bool* keptTexts) {
   TFieldValues values = BatchValuesOf(choices, titleLine, position);
   if (exact && choices.NumberTracks)
     values[TField::Track] = QString::number(ExactBatchTrack(position));

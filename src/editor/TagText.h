@@ -124,6 +124,9 @@ TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLin
 void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& choices,
                     const QString& titleLine, int position, bool exact = false,
                     bool* keptTexts = nullptr);
+// The same over the trailer as `tag` holds it (TID3v1::EditFile's edit).
+void PutBatchValues(TID3v1& tag, const TBatchChoices& choices, const QString& titleLine,
+                    int position, bool exact, bool* keptTexts);
 
 // The values an existing trailer takes: `values` without its texts (title, artist, album, year,
 // comment) when they read in another double-byte code page (ReadInAnotherCodePage), which has no

@@ -299,9 +299,11 @@ bool WriteBatchID3v1(const QByteArray& path, const TBatchChoices& choices, const
                      int position, bool exact, bool* keptTexts) {
   // The write refuses a missing file or a folder itself, with the system's reason.
   if (!IsUsablePath(path)) return false;
+  // Read and written under one lock: another writer's change in between is kept.
   TID3v1 tag;
-  SetBatchValues(tag, path, choices, titleLine, position, exact, keptTexts);
-  return tag.WriteToFile(TagPath(path));
+  return tag.EditFile(TagPath(path), [&](TID3v1& trailer) {
+    PutBatchValues(trailer, choices, titleLine, position, exact, keptTexts);
+  });
 }
 
 namespace {
