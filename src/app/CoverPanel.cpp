@@ -64,10 +64,10 @@ TCoverPanel::TCoverPanel(IWindow& window, Ui::TMainForm& ui, TTagPanel& panel)
     layout->addWidget(b);
     return b;
   };
-  QPushButton* set = button("btnSetPicture", "Set Picture...");
+  FSet = button("btnSetPicture", "Set Picture...");
   FSave = button("btnSavePicture", "Save Picture As...");
   FRemove = button("btnRemovePicture", "Remove Picture");
-  QObject::connect(set, &QPushButton::clicked, this, [this] { ChoosePicture(); });
+  QObject::connect(FSet, &QPushButton::clicked, this, [this] { ChoosePicture(); });
   QObject::connect(FSave, &QPushButton::clicked, this, [this] { SavePicture(); });
   QObject::connect(FRemove, &QPushButton::clicked, this, [this] { RemovePicture(); });
   layout->addStretch();
@@ -85,6 +85,7 @@ void TCoverPanel::Clear() {
   FMime.clear();
   FImage->clear();
   FInfo->clear();
+  FSet->setEnabled(false);  // no file to set a picture into
   FSave->setEnabled(false);
   FRemove->setEnabled(false);
 }
@@ -96,6 +97,7 @@ void TCoverPanel::Show(const QByteArray& path) {
   Clear();
   FPath = path;
   if (path.isEmpty() || !FileExists(path)) return;
+  FSet->setEnabled(true);
   std::optional<TPicture> cover;
   bool tooLarge = false;
   melotag::tags::ClearError();

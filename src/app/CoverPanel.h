@@ -43,6 +43,7 @@ class TCoverPanel : public QObject, public TConcern {
   QGroupBox* FBox = nullptr;
   QLabel* FImage = nullptr;
   QLabel* FInfo = nullptr;
+  QPushButton* FSet = nullptr;
   QPushButton* FSave = nullptr;
   QPushButton* FRemove = nullptr;
 };

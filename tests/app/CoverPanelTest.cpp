@@ -77,6 +77,7 @@ TEST_F(CoverPanelTest, ShowsSetsSavesAndRemovesTheCover) {
   WriteBytes(P("red.png"), ImageBytes(12, 8, "PNG").toStdString());
   WriteBytes(P("text.png"), "not an image");
   ListFolder();
+  EXPECT_FALSE(Get<QPushButton>("btnSetPicture")->isEnabled()) << "no file selected";
   SetReading(3);
   SetWriting(1);
   Select({0});
