@@ -85,8 +85,10 @@ void TRenaming::RenameFiles() {
 void TRenaming::GetAlbumTitle() {
   if (!FFileList.Check()) return;
   if (const std::optional<QString> title =
-          editor::AlbumTitleOfFile(FFileList.Path(0), FTagOptions.Options().ReadUnicode))
+          editor::AlbumTitleOfFile(FFileList.Path(0), FTagOptions.Options().ReadUnicode)) {
     FUi.edtAlbumTitle->setText(*title);
+    FUi.edtAlbumTitle->setCursorPosition(0);  // shown from its start
+  }
 }
 
 void TRenaming::RenameFolder() {

@@ -235,7 +235,10 @@ void TTagPanel::Show(const TTagView& view, bool id3v2) {
       FieldWidgets::SetValue(Box(row.Field), view.Fields.Text(row.Field));
   FUi.PageControl1->setCurrentIndex(0);
   const QString albumTitle = AlbumTitleOf(FUi.ArtistEdit->text(), FUi.AlbumEdit->text());
-  if (!albumTitle.isEmpty()) FUi.edtAlbumTitle->setText(albumTitle);
+  if (!albumTitle.isEmpty()) {
+    FUi.edtAlbumTitle->setText(albumTitle);
+    FUi.edtAlbumTitle->setCursorPosition(0);  // shown from its start
+  }
   FShown = Fields();
 }
 

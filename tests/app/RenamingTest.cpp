@@ -213,6 +213,7 @@ TEST_F(RenamingTest, TheAlbumTitleComesFromTheFirstFileTags) {
   ASSERT_TRUE(v1.WriteToFile(first));
   form.SpeedButton5Click();
   EXPECT_EQ(edit->text(), U("【A】B"));
+  EXPECT_EQ(edit->cursorPosition(), 0) << "a long title shows from its start";
   TID3v2 v2;
   v2.SetArtist("C");
   v2.SetAlbum("D");
