@@ -23,11 +23,13 @@ using namespace melotag::editor;
 
 namespace {
 
+// True when the tag was written; says so when it was not.
 template <class TTag>
-void WriteOne(IWindow& window, TTag& tag, const QByteArray& path) {
+bool WriteOne(IWindow& window, TTag& tag, const QByteArray& path) {
   melotag::tags::ClearError();
-  if (!FileExists(path) || !tag.WriteToFile(TagPath(path)))
-    window.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  if (FileExists(path) && tag.WriteToFile(TagPath(path))) return true;
+  window.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
+  return false;
 }
 
 // True when the tag was removed; says so when it was not.
@@ -104,11 +106,11 @@ bool TTagPanel::WritesID3v2() const {
   return preference == 1 || preference == 2;
 }
 
-void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
-  WriteOne(FWindow, tag, path);
+bool TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path) {
+  return WriteOne(FWindow, tag, path);
 }
 
-void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues& changes,
+bool TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues& changes,
                          const TFieldValues& whole) {
   melotag::tags::ClearError();
   // A trailer keeps the fields the user did not change; a new one takes them all. Read and
@@ -121,17 +123,25 @@ void TTagPanel::WriteTag(TID3v1& tag, const QByteArray& path, const TFieldValues
   });
   if (!written) {
     FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-    return;
+    return false;
   }
   // What the trailer cannot take of what it was given.
   if (const QString lacks = FieldWidgets::TrailerLacks(FWindow, given); !lacks.isEmpty())
-    FWindow.ShowStatus(lacks);
-  if (kept) FWindow.ShowStatus(FWindow.LookupText(kKeptTexts));
+    FNotes << lacks;
+  if (kept) FNotes << FWindow.LookupText(kKeptTexts);
+  return true;
 }
 
-void TTagPanel::RemoveTags(const QByteArray& path) {
-  if (WritesID3v1() && DeleteOne(FWindow, *FID3v1, path)) Clear();
-  if (WritesID3v2() && DeleteOne(FWindow, *FID3v2, path)) Clear();
+bool TTagPanel::RemoveTags(const QByteArray& path) {
+  bool removed = true;
+  for (const bool v1 : {true, false}) {
+    if (!(v1 ? WritesID3v1() : WritesID3v2())) continue;
+    if (v1 ? DeleteOne(FWindow, *FID3v1, path) : DeleteOne(FWindow, *FID3v2, path))
+      Clear();
+    else
+      removed = false;
+  }
+  return removed;
 }
 
 void TTagPanel::FillGenreBoxes() {
@@ -288,26 +298,32 @@ void TTagPanel::Write() {
   if (!FTagOptions.Options().Exact() && FieldWidgets::Refused(FWindow, Fields())) return;
   const QByteArray path = PathToChange();
   if (path.isEmpty()) return;
+  FNotes.clear();
+  bool written = true;
   const QString lack = CatchAllocationFailure(path, [&] {
-    if (WritesID3v1()) SaveID3v1FromPanel(path);
-    if (WritesID3v2()) SaveID3v2FromPanel(path);
+    if (WritesID3v1()) written = SaveID3v1FromPanel(path) && written;
+    if (WritesID3v2()) written = SaveID3v2FromPanel(path) && written;
   });
   if (!lack.isEmpty()) FWindow.ShowMsgFmt("Can not save tag to the file", path, lack);
+  // The file written, named, with what the tags could not take.
+  if (written && lack.isEmpty())
+    FNotes.prepend(FWindow.LookupText(QStringLiteral("Tag written: ")) +
+                   NameCaption(FileNamePart(path)));
+  if (!FNotes.isEmpty()) FWindow.ShowStatus(FNotes.join(QStringLiteral("  ")));
   ShowSelected();
 }
 
-void TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
+bool TTagPanel::SaveID3v1FromPanel(const QByteArray& path) {
   const TFieldValues fields = Fields();
   if (FTagOptions.Options().Exact()) {
     SetFromFields(*FID3v1, fields, true);
-    WriteTag(*FID3v1, path);
-    return;
+    return WriteTag(*FID3v1, path);
   }
   // Only what differs from the tag shown, whichever it was; a new trailer takes the panel.
-  WriteTag(*FID3v1, path, FShown ? ChangesBetween(*FShown, fields).Fields : fields, fields);
+  return WriteTag(*FID3v1, path, FShown ? ChangesBetween(*FShown, fields).Fields : fields, fields);
 }
 
-void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
+bool TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
   const TUnicodeOptions options = FTagOptions.Options();
   const TFieldValues fields = Fields();
   // Only what differs from the ID3v2 tag shown; all of the panel when it showed the ID3v1 tag,
@@ -319,7 +335,9 @@ void TTagPanel::SaveID3v2FromPanel(const QByteArray& path) {
   melotag::tags::ClearError();
   if (FileExists(path)) outcome = WriteID3v2(TagPath(path), changes, options);
   if (!outcome.Ok) FWindow.ShowMsgFmt("Can not save tag to the file", path, TagFailureText(path));
-  FTagOptions.ReportDropped(outcome.Dropped);
+  if (const QString dropped = FTagOptions.DroppedText(outcome.Dropped); !dropped.isEmpty())
+    FNotes << dropped;
+  return outcome.Ok;
 }
 
 void TTagPanel::Remove() {
@@ -329,5 +347,7 @@ void TTagPanel::Remove() {
                         Btn(mbYes) | Btn(mbNo), path) != mrYes)
     return;
   // The panel is not read again: after a removal it stays cleared.
-  RemoveTags(path);
+  if (RemoveTags(path))
+    FWindow.ShowStatus(FWindow.LookupText(QStringLiteral("Tags removed: ")) +
+                       NameCaption(FileNamePart(path)));
 }

@@ -46,14 +46,15 @@ class TTagPanel : public TConcern {
   // The writing preference: item 0 ID3v1, 1 ID3v2, 2 both (ID3v1 first).
   bool WritesID3v1() const;
   bool WritesID3v2() const;
-  // Writes the tag object's fields into the file; says so when it cannot.
-  void WriteTag(TID3v1& tag, const QByteArray& path);
-  // Writes `changes` into the file's trailer, or `whole` into a new one; says so when it cannot.
-  void WriteTag(TID3v1& tag, const QByteArray& path, const melotag::editor::TFieldValues& changes,
+  // Writes the tag object's fields into the file; says so when it cannot (false).
+  bool WriteTag(TID3v1& tag, const QByteArray& path);
+  // Writes `changes` into the file's trailer, or `whole` into a new one; says so when it cannot
+  // (false). What the trailer could not take goes to FNotes.
+  bool WriteTag(TID3v1& tag, const QByteArray& path, const melotag::editor::TFieldValues& changes,
                 const melotag::editor::TFieldValues& whole);
   // Removes the file's tags by the writing preference, each with its own success (the panel is
-  // cleared) or message.
-  void RemoveTags(const QByteArray& path);
+  // cleared) or message. True when every one was removed.
+  bool RemoveTags(const QByteArray& path);
   // The selected file, once the list check, the scan's folder (a link out of it is named and
   // left alone) and the read-only question let it be changed (it is then CurrentFileName); empty
   // otherwise.
@@ -71,8 +72,9 @@ class TTagPanel : public TConcern {
   void ShowID3v2Tag(const QByteArray& path);
   // Shows the view and remembers it as what the panel showed of that tag.
   void Show(const melotag::editor::TTagView& view, bool id3v2);
-  void SaveID3v1FromPanel(const QByteArray& path);
-  void SaveID3v2FromPanel(const QByteArray& path);
+  // True when written; says why not otherwise. Notes go to FNotes.
+  bool SaveID3v1FromPanel(const QByteArray& path);
+  bool SaveID3v2FromPanel(const QByteArray& path);
   melotag::editor::TFieldValues Fields() const;
   // The panel's box of a field.
   QWidget& Box(melotag::editor::TField field) const;
@@ -90,4 +92,6 @@ class TTagPanel : public TConcern {
   // changes only what differs from them.
   std::optional<melotag::editor::TFieldValues> FShown;
   bool FShownID3v2 = false;
+  // What a write of the panel says with its outcome in the status bar.
+  QStringList FNotes;
 };

@@ -399,6 +399,7 @@ TEST_F(TagPanelTest, RemovalFollowsTheWritingPreferenceAndSaysWhatFailed) {
     for (int i = 0; i < c.Messages; ++i)
       expected << Says::Failure(Says::CannotRemove, Path("a.mp3"), Says::NoTag);
     EXPECT_EQ(Said(), expected);
+    if (c.Messages == 0) EXPECT_EQ(Status(), "Tags removed: a.mp3");
     EXPECT_EQ(V1("a.mp3").Exists(), c.V1After);
     EXPECT_EQ(V2("a.mp3").Exists(), c.V2After);
     EXPECT_NE(Bytes("a.mp3").find(Audio), std::string::npos);
@@ -707,6 +708,7 @@ TEST_F(TagPanelTest, ATitleTypedOverATrailerAloneKeepsTheTrailersOtherFields) {
   Edit("TitleEdit", "New title");
   Trigger("actWriteTag");
   EXPECT_TRUE(Said().isEmpty());
+  EXPECT_EQ(Status(), "Tag written: v1.mp3");
   const TID3v1 after = V1("v1.mp3");
   EXPECT_EQ(after.Title(), "New title");
   EXPECT_EQ(after.Artist(), before.Artist());
