@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace melotag::tags {
@@ -96,10 +97,12 @@ constexpr size_t kMostMovedSize = 4096;
 
 // The new tag's frames in the old room with `keptBy` (for each old frame, the new frame that keeps
 // its place, or -1); none when they do not fit. `moveNext`: the old frame that, moved too, would
-// make a room that no frame could take fit, else left as it is.
+// make a room that no frame could take fit, else left as it is. Only a changed frame (`changed`:
+// no old frame has its bytes) takes zeros: every other frame keeps its bytes, if not its place.
 std::optional<std::string> Place(std::string_view oldTag, const std::vector<TRawFrame>& old,
                                  std::string_view newTag, const std::vector<TRawFrame>& now,
-                                 const std::vector<long>& keptBy, size_t& moveNext) {
+                                 const std::vector<long>& keptBy, const std::vector<bool>& changed,
+                                 size_t& moveNext) {
   std::vector<bool> kept(now.size(), false);
   for (const long j : keptBy)
     if (j >= 0) kept[static_cast<size_t>(j)] = true;
@@ -127,6 +130,7 @@ std::optional<std::string> Place(std::string_view oldTag, const std::vector<TRaw
   std::memcpy(out.data() + 6, oldTag.data() + 6, 4);  // the old room's size
   // Where each frame of the result ends: the frame that begins there.
   std::unordered_map<size_t, size_t> endingAt;
+  std::unordered_set<size_t> changedAt;  // where changed frames begin in the result
   for (size_t i = 0; i < old.size(); ++i)
     if (keptBy[i] >= 0) {
       std::memcpy(out.data() + old[i].At, oldTag.data() + old[i].At, old[i].Size);
@@ -145,7 +149,7 @@ std::optional<std::string> Place(std::string_view oldTag, const std::vector<TRaw
         best = &hole;
         break;
       }
-      if (hole.Size > size && TakesZeros(newTag, now[j].At, hole.Size - size) &&
+      if (hole.Size > size && changed[j] && TakesZeros(newTag, now[j].At, hole.Size - size) &&
           (!best || hole.Size < best->Size))
         best = &hole;
     }
@@ -156,13 +160,15 @@ std::optional<std::string> Place(std::string_view oldTag, const std::vector<TRaw
     std::memcpy(out.data() + best->At, newTag.data() + now[j].At, size);
     if (best->Size > size) Lengthen(out, best->At, best->Size - size);
     endingAt[best->At + best->Size] = best->At;
+    if (changed[j]) changedAt.insert(best->At);
     best->Size = 0;
   }
-  // A room left is taken by the frame before it, as zeros behind its text.
+  // A room left is taken by the changed frame before it, as zeros behind its text.
   for (const THole& hole : holes) {
     if (hole.Size == 0) continue;
     const auto before = endingAt.find(hole.At);
-    if (before == endingAt.end() || !TakesZeros(out, before->second, hole.Size)) {
+    if (before == endingAt.end() || !changedAt.contains(before->second) ||
+        !TakesZeros(out, before->second, hole.Size)) {
       // The frame behind the room, moved too, gives another room.
       for (size_t i = 0; i < old.size(); ++i)
         if (old[i].At == hole.At + hole.Size && keptBy[i] >= 0 && old[i].Size <= kMostMovedSize)
@@ -205,9 +211,12 @@ std::optional<std::string> LaidOut(std::string_view oldTag, std::string_view new
     byBytes.erase(earliest);
   }
   if (keptCount == now->size() && now->size() == old->size()) return std::nullopt;  // no change
+  std::vector<bool> changed(now->size(), true);
+  for (const long j : keptBy)
+    if (j >= 0) changed[static_cast<size_t>(j)] = false;
   for (int moved = 0; moved <= kMostMoved; ++moved) {
     size_t moveNext = old->size();
-    std::optional<std::string> out = Place(oldTag, *old, newTag, *now, keptBy, moveNext);
+    std::optional<std::string> out = Place(oldTag, *old, newTag, *now, keptBy, changed, moveNext);
     if (out || moveNext == old->size()) return out;
     keptBy[moveNext] = -1;
   }

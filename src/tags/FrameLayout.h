@@ -22,9 +22,11 @@ std::vector<std::pair<size_t, size_t>> ChangedSpans(std::string_view a, std::str
 // keeps byte for byte stay where they are, the others go into the room that old frames left or
 // behind the kept ones into the padding, and the result fills the old room: when that changes
 // fewer bytes than the new tag in its own order would. Frames follow each other without gaps
-// (zeros end them): a room that no frame fills exactly is taken by a version 2.3 text frame, in
-// it or before it, as zeros behind its text, which that version tells readers to ignore (mutagen,
-// TagLib and id3v2 do). Otherwise `newTag` as it is.
+// (zeros end them): a room that no frame fills exactly is taken by a changed version 2.3 text
+// frame, in it or before it, as zeros behind its text, which that version tells readers to ignore
+// (mutagen, TagLib and id3v2 do); small unchanged frames behind a room may move behind the others
+// to make it fit. Every frame the write does not change keeps its bytes. Otherwise `newTag` as it
+// is.
 std::string FewestBytesLayout(std::string_view oldTag, std::string newTag);
 
 }  // namespace melotag::tags

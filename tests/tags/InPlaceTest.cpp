@@ -222,9 +222,9 @@ TEST_F(InPlace, ACrashAtAnyPointLeavesTheOldTagOrTheNewOne) {
     }
 }
 
-// A write of several regions of one file (a frame moved into the padding, its room taken by the
-// frame before it) dies at any point: once mended, every region holds its old bytes, or every one
-// its new bytes.
+// A write of several regions of one file (a grown frame takes its room and the small one behind
+// it, which moves into the padding) dies at any point: once mended, every region holds its old
+// bytes, or every one its new bytes.
 TEST_F(InPlace, ACrashInAWriteOfSeveralRegionsLeavesAllOldOrAllNew) {
   std::string image(9000, '\0');
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 31 % 251);
@@ -232,6 +232,7 @@ TEST_F(InPlace, ACrashInAWriteOfSeveralRegionsLeavesAllOldOrAllNew) {
   const auto tag = [&](const std::string& artist) {
     return std::vector<TFrame>{{"TIT2", 0, std::string(1, '\0') + "Song"},
                                {"TPE1", 0, std::string(1, '\0') + artist},
+                               {"TALB", 0, std::string(1, '\0') + "Album"},
                                picture};
   };
   std::string before = *BuildTag(tag("Old Artist"), 3);
