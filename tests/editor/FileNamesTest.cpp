@@ -291,6 +291,11 @@ TEST(FileNames, CaptionAndNameTable) {
       {"950", kBig5, U(u"中文.mp3"), kUtf8},
       {"936", kGbk, U(u"啊.mp3"), B("\xE5\x95\x8A.mp3")},
       {"1252", kNoText, U(u"ÿþ.mp3"), B("\xC3\xBF\xC3\xBE.mp3")},
+      // A path, part by part: a UTF-8 name in a Big5 folder, a Big5 name in a UTF-8 folder.
+      {"950", B("/m/\xA4\xA4\xA4\xE5/") + kUtf8, U(u"/m/中文/中文.mp3"),
+       B("/m/") + kUtf8.left(6) + "/" + kUtf8},
+      {"950", B("/m/\xE4\xB8\xAD/\xA4\xA4.mp3"), U(u"/m/中/中.mp3"),
+       B("/m/\xE4\xB8\xAD/\xE4\xB8\xAD.mp3")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.CodePage) + " " + c.Name.toHex().constData());

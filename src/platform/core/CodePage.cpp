@@ -426,7 +426,19 @@ int lstrcmpA(std::string_view a, std::string_view b) {
 QString DecodeFileName(std::string_view name) {
   QString text;
   if (DecodeUtf8(name, text)) return text;
-  return DecodeText(name);
+  // A path part by part: a UTF-8 name in a folder named in the code page reads right. No
+  // code page this program offers has "/" as the second byte of a character.
+  text.clear();
+  for (size_t start = 0;;) {
+    const size_t slash = name.find('/', start);
+    const std::string_view part =
+        name.substr(start, slash == std::string_view::npos ? slash : slash - start);
+    QString decoded;
+    text += DecodeUtf8(part, decoded) ? decoded : DecodeText(part);
+    if (slash == std::string_view::npos) return text;
+    text += QLatin1Char('/');
+    start = slash + 1;
+  }
 }
 
 bool IsUtf8(std::string_view bytes) {

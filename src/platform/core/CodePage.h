@@ -71,7 +71,8 @@ int lstrcmpA(std::string_view a, std::string_view b);
 //
 // The text of a name: the name decoded as UTF-8 when it is well-formed UTF-8 (no overlong forms,
 // surrogates or code points past U+10FFFF), otherwise decoded with the current codec, escapes
-// included. So a Big5 name reads as Chinese under code page 950.
+// included. So a Big5 name reads as Chinese under code page 950. A path is read part by part
+// (each folder and the name on its own), so a UTF-8 name in a Big5 folder reads right too.
 QString DecodeFileName(std::string_view name);
 // The name bytes of a text. A text that holds escapes came from a name that is not UTF-8: it is
 // encoded with the current codec, every escape back to its byte (a character the code page cannot
