@@ -217,14 +217,14 @@ void TFileList::Drop(const QList<QByteArray>& names) {
 
 void TFileList::AddCommandLine(const QList<QByteArray>& commandLine, TTitleList& titles) {
   QList<TFileEntry> entries;
-  QByteArray firstFolder;
+  bool folders = false;
   for (qsizetype i = 1; i < commandLine.size(); ++i) {
     const QByteArray& argument = commandLine[i];
     // A folder lists its MP3 files as a scan of it does.
     if (editor::IsFolder(argument)) {
       const QByteArray folder = editor::AbsolutePath(argument);
       entries.append(FolderEntries(folder));
-      if (firstFolder.isEmpty()) firstFolder = folder;
+      folders = true;
       continue;
     }
     if (!editor::IsFile(argument)) continue;
@@ -241,9 +241,10 @@ void TFileList::AddCommandLine(const QList<QByteArray>& commandLine, TTitleList&
   }
   Add(entries);
   UpdateTotals();
-  // The tree shows the first folder named, else where the first file is, without listing it.
-  if (!firstFolder.isEmpty())
-    FFolderTree.Navigate(firstFolder);
+  // The tree shows the last folder named (the current one, as after a drop), else where the first
+  // file is, without listing it.
+  if (folders)
+    FFolderTree.Navigate(CurrentFolder);
   else if (Count() > 0)
     FFolderTree.Navigate(editor::FolderPart(Path(0)));
 }

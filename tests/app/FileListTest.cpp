@@ -478,6 +478,33 @@ TEST_F(FileListTest, OddFileNames) {
   for (const QString& path : Paths()) EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
 }
 
+// A later start sends a folder by its absolute path; a relative rest after a blank is a piece of
+// a program's path with a blank in it, never a folder to list.
+TEST_F(FileListTest, AHandedOverFolderListsItsMp3Files) {
+  Files({"album/b.mp3", "album/a.mp3", "album/notes.txt", "album/sub/c.mp3"});
+  const QString own = QCoreApplication::applicationFilePath();
+  const QString relative = QDir::current().relativeFilePath(Path("album"));
+  const struct {
+    QString Text;
+    QStringList Captions;
+  } cases[] = {
+      {own + " " + Path("album"), {"a.mp3", "b.mp3"}},
+      {own + " " + Path("album") + "/ \n", {"a.mp3", "b.mp3"}},
+      {"/opt/my " + relative, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text.toStdString());
+    TMainForm& form = MakeForm();
+    form.FileList().AddHandedOver(B(c.Text));
+    EXPECT_EQ(Captions(), c.Captions);
+    if (!c.Captions.isEmpty()) {
+      EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A2 Files"));
+      EXPECT_EQ(form.FileList().ScanRoot(0), B(Path("album")));
+      EXPECT_EQ(form.FileList().CurrentFolder, B(Path("album")));
+    }
+  }
+}
+
 namespace {
 
 // Names of the same files in the code pages of old collections.
