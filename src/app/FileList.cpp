@@ -134,10 +134,14 @@ bool TFileList::Check() const {
 
 // --- Scanning and totals
 
+QList<TFileEntry> TFileList::FolderEntries(const QByteArray& folder) {
+  CurrentFolder = folder;
+  return editor::ScanFolder(folder, ArchiveTicked()).Files;
+}
+
 void TFileList::Scan(const QByteArray& folder) {
   if (folder.isEmpty()) return;
-  CurrentFolder = folder;
-  Add(editor::ScanFolder(folder, ArchiveTicked()).Files);
+  Add(FolderEntries(folder));
   UpdateTotals();
 }
 
@@ -213,8 +217,16 @@ void TFileList::Drop(const QList<QByteArray>& names) {
 
 void TFileList::AddCommandLine(const QList<QByteArray>& commandLine, TTitleList& titles) {
   QList<TFileEntry> entries;
+  bool folders = false;
   for (qsizetype i = 1; i < commandLine.size(); ++i) {
     const QByteArray& argument = commandLine[i];
+    // A folder lists its MP3 files as a scan of it does.
+    if (editor::IsFolder(argument)) {
+      const QByteArray folder = editor::AbsolutePath(argument);
+      entries.append(FolderEntries(folder));
+      folders = true;
+      continue;
+    }
     if (!editor::IsFile(argument)) continue;
     titles.AppendLine(editor::NameCaption(argument));
     const QByteArray ext = editor::UpperExtension(argument);
@@ -229,14 +241,17 @@ void TFileList::AddCommandLine(const QList<QByteArray>& commandLine, TTitleList&
   }
   Add(entries);
   UpdateTotals();
-  // The tree shows where the first file is, without listing that folder.
-  if (Count() > 0) FFolderTree.Navigate(editor::FolderPart(Path(0)));
+  // The tree shows the last folder named (the current one, as after a drop), else where the first
+  // file is, without listing it.
+  if (folders)
+    FFolderTree.Navigate(CurrentFolder);
+  else if (Count() > 0)
+    FFolderTree.Navigate(editor::FolderPart(Path(0)));
 }
 
 void TFileList::AddHandedOver(const QByteArray& handedOver) {
   const QByteArray text = TrimControls(handedOver);
-  if (editor::UpperExtension(text) != ".MP3") return;
-  // The text is the sending program's path, a blank and the file's path.
+  // The text is the sending program's path, a blank and the path of a file or folder.
   QByteArray rest;
   const QByteArray own = QFile::encodeName(QCoreApplication::applicationFilePath()) + ' ';
   const qsizetype exe = text.toUpper().indexOf(".EXE ");
@@ -251,8 +266,14 @@ void TFileList::AddHandedOver(const QByteArray& handedOver) {
   rest = TrimControls(rest);
   if (rest.isEmpty()) return;
   const QByteArray path = editor::AbsolutePath(rest);
-  Add({EntryOf(path)});
-  if (ArchiveTicked()) SetArchiveOnly(path);
+  // A later start sends absolute paths: a relative rest is a piece of a program's path.
+  if (rest.startsWith('/') && editor::IsFolder(path)) {
+    Add(FolderEntries(path));
+  } else {
+    if (editor::UpperExtension(path) != ".MP3") return;
+    Add({EntryOf(path)});
+    if (ArchiveTicked()) SetArchiveOnly(path);
+  }
   UpdateTotals();
 }
 

@@ -59,8 +59,11 @@ class TFileList : public TConcern {
   // Dropped files and folders, in the order the desktop gave them.
   void Drop(const QList<QByteArray>& names);
   // The files named on the window's command line (argument 0 is the program); the name of each
-  // file named, listed or not, becomes a line of `titles`.
+  // file named, listed or not, becomes a line of `titles`. A folder named lists its MP3 files as
+  // a scan of it does.
   void AddCommandLine(const QList<QByteArray>& commandLine, TTitleList& titles);
+  // One record of a later start: its program's path, a blank and the path of one file or folder
+  // (a folder is listed as a scan of it is; a file other than MP3 is left out).
   void AddHandedOver(const QByteArray& text);
   void Play();
   void ShowProperties();
@@ -74,6 +77,8 @@ class TFileList : public TConcern {
   // The entry of a file named by the user: caption from its name, size from the file system.
   static melotag::editor::TFileEntry EntryOf(const QByteArray& path);
   bool ArchiveTicked() const;
+  // The MP3 files of a scan of `folder`, which becomes the current folder.
+  QList<melotag::editor::TFileEntry> FolderEntries(const QByteArray& folder);
 
   melotag::editor::TFileListing& FFiles;
   TFolderTree& FFolderTree;

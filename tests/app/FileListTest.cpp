@@ -408,11 +408,21 @@ TEST_F(FileListTest, PropertiesShowPathSizeAndPermissions) {
 
 TEST_F(FileListTest, CommandLineFilesEnterTheTitleListAndTheFileList) {
   Files({"My Song.mp3", "clip.wav", "b.MP3"});
+  Files({"album/c.mp3", "album/A.mp3", "album/notes.txt", "album/sub/d.mp3"}, 1024 * 1024);
   const QString relative = QDir::current().relativeFilePath(Path("b.MP3"));
+  const QString relativeFolder = QDir::current().relativeFilePath(Path("album"));
   TMainForm& form = MakeForm({"Melotag", Path("My Song.mp3"), Path("clip.wav"), Path("missing.mp3"),
-                              FDir.path(), relative});
-  EXPECT_EQ(Captions(), (QStringList{"b.MP3", "My Song.mp3"}));
-  EXPECT_EQ(Paths()[0], Path("b.MP3"));  // made absolute
+                              relativeFolder, relative});
+  // The folder's MP3 files join the files named, sorted as the list is, as a scan lists them.
+  EXPECT_EQ(Captions(), (QStringList{"A.mp3", "b.MP3", "c.mp3", "My Song.mp3"}));
+  EXPECT_EQ(Paths()[1], Path("b.MP3"));  // made absolute
+  EXPECT_EQ(Paths()[2], Path("album/c.mp3"));
+  EXPECT_EQ(form.FileList().ScanRoots(),
+            (QList<QByteArray>{B(Path("album")), {}, B(Path("album")), {}}));
+  EXPECT_EQ(form.FileList().TotalSize(), 2 * 1024 * 1024 + 2 * 417);
+  EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A4 Files"));
+  EXPECT_EQ(form.FolderTree().Folder(), B(Path("album")));
+  // Only the files named become lines of the title list.
   EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText(),
             QStringList({Path("My Song.mp3"), Path("clip.wav"), relative}).join('\n'));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
@@ -466,6 +476,33 @@ TEST_F(FileListTest, OddFileNames) {
   form.ScanFolder(B(FDir.path()));
   EXPECT_EQ(form.FileList().Count(), 5);
   for (const QString& path : Paths()) EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+}
+
+// A later start sends a folder by its absolute path; a relative rest after a blank is a piece of
+// a program's path with a blank in it, never a folder to list.
+TEST_F(FileListTest, AHandedOverFolderListsItsMp3Files) {
+  Files({"album/b.mp3", "album/a.mp3", "album/notes.txt", "album/sub/c.mp3"});
+  const QString own = QCoreApplication::applicationFilePath();
+  const QString relative = QDir::current().relativeFilePath(Path("album"));
+  const struct {
+    QString Text;
+    QStringList Captions;
+  } cases[] = {
+      {own + " " + Path("album"), {"a.mp3", "b.mp3"}},
+      {own + " " + Path("album") + "/ \n", {"a.mp3", "b.mp3"}},
+      {"/opt/my " + relative, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text.toStdString());
+    TMainForm& form = MakeForm();
+    form.FileList().AddHandedOver(B(c.Text));
+    EXPECT_EQ(Captions(), c.Captions);
+    if (!c.Captions.isEmpty()) {
+      EXPECT_EQ(Panel(0), QString::fromUtf8("Toatl\uFF1A2 Files"));
+      EXPECT_EQ(form.FileList().ScanRoot(0), B(Path("album")));
+      EXPECT_EQ(form.FileList().CurrentFolder, B(Path("album")));
+    }
+  }
 }
 
 namespace {

@@ -5,9 +5,12 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "AppTestSupport.h"
+#include "ByteTempDir.h"
 #include "DesktopEntry.h"
 #include "EnvScope.h"
 #include "FolderModel.h"
@@ -19,11 +22,25 @@ namespace {
 class HandOverTest : public MainFormTest {
  protected:
   // Starts the program in the temporary folder and waits (serving the hand-over) for its end.
-  int SecondStart(const QStringList& arguments) {
+  int SecondStart(const QStringList& arguments) { return Run(MELOTAG_EXECUTABLE, arguments); }
+
+  // The same with arguments of any bytes (names that are not UTF-8), given as a shell gives them.
+  int SecondStartBytes(const QList<QByteArray>& arguments) {
+    QByteArray script = QByteArray("exec '") + MELOTAG_EXECUTABLE + '\'';
+    for (QByteArray argument : arguments) script += " '" + argument.replace("'", "'\\''") + '\'';
+    QTemporaryDir dir;
+    QFile file(dir.filePath("start.sh"));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(script + '\n');
+    file.close();
+    return Run("/bin/sh", {file.fileName()});
+  }
+
+  int Run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.setProcessEnvironment(Environment());
     process.setWorkingDirectory(FDir.path());
-    process.start(MELOTAG_EXECUTABLE, arguments);
+    process.start(program, arguments);
     EXPECT_TRUE(process.waitForStarted(10000));
     EXPECT_TRUE(WaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000));
     if (process.state() != QProcess::NotRunning) process.kill();
@@ -63,6 +80,49 @@ TEST_F(HandOverTest, SecondStartListsItsFileInTheRunningWindowAndEnds) {
   // Without arguments only the program's path travels: nothing is listed.
   EXPECT_EQ(SecondStart({}), 0);
   EXPECT_EQ(form.FileList().Count(), 2);
+  FForm.reset();
+}
+
+// One start hands several files over at once, by the exact bytes of their names (Big5 and GBK
+// names, blanks inside a name), and a folder, whose MP3 files are listed as a scan lists them.
+// Each joins the files already listed, sorted as the list is, and the totals count them.
+TEST_F(HandOverTest, SeveralFilesAndAFolderOfOneStartAreEachListed) {
+  Files({"c listed.mp3", "e  two blanks .mp3", "clip.wav", "album/b.mp3", "album/d.mp3",
+         "album/notes.txt", "album/sub/a.mp3"});
+  const QByteArray big5 = "\xA4\xA4\xA4\xE5.mp3";  // "中文" in Big5
+  const QByteArray gbk = "\xB0\xA1.mp3";           // "啊" in GBK
+  // Qt cannot remove names that are not UTF-8: these live in a folder removed by its bytes.
+  TByteTempDir legacy;
+  ASSERT_TRUE(legacy.IsValid());
+  for (const QByteArray& name : {big5, gbk}) {
+    const int fd = ::open(legacy.Path(name).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 1000), 0);
+    ::close(fd);
+  }
+  TEnvScope codePage("MELOTAG_CODEPAGE", "950");
+  TSingleInstance instance("Melotag", FRuntime.path());
+  ASSERT_TRUE(instance.TryLock());
+  FForm = std::make_unique<TMainForm>(B(QStringList{"Melotag", Path("c listed.mp3")}), &instance);
+  TMainForm& form = *FForm;
+  ASSERT_TRUE(instance.IsListening());
+
+  // Relative to the second start's folder, or absolute.
+  EXPECT_EQ(SecondStartBytes(
+                {legacy.Path(big5), "e  two blanks .mp3", legacy.Path(gbk), "clip.wav", "album"}),
+            0);
+  const QByteArray dir = B(FDir.path()) + '/';
+  EXPECT_EQ(form.FileList().Paths(),
+            (QList<QByteArray>{dir + "album/b.mp3", dir + "c listed.mp3", dir + "album/d.mp3",
+                               dir + "e  two blanks .mp3", legacy.Path(big5), legacy.Path(gbk)}));
+  EXPECT_EQ(Captions(), (QStringList{"b.mp3", "c listed.mp3", "d.mp3", "e  two blanks .mp3",
+                                     QString::fromUtf8("中文.mp3"), QString::fromUtf8("陛.mp3")}));
+  EXPECT_EQ(form.FileList().ScanRoot(0), dir + "album");
+  EXPECT_EQ(form.FileList().ScanRoot(2), dir + "album");
+  EXPECT_EQ(form.FileList().ScanRoot(1), QByteArray());
+  EXPECT_EQ(form.findChild<TStatusBar*>("StatusBar1")->PanelText(0),
+            QString::fromUtf8("Toatl\uFF1A6 Files"));
+  EXPECT_EQ(form.FileList().TotalSize(), 4 * 417 + 2 * 1000);
   FForm.reset();
 }
 
