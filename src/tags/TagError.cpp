@@ -11,6 +11,7 @@ namespace {
 
 thread_local int tLastError = 0;
 thread_local int tLockHolder = 0;
+thread_local std::string tDamage;
 
 }  // namespace
 
@@ -30,6 +31,11 @@ bool Failed(int error) {
 bool FailedLocked(int holder) {
   tLockHolder = holder;
   return Failed(kFileLocked);
+}
+
+bool FailedDamaged(std::string reason) {
+  tDamage = std::move(reason);
+  return Failed(kTagDamaged);
 }
 
 bool FailedByException() noexcept {
@@ -62,6 +68,10 @@ std::string ErrorText(int error) {
       return tLockHolder > 0 ? "the file is locked by another program (process " +
                                    std::to_string(tLockHolder) + ")"
                              : "the file is locked by another program";
+    case kTagDamaged:
+      return tDamage.empty() ? "the ID3v2 tag is damaged" : tDamage;
+    case kFileEmpty:
+      return "the file is empty";
     default:
       break;
   }
