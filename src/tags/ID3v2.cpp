@@ -200,13 +200,6 @@ void SetSize(std::string& tag, uint64_t size) {
 
 thread_local bool tReplaceDamaged = false;
 
-// "120000" as "120,000".
-std::string Grouped(int64_t value) {
-  std::string digits = std::to_string(value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-  return digits;
-}
-
 // The old tag of a file whose start is no whole tag (`declared` 0): a header that claims more
 // than the file holds, or a tag behind other data (looked for in the first kJunkSearched bytes of
 // a file that does not start with audio). `damage` says which; `at` and `end` the bytes a
@@ -218,14 +211,16 @@ bool FindDamagedTag(TFile& file, const TagInfo& info, int64_t& at, int64_t& end,
   if (HasMagic(info)) {
     const int64_t claimed = (int64_t{info.Size[0]} << 21) + (int64_t{info.Size[1]} << 14) +
                             (int64_t{info.Size[2]} << 7) + info.Size[3] + kHeaderSize;
-    damage = "the ID3v2 tag claims " + Grouped(claimed) + " bytes, the file holds " + Grouped(size);
+    damage = "the ID3v2 tag claims " + GroupedNumber(claimed) + " bytes, the file holds " +
+             GroupedNumber(size);
     if (!tReplaceDamaged) return true;
-    std::string bytes(static_cast<size_t>(size), '\0');
+    std::string bytes(static_cast<size_t>(std::min(size, claimed)), '\0');
     if (!file.ReadExactly(0, bytes.data(), bytes.size())) return false;
     TFrameTag tag;
     ParseFrameTag(bytes, tag);
     end = std::max<int64_t>(tag.FramesEnd, kHeaderSize);
-    while (end < size && bytes[static_cast<size_t>(end)] == '\0') ++end;
+    while (end < static_cast<int64_t>(bytes.size()) && bytes[static_cast<size_t>(end)] == '\0')
+      ++end;
     return true;
   }
   constexpr int64_t kJunkSearched = 64 * 1024;
@@ -245,8 +240,8 @@ bool FindDamagedTag(TFile& file, const TagInfo& info, int64_t& at, int64_t& end,
     TFrameTag tag;
     ParseFrameTag(bytes, tag);
     if (tag.Frames.empty()) continue;
-    damage =
-        "the ID3v2 tag starts at byte " + Grouped(static_cast<int64_t>(k)) + ", behind other data";
+    damage = "the ID3v2 tag starts at byte " + GroupedNumber(static_cast<int64_t>(k)) +
+             ", behind other data";
     const bool footer = byte(k + 3) == 4 && (byte(k + 5) & 0x10) != 0;
     at = static_cast<int64_t>(k);
     end = at + total + (footer && at + total + kHeaderSize <= size ? kHeaderSize : 0);

@@ -79,13 +79,6 @@ uint32_t Size24(std::string_view body, size_t at, bool& damaged) {
   return safe;
 }
 
-// "120000" as "120,000".
-std::string Grouped(uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
-  return digits;
-}
-
 // A frame header at `at` whose frame ends inside the body where a frame may end.
 bool IsFrameAt(std::string_view body, size_t at, uint8_t version) {
   if (version == 2) {
@@ -113,9 +106,10 @@ void NoteStop(std::string_view body, size_t at, uint8_t version, TFrameTag& tag)
   if (from == std::string_view::npos) return;
   for (size_t later = std::max(from, at + 1); later < body.size(); ++later) {
     if (!IsFrameAt(body, later, version)) continue;
-    tag.Unreadable =
-        "the frames of the ID3v2 tag stop at byte " + Grouped(at) + " of them, before a frame " +
-        std::string(body.substr(later, version == 2 ? 3 : 4)) + " at byte " + Grouped(later);
+    tag.Unreadable = "the frames of the ID3v2 tag stop at byte " + GroupedNumber(at) +
+                     " of them, before a frame " +
+                     std::string(body.substr(later, version == 2 ? 3 : 4)) + " at byte " +
+                     GroupedNumber(later);
     return;
   }
 }

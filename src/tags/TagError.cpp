@@ -52,6 +52,12 @@ bool FailedByException() noexcept {
   }
 }
 
+std::string GroupedNumber(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+  return digits;
+}
+
 std::string ErrorText(int error) {
   switch (error) {
     case 0:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 namespace melotag::tags {
@@ -33,6 +34,8 @@ bool FailedLocked(int holder);
 // Notes kTagDamaged, with the reason in words ("the ID3v2 tag claims 120,000 bytes, the file holds
 // 80,000"), which ErrorText gives for it.
 bool FailedDamaged(std::string reason);
+// A number in a reason's words: 120000 as "120,000".
+std::string GroupedNumber(uint64_t value);
 // The system's words for a reason ("No space left on device"); "unknown reason" for 0.
 std::string ErrorText(int error);
 
