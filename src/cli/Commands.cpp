@@ -10,6 +10,7 @@
 #include "Exception.h"
 #include "FileLock.h"
 #include "FileNames.h"
+#include "ID3v2.h"
 #include "Journal.h"
 
 #ifndef MELOTAG_VERSION
@@ -47,12 +48,18 @@ const TOption kExact = {"--exact", 0, nullptr,
                         "reading ID3v2.3 code-page texts alone, as Melotag does with its Unicode "
                         "options unticked"};
 const TOption kDryRun = {"--dry-run", 0, nullptr, "show what would be done, change nothing"};
+const TOption kReplaceDamaged = {
+    "--replace-damaged", 0, nullptr,
+    "replace an ID3v2 tag that cannot be read whole (a size beyond the file, a tag behind other "
+    "data, a frame past the tag's end, frames hidden behind a damaged one) by one of the frames "
+    "that could be read; without it such a file is refused with the reason"};
 
 // The options of set: the tags, the fields, the exact write.
 std::vector<TOption> SetOptions() {
   std::vector<TOption> options = {kV1, kV2, kBoth};
   for (const TOption& option : FieldOptions()) options.push_back(option);
   options.push_back(kExact);
+  options.push_back(kReplaceDamaged);
   return options;
 }
 
@@ -203,7 +210,7 @@ const std::vector<TCommand>& Commands() {
        "remove [--v1|--v2|--both] [OPTION]... FILE...",
        "remove the tags of every file",
        "Removes the ID3v1 trailer, the ID3v2 tag, or both, from every FILE.",
-       {kV1, kV2, kBoth, kExact},
+       {kV1, kV2, kBoth, kExact, kReplaceDamaged},
        true,
        RunRemove},
       {"titles",
@@ -239,7 +246,12 @@ const std::vector<TCommand>& Commands() {
        "frames. P holds literal text and the fields %title%, %artist%, %album%, %year%, %track%, "
        "%genre%, %comment%; where a separator also occurs inside a field, the earlier field takes "
        "the shorter text. A name that does not match fails and its file stays as it was.",
-       {{"--pattern", 0, "P", "the pattern of the names"}, kV1, kV2, kBoth, kDryRun},
+       {{"--pattern", 0, "P", "the pattern of the names"},
+        kV1,
+        kV2,
+        kBoth,
+        kDryRun,
+        kReplaceDamaged},
        true,
        RunTagsFromNames},
       {"cover",
@@ -253,7 +265,8 @@ const std::vector<TCommand>& Commands() {
        "Every other frame stays as it was.",
        {{"--set", 0, "IMAGE", "the image that becomes the front cover"},
         {"--extract", 0, "DIR", "the folder the pictures go to"},
-        {"--remove", 0, nullptr, "remove every picture"}},
+        {"--remove", 0, nullptr, "remove every picture"},
+        kReplaceDamaged},
        true,
        RunCover},
       {"playlist",
@@ -287,7 +300,8 @@ const std::vector<TCommand>& Commands() {
        "950, 936, 932, 949, 1250 to 1258.\n\nWith --dry-run each text is printed instead, a line "
        "each: the file, the field, the code page and the text.",
        {{"--codepage", 0, "N|guess", "the code page the texts were written in (default: guess)"},
-        kDryRun},
+        kDryRun,
+        kReplaceDamaged},
        true,
        RunRepairTags},
       {"repair-names",
@@ -358,6 +372,9 @@ int Main(const QList<QByteArray>& arguments) {
     // A repair's --codepage names the legacy code page it reads; the run keeps the system's.
     const bool repair = QByteArray(command->Name).startsWith("repair-");
     UseCodePage(repair ? std::nullopt : args.Value("--codepage"));
+    // Damaged tags are replaced only when asked.
+    std::optional<melotag::tags::TReplaceDamagedTags> replaceDamaged;
+    if (args.Has("--replace-damaged")) replaceDamaged.emplace();
     TContext context(std::move(args));
     ListenToTheTagFiles();
     return command->Run(context);

@@ -247,6 +247,8 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       // What cannot be understood as a whole is not replaced.
       refused = tag.Exists && (tag.Version < 2 || tag.Version > 4 ||
                                (tag.Damaged && tag.Frames.empty() && tag.TagSize > 10));
+      // A damaged tag being replaced (tags::TReplaceDamagedTags) is not laid out in its room.
+      const bool whole = tag.Unreadable.empty() && (!tag.Exists || tag.TagSize > 0);
       if (refused || !edit(tag)) return tags::TTagChange{};
       dropped = tag.Unconverted;
       std::erase_if(tag.Frames, [&](const TFrame& frame) {
@@ -255,7 +257,7 @@ TWriteOutcome WriteFrames(const std::string& path, const TFramesEdit& edit, TWri
       });
       std::optional<std::string> bytes = tags::BuildTag(tag.Frames, tag.Version);
       refused = !bytes;
-      if (bytes) bytes = tags::FewestBytesLayout(oldTag, std::move(*bytes));
+      if (bytes && whole) bytes = tags::FewestBytesLayout(oldTag, std::move(*bytes));
       if (written && bytes) *written = {std::string(oldTag), *bytes};
       return tags::TTagChange{bytes.has_value(), std::move(bytes), true};
     };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CommitGroup.h"
+#include "ID3v2Frames.h"
 #include "Journal.h"
 #include "TagError.h"
 #include "Trim.h"
@@ -197,6 +198,58 @@ void SetSize(std::string& tag, uint64_t size) {
   for (int i = 0; i < 4; ++i) tag[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
 }
 
+thread_local bool tReplaceDamaged = false;
+
+// The old tag of a file whose start is no whole tag (`declared` 0): a header that claims more
+// than the file holds, or a tag behind other data (looked for in the first kJunkSearched bytes of
+// a file that does not start with audio). `damage` says which; `at` and `end` the bytes a
+// replacement takes: the claimed tag's header and the frames read with the zeros behind them, or
+// the other data and the tag behind it. False when the file cannot be read.
+bool FindDamagedTag(TFile& file, const TagInfo& info, int64_t& at, int64_t& end,
+                    std::string& damage) {
+  const int64_t size = file.Size();
+  if (HasMagic(info)) {
+    const int64_t claimed = (int64_t{info.Size[0]} << 21) + (int64_t{info.Size[1]} << 14) +
+                            (int64_t{info.Size[2]} << 7) + info.Size[3] + kHeaderSize;
+    damage = "the ID3v2 tag claims " + GroupedNumber(claimed) + " bytes, the file holds " +
+             GroupedNumber(size);
+    if (!tReplaceDamaged) return true;
+    std::string bytes(static_cast<size_t>(std::min(size, claimed)), '\0');
+    if (!file.ReadExactly(0, bytes.data(), bytes.size())) return false;
+    TFrameTag tag;
+    ParseFrameTag(bytes, tag);
+    end = std::max<int64_t>(tag.FramesEnd, kHeaderSize);
+    while (end < static_cast<int64_t>(bytes.size()) && bytes[static_cast<size_t>(end)] == '\0')
+      ++end;
+    return true;
+  }
+  constexpr int64_t kJunkSearched = 64 * 1024;
+  std::string start(static_cast<size_t>(std::min(size, kJunkSearched)), '\0');
+  if (!file.ReadExactly(0, start.data(), start.size())) return false;
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(start[i]); };
+  if (start.size() >= 2 && byte(0) == 0xFF && (byte(1) & 0xE0) == 0xE0) return true;  // audio
+  for (size_t k = start.find("ID3", 1); k != std::string::npos; k = start.find("ID3", k + 1)) {
+    if (k + kHeaderSize > start.size() || byte(k + 3) < 2 || byte(k + 3) > 4 ||
+        byte(k + 4) == 0xFF || ((byte(k + 6) | byte(k + 7) | byte(k + 8) | byte(k + 9)) & 0x80))
+      continue;
+    const int64_t total = (int64_t{byte(k + 6)} << 21) + (int64_t{byte(k + 7)} << 14) +
+                          (int64_t{byte(k + 8)} << 7) + byte(k + 9) + kHeaderSize;
+    if (total <= kHeaderSize || static_cast<int64_t>(k) + total > size) continue;
+    std::string bytes(static_cast<size_t>(total), '\0');
+    if (!file.ReadExactly(static_cast<int64_t>(k), bytes.data(), bytes.size())) return false;
+    TFrameTag tag;
+    ParseFrameTag(bytes, tag);
+    if (tag.Frames.empty()) continue;
+    damage = "the ID3v2 tag starts at byte " + GroupedNumber(static_cast<int64_t>(k)) +
+             ", behind other data";
+    const bool footer = byte(k + 3) == 4 && (byte(k + 5) & 0x10) != 0;
+    at = static_cast<int64_t>(k);
+    end = at + total + (footer && at + total + kHeaderSize <= size ? kHeaderSize : 0);
+    return true;
+  }
+  return true;
+}
+
 // The rebuild; the old tag is read for the edit only when it looks at it.
 TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   // A symbolic link stays: the file it leads to is rebuilt, beside itself.
@@ -206,21 +259,44 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
   // this one's result.
   auto source = std::make_unique<TFile>();
   TagInfo info;
-  if (!source->OpenToWrite(target) || !ReadTagInfo(*source, info)) return TRebuild::Failed;
+  if (!source->OpenToWrite(target)) return TRebuild::Failed;
+  if (source->Size() == 0) {
+    Failed(kFileEmpty);
+    return TRebuild::Failed;
+  }
+  if (!ReadTagInfo(*source, info)) return TRebuild::Failed;
   // A 2.4 tag may end in a 10-byte footer after its declared size: it goes with the tag.
   const bool footer = info.Version == 4 && (info.Flags & 0x10) != 0;
   const int64_t declared = HasMagic(info) ? TotalTagSize(info) : 0;
-  const int64_t skip =
+  int64_t skip =
       declared > 0 && footer && declared + 10 <= source->Size() ? declared + 10 : declared;
+  // A tag that cannot be read whole is replaced only when asked (TReplaceDamagedTags): the old
+  // one read from `at` to `skip`, never in place.
+  int64_t at = 0;
+  std::string damage;
+  if (readsOld && declared == 0 && !FindDamagedTag(*source, info, at, skip, damage))
+    return TRebuild::Failed;
+  if (!damage.empty() && !tReplaceDamaged) {
+    FailedDamaged(damage);
+    return TRebuild::Failed;
+  }
   // The old tag, in memory kept for the next file unless it is large.
   constexpr int64_t kKept = 1 << 20;
   thread_local std::string kept;
   std::string large;
-  std::string& old = skip <= kKept ? kept : large;
-  old.assign(readsOld ? static_cast<size_t>(skip) : 0, '\0');
-  if (!old.empty() && !source->ReadExactly(0, old.data(), old.size())) return TRebuild::Failed;
+  std::string& old = skip - at <= kKept ? kept : large;
+  old.assign(readsOld ? static_cast<size_t>(skip - at) : 0, '\0');
+  if (!old.empty() && !source->ReadExactly(at, old.data(), old.size())) return TRebuild::Failed;
+  if (readsOld && damage.empty() && declared > 0) {
+    TFrameTag frames;
+    ParseFrameTag(old, frames);
+    if (!frames.Unreadable.empty() && !tReplaceDamaged) {
+      FailedDamaged(frames.Unreadable);
+      return TRebuild::Failed;
+    }
+  }
   TTagChange change = edit(old);
-  if (!change.Change || (!change.Tag && !HasMagic(info))) return TRebuild::Unchanged;
+  if (!change.Change || (!change.Tag && !HasMagic(info) && at == 0)) return TRebuild::Unchanged;
   std::optional<std::string>& tag = change.Tag;
   if (change.InPlace && tag) {
     // The old tag's whole room, footer included, when the new one fits in it.
@@ -265,6 +341,14 @@ TRebuild Rebuild(const std::string& path, const TTagEdit& edit, bool readsOld) {
 }
 
 }  // namespace
+
+TReplaceDamagedTags::TReplaceDamagedTags() : FOuter(tReplaceDamaged) {
+  tReplaceDamaged = true;
+}
+
+TReplaceDamagedTags::~TReplaceDamagedTags() {
+  tReplaceDamaged = FOuter;
+}
 
 std::string PaddedTag(std::string tag) {
   // Text edits need a few hundred bytes; a whole number of blocks keeps a later in-place write

@@ -70,8 +70,26 @@ using TTagEdit = std::function<TTagChange(std::string_view oldTag)>;
 enum class TRebuild { Done, Unchanged, Failed };
 // RebuildFile with the new tag made from the old one while the file is locked, so that no other
 // writer comes between the reading and the writing. Unchanged when the edit asks for no change
-// (or for the removal of a tag the file does not have); Failed leaves the file as it was.
+// (or for the removal of a tag the file does not have); Failed leaves the file as it was. An
+// empty file fails (kFileEmpty); so does one whose tag cannot be read whole (kTagDamaged, the
+// reason in words): a header that claims more than the file holds, a tag behind other data, a
+// frame running past the tag, a frame walk that stops before a frame that follows
+// (TFrameTag::Unreadable). Inside a TReplaceDamagedTags such a tag is replaced instead: the edit
+// gets the header and the frames read (with the zeros behind them) of a tag claiming too much
+// (the bytes behind stay), or the tag behind the other data (both go; the file is written anew),
+// or the damaged tag itself.
 TRebuild RebuildFileWith(const std::string& path, const TTagEdit& edit);
+// While one lives, the rebuilds of its thread replace damaged tags (RebuildFileWith).
+class TReplaceDamagedTags {
+ public:
+  TReplaceDamagedTags();
+  ~TReplaceDamagedTags();
+  TReplaceDamagedTags(const TReplaceDamagedTags&) = delete;
+  TReplaceDamagedTags& operator=(const TReplaceDamagedTags&) = delete;
+
+ private:
+  bool FOuter;
+};
 
 class TID3v2 {
  public:

@@ -79,13 +79,54 @@ uint32_t Size24(std::string_view body, size_t at, bool& damaged) {
   return safe;
 }
 
+// A frame header at `at` whose frame ends inside the body where a frame may end.
+bool IsFrameAt(std::string_view body, size_t at, uint8_t version) {
+  if (version == 2) {
+    if (at + 6 > body.size() || !std::all_of(body.begin() + at, body.begin() + at + 3, IsIdChar))
+      return false;
+    const unsigned char* p = Bytes(body) + at + 3;
+    const uint64_t end = at + 6 + (uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
+    return end == body.size() ||
+           (end < body.size() &&
+            (body[end] == '\0' || (end + 6 <= body.size() && IsIdChar(body[end]) &&
+                                   IsIdChar(body[end + 1]) && IsIdChar(body[end + 2]))));
+  }
+  if (at + kHeaderSize > body.size() || !IsFrameId(body, at)) return false;
+  bool ignored = false;
+  const uint32_t size = version == 4 ? Size24(body, at, ignored) : Plain32(Bytes(body) + at + 4);
+  return IsFrameEnd(body, uint64_t{at} + kHeaderSize + size);
+}
+
+// The frame walk stopped at `at` (padding, or bytes that are no frame header): where the frames
+// end, and the reason the tag is not read whole when a frame follows later in it. Leftover bytes
+// with no frame behind them are not such a reason.
+void NoteStop(std::string_view body, size_t at, uint8_t version, TFrameTag& tag) {
+  tag.FramesEnd = static_cast<int64_t>(std::min(at, body.size()));
+  const size_t from = body.find_first_not_of('\0', at);
+  if (from == std::string_view::npos) return;
+  for (size_t later = std::max(from, at + 1); later < body.size(); ++later) {
+    if (!IsFrameAt(body, later, version)) continue;
+    tag.Unreadable = "the frames of the ID3v2 tag stop at byte " + GroupedNumber(at) +
+                     " of them, before a frame " +
+                     std::string(body.substr(later, version == 2 ? 3 : 4)) + " at byte " +
+                     GroupedNumber(later);
+    return;
+  }
+}
+
+// A frame runs past the end of the tag.
+void NoteTruncated(std::string_view body, std::string_view id, TFrameTag& tag) {
+  tag.FramesEnd = static_cast<int64_t>(body.size());
+  tag.Unreadable = "the frame " + std::string(id) + " runs past the end of the ID3v2 tag";
+}
+
 void ParseFrames(std::string_view body, uint8_t version, bool unsynchronised, TFrameTag& tag) {
   size_t at = 0;
   while (at + kHeaderSize <= body.size()) {
-    if (body[at] == '\0') return;  // padding
+    if (body[at] == '\0') return NoteStop(body, at, version, tag);  // padding
     if (!IsFrameId(body, at)) {
       tag.Damaged = true;
-      return;
+      return NoteStop(body, at, version, tag);
     }
     const unsigned char* header = Bytes(body) + at;
     const uint32_t size = version == 4 ? Size24(body, at, tag.Damaged) : Plain32(header + 4);
@@ -105,10 +146,11 @@ void ParseFrames(std::string_view body, uint8_t version, bool unsynchronised, TF
     tag.Frames.push_back(std::move(frame));
     if (tag.Frames.back().Truncated) {
       tag.Damaged = true;
-      return;
+      return NoteTruncated(body, tag.Frames.back().Id, tag);
     }
     at = dataAt + size;
   }
+  tag.FramesEnd = static_cast<int64_t>(std::min(at, body.size()));
   // Fewer than 10 bytes left: padding, or the remains of something that is no frame.
   if (at < body.size() && std::any_of(body.begin() + at, body.end(), [](char c) { return c; }))
     tag.Damaged = true;
@@ -214,10 +256,10 @@ void ParseFrames22(std::string_view body, TFrameTag& tag) {
   constexpr size_t kHeader22 = 6;
   size_t at = 0;
   while (at + kHeader22 <= body.size()) {
-    if (body[at] == '\0') return;  // padding
+    if (body[at] == '\0') return NoteStop(body, at, 2, tag);  // padding
     if (!std::all_of(body.begin() + at, body.begin() + at + 3, IsIdChar)) {
       tag.Damaged = true;
-      return;
+      return NoteStop(body, at, 2, tag);
     }
     const unsigned char* header = Bytes(body) + at;
     const uint32_t size = uint32_t{header[3]} << 16 | uint32_t{header[4]} << 8 | header[5];
@@ -245,10 +287,11 @@ void ParseFrames22(std::string_view body, TFrameTag& tag) {
     }
     if (size > available) {
       tag.Damaged = true;
-      return;
+      return NoteTruncated(body, body.substr(at, 3), tag);
     }
     at = dataAt + size;
   }
+  tag.FramesEnd = static_cast<int64_t>(std::min(at, body.size()));
   if (at < body.size() && std::any_of(body.begin() + at, body.end(), [](char c) { return c; }))
     tag.Damaged = true;
 }
@@ -384,17 +427,29 @@ void ParseFrameTag(std::string_view bytes, TFrameTag& tag) {
   if (tag.Version < 2 || tag.Version > 4) return;
   std::string_view body =
       bytes.substr(kHeaderSize, std::min<uint64_t>(declared, bytes.size() - kHeaderSize));
+  const std::string_view raw = body;
   std::string whole;
   if (tag.Version != 4 && (tag.Flags & kTagUnsynchronised)) {
     whole = Resynchronise(body);
     body = whole;
   }
+  // The walk's end in the tag's own bytes: `at` of the (resynchronised) body.
+  const auto framesEnd = [&](size_t at) {
+    size_t rawAt = at;
+    if (!whole.empty()) {
+      rawAt = 0;
+      for (size_t out = 0; out < at && rawAt < raw.size(); ++out)
+        rawAt += raw[rawAt] == '\xFF' && rawAt + 1 < raw.size() && raw[rawAt + 1] == '\0' ? 2 : 1;
+    }
+    tag.FramesEnd = static_cast<int64_t>(kHeaderSize + rawAt);
+  };
   if (tag.Version == 2) {
     // The compression this flag announced was never defined: nothing of such a tag is readable.
     if (tag.Flags & kTag22Compressed)
       tag.Damaged = true;
     else
       ParseFrames22(body, tag);
+    framesEnd(static_cast<size_t>(tag.FramesEnd));
     return;
   }
   if (tag.Flags & kTagExtended) {
@@ -412,6 +467,8 @@ void ParseFrameTag(std::string_view bytes, TFrameTag& tag) {
     body.remove_prefix(extended);
   }
   ParseFrames(body, tag.Version, tag.Version == 4 && (tag.Flags & kTagUnsynchronised), tag);
+  framesEnd(static_cast<size_t>(tag.FramesEnd) + (whole.empty() ? raw.size() : whole.size()) -
+            body.size());
 }
 
 bool ReadFrameTag(const std::string& path, TFrameTag& tag) {

@@ -37,6 +37,14 @@ struct TFrameTag {
   // Something was not sound: a frame ran past the tag, a frame header was not one, an
   // extended header did not fit, a 2.4 size was not synchsafe.
   bool Damaged = false;
+  // Why a tag built from Frames would lose what the tag holds: a frame ran past the tag ("the
+  // frame APIC runs past the end of the ID3v2 tag"), or the frame walk stopped (at a zero byte or
+  // at bytes that are no frame header) before a frame that follows later in the tag. Empty when
+  // the frames were read whole; leftover bytes behind them with no frame behind those are fine.
+  std::string Unreadable;
+  // Where the frames read end, from the tag's start (header included): where the padding or
+  // whatever stopped the walk begins.
+  int64_t FramesEnd = 0;
 };
 
 // Frame flags.

@@ -11,6 +11,7 @@ namespace {
 
 thread_local int tLastError = 0;
 thread_local int tLockHolder = 0;
+thread_local std::string tDamage;
 
 }  // namespace
 
@@ -32,6 +33,11 @@ bool FailedLocked(int holder) {
   return Failed(kFileLocked);
 }
 
+bool FailedDamaged(std::string reason) {
+  tDamage = std::move(reason);
+  return Failed(kTagDamaged);
+}
+
 bool FailedByException() noexcept {
   try {
     throw;
@@ -44,6 +50,12 @@ bool FailedByException() noexcept {
   } catch (...) {
     return Failed(EIO);
   }
+}
+
+std::string GroupedNumber(uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(at, ",");
+  return digits;
 }
 
 std::string ErrorText(int error) {
@@ -62,6 +74,10 @@ std::string ErrorText(int error) {
       return tLockHolder > 0 ? "the file is locked by another program (process " +
                                    std::to_string(tLockHolder) + ")"
                              : "the file is locked by another program";
+    case kTagDamaged:
+      return tDamage.empty() ? "the ID3v2 tag is damaged" : tDamage;
+    case kFileEmpty:
+      return "the file is empty";
     default:
       break;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 namespace melotag::tags {
@@ -14,6 +15,8 @@ inline constexpr int kFileTooShort = -2;       // the file ends before what has 
 inline constexpr int kTagTooLarge = -3;        // more than a tag can hold
 inline constexpr int kFileKeepsChanging = -4;  // replaced by other writers again and again
 inline constexpr int kFileLocked = -5;         // another program held its lock past the wait
+inline constexpr int kTagDamaged = -6;         // the tag cannot be read whole (FailedDamaged)
+inline constexpr int kFileEmpty = -7;          // a file of 0 bytes
 
 // The reason (an errno value) noted for the latest failure on this thread; 0 when none was noted
 // since ClearError.
@@ -28,6 +31,11 @@ bool Failed(int error = errno);
 bool FailedByException() noexcept;
 // Notes kFileLocked, with the process that holds the lock (0 when the system does not tell).
 bool FailedLocked(int holder);
+// Notes kTagDamaged, with the reason in words ("the ID3v2 tag claims 120,000 bytes, the file holds
+// 80,000"), which ErrorText gives for it.
+bool FailedDamaged(std::string reason);
+// A number in a reason's words: 120000 as "120,000".
+std::string GroupedNumber(uint64_t value);
 // The system's words for a reason ("No space left on device"); "unknown reason" for 0.
 std::string ErrorText(int error);
 

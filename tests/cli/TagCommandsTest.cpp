@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -546,4 +547,70 @@ TEST_F(CliTagTest, AlbumArtistDiscComposerLyricsAndAnyGenreGoRoundWithMutagen) {
   EXPECT_EQ(QString::fromUtf8(QByteArray::fromStdString(dump)),
             U("TCOM=周杰倫\nTCON=華語流行\nTPE2=群星\nTPOS=1/2\nTRCK=300\nUSLT::eng=第一行\nline "
               "two\n"));
+}
+
+// Tags that cannot be read whole, as broken writers leave them: a write is refused with the reason
+// and the file stays byte for byte (in the default and the exact write); --replace-damaged
+// replaces the tag by one of the frames that could be read, the audio kept. Leftover bytes in the
+// padding hide nothing: written. An empty file is named as empty.
+TEST_F(CliTagTest, ADamagedTagIsRefusedWithItsReasonOrReplacedWhenAsked) {
+  struct TCase {
+    const char* Name;
+    const char* Reason;  // empty: written without being asked
+    const char* Kept;    // the frames mutagen reads after `set --artist New` (and the audio)
+  };
+  const char* const kAll = "TIT2=Title TPE1=New TALB=Album TCON=Rock USLT=la la APIC ";
+  const TCase cases[] = {
+      {"whole", "", kAll},
+      {"leftover", "", kAll},
+      {"beyond", "the ID3v2 tag claims 52,031 bytes, the file holds 12,021", kAll},
+      {"junk", "the ID3v2 tag starts at byte 320, behind other data", kAll},
+      {"stray-zero", "the frames of the ID3v2 tag stop at byte 52 of them, before a frame TCON",
+       "TIT2=Title TPE1=New "},
+      {"junk-id", "the frames of the ID3v2 tag stop at byte 52 of them, before a frame TCON",
+       "TIT2=Title TPE1=New "},
+      {"past-end", "the frame APIC runs past the end of the ID3v2 tag",
+       "TIT2=Title TPE1=New TALB=Album TCON=Rock USLT=la la "},
+  };
+  const auto peer = [](const std::string& args) {
+    int status = -1;
+    std::string out = RunCommand("/usr/bin/python3 " + Quote(DAMAGED_TAGS) + " " + args, &status);
+    EXPECT_EQ(status, 0) << out;
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    return out;
+  };
+  const std::string whole = dir.Path("made.mp3").toStdString();
+  peer("make whole " + Quote(whole));
+  const std::string made = peer("frames " + Quote(whole));
+  const std::string audio = made.substr(made.find("audio="));
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const QByteArray path = dir.Path(QByteArray(c.Name) + ".mp3");
+    peer("make " + std::string(c.Name) + " " + Quote(path.toStdString()));
+    const std::string before = ReadBytes(path.toStdString());
+    for (const QByteArray& mode : {QByteArray("--keep-frames"), QByteArray("--exact")}) {
+      if (*c.Reason == '\0') break;
+      const TCliResult run = RunCli({"set", "--v2", mode, "--artist", "New", path});
+      EXPECT_EQ(run.Status, 1) << run.Err.constData();
+      EXPECT_TRUE(run.Err.contains(QByteArray(c.Name) +
+                                   ".mp3: the ID3v2 tag cannot be written: " + c.Reason))
+          << run.Err.constData();
+      EXPECT_EQ(ReadBytes(path.toStdString()), before);
+    }
+    const TCliResult run = RunCli({"set", "--v2", "--artist", "New", "--replace-damaged", path});
+    EXPECT_EQ(run.Status, 0) << run.Err.constData();
+    EXPECT_EQ(peer("frames " + Quote(path.toStdString())), c.Kept + audio);
+    // The new tag reads whole: a second write needs no asking.
+    const TCliResult again = RunCli({"set", "--v2", "--album", "Again", path});
+    EXPECT_EQ(again.Status, 0) << again.Err.constData();
+  }
+  const QByteArray empty = dir.Path("empty.mp3");
+  WriteBytes(empty.toStdString(), "");
+  for (const QByteArray& option : {QByteArray("--keep-frames"), QByteArray("--replace-damaged")}) {
+    const TCliResult run = RunCli({"set", "--v2", option, "--artist", "New", empty});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Err.contains("empty.mp3: the ID3v2 tag cannot be written: the file is empty"))
+        << run.Err.constData();
+    EXPECT_EQ(ReadBytes(empty.toStdString()), "");
+  }
 }

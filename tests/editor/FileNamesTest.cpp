@@ -109,8 +109,8 @@ TEST(FileNames, ScanListsEveryMp3FileWithItsExactNameUnderEachCodePage) {
         {".mp3", ".mp3"},         {"link.mp3", "link.mp3"}};
     QList<TFileEntry> expected;
     for (const auto& file : music.Files)
-      expected.append({music.Path(file.Name), captions[file.Name], file.Size});
-    expected.append({music.Path("link.mp3"), "link.mp3", 600});
+      expected.append({music.Path(file.Name), captions[file.Name], file.Size, {}});
+    expected.append({music.Path("link.mp3"), "link.mp3", 600, {}});
 
     // A folder given with a closing "/" lists the same paths, the separator not doubled.
     for (const QByteArray& folder : {music.Folder, music.Folder + '/'}) {
@@ -475,7 +475,7 @@ TEST(FileNames, SortByCaptionIsTheLocalesCaseSensitiveOrderAndStable) {
   QList<TFileEntry> entries;
   for (const char* path : {"/1/b.mp3", "/1/A.mp3", "/2/a.mp3", "/1/10.mp3", "/1/a.mp3", "/1/9.mp3",
                            "/1/\xC3\xA9.mp3", "/1/e.mp3", "/1/f.mp3"})
-    entries.append({path, NameCaption(FileNamePart(path)), 0});
+    entries.append({path, NameCaption(FileNamePart(path)), 0, {}});
   SortByCaption(entries);
   QList<QByteArray> paths;
   for (const TFileEntry& entry : entries) paths.append(entry.Path);

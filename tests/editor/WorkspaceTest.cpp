@@ -51,7 +51,7 @@ bool IsWritable(const QByteArray& path) {
 void ListFiles(TWorkspace& workspace, const TByteTempDir& dir, const QList<QByteArray>& names) {
   for (const QByteArray& name : names) {
     WriteFile(dir.Path(name), kAudio);
-    workspace.Files().Append({dir.Path(name), QString(), kAudio.size()});
+    workspace.Files().Append({dir.Path(name), QString(), kAudio.size(), {}});
   }
 }
 
@@ -341,10 +341,10 @@ TEST(WorkspaceTest, RenamesGiveOneOutcomeEachAndTheListFollows) {
 
 TEST(WorkspaceTest, TheListKeepsItsOrderAndTotals) {
   TFileListing files;
-  files.Append({"/m/b.mp3", QString(), 10});
-  files.Append({{"/m/a.mp3", "a.mp3", 20}});
+  files.Append({"/m/b.mp3", QString(), 10, {}});
+  files.Append({{"/m/a.mp3", "a.mp3", 20, {}}});
   EXPECT_EQ(files.Paths(), (QList<QByteArray>{"/m/b.mp3", "/m/a.mp3"}));  // as given
-  files.AddSorted({{"/n/d.mp3", "d.mp3", 300}, {"/n/c.mp3", "c.mp3", 4000}});
+  files.AddSorted({{"/n/d.mp3", "d.mp3", 300, {}}, {"/n/c.mp3", "c.mp3", 4000, {}}});
   EXPECT_EQ(files.Paths(), (QList<QByteArray>{"/m/a.mp3", "/m/b.mp3", "/n/c.mp3", "/n/d.mp3"}));
   EXPECT_EQ(files.Count(), 4);
   EXPECT_EQ(files.TotalSize(), 4330);
@@ -412,7 +412,7 @@ TEST(WorkspaceTest, APassWritesThroughALinkAScanMetOnlyInsideTheFolderScanned) {
     for (TFileEntry& entry : scan.Files)
       if (entry.Path != dir.Path("album/named.mp3")) workspace.Files().Append(entry);
     // Named by the user: listed without a scan.
-    workspace.Files().Append({dir.Path("album/named.mp3"), QString(), kAudio.size()});
+    workspace.Files().Append({dir.Path("album/named.mp3"), QString(), kAudio.size(), {}});
     // After the scan, swapped.mp3 becomes a link out of the album.
     ASSERT_EQ(::unlink(dir.Path("album/swapped.mp3").constData()), 0);
     ASSERT_EQ(::symlink("../outside.mp3", dir.Path("album/swapped.mp3").constData()), 0);

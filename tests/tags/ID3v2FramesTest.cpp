@@ -375,3 +375,45 @@ TEST(FrameReaderBadInput, RandomDamageIsReadAsFarAsItIsSound) {
 }
 
 }  // namespace
+
+// What a write from the frames read would lose is named, and where the frames end: a frame past
+// the tag, a walk stopped by a stray zero byte or a broken frame ID before a frame that follows
+// (in 2.2 too, and counted in the tag's own bytes under unsynchronisation). Zeros and leftover
+// bytes with no frame behind them lose nothing.
+TEST(FrameReader, WhatAWalkStoppedEarlyWouldHideIsNamed) {
+  const std::string a = Frame("TIT2", std::string("\0A", 2)), b = Frame("TALB", B("\0B"));
+  std::string past = b;
+  past[7] = '\x10';  // 16 bytes of data, 2 in the tag
+  // FF E0 of the text stored as FF 00 E0.
+  std::string unsync = Frame("TIT2", B("\0\xFF\xE0"));
+  unsync.insert(12, 1, '\0');
+  std::string unsynchronised = Tag(unsync + B("\0\0\0") + b);
+  unsynchronised[5] = '\x80';
+  const std::string stray = B("\0") + b.substr(1);
+  const struct {
+    const char* Name;
+    std::string Tag;
+    std::string Unreadable;  // empty: read whole
+    int64_t FramesEnd;
+  } cases[] = {
+      {"padding", Tag(a + b + std::string(20, '\0')), "", 34},
+      {"leftover", Tag(a + b + B("\0\0\0\0left\1over\0\0\0\0\0\0")), "", 34},
+      {"last frame broken", Tag(a + stray), "", 22},
+      {"stray zero", Tag(a + stray + b),
+       "the frames of the ID3v2 tag stop at byte 12 of them, before a frame TALB at byte 24", 22},
+      {"broken id", Tag(a + "ta#b" + b.substr(4) + b),
+       "the frames of the ID3v2 tag stop at byte 12 of them, before a frame TALB at byte 24", 22},
+      {"past the end", Tag(a + past), "the frame TALB runs past the end of the ID3v2 tag", 34},
+      {"2.2", Tag(B("TT2\0\0\2\0A\0\0TAL\0\0\2\0B"), 2),
+       "the frames of the ID3v2 tag stop at byte 8 of them, before a frame TAL at byte 10", 18},
+      {"unsynchronised", unsynchronised,
+       "the frames of the ID3v2 tag stop at byte 13 of them, before a frame TALB at byte 16", 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFrameTag tag;
+    ParseFrameTag(c.Tag, tag);
+    EXPECT_EQ(tag.Unreadable, c.Unreadable);
+    EXPECT_EQ(tag.FramesEnd, c.FramesEnd);
+  }
+}
