@@ -85,7 +85,7 @@ int TFileList::SelectedCount() const {
 }
 
 TFileEntry TFileList::EntryOf(const QByteArray& path) {
-  return {path, editor::NameCaption(editor::FileNamePart(path)), editor::FileSizeOf(path)};
+  return {path, editor::NameCaption(editor::FileNamePart(path)), editor::FileSizeOf(path), {}};
 }
 
 bool TFileList::ArchiveTicked() const {

@@ -126,7 +126,7 @@ const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
         if (!recursive || scan.Error != 0) return;
         QList<editor::TFileEntry> subfolders;
         for (const QByteArray& name : editor::SubFolders(folder, false))
-          subfolders.append({editor::JoinPath(folder, name), editor::NameCaption(name), 0});
+          subfolders.append({editor::JoinPath(folder, name), editor::NameCaption(name), 0, {}});
         editor::SortByCaption(subfolders);
         for (const editor::TFileEntry& subfolder : subfolders) addFolder(subfolder.Path, root);
       };
@@ -138,7 +138,7 @@ const editor::TFileListing& TContext::Files(const QList<QByteArray>& operands) {
     else if (S_ISDIR(status.st_mode))
       addFolder(operand, operand);
     else if (S_ISREG(status.st_mode))
-      files.Append({operand, QString(), qint64(status.st_size)});
+      files.Append({operand, QString(), qint64(status.st_size), {}});
     else
       Fail(operand, QStringLiteral("not a regular file or folder"));
   }

@@ -35,7 +35,7 @@ TEST_F(PlayListTest, TheListedFilesByTheirNamesWithCrLf) {
   Files({"b.mp3", "a.mp3", "other/c d 'e'.mp3"});
   TMainForm& form = MakeForm();
   form.ScanFolder(B(FDir.path()));
-  form.FileList().Add({{B(Path("other/c d 'e'.mp3")), "c d 'e'.mp3", 417}});
+  form.FileList().Add({{B(Path("other/c d 'e'.mp3")), "c d 'e'.mp3", 417, {}}});
   Save(Path("list.m3u"));
   ASSERT_EQ(FDialogs.Shown().size(), 1);
   const TShownDialog& dialog = FDialogs.Shown()[0];

@@ -129,7 +129,7 @@ TEST_F(RenamingTest, ALineThatNamesNoFileOrAnExistingOneLeavesItsFileAlone) {
   form.ScanFolder(B(FDir.path()));
   form.FileList().Clear();
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3", "f.mp3"})
-    form.FileList().Add({{B(Path(name)), name, 417}});
+    form.FileList().Add({{B(Path(name)), name, 417, {}}});
   // The file of the last line vanished before the rename.
   ASSERT_TRUE(QFile::remove(Path("f.mp3")));
   SetLines({"../up", "taken", "..", "ok", "OK", "gone"});
@@ -285,7 +285,7 @@ TEST_F(RenamingTest, AFolderThatCannotBeRenamedIsListedAgain) {
   TMainForm& form = MakeForm();
   QLineEdit* edit = Get<QLineEdit>("edtAlbumTitle");
   // A folder directly below "/" has no parent to keep the new name in.
-  form.FileList().Add({{"/melotag-no-such-folder/a.mp3", "a.mp3", 1}});
+  form.FileList().Add({{"/melotag-no-such-folder/a.mp3", "a.mp3", 1, {}}});
   edit->setText("New");
   form.actRenameDirExecute();
   ASSERT_EQ(FDialogs.Shown().size(), 1);
