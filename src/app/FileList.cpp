@@ -319,7 +319,8 @@ void TFileList::Play() {
     Dialogs().ShowMessage(editor::NameCaption(path) + "\nThe file does not exist.");
     return;
   }
-  ShellOpen(path);
+  // The desktop could not start a program for it: said, not passed over.
+  if (!ShellOpen(path)) FWindow.ShowMsg(QStringLiteral("No program is set to play MP3 files"));
 }
 
 void TFileList::ShowProperties() {

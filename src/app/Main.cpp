@@ -477,7 +477,8 @@ void TMainForm::actHelpExecute() {
   for (const QString& name : MainDialogs::HelpFiles) {
     const QString path = ProgramFile(name);
     if (QFileInfo(path).isFile()) {
-      ShellOpen(path);
+      // A missing help file stays silent; one that no program opens is said.
+      if (!ShellOpen(path)) ShowMsg(QStringLiteral("No program is set to open the help file"));
       return;
     }
   }

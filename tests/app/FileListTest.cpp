@@ -385,6 +385,19 @@ TEST_F(FileListTest, PlayOpensTheSelectedFileWithTheDesktop) {
   EXPECT_TRUE(FDialogs.Shown()[0].Text.contains(Path("b.mp3")));
 }
 
+// A desktop without a program to open the file (no xdg-open on the PATH): Play says so.
+TEST_F(FileListTest, PlayWithoutAProgramForTheFileSaysSo) {
+  Files({"a.mp3"});
+  TMainForm& form = MakeForm();
+  form.ScanFolder(B(FDir.path()));
+  Select({0});
+  const TEnvScope path("PATH", FDir.path().toStdString().c_str());
+  form.actPlayExecute();
+  ASSERT_EQ(FDialogs.Shown().size(), 1);
+  EXPECT_TRUE(FDialogs.Shown()[0].Text.contains("No program is set to play MP3 files"))
+      << FDialogs.Shown()[0].Text.toStdString();
+}
+
 TEST_F(FileListTest, PropertiesShowPathSizeAndPermissions) {
   Files({"a.mp3"}, 1234);
   TMainForm& form = MakeForm();
