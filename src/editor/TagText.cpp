@@ -187,10 +187,13 @@ uint8_t ExactBatchTrack(int position) {
   return static_cast<uint8_t>((position + 1) & 0xFF);
 }
 
-TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position) {
+TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position,
+                           bool exact) {
   TFieldValues values = choices.Values;
   if (choices.TitleFromList) values[TField::Title] = titleLine;
-  if (choices.NumberTracks) values[TField::Track] = QString::number(BatchTrack(position));
+  if (choices.NumberTracks)
+    values[TField::Track] =
+        QString::number(exact ? int{ExactBatchTrack(position)} : BatchTrack(position));
   return values;
 }
 
@@ -220,9 +223,7 @@ void SetBatchValues(TID3v1& tag, const QByteArray& path, const TBatchChoices& ch
 
 void PutBatchValues(TID3v1& tag, const TBatchChoices& choices, const QString& titleLine,
                     int position, bool exact, bool* keptTexts) {
-  TFieldValues values = BatchValuesOf(choices, titleLine, position);
-  if (exact && choices.NumberTracks)
-    values[TField::Track] = QString::number(ExactBatchTrack(position));
+  TFieldValues values = BatchValuesOf(choices, titleLine, position, exact);
   if (!exact) values = TrailerValues(tag, std::move(values), keptTexts);
   SetFromFields(tag, values, exact);
 }

@@ -115,7 +115,9 @@ uint8_t ExactBatchTrack(int position);
 
 // The values a pass gives the file at list position `position`: the ticked ones, the title line
 // and the running number.
-TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position);
+// The exact write's running number keeps its low 8 bits (ExactBatchTrack).
+TFieldValues BatchValuesOf(const TBatchChoices& choices, const QString& titleLine, int position,
+                           bool exact = false);
 
 // Reads the file's old trailer into `tag` (empty values when it cannot be read or has none) and
 // puts the pass's values over it; the tag is then ready for WriteToFile. ID3v1 texts are cut as

@@ -360,11 +360,9 @@ TWriteOutcome WriteBatchID3v2(const QByteArray& path, const TBatchChoices& choic
                               const QString& titleLine, int position,
                               const TUnicodeOptions& options) {
   if (!IsUsablePath(path)) return {};
-  TID3v2Changes changes = ChangesOf(choices, titleLine, position);
-  // The exact write numbers in 8 bits.
-  if (options.Exact() && choices.NumberTracks)
-    changes.Fields[TField::Track] = QString::number(ExactBatchTrack(position));
-  return WriteID3v2(TagPath(path), changes, options);
+  return WriteID3v2(
+      TagPath(path),
+      {BatchValuesOf(choices, titleLine, position, options.Exact()), choices.FrontCover}, options);
 }
 
 }  // namespace melotag::editor
